@@ -1,0 +1,136 @@
+#include "platform/SerialQueue.hpp"
+
+#include <exception>
+
+#include "foundation/Logger.hpp"
+
+namespace mvk {
+
+namespace {
+thread_local const SerialQueue* tCurrentQueue = nullptr;
+}
+
+SerialQueue::SerialQueue(std::string name) : name_(std::move(name)) {
+    thread_ = std::thread([this] { run(); });
+}
+
+SerialQueue::~SerialQueue() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    changed_.notify_all();
+    if (isCurrent()) {
+        thread_.detach();
+    } else if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
+SerialQueue::Ticket SerialQueue::addOperation(Block block) {
+    Ticket ticket;
+    {
+        std::lock_guard lock(mutex_);
+        ticket = ++lastTicket_;
+        pending_.push_back(Entry{ticket, std::move(block)});
+    }
+    changed_.notify_all();
+    return ticket;
+}
+
+void SerialQueue::pause() {
+    std::lock_guard lock(mutex_);
+    paused_ = true;
+    changed_.notify_all();
+}
+
+void SerialQueue::resume() {
+    {
+        std::lock_guard lock(mutex_);
+        paused_ = false;
+    }
+    changed_.notify_all();
+}
+
+bool SerialQueue::isPaused() const {
+    std::lock_guard lock(mutex_);
+    return paused_;
+}
+
+bool SerialQueue::isCurrent() const {
+    return tCurrentQueue == this;
+}
+
+bool SerialQueue::waitUntilFinished(Ticket ticket) {
+    if (isCurrent()) {
+        return false;
+    }
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] {
+        if (completed_ >= ticket) {
+            return true;
+        }
+        // While paused only the block already running can still finish.
+        return paused_ && !(running_ && runningTicket_ == ticket);
+    });
+    return completed_ >= ticket;
+}
+
+bool SerialQueue::waitUntilAllOperationsAreFinished() {
+    Ticket last;
+    {
+        std::lock_guard lock(mutex_);
+        last = lastTicket_;
+    }
+    return waitUntilFinished(last);
+}
+
+bool SerialQueue::drain(std::chrono::milliseconds timeout) {
+    if (isCurrent()) {
+        return false;
+    }
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, timeout, [&] { return pending_.empty() && !running_; });
+}
+
+std::size_t SerialQueue::operationCount() const {
+    std::lock_guard lock(mutex_);
+    return pending_.size();
+}
+
+bool SerialQueue::isExecuting() const {
+    std::lock_guard lock(mutex_);
+    return running_;
+}
+
+void SerialQueue::run() {
+    tCurrentQueue = this;
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [&] { return stopping_ || (!paused_ && !pending_.empty()); });
+        if (paused_ || pending_.empty()) {
+            break;  // stopping, and nothing more may run
+        }
+        Entry entry = std::move(pending_.front());
+        pending_.pop_front();
+        running_ = true;
+        runningTicket_ = entry.ticket;
+        lock.unlock();
+        try {
+            entry.block();
+        } catch (const std::exception& error) {
+            Logger::writeLog(MVKLogLevel::error,
+                             "An operation on " + name_ + " has failed: " + error.what());
+        } catch (...) {
+            Logger::writeLog(MVKLogLevel::error, "An operation on " + name_ + " has failed");
+        }
+        entry.block = nullptr;  // release captures before reporting completion
+        lock.lock();
+        running_ = false;
+        completed_ = entry.ticket;
+        changed_.notify_all();
+    }
+    tCurrentQueue = nullptr;
+}
+
+}  // namespace mvk

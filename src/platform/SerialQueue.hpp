@@ -1,0 +1,80 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace mvk {
+
+/// A queue that runs blocks one at a time, in the order they were added, on a
+/// thread of its own. Pausing is a flag, not a counter: the running block
+/// finishes, queued blocks wait, new blocks can still be added.
+///
+/// An exception escaping a block is logged and the queue goes on.
+class SerialQueue {
+  public:
+    using Block = std::function<void()>;
+    /// Identifies an added block; tickets grow by one per block.
+    using Ticket = std::uint64_t;
+
+    explicit SerialQueue(std::string name);
+    /// Runs what is queued (unless paused), then stops the thread.
+    ~SerialQueue();
+
+    SerialQueue(const SerialQueue&) = delete;
+    SerialQueue& operator=(const SerialQueue&) = delete;
+
+    const std::string& name() const { return name_; }
+
+    Ticket addOperation(Block block);
+
+    void pause();
+    void resume();
+    bool isPaused() const;
+
+    /// True when called from a block running on this queue.
+    bool isCurrent() const;
+
+    /// Waits until the block with `ticket` and all before it have run. Answers
+    /// false without waiting when called on this queue, and gives up (false)
+    /// when the queue is paused before that block could run.
+    bool waitUntilFinished(Ticket ticket);
+
+    /// Waits for every block added so far, by the rules of `waitUntilFinished`.
+    bool waitUntilAllOperationsAreFinished();
+
+    /// For tests: waits until nothing is queued or running, at most `timeout`.
+    /// A paused queue with waiting blocks never drains; this answers false then.
+    bool drain(std::chrono::milliseconds timeout = std::chrono::seconds(30));
+
+    /// Blocks queued and not yet started.
+    std::size_t operationCount() const;
+    bool isExecuting() const;
+
+  private:
+    void run();
+
+    struct Entry {
+        Ticket ticket;
+        Block block;
+    };
+
+    const std::string name_;
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Entry> pending_;
+    Ticket lastTicket_ = 0;
+    Ticket completed_ = 0;
+    Ticket runningTicket_ = 0;
+    bool running_ = false;
+    bool paused_ = false;
+    bool stopping_ = false;
+    std::thread thread_;
+};
+
+}  // namespace mvk

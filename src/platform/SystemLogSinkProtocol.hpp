@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+
+namespace mvk {
+
+/// Where finished log lines go when the host gave no engine closure.
+class SystemLogSinkProtocol {
+  public:
+    virtual ~SystemLogSinkProtocol() = default;
+    virtual void write(const std::string& line) = 0;
+};
+
+}  // namespace mvk
