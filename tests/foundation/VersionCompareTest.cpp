@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "foundation/VersionCompare.hpp"
+
+namespace mvk {
+namespace {
+
+constexpr std::optional<int> absent = std::nullopt;
+
+struct Case {
+    std::string first;
+    std::string second;
+    std::optional<int> expected;
+};
+
+// -1: first is higher, 0: equal, 1: first is lower (also for equal numbers written differently).
+const Case cases[] = {
+    // Component lists
+    {"1.2", "1.2", 0},
+    {"1.2", "1.2.0", 0},
+    {"1.2.0", "1.2", 0},
+    {"1.2", "1.2.1", 1},
+    {"", "", 0},
+    {"", "1", absent},
+    {"1..2", "1.0.2", absent},
+    {"1.2.", "1.2", absent},
+    // Numbers compare by value; equal values written differently answer 1 both ways
+    {"1.10", "1.9", -1},
+    {"2", "10", 1},
+    {"1.01", "1.1", 1},
+    {"1.1", "1.01", 1},
+    {"1.beta", "1.0", absent},
+    {"1.a2", "1.12", 1},
+    // Letters: none beats some, then lower-cased ASCII codes with "0" padding
+    {"1.0", "1.0a", -1},
+    {"1.0a", "1.0", 1},
+    {"1.12", "1.1a2", -1},
+    {"1.0B", "1.0a", -1},
+    {"1.0a", "1.0A", 0},
+    {"1.0a", "1.0ab", 1},
+    {"1.0ab", "1.0a", -1},
+    {"1.0a.5", "1.0a.4", -1},
+    // Beyond the signed 64-bit range a differing number cannot be compared
+    {"1.9223372036854775807", "1.9223372036854775806", -1},
+    {"1.9223372036854775808", "1.1", absent},
+    {"1.99999999999999999999", "1.99999999999999999998", absent},
+    {"99999999999999999999a", "99999999999999999999b", 1},
+    // Non-ASCII letters: equal after lower-casing, otherwise incomparable
+    {"1.0é", "1.0e", absent},
+    {"1.0É", "1.0é", 0},
+    {"1.0éa", "1.0éb", 1},
+    {"1.0b\u0301", "1.0a", absent},
+    // Non-ASCII numerals go to the number part and never parse
+    {"١.٢", "1.2", absent},
+    {"1.2١", "1.2", absent},
+    {"1.٢a", "1.٢b", 1},
+    {"1.1½", "1.1", absent},
+    {"1.1Ⅻ", "1.1", absent},
+    {"1.1\u0301", "1.2", absent},
+    // Malformed UTF-8 bytes are non-ASCII letters of their own
+    {"1.0\xff", "1.0\xff", 0},
+    {"1.0\xff", "1.0\xfe", absent},
+    {"1.2\xff", "1.2", 1},
+    {"1.\xc3", "1.0", absent},
+    // A truncated sequence does not swallow the letter after it (octal escapes end at 3 digits)
+    {"1.0\342\202", "1.0\342\202a", 1},
+    {"1.0\377a", "1.0\377b", 1},
+};
+
+TEST(VersionCompareTest, ComparesByTheVersionRules) {
+    for (const auto& c : cases) {
+        EXPECT_EQ(VersionCompare::compareVersions(c.first, c.second), c.expected)
+            << '"' << c.first << "\" vs \"" << c.second << '"';
+    }
+}
+
+}  // namespace
+}  // namespace mvk
