@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace mvk {
+
+/// An order id of a real-currency payment (or subscription transaction) already
+/// reported for a project, so it is reported only once. One row of "realPaymentMarks".
+struct RealPaymentMark {
+    /// The row id once stored; -1 for a mark made in memory.
+    std::int64_t idKey = -1;
+    /// Row id of the project in "projects".
+    std::int64_t projectId = 0;
+    std::string orderId;
+
+    /// The row id says where a mark is stored, not what it marks.
+    friend bool operator==(const RealPaymentMark& lhs, const RealPaymentMark& rhs) {
+        return lhs.projectId == rhs.projectId && lhs.orderId == rhs.orderId;
+    }
+};
+
+}  // namespace mvk
