@@ -1,0 +1,75 @@
+#include "events/StorableEncoder.hpp"
+
+#include <cmath>
+
+#include "events/Storable.hpp"
+#include "foundation/Logger.hpp"
+
+namespace mvk {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+std::string escapedKey(const std::string& key) {
+    std::string escaped;
+    for (char c : key) {
+        if (c == '~') {
+            escaped += "~0";
+        } else if (c == '/') {
+            escaped += "~1";
+        } else {
+            escaped += c;
+        }
+    }
+    return escaped;
+}
+
+// Depth-first with an explicit stack: a record's value may nest as deep as the
+// host's parameters do, and recursion would put that depth on the call stack.
+std::optional<std::string> firstNonFinite(const Json& root) {
+    std::vector<std::pair<const Json*, std::string>> pending = {{&root, ""}};
+    while (!pending.empty()) {
+        auto [value, pointer] = std::move(pending.back());
+        pending.pop_back();
+        if (value->is_number_float()) {
+            const double number = value->get<double>();
+            if (!std::isfinite(number)) {
+                const char* text = std::isnan(number) ? "nan" : (number > 0 ? "inf" : "-inf");
+                return std::string("The value ") + text + " at \"" + pointer +
+                       "\" is not a valid JSON number";
+            }
+        } else if (value->is_object()) {
+            for (auto it = value->rbegin(); it != value->rend(); ++it) {
+                pending.emplace_back(&*it, pointer + "/" + escapedKey(it.key()));
+            }
+        } else if (value->is_array()) {
+            for (std::size_t index = value->size(); index-- > 0;) {
+                pending.emplace_back(&(*value)[index], pointer + "/" + std::to_string(index));
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> StorableEncoder::encodingError(const Json& json) {
+    return firstNonFinite(json);
+}
+
+void StorableEncoder::logFailure(const Storable& record, const std::string& error) {
+    Logger::writeLog(MVKLogLevel::error, "When trying to get json string from \n\t[" +
+                                             record.description() +
+                                             "] \n\tobject an error has occurred: " + error);
+}
+
+std::string StorableEncoder::encode(const Json& json, const Storable& record) {
+    if (auto error = encodingError(json)) {
+        logFailure(record, *error);
+        return "";
+    }
+    return json.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+}  // namespace mvk

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+struct sqlite3;
+
+namespace mvk {
+
+/// One open SQLite database file. The file is opened read-write (created when
+/// missing) and closed with the object.
+///
+/// The connection does not lock by itself: a caller that shares it between
+/// threads holds `lock()` across a whole operation (prepare, steps, column
+/// reads, row id, change count), so the row id or error message it reads
+/// belongs to its own statement. The lock is recursive so that an operation
+/// may run inside a transaction held by the same thread.
+class Connection {
+  public:
+    /// A second process on the same file waits this long for its lock instead
+    /// of failing at once.
+    static constexpr int busyTimeoutMillis = 5000;
+
+    /// Throws `SQLiteError` "SQLite error" with SQLite's result code when the
+    /// file cannot be opened or created.
+    explicit Connection(const std::string& path);
+    ~Connection();
+
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    /// Runs SQL text that yields no rows; every statement in it runs. Throws
+    /// `SQLiteError` with SQLite's message on failure.
+    void execute(const std::string& sql);
+
+    [[nodiscard]] std::unique_lock<std::recursive_mutex> lock() const {
+        return std::unique_lock(mutex_);
+    }
+
+    std::int64_t lastInsertRowId() const;
+    std::int64_t changes() const;
+    /// SQLite's message for the last failure on this connection.
+    std::string errorMessage() const;
+    /// False while a transaction is open.
+    bool isAutocommit() const;
+
+    sqlite3* handle() const { return handle_; }
+    const std::string& path() const { return path_; }
+
+  private:
+    sqlite3* handle_ = nullptr;
+    std::string path_;
+    mutable std::recursive_mutex mutex_;
+};
+
+}  // namespace mvk

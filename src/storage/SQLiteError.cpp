@@ -1,0 +1,20 @@
+#include "storage/SQLiteError.hpp"
+
+#include <algorithm>
+
+namespace mvk {
+
+bool SQLiteError::isSuccessCode(int code) {
+    return std::find(successCodes.begin(), successCodes.end(), code) != successCodes.end();
+}
+
+SQLiteError::SQLiteError(std::string message, int code, std::optional<std::string> statement)
+    : message_(std::move(message)), code_(code), statement_(std::move(statement)) {
+    description_ = message_;
+    if (statement_) {
+        description_ += " (" + *statement_ + ")";
+    }
+    description_ += " (code: " + std::to_string(code_) + ")";
+}
+
+}  // namespace mvk

@@ -1,0 +1,249 @@
+#include "storage/SQLiteProvider.hpp"
+
+#include "foundation/Logger.hpp"
+#include "platform/ApplicationSupportDirectory.hpp"
+#include "storage/SQLiteError.hpp"
+#include "storage/SchemaMigration.hpp"
+#include "storage/Statement.hpp"
+
+namespace mvk {
+
+namespace {
+
+// Holds the connection's lock for one operation. Failure lines are written only
+// once this thread holds no operation any more: the logger may call the host's
+// closure, and no host code may run under our lock (a transaction's body runs
+// operations inside the outer one, so their lines wait for it too).
+class LockedOperation {
+  public:
+    explicit LockedOperation(Connection& connection) : lock_(connection.lock()) { ++depth(); }
+    ~LockedOperation() {
+        lock_.unlock();
+        if (--depth() == 0) {
+            auto lines = std::move(pending());
+            pending().clear();
+            for (const auto& line : lines) {
+                Logger::writeLog(MVKLogLevel::error, line);
+            }
+        }
+    }
+    LockedOperation(const LockedOperation&) = delete;
+    LockedOperation& operator=(const LockedOperation&) = delete;
+
+    static void logFailure(std::string_view prefix, std::string_view description) {
+        std::string line = "[Database Module] ";
+        line += prefix;
+        line += description;
+        pending().push_back(std::move(line));
+    }
+
+  private:
+    static int& depth() {
+        thread_local int value = 0;
+        return value;
+    }
+    static std::vector<std::string>& pending() {
+        thread_local std::vector<std::string> lines;
+        return lines;
+    }
+
+    std::unique_lock<std::recursive_mutex> lock_;
+};
+
+// Runs one operation under the connection's lock; any failure is logged after
+// `prefix` and answered with `fallback`.
+template <typename Result, typename Operation>
+Result guarded(Connection& connection, std::string_view prefix, Result fallback,
+               Operation&& operation) {
+    LockedOperation scope(connection);
+    try {
+        return operation();
+    } catch (const SQLiteError& error) {
+        LockedOperation::logFailure(prefix, error.description());
+    } catch (const std::exception& error) {
+        LockedOperation::logFailure(prefix, error.what());
+    } catch (...) {
+        LockedOperation::logFailure(prefix, "unknown error");
+    }
+    return fallback;
+}
+
+std::vector<SQLiteValue> valuesOf(const ContentValues& content) {
+    std::vector<SQLiteValue> values;
+    values.reserve(content.size());
+    for (const auto& [column, value] : content) {
+        values.push_back(value);
+    }
+    return values;
+}
+
+template <typename Item, typename Format>
+std::string joined(const std::vector<Item>& items, std::string_view separator, Format&& format) {
+    std::string text;
+    for (std::size_t index = 0; index < items.size(); ++index) {
+        if (index > 0) {
+            text += separator;
+        }
+        text += format(items[index]);
+    }
+    return text;
+}
+
+}  // namespace
+
+std::optional<std::filesystem::path> SQLiteProvider::folderPath() {
+    auto directory = ApplicationSupportDirectory::path();
+    if (!directory) {
+        return std::nullopt;
+    }
+    return *directory / folderName;
+}
+
+SQLiteProvider::SQLiteProvider(std::string_view /*applicationKey*/) {
+    const auto folder = folderPath();
+    if (!folder) {
+        throw SQLiteError("SQLite error", 1);
+    }
+    std::error_code statusError;
+    if (!std::filesystem::exists(*folder, statusError)) {
+        Logger::writeLog(MVKLogLevel::debug, "[Database Module] It's a clean launch of the SDK");
+        if (auto error = ApplicationSupportDirectory::createPrivateDirectories(*folder)) {
+            throw std::filesystem::filesystem_error("Couldn't create the database folder", *folder,
+                                                    error);
+        }
+    } else {
+        Logger::writeLog(MVKLogLevel::debug, "[Database Module] Trying to load database");
+    }
+    database_ = std::make_unique<Connection>((*folder / fileName).string());
+    SchemaMigration::apply(*database_);
+}
+
+std::string SQLiteProvider::rawSql(const SelectQuery& query) {
+    std::string sql = "SELECT ";
+    if (query.projection && !query.projection->empty()) {
+        sql += joined(*query.projection, ",", [](const std::string& column) { return column; });
+    } else {
+        sql += "*";
+    }
+    sql += " FROM " + query.tableName;
+    if (query.join) {
+        sql += " JOIN " + *query.join;
+    }
+    if (query.selection) {
+        sql += " WHERE " + *query.selection;
+    }
+    if (query.groupBy) {
+        sql += " GROUP BY " + *query.groupBy;
+    }
+    if (query.sortOrder) {
+        sql += " ORDER BY " + *query.sortOrder;
+    }
+    if (query.limit) {
+        sql += " LIMIT " + std::to_string(*query.limit);
+    }
+    return sql;
+}
+
+std::string SQLiteProvider::insertSql(std::string_view tableName, const ContentValues& content) {
+    return "INSERT INTO " + std::string(tableName) + " (" +
+           joined(content, ", ", [](const auto& pair) { return pair.first; }) + ") VALUES(" +
+           joined(content, ", ", [](const auto&) { return std::string("?"); }) + ")";
+}
+
+std::string SQLiteProvider::updateSql(std::string_view tableName, const ContentValues& values,
+                                      std::string_view selection) {
+    return "UPDATE " + std::string(tableName) + " SET " +
+           joined(values, ", ", [](const auto& pair) { return pair.first + "=?"; }) + " WHERE " +
+           std::string(selection);
+}
+
+std::string SQLiteProvider::deleteSql(std::string_view tableName, std::string_view selection) {
+    return "DELETE FROM " + std::string(tableName) + " WHERE " + std::string(selection);
+}
+
+std::string SQLiteProvider::clearSql(std::string_view tableName) {
+    return "DELETE FROM " + std::string(tableName);
+}
+
+bool SQLiteProvider::queryRows(const SelectQuery& query, const RowVisitor& visitor) {
+    return guarded(*database_, "Error in query: ", false, [&] {
+        Statement statement(*database_, rawSql(query),
+                            query.selectionArgs.value_or(std::vector<SQLiteValue>{}));
+        statement.reset();
+        while (auto cursor = statement.failableNext()) {
+            visitor(*cursor);
+        }
+        return true;
+    });
+}
+
+std::optional<std::int64_t> SQLiteProvider::insert(std::string_view tableName,
+                                                   const ContentValues& content) {
+    return guarded(*database_, "Error in inserting: ", std::optional<std::int64_t>{}, [&] {
+        Statement statement(*database_, insertSql(tableName, content));
+        statement.bind(valuesOf(content)).run();
+        return std::optional(database_->lastInsertRowId());
+    });
+}
+
+std::optional<std::int64_t> SQLiteProvider::update(std::string_view tableName,
+                                                   const ContentValues& values,
+                                                   std::string_view selection,
+                                                   const std::vector<SQLiteValue>& selectionArgs) {
+    return guarded(*database_, "Error in updating: ", std::optional<std::int64_t>{}, [&] {
+        Statement statement(*database_, updateSql(tableName, values, selection));
+        auto arguments = valuesOf(values);
+        arguments.insert(arguments.end(), selectionArgs.begin(), selectionArgs.end());
+        statement.bind(arguments).run();
+        return std::optional(database_->changes());
+    });
+}
+
+std::int64_t SQLiteProvider::deleteRows(std::string_view tableName, std::string_view selection,
+                                        const std::vector<SQLiteValue>& selectionArgs) {
+    return guarded(*database_, "Error in delete: ", std::int64_t{0}, [&] {
+        Statement statement(*database_, deleteSql(tableName, selection));
+        statement.bind(selectionArgs).run();
+        return database_->changes();
+    });
+}
+
+void SQLiteProvider::clear(std::string_view tableName) {
+    guarded(*database_, "Error in clear: ", false, [&] {
+        Statement(*database_, clearSql(tableName)).run();
+        return true;
+    });
+}
+
+bool SQLiteProvider::raw(const std::string& sql) {
+    return guarded(*database_, "Error in raw: ", false, [&] {
+        database_->execute(sql);
+        return true;
+    });
+}
+
+bool SQLiteProvider::transaction(const std::function<bool()>& body) {
+    return guarded(*database_, "Error in transaction: ", false, [&] {
+        if (!database_->isAutocommit()) {
+            return body();
+        }
+        database_->execute("BEGIN IMMEDIATE");
+        bool commit = false;
+        try {
+            commit = body();
+            if (commit) {
+                database_->execute("COMMIT");
+                return true;
+            }
+        } catch (...) {
+            if (!database_->isAutocommit()) {
+                database_->execute("ROLLBACK");
+            }
+            throw;
+        }
+        database_->execute("ROLLBACK");
+        return false;
+    });
+}
+
+}  // namespace mvk

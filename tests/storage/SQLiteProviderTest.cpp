@@ -1,0 +1,226 @@
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "StorageTestSupport.hpp"
+#include "events/EventObject.hpp"
+#include "storage/SQLiteContracts.hpp"
+#include "storage/SQLiteConvertible.hpp"
+#include "storage/SQLiteProvider.hpp"
+#include "support/LogCapture.hpp"
+
+namespace mvk {
+namespace {
+
+using test::LogCapture;
+
+class SQLiteProviderTest : public test::StorageTest {
+  protected:
+    std::optional<std::int64_t> insertEvent(const std::string& code, std::int64_t userId,
+                                            const std::string& json) {
+        return provider_.insert("events",
+                                {{"code", code}, {"userId", userId}, {"eventJson", json}});
+    }
+
+    std::vector<EventObject> events(SelectQuery select = {.tableName = "events"}) {
+        return query<EventObject>(provider_, select);
+    }
+
+    /// Raw SQL through a second connection, as another process would write.
+    void rawWrite(const std::string& sql) { test::RawDatabase(databasePath()).exec(sql); }
+
+    SQLiteProvider provider_{"app-key"};
+};
+
+TEST(SQLiteProviderSqlTest, TextShapes) {
+    struct Case {
+        std::string sql, expected;
+    };
+    const ContentValues three = {{"code", "ss"}, {"userId", 1}, {"eventJson", "{}"}};
+    const Case cases[] = {
+        {SQLiteProvider::rawSql({.tableName = "events"}), "SELECT * FROM events"},
+        {SQLiteProvider::rawSql({.tableName = "events", .projection = std::vector<std::string>{}}),
+         "SELECT * FROM events"},
+        {SQLiteProvider::rawSql(
+             {.tableName = "events", .projection = std::vector<std::string>{"code", "userId"}}),
+         "SELECT code,userId FROM events"},
+        {SQLiteProvider::rawSql({.tableName = "events", .selection = "userId = ?", .limit = 10}),
+         "SELECT * FROM events WHERE userId = ? LIMIT 10"},
+        {SQLiteProvider::rawSql({.tableName = "a",
+                                 .join = "b ON a.id = b.id",
+                                 .selection = "",
+                                 .groupBy = "a.id",
+                                 .sortOrder = "a.id DESC",
+                                 .limit = 0}),
+         "SELECT * FROM a JOIN b ON a.id = b.id WHERE  GROUP BY a.id ORDER BY a.id DESC LIMIT 0"},
+        {SQLiteProvider::insertSql("events", three),
+         "INSERT INTO events (code, userId, eventJson) VALUES(?, ?, ?)"},
+        {SQLiteProvider::insertSql("events", {}), "INSERT INTO events () VALUES()"},
+        {SQLiteProvider::updateSql("events", three, "id=?"),
+         "UPDATE events SET code=?, userId=?, eventJson=? WHERE id=?"},
+        {SQLiteProvider::deleteSql("events", "id IN (?, ?)"),
+         "DELETE FROM events WHERE id IN (?, ?)"},
+        {SQLiteProvider::clearSql("events"), "DELETE FROM events"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.sql, c.expected);
+    }
+}
+
+TEST_F(SQLiteProviderTest, EventRowsRoundTripAndIdsNeverComeBack) {
+    const std::string json = std::string(R"({"code":"ce","name":"a)") + '\0' + R"(b"})";
+    auto first = insertEvent("ce", 3, json);
+    auto second = insertEvent("ss", 4, "{}");
+    ASSERT_TRUE(first && second);
+    EXPECT_LT(*first, *second);
+
+    EXPECT_EQ(events(),
+              (std::vector<EventObject>{{"ce", *first, 3, json}, {"ss", *second, 4, "{}"}}));
+
+    EXPECT_EQ(provider_.deleteRows("events", "id IN (?)", {*second}), 1);
+    EXPECT_GT(insertEvent("al", 4, "{}"), second);
+    provider_.clear("events");
+    EXPECT_TRUE(events().empty());
+    EXPECT_GT(insertEvent("al", 4, "{}"), *second + 1);
+}
+
+TEST_F(SQLiteProviderTest, QueryBindsItsArgumentsAndKeepsSQLitesOrder) {
+    for (int user : {1, 2, 1, 1}) {
+        insertEvent("ce", user, "{}");
+    }
+    auto rows = events({.tableName = "events",
+                        .selection = "userId = ?",
+                        .selectionArgs = std::vector<SQLiteValue>{1},
+                        .sortOrder = "id DESC",
+                        .limit = 2});
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].idKey, 4);
+    EXPECT_EQ(rows[1].idKey, 3);
+}
+
+TEST_F(SQLiteProviderTest, RowsOfOtherColumnTypesAreSkippedAndTheRestRead) {
+    insertEvent("ce", 1, "{}");
+    rawWrite("INSERT INTO events (code, userId, eventJson) VALUES (NULL, 1, '{}')");
+    rawWrite("INSERT INTO events (code, userId, eventJson) VALUES ('ce', 1, NULL)");
+    rawWrite("INSERT INTO events (code, userId, eventJson) VALUES ('ce', 'one', '{}')");
+    rawWrite("INSERT INTO events (code, userId, eventJson) VALUES ('ce', 1, X'7B7D')");
+    insertEvent("ss", 1, "{}");
+
+    auto rows = events();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].code, "ce");
+    EXPECT_EQ(rows[1].code, "ss");
+}
+
+TEST_F(SQLiteProviderTest, AStepFailingMidwayAnswersNothingAndSaysSo) {
+    insertEvent("ce", 1, "{}");
+    insertEvent("ce", INT64_MIN, "{}");  // abs() of it overflows on the second row
+    LogCapture log(MVKLogLevel::debug);
+
+    auto rows = events({.tableName = "events", .selection = "abs(userId) >= 0"});
+
+    EXPECT_TRUE(rows.empty());
+    EXPECT_EQ(log.messages(),
+              (std::vector<std::string>{
+                  "ERROR [Database Module] Error in query: integer overflow (code: 1)"}));
+}
+
+TEST_F(SQLiteProviderTest, FailuresAreLoggedAndAnsweredEmpty) {
+    insertEvent("ce", 1, "{}");
+    provider_.insert("projects", {{"applicationKey", "k"}});
+    LogCapture log(MVKLogLevel::debug);
+
+    EXPECT_TRUE(events({.tableName = "nowhere"}).empty());
+    EXPECT_EQ(provider_.insert("events", {}), std::nullopt);
+    EXPECT_EQ(provider_.insert("projects", {{"applicationKey", "k"}}), std::nullopt);
+    EXPECT_EQ(provider_.update("events", {}, "id=?", {1}), std::nullopt);
+    EXPECT_EQ(provider_.update("events", {{"code", "x"}}, "id=? AND userId=?", {1}), std::nullopt);
+    EXPECT_EQ(provider_.deleteRows("nowhere", "id=?", {1}), 0);
+    provider_.clear("nowhere");
+    EXPECT_FALSE(provider_.raw("DROP TABLE nowhere"));
+
+    EXPECT_EQ(log.messages(),
+              (std::vector<std::string>{
+                  "ERROR [Database Module] Error in query: SQLite error (code: 1)",
+                  "ERROR [Database Module] Error in inserting: SQLite error (code: 1)",
+                  "ERROR [Database Module] Error in inserting: UNIQUE constraint failed: "
+                  "projects.applicationKey (code: 19)",
+                  "ERROR [Database Module] Error in updating: SQLite error (code: 1)",
+                  "ERROR [Database Module] Error in updating: 3 values expected, 2 passed (UPDATE "
+                  "events SET code=? WHERE id=? AND userId=?) (code: 25)",
+                  "ERROR [Database Module] Error in delete: SQLite error (code: 1)",
+                  "ERROR [Database Module] Error in clear: SQLite error (code: 1)",
+                  "ERROR [Database Module] Error in raw: no such table: nowhere (code: 1)",
+              }));
+    EXPECT_EQ(events().size(), 1u);
+}
+
+TEST_F(SQLiteProviderTest, ChangeCountsWithoutErrors) {
+    auto id = insertEvent("ce", 1, "{}");
+    insertEvent("ce", 2, "{}");
+    LogCapture log(MVKLogLevel::debug);
+
+    EXPECT_EQ(provider_.update("events", {{"code", "ss"}, {"userId", nullptr}}, "id=?", {*id}), 1);
+    EXPECT_EQ(provider_.update("events", {{"code", "ss"}}, "id=?", {999}), 0);
+    EXPECT_EQ(provider_.deleteRows("events", "id IN ()", {}), 0);
+    EXPECT_EQ(provider_.deleteRows("events", "id=?", {999}), 0);
+    EXPECT_TRUE(log.messages().empty());
+
+    // The updated row now has a NULL userId, which the event reader refuses.
+    EXPECT_EQ(events().size(), 1u);
+}
+
+TEST_F(SQLiteProviderTest, TransactionsCommitRollBackAndNest) {
+    EXPECT_TRUE(provider_.transaction([&] {
+        insertEvent("ce", 1, "{}");
+        return provider_.transaction([&] { return insertEvent("ce", 2, "{}").has_value(); });
+    }));
+    EXPECT_FALSE(provider_.transaction([&] {
+        insertEvent("ce", 3, "{}");
+        return false;
+    }));
+    LogCapture log(MVKLogLevel::debug);
+    EXPECT_FALSE(provider_.transaction([&]() -> bool {
+        insertEvent("ce", 4, "{}");
+        throw std::runtime_error("body failed");
+    }));
+
+    EXPECT_EQ(
+        log.messages(),
+        (std::vector<std::string>{"ERROR [Database Module] Error in transaction: body failed"}));
+    std::vector<std::int64_t> users;
+    for (const auto& event : events()) {
+        users.push_back(event.userId);
+    }
+    EXPECT_EQ(users, (std::vector<std::int64_t>{1, 2}));
+}
+
+TEST_F(SQLiteProviderTest, FailureLinesReachTheHostOnlyAfterTheLockIsReleased) {
+    LogCapture log(MVKLogLevel::debug);
+    std::vector<std::optional<std::int64_t>> fromOtherThread;
+    // A host closure that waits for another thread's storage call would hang
+    // if the line were written while the connection is still locked.
+    Logger::setEngineLoggerMessageClosure([&](MVKLogLevel, const std::string&) {
+        std::thread([&] { fromOtherThread.push_back(insertEvent("ce", 9, "{}")); }).join();
+    });
+    events({.tableName = "nowhere"});
+    provider_.transaction([&] {
+        provider_.insert("nowhere", {{"a", 1}});
+        return true;
+    });
+    Logger::setEngineLoggerMessageClosure(nullptr);
+
+    ASSERT_EQ(fromOtherThread.size(), 2u);
+    EXPECT_TRUE(fromOtherThread[0] && fromOtherThread[1]);
+}
+
+TEST(SQLiteProviderCreationTest, AFolderThatCannotBeCreatedFailsCreation) {
+    test::TempDir dir;
+    std::ofstream(dir.path() / "file") << "in the way";
+    ApplicationSupportDirectory::setOverride(dir.path() / "file");
+    EXPECT_THROW(SQLiteProvider("app-key"), std::filesystem::filesystem_error);
+    ApplicationSupportDirectory::setOverride(std::nullopt);
+}
+
+}  // namespace
+}  // namespace mvk
