@@ -1,7 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+
+#include "storage/Cursor.hpp"
 
 namespace mvk {
 
@@ -13,6 +16,9 @@ struct RealPaymentMark {
     /// Row id of the project in "projects".
     std::int64_t projectId = 0;
     std::string orderId;
+
+    /// Columns id, projectId, orderId; a row with a column of another type is skipped.
+    static std::optional<RealPaymentMark> fromCursor(const Cursor& cursor);
 
     /// The row id says where a mark is stored, not what it marks.
     friend bool operator==(const RealPaymentMark& lhs, const RealPaymentMark& rhs) {

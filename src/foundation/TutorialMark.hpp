@@ -1,6 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+
+#include "storage/Cursor.hpp"
 
 namespace mvk {
 
@@ -12,6 +15,9 @@ struct TutorialMark {
     /// Row id of the user in "users".
     std::int64_t userId = 0;
     std::int64_t step = 0;
+
+    /// Columns id, userId, step; a row with a non-integer column is skipped.
+    static std::optional<TutorialMark> fromCursor(const Cursor& cursor);
 
     /// The row id says where a mark is stored, not what it marks.
     friend bool operator==(const TutorialMark& lhs, const TutorialMark& rhs) {
