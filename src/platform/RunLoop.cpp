@@ -1,0 +1,73 @@
+#include "platform/RunLoop.hpp"
+
+#include <pthread.h>
+
+#include "platform/Clock.hpp"
+#include "platform/GuardedCall.hpp"
+
+namespace mvk {
+
+namespace {
+thread_local const RunLoop* tCurrentLoop = nullptr;
+}
+
+RunLoop::RunLoop(std::string name)
+    : name_(std::move(name)),
+      schedule_(std::make_shared<TimerSchedule>([] { return Clock::monotonicMillis(); })) {
+    thread_ = std::thread([this] { run(); });
+}
+
+RunLoop::~RunLoop() {
+    schedule_->stop();
+    if (isCurrent()) {
+        thread_.detach();
+    } else if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
+// Leaked on purpose: a joinable thread in a static destructor would end the
+// host process at exit.
+const std::shared_ptr<RunLoop>& RunLoop::main() {
+    static auto* loop =
+        new std::shared_ptr<RunLoop>(std::make_shared<RunLoop>("com.morvanix.main"));
+    return *loop;
+}
+
+const std::shared_ptr<RunLoop>& RunLoop::delayedScheduler() {
+    static auto* loop =
+        new std::shared_ptr<RunLoop>(std::make_shared<RunLoop>("com.morvanix.delayed"));
+    return *loop;
+}
+
+void RunLoop::post(std::function<void()> block) {
+    schedule_->addOnce(0, std::move(block));
+}
+
+std::shared_ptr<ScheduledWorkProtocol> RunLoop::scheduleRepeating(
+    std::chrono::milliseconds interval, std::function<void()> block) {
+    return schedule_->addRepeating(interval.count(), std::move(block));
+}
+
+std::shared_ptr<ScheduledWorkProtocol> RunLoop::schedule(std::chrono::milliseconds delay,
+                                                         std::function<void()> block) {
+    return schedule_->addOnce(delay.count(), std::move(block));
+}
+
+bool RunLoop::isCurrent() const {
+    return tCurrentLoop == this;
+}
+
+void RunLoop::run() {
+    tCurrentLoop = this;
+    // Thread names are limited to 15 characters; the tail is the telling part.
+    const std::string threadName = name_.size() > 15 ? name_.substr(name_.size() - 15) : name_;
+    pthread_setname_np(pthread_self(), threadName.c_str());
+    const std::string context = "An operation on " + name_;
+    while (auto due = schedule_->waitForDue()) {
+        callGuarded(context, *due->block);
+    }
+    tCurrentLoop = nullptr;
+}
+
+}  // namespace mvk
