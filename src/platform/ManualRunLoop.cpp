@@ -9,10 +9,9 @@ thread_local const ManualRunLoop* tCurrentManualLoop = nullptr;
 }
 
 ManualRunLoop::ManualRunLoop(std::shared_ptr<ManualClock> clock, std::string name)
-    : clock_(std::move(clock)),
-      context_("An operation on " + name),
-      schedule_(
-          std::make_shared<TimerSchedule>([clock = clock_] { return clock->monotonicMillis(); })) {}
+    : ScheduledLoop([clock] { return clock->monotonicMillis(); }),
+      clock_(std::move(clock)),
+      context_("An operation on " + name) {}
 
 void ManualRunLoop::advance(std::chrono::milliseconds step) {
     const std::int64_t target = clock_->monotonicMillis() + std::max<std::int64_t>(step.count(), 0);
@@ -46,20 +45,6 @@ std::size_t ManualRunLoop::runDueWork() {
     }
     tCurrentManualLoop = outer;
     return count;
-}
-
-void ManualRunLoop::post(std::function<void()> block) {
-    schedule_->addOnce(0, std::move(block));
-}
-
-std::shared_ptr<ScheduledWorkProtocol> ManualRunLoop::scheduleRepeating(
-    std::chrono::milliseconds interval, std::function<void()> block) {
-    return schedule_->addRepeating(interval.count(), std::move(block));
-}
-
-std::shared_ptr<ScheduledWorkProtocol> ManualRunLoop::schedule(std::chrono::milliseconds delay,
-                                                               std::function<void()> block) {
-    return schedule_->addOnce(delay.count(), std::move(block));
 }
 
 bool ManualRunLoop::isCurrent() const {

@@ -4,17 +4,15 @@
 #include <memory>
 #include <string>
 
-#include "platform/DelayedSchedulerProtocol.hpp"
-#include "platform/MainLoopProtocol.hpp"
 #include "platform/ManualClock.hpp"
-#include "platform/TimerSchedule.hpp"
+#include "platform/ScheduledLoop.hpp"
 
 namespace mvk {
 
 /// The main loop and delayed scheduler for tests: nothing runs until the test
 /// drives it, and then the due work runs on the test's own thread, timed by
 /// the test's `ManualClock` (its monotonic reading).
-class ManualRunLoop final : public MainLoopProtocol, public DelayedSchedulerProtocol {
+class ManualRunLoop final : public ScheduledLoop {
   public:
     explicit ManualRunLoop(std::shared_ptr<ManualClock> clock, std::string name = "manual");
 
@@ -27,17 +25,11 @@ class ManualRunLoop final : public MainLoopProtocol, public DelayedSchedulerProt
     /// into one. Answers how many blocks ran.
     std::size_t runDueWork();
 
-    void post(std::function<void()> block) override;
-    std::shared_ptr<ScheduledWorkProtocol> scheduleRepeating(std::chrono::milliseconds interval,
-                                                             std::function<void()> block) override;
-    std::shared_ptr<ScheduledWorkProtocol> schedule(std::chrono::milliseconds delay,
-                                                    std::function<void()> block) override;
     bool isCurrent() const override;
 
   private:
     const std::shared_ptr<ManualClock> clock_;
     const std::string context_;
-    const std::shared_ptr<TimerSchedule> schedule_;
 };
 
 }  // namespace mvk

@@ -12,8 +12,7 @@ thread_local const RunLoop* tCurrentLoop = nullptr;
 }
 
 RunLoop::RunLoop(std::string name)
-    : name_(std::move(name)),
-      schedule_(std::make_shared<TimerSchedule>([] { return Clock::monotonicMillis(); })) {
+    : ScheduledLoop([] { return Clock::monotonicMillis(); }), name_(std::move(name)) {
     thread_ = std::thread([this] { run(); });
 }
 
@@ -38,20 +37,6 @@ const std::shared_ptr<RunLoop>& RunLoop::delayedScheduler() {
     static auto* loop =
         new std::shared_ptr<RunLoop>(std::make_shared<RunLoop>("com.morvanix.delayed"));
     return *loop;
-}
-
-void RunLoop::post(std::function<void()> block) {
-    schedule_->addOnce(0, std::move(block));
-}
-
-std::shared_ptr<ScheduledWorkProtocol> RunLoop::scheduleRepeating(
-    std::chrono::milliseconds interval, std::function<void()> block) {
-    return schedule_->addRepeating(interval.count(), std::move(block));
-}
-
-std::shared_ptr<ScheduledWorkProtocol> RunLoop::schedule(std::chrono::milliseconds delay,
-                                                         std::function<void()> block) {
-    return schedule_->addOnce(delay.count(), std::move(block));
 }
 
 bool RunLoop::isCurrent() const {

@@ -4,9 +4,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/DelayedSchedulerProtocol.hpp"
-#include "platform/MainLoopProtocol.hpp"
-#include "platform/TimerSchedule.hpp"
+#include "platform/ScheduledLoop.hpp"
 
 namespace mvk {
 
@@ -14,7 +12,7 @@ namespace mvk {
 /// blocks in the order they fall due on the process clock (`Clock`). The
 /// library keeps two: `main()`, where the life-cycle timers live, and
 /// `delayedScheduler()`, which must keep firing while the main thread is blocked.
-class RunLoop final : public MainLoopProtocol, public DelayedSchedulerProtocol {
+class RunLoop final : public ScheduledLoop {
   public:
     explicit RunLoop(std::string name);
     /// Drops work not yet begun and stops the thread.
@@ -29,18 +27,12 @@ class RunLoop final : public MainLoopProtocol, public DelayedSchedulerProtocol {
 
     const std::string& name() const { return name_; }
 
-    void post(std::function<void()> block) override;
-    std::shared_ptr<ScheduledWorkProtocol> scheduleRepeating(std::chrono::milliseconds interval,
-                                                             std::function<void()> block) override;
-    std::shared_ptr<ScheduledWorkProtocol> schedule(std::chrono::milliseconds delay,
-                                                    std::function<void()> block) override;
     bool isCurrent() const override;
 
   private:
     void run();
 
     const std::string name_;
-    const std::shared_ptr<TimerSchedule> schedule_;
     std::thread thread_;
 };
 
