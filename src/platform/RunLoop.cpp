@@ -45,8 +45,9 @@ bool RunLoop::isCurrent() const {
 
 void RunLoop::run() {
     tCurrentLoop = this;
-    // Thread names are limited to 15 characters; the tail is the telling part.
-    const std::string threadName = name_.size() > 15 ? name_.substr(name_.size() - 15) : name_;
+    // Thread names are limited to 15 characters; the last part of the loop's
+    // name is the telling one.
+    const std::string threadName = ("mvk-" + name_.substr(name_.rfind('.') + 1)).substr(0, 15);
     pthread_setname_np(pthread_self(), threadName.c_str());
     const std::string context = "An operation on " + name_;
     while (auto due = schedule_->waitForDue()) {
