@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "mvk/Export.hpp"
+
+namespace mvk {
+
+/// How the host tells the library about the application: its life cycle, and,
+/// before start-up, what the application and its screen are. Every call may be
+/// made from any thread and never throws.
+class MVK_EXPORT MVKApplication {
+  public:
+    MVKApplication() = delete;
+
+    /// The application came to the foreground and takes input. The library
+    /// takes the application as active until told otherwise.
+    static void didBecomeActive() noexcept;
+    /// The application is about to stop taking input (a system overlay, a
+    /// window losing focus, the way to the background).
+    static void willResignActive() noexcept;
+    /// The application went to the background. The library may hold this call
+    /// until its pending work is done, so make it where a short wait is fine.
+    static void didEnterBackground() noexcept;
+    /// The application is about to quit.
+    static void willTerminate() noexcept;
+
+    /// Shown in keys the library keeps per application; the executable's
+    /// name when not set or empty.
+    static void setBundleName(const std::string& name) noexcept;
+    /// The application's unique identifier ("com.example.game"); the
+    /// executable's name when not set or empty.
+    static void setBundleIdentifier(const std::string& identifier) noexcept;
+    /// The version users see ("1.4.2").
+    static void setVersion(const std::string& version) noexcept;
+    /// The build number ("1402").
+    static void setBuildVersion(const std::string& buildVersion) noexcept;
+    /// True for a development or test build, false for a released one.
+    static void setSandbox(bool isSandbox) noexcept;
+
+    /// The screen in physical pixels; a side that is not positive clears it.
+    static void setScreenSize(std::int64_t widthPixels, std::int64_t heightPixels) noexcept;
+    /// Pixels per inch; a value that is not positive clears it.
+    static void setScreenPpi(std::int64_t ppi) noexcept;
+};
+
+}  // namespace mvk

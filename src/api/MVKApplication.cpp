@@ -1,0 +1,57 @@
+#include "mvk/MVKApplication.hpp"
+
+#include "platform/Application.hpp"
+#include "platform/ApplicationInfo.hpp"
+#include "platform/DeviceInfo.hpp"
+#include "platform/GuardedCall.hpp"
+
+namespace mvk {
+
+void MVKApplication::didBecomeActive() noexcept {
+    callGuarded("didBecomeActive", [] { Application::shared()->didBecomeActive(); });
+}
+
+void MVKApplication::willResignActive() noexcept {
+    callGuarded("willResignActive", [] { Application::shared()->willResignActive(); });
+}
+
+void MVKApplication::didEnterBackground() noexcept {
+    callGuarded("didEnterBackground", [] { Application::shared()->didEnterBackground(); });
+}
+
+void MVKApplication::willTerminate() noexcept {
+    callGuarded("willTerminate", [] { Application::shared()->willTerminate(); });
+}
+
+void MVKApplication::setBundleName(const std::string& name) noexcept {
+    callGuarded("setBundleName", [&] { ApplicationInfo::shared()->setBundleName(name); });
+}
+
+void MVKApplication::setBundleIdentifier(const std::string& identifier) noexcept {
+    callGuarded("setBundleIdentifier",
+                [&] { ApplicationInfo::shared()->setBundleIdentifier(identifier); });
+}
+
+void MVKApplication::setVersion(const std::string& version) noexcept {
+    callGuarded("setVersion", [&] { ApplicationInfo::shared()->setApplicationVersion(version); });
+}
+
+void MVKApplication::setBuildVersion(const std::string& buildVersion) noexcept {
+    callGuarded("setBuildVersion",
+                [&] { ApplicationInfo::shared()->setApplicationBuildVersion(buildVersion); });
+}
+
+void MVKApplication::setSandbox(bool isSandbox) noexcept {
+    callGuarded("setSandbox", [&] { ApplicationInfo::shared()->setSandbox(isSandbox); });
+}
+
+void MVKApplication::setScreenSize(std::int64_t widthPixels, std::int64_t heightPixels) noexcept {
+    callGuarded("setScreenSize",
+                [&] { DeviceInfo::shared()->setScreenSize(widthPixels, heightPixels); });
+}
+
+void MVKApplication::setScreenPpi(std::int64_t ppi) noexcept {
+    callGuarded("setScreenPpi", [&] { DeviceInfo::shared()->setScreenPpi(ppi); });
+}
+
+}  // namespace mvk

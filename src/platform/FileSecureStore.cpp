@@ -1,0 +1,208 @@
+#include "platform/FileSecureStore.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <mutex>
+#include <nlohmann/json.hpp>
+#include <system_error>
+
+#include "foundation/Logger.hpp"
+#include "platform/SecureStoreLimits.hpp"
+
+namespace mvk {
+
+namespace {
+
+// One lock for every instance: callers make a fresh store per operation.
+std::mutex& storeMutex() {
+    static auto* mutex = new std::mutex();
+    return *mutex;
+}
+
+std::string errnoText() {
+    return std::error_code(errno, std::generic_category()).message();
+}
+
+void logError(const std::string& message) {
+    Logger::writeLog(MVKLogLevel::error, "[Secure Store] " + message);
+}
+
+class FileDescriptor {
+  public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+
+    int get() const { return fd_; }
+    /// Closes now and reports whether the close succeeded: on some file
+    /// systems a failed write only shows here.
+    bool close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0;
+    }
+
+  private:
+    int fd_;
+};
+
+bool writeAll(int fd, const std::string& data) {
+    std::size_t written = 0;
+    while (written < data.size()) {
+        const ssize_t n = ::write(fd, data.data() + written, data.size() - written);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        written += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool makePrivateDirectory(const std::filesystem::path& directory) {
+    std::error_code error;
+    if (directory.has_parent_path()) {
+        std::filesystem::create_directories(directory.parent_path(), error);
+    }
+    if (::mkdir(directory.c_str(), 0700) != 0 && errno != EEXIST) {
+        logError("Cannot create the folder " + directory.string() + ": " + errnoText());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+FileSecureStore::FileSecureStore(std::filesystem::path directory)
+    : directory_(std::move(directory)),
+      path_(directory_.empty() ? std::filesystem::path() : directory_ / fileName) {}
+
+std::optional<std::string> FileSecureStore::get(const std::string& account) {
+    std::lock_guard lock(storeMutex());
+    auto values = load();
+    if (!values) {
+        return std::nullopt;
+    }
+    auto found = values->find(account);
+    if (found == values->end()) {
+        return std::nullopt;
+    }
+    return found->second;
+}
+
+bool FileSecureStore::set(const std::string& account, const std::string& value) {
+    if (!SecureStoreLimits::allows(account, value)) {
+        logError("The value for " + Utf8::sanitized(account.substr(0, 64)) +
+                 " was not saved: it is empty, too long or not text");
+        return false;
+    }
+    std::lock_guard lock(storeMutex());
+    auto values = load();
+    if (!values) {
+        return false;
+    }
+    (*values)[account] = value;
+    return save(*values);
+}
+
+bool FileSecureStore::remove(const std::string& account) {
+    std::lock_guard lock(storeMutex());
+    auto values = load();
+    if (!values || values->erase(account) == 0) {
+        return false;
+    }
+    return save(*values);
+}
+
+std::optional<FileSecureStore::Values> FileSecureStore::load() const {
+    if (path_.empty()) {
+        logError("No folder for the secure store");
+        return std::nullopt;
+    }
+    FileDescriptor file(::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    if (file.get() < 0) {
+        if (errno == ENOENT) {
+            return Values{};
+        }
+        logError("Cannot read " + path_.string() + ": " + errnoText());
+        return std::nullopt;
+    }
+    struct stat info {};
+    if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        static_cast<std::uint64_t>(info.st_size) > maxFileBytes) {
+        logError("The file " + path_.string() + " is not a secure store; it is ignored");
+        return Values{};
+    }
+    std::string text;
+    char buffer[8192];
+    for (;;) {
+        const ssize_t n = ::read(file.get(), buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            logError("Cannot read " + path_.string() + ": " + errnoText());
+            return std::nullopt;
+        }
+        if (n == 0 || text.size() + static_cast<std::size_t>(n) > maxFileBytes) {
+            break;
+        }
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+
+    const auto json = nlohmann::json::parse(text, nullptr, false);
+    if (!json.is_object()) {
+        logError("The file " + path_.string() + " is damaged; its values are lost");
+        return Values{};
+    }
+    Values values;
+    for (const auto& [account, value] : json.items()) {
+        if (value.is_string() && SecureStoreLimits::allows(account, value.get<std::string>())) {
+            values.emplace(account, value.get<std::string>());
+        }
+    }
+    return values;
+}
+
+bool FileSecureStore::save(const Values& values) const {
+    if (!makePrivateDirectory(directory_)) {
+        return false;
+    }
+    nlohmann::json json = nlohmann::json::object();
+    for (const auto& [account, value] : values) {
+        json[account] = value;
+    }
+    const std::string text = json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+
+    std::string temporary = path_.string() + ".tmp-XXXXXX";
+    FileDescriptor file(::mkostemp(temporary.data(), O_CLOEXEC));
+    if (file.get() < 0) {
+        logError("Cannot write in " + directory_.string() + ": " + errnoText());
+        return false;
+    }
+    const bool written = ::fchmod(file.get(), 0600) == 0 && writeAll(file.get(), text) &&
+                         ::fsync(file.get()) == 0 && file.close();
+    if (!written || ::rename(temporary.c_str(), path_.c_str()) != 0) {
+        logError("Cannot write " + path_.string() + ": " + errnoText());
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    // Makes the rename itself survive a power cut; the data is safe either way.
+    FileDescriptor folder(::open(directory_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() >= 0) {
+        ::fsync(folder.get());
+    }
+    return true;
+}
+
+}  // namespace mvk

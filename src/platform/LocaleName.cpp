@@ -1,0 +1,51 @@
+#include "platform/LocaleName.hpp"
+
+#include <algorithm>
+
+namespace mvk {
+
+namespace {
+
+bool isLetters(std::string_view text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](unsigned char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; });
+}
+
+bool isDigits(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+/// ASCII letters in lower or upper case; other characters as they are.
+std::string withCase(std::string_view text, bool lower) {
+    std::string result(text);
+    for (char& c : result) {
+        if (isLetters(std::string_view(&c, 1))) {
+            c = static_cast<char>(lower ? (c | 0x20) : (c & ~0x20));
+        }
+    }
+    return result;
+}
+
+}  // namespace
+
+LocaleName LocaleName::parse(std::string_view name) {
+    LocaleName locale;
+    name = name.substr(0, name.find_first_of(".@"));
+    const auto separator = name.find_first_of("_-");
+    const std::string_view language = name.substr(0, separator);
+    const std::string_view region =
+        separator == std::string_view::npos ? std::string_view() : name.substr(separator + 1);
+
+    // Language subtags are two or three letters (up to eight when registered);
+    // "C" and "POSIX" fall outside on purpose.
+    if (language.size() >= 2 && language.size() <= 8 && language != "POSIX" &&
+        isLetters(language)) {
+        locale.language_ = withCase(language, true);
+        if ((region.size() == 2 && isLetters(region)) || (region.size() == 3 && isDigits(region))) {
+            locale.region_ = withCase(region, false);
+        }
+    }
+    return locale;
+}
+
+}  // namespace mvk

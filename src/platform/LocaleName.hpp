@@ -1,0 +1,25 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace mvk {
+
+/// The language and region of a locale name such as "en_US.UTF-8@euro",
+/// "pt_BR" or "en-GB". "C" and "POSIX" name no language.
+class LocaleName {
+  public:
+    static LocaleName parse(std::string_view name);
+
+    /// Lower-case; nothing for C, POSIX or an unreadable name.
+    const std::optional<std::string>& language() const { return language_; }
+    /// Upper-case letters or three digits; empty when the name has none.
+    const std::string& region() const { return region_; }
+
+  private:
+    std::optional<std::string> language_;
+    std::string region_;
+};
+
+}  // namespace mvk

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "platform/NotificationCenterProtocol.hpp"
+
+namespace mvk {
+
+/// A post calls the observers registered when it started, with no lock held,
+/// so an observer may add or remove observers and post again.
+class NotificationCenter final : public NotificationCenterProtocol {
+  public:
+    NotificationCenter() = default;
+
+    /// The process-wide centre the application life cycle posts to; made on
+    /// first use and never destroyed.
+    static const std::shared_ptr<NotificationCenter>& defaultCenter();
+
+    ObserverId addObserver(const std::string& name, std::function<void()> block) override;
+    void removeObserver(ObserverId observer) override;
+    void post(const std::string& name) override;
+
+  private:
+    struct Observer;
+
+    std::mutex mutex_;
+    std::vector<std::shared_ptr<Observer>> observers_;
+    ObserverId lastId_ = 0;
+};
+
+}  // namespace mvk
