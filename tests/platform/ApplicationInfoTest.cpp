@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/ApplicationInfo.hpp"
+#include "platform/ApplicationSupportDirectory.hpp"
 #include "platform/SecureStorePath.hpp"
 #include "support/ScopedEnvironment.hpp"
 
@@ -38,47 +39,14 @@ TEST(ApplicationInfoTest, HostValuesAreKeptAsValidTextAndEmptyNamesKeepTheFallba
     EXPECT_EQ(info.sandboxState(), 2);
 }
 
-TEST(SecureStorePathTest, UserDataDirectoryFollowsTheXdgRules) {
-    struct Case {
-        std::optional<std::string> dataHome;
-        std::optional<std::string> home;
-        std::string expected;
-    };
-    const Case cases[] = {
-        {"/data", "/home/u", "/data"},
-        {"relative/data", "/home/u", "/home/u/.local/share"},
-        {"", "/home/u", "/home/u/.local/share"},
-        {std::nullopt, "/home/u", "/home/u/.local/share"},
-    };
-    for (const auto& c : cases) {
-        test::ScopedEnvironment dataHome("XDG_DATA_HOME", c.dataHome);
-        test::ScopedEnvironment home("HOME", c.home);
-        EXPECT_EQ(SecureStorePath::userDataDirectory(), c.expected);
-    }
-}
-
-TEST(SecureStorePathTest, DirectoryIsTheApplicationsFolderUnlessSet) {
+TEST(SecureStorePathTest, DirectoryIsTheApplicationSupportDirectoryUnlessSet) {
     test::ScopedEnvironment dataHome("XDG_DATA_HOME", "/data");
-    const auto identifier = ApplicationInfo::shared()->bundleIdentifier();
-    EXPECT_EQ(SecureStorePath::directory(), "/data/" + identifier);
+    const auto folder = ApplicationSupportDirectory::applicationFolderName();
+    EXPECT_EQ(SecureStorePath::directory(), "/data/" + folder);
     SecureStorePath::setDirectory("/elsewhere");
     EXPECT_EQ(SecureStorePath::directory(), "/elsewhere");
     SecureStorePath::setDirectory({});
-    EXPECT_EQ(SecureStorePath::directory(), "/data/" + identifier);
-}
-
-TEST(SecureStorePathTest, ApplicationFolderIsOneSafePathComponent) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"com.example.game", "com.example.game"},
-        {"../../etc", ".._.._etc"},
-        {"..", "_.."},
-        {".", "_."},
-        {"", "_"},
-        {"a/b\nc\x7F", "a_b_c_"},
-    };
-    for (const auto& [identifier, folder] : cases) {
-        EXPECT_EQ(SecureStorePath::applicationFolder(identifier), folder) << identifier;
-    }
+    EXPECT_EQ(SecureStorePath::directory(), "/data/" + folder);
 }
 
 }  // namespace
