@@ -12,17 +12,17 @@ namespace mvk {
 /// A batch of stored event texts with the application and SDK facts they
 /// were recorded under; one element of a report's "packages".
 struct Package {
-    std::optional<std::string> language;
+    std::optional<std::string> language{};
     /// Absent in editor mode.
-    std::optional<std::string> appVersion;
+    std::optional<std::string> appVersion{};
     /// Absent in editor mode.
-    std::optional<std::string> appBuildVersion;
-    std::string sdkVersion;
+    std::optional<std::string> appBuildVersion{};
+    std::string sdkVersion{};
     std::int64_t sdkCodeVersion = 10;
-    std::optional<std::string> bundle;
+    std::optional<std::string> bundle{};
     std::string engine = "Unreal";
     /// The events' JSON texts, in row order.
-    std::optional<std::vector<std::string>> events;
+    std::optional<std::vector<std::string>> events{};
 
     /// The four optional texts are written as null when absent, never left
     /// out; each event text is written as the object it holds, or as {} when
