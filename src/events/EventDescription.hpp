@@ -4,7 +4,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
+
+#include "foundation/AnyCodable.hpp"
 
 namespace mvk {
 
@@ -30,9 +33,45 @@ class EventDescription {
         return *this;
     }
 
+    /// "\t label: \n", then "\t\t keyLabel: key valueLabel: value" per entry,
+    /// the entry lines joined by "\n" and followed by "\n". Nothing at all
+    /// for an empty or absent dictionary.
+    template <typename Map>
+    EventDescription& addDictionary(std::string_view label, std::string_view keyLabel,
+                                    std::string_view valueLabel, const Map& map) {
+        std::vector<std::pair<std::string_view, std::string>> entries;
+        entries.reserve(map.size());
+        for (const auto& [key, value] : map) {
+            entries.emplace_back(key, plain(value));
+        }
+        return addEntries(label, keyLabel, valueLabel, entries);
+    }
+    template <typename Map>
+    EventDescription& addDictionary(std::string_view label, std::string_view keyLabel,
+                                    std::string_view valueLabel, const std::optional<Map>& map) {
+        if (map) {
+            addDictionary(label, keyLabel, valueLabel, *map);
+        }
+        return *this;
+    }
+
+    /// Text of a record's own layout, taken as it is.
+    EventDescription& append(std::string_view text);
+
+    /// A value as the debug text prints it: numbers in their shortest form
+    /// (4.99, 5), a text without quotes.
+    static std::string plain(std::int64_t value);
+    static std::string plain(double value);
+    static std::string plain(const std::string& value) { return value; }
+    static std::string plain(const AnyCodable& value) { return value.description(); }
+
     const std::string& text() const { return text_; }
 
   private:
+    EventDescription& addEntries(
+        std::string_view label, std::string_view keyLabel, std::string_view valueLabel,
+        const std::vector<std::pair<std::string_view, std::string>>& entries);
+
     std::string text_;
 };
 

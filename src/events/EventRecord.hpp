@@ -1,40 +1,71 @@
 #pragma once
 
+#include <concepts>
 #include <cstdint>
-#include <nlohmann/json.hpp>
+#include <exception>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include <nlohmann/json.hpp>
+
 #include "events/EventDescription.hpp"
-#include "events/Storable.hpp"
+#include "events/StorableEncoder.hpp"
 
 namespace mvk {
 
-/// The base of every event record: the fixed code and the timestamp, which
-/// every record writes first, and the shared JSON and debug-text rules. A
-/// record adds its own fields, in its field order, through `encodeFields` and
-/// `describeFields`.
-class EventRecord : public Storable {
+/// An event record: an aggregate whose members are its fields in order, built
+/// with designated initialisers so that two fields of one type cannot be
+/// swapped unnoticed. Its fixed code is `static constexpr code`, so no builder
+/// can set it; `timestamp` defaults to the clock's reading at construction.
+/// The record writes its own fields, after "code" and "timestamp", through
+/// `encodeFields` and `describeFields`.
+template <class R>
+concept EventRecordType = requires(const R& record, nlohmann::ordered_json& json,
+                                   EventDescription& text) {
+    { R::code } -> std::convertible_to<std::string_view>;
+    { record.timestamp } -> std::convertible_to<std::int64_t>;
+    record.encodeFields(json);
+    record.describeFields(text);
+};
+
+/// The JSON and debug-text rules shared by every event record.
+class EventRecord {
   public:
-    std::string code() const override { return code_; }
-    std::int64_t timestamp() const { return timestamp_; }
+    EventRecord() = delete;
 
     /// {"code": ..., "timestamp": ..., the record's own fields...}
-    nlohmann::ordered_json toJson() const;
-    std::string getJson() const override;
-    std::string description() const override;
+    template <EventRecordType R>
+    static nlohmann::ordered_json toJson(const R& record) {
+        nlohmann::ordered_json json = nlohmann::ordered_json::object();
+        json["code"] = R::code;
+        json["timestamp"] = static_cast<std::int64_t>(record.timestamp);
+        record.encodeFields(json);
+        return json;
+    }
 
-  protected:
-    /// Stamped now, in milliseconds since 1970 on the library's clock.
-    explicit EventRecord(std::string_view code);
-    EventRecord(std::string_view code, std::int64_t timestamp);
+    /// The compact JSON text, or "" with one level-2 line when the record
+    /// cannot be written (a NaN or infinite number, for one).
+    template <EventRecordType R>
+    static std::string getJson(const R& record) {
+        try {
+            return StorableEncoder::encode(toJson(record),
+                                           [&record] { return description(record); });
+        } catch (const std::exception& error) {
+            // A record that refuses a value throws; that must not leave a queued block.
+            StorableEncoder::logFailure(description(record), error.what());
+            return "";
+        }
+    }
 
-    EventRecord(const EventRecord&) = default;
-    EventRecord& operator=(const EventRecord&) = default;
-
-    virtual void encodeFields(nlohmann::ordered_json& json) const = 0;
-    virtual void describeFields(EventDescription& description) const = 0;
+    /// "\t code: ...\n\t timestamp: ...\n" and the record's own lines.
+    template <EventRecordType R>
+    static std::string description(const R& record) {
+        EventDescription text;
+        text.add("code", R::code).add("timestamp", static_cast<std::int64_t>(record.timestamp));
+        record.describeFields(text);
+        return text.text();
+    }
 
     /// An absent optional leaves its key out; it is never written as null.
     template <typename T>
@@ -44,10 +75,6 @@ class EventRecord : public Storable {
             json[key] = *value;
         }
     }
-
-  private:
-    std::string code_;
-    std::int64_t timestamp_;
 };
 
 }  // namespace mvk

@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "events/Storable.hpp"
 #include "foundation/Logger.hpp"
 
 namespace mvk {
@@ -58,15 +57,18 @@ std::optional<std::string> StorableEncoder::encodingError(const Json& json) {
     return firstNonFinite(json);
 }
 
-void StorableEncoder::logFailure(const Storable& record, const std::string& error) {
-    Logger::writeLog(MVKLogLevel::error, "When trying to get json string from \n\t[" +
-                                             record.description() +
-                                             "] \n\tobject an error has occurred: " + error);
+void StorableEncoder::logFailure(std::string_view description, std::string_view error) {
+    std::string line = "When trying to get json string from \n\t[";
+    line += description;
+    line += "] \n\tobject an error has occurred: ";
+    line += error;
+    Logger::writeLog(MVKLogLevel::error, line);
 }
 
-std::string StorableEncoder::encode(const Json& json, const Storable& record) {
+std::string StorableEncoder::encode(const Json& json,
+                                    const std::function<std::string()>& describe) {
     if (auto error = encodingError(json)) {
-        logFailure(record, *error);
+        logFailure(describe(), *error);
         return "";
     }
     return json.dump(-1, ' ', false, Json::error_handler_t::replace);

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "events/EventRecord.hpp"
+#include "events/StorableEvent.hpp"
 #include "platform/Clock.hpp"
 #include "platform/ManualClock.hpp"
 #include "support/LogCapture.hpp"
@@ -15,39 +16,29 @@ using test::LogCapture;
 
 // A record shaped like the real ones: session and level, a number, a nested
 // map, then the optional common keys.
-class SampleEvent final : public EventRecord {
-  public:
-    SampleEvent(double price, std::optional<std::vector<std::string>> inProgress = std::nullopt,
-                std::optional<std::string> inExperiments = std::nullopt,
-                std::vector<double> extra = {})
-        : EventRecord("vp"),
-          price_(price),
-          inProgress_(std::move(inProgress)),
-          inExperiments_(std::move(inExperiments)),
-          extra_(std::move(extra)) {}
+struct SampleEvent {
+    static constexpr std::string_view code = "vp";
+    std::int64_t timestamp = Clock::nowMillis();
+    double price = 0;
+    std::optional<std::vector<std::string>> inProgress{};
+    std::optional<std::string> inExperiments{};
+    std::vector<double> extra{};
 
-  protected:
-    void encodeFields(nlohmann::ordered_json& json) const override {
+    void encodeFields(nlohmann::ordered_json& json) const {
         json["sessionId"] = std::int64_t{42};
         json["level"] = 3;
-        json["price"] = price_;
-        json["extra"] = {{"values", extra_}};
-        putIfPresent(json, "inProgress", inProgress_);
-        putIfPresent(json, "inExperiments", inExperiments_);
+        json["price"] = price;
+        json["extra"] = {{"values", extra}};
+        EventRecord::putIfPresent(json, "inProgress", inProgress);
+        EventRecord::putIfPresent(json, "inExperiments", inExperiments);
     }
-    void describeFields(EventDescription& description) const override {
+    void describeFields(EventDescription& description) const {
         description.add("sessionId", std::int64_t{42})
             .add("level", 3)
-            .add("price", price_)
-            .add("inProgress", inProgress_)
-            .add("inExperiments", inExperiments_);
+            .add("price", price)
+            .add("inProgress", inProgress)
+            .add("inExperiments", inExperiments);
     }
-
-  private:
-    double price_;
-    std::optional<std::vector<std::string>> inProgress_;
-    std::optional<std::string> inExperiments_;
-    std::vector<double> extra_;
 };
 
 class EventRecordTest : public ::testing::Test {
@@ -59,24 +50,26 @@ class EventRecordTest : public ::testing::Test {
 };
 
 TEST_F(EventRecordTest, JsonIsCompactInFieldOrderWithoutAbsentKeys) {
-    const SampleEvent bare(1.5);
+    const StorableEvent bare(SampleEvent{.price = 1.5});
     EXPECT_EQ(bare.code(), "vp");
-    EXPECT_EQ(bare.timestamp(), 1'700'000'000'123);
+    EXPECT_EQ(bare.record().timestamp, 1'700'000'000'123);
     EXPECT_EQ(bare.getJson(),
               R"({"code":"vp","timestamp":1700000000123,"sessionId":42,"level":3,"price":1.5,)"
               R"("extra":{"values":[]}})");
 
-    const SampleEvent full(2.0, std::vector<std::string>{"Forest"}, "x");
+    const StorableEvent full(SampleEvent{
+        .price = 2.0, .inProgress = std::vector<std::string>{"Forest"}, .inExperiments = "x"});
     EXPECT_EQ(full.getJson(),
               R"({"code":"vp","timestamp":1700000000123,"sessionId":42,"level":3,"price":2.0,)"
               R"("extra":{"values":[]},"inProgress":["Forest"],"inExperiments":"x"})");
 }
 
 TEST_F(EventRecordTest, DescriptionHasOneLinePerPresentField) {
-    EXPECT_EQ(SampleEvent(1.5).description(),
+    EXPECT_EQ(EventRecord::description(SampleEvent{.price = 1.5}),
               "\t code: vp\n\t timestamp: 1700000000123\n\t sessionId: 42\n\t level: 3\n"
               "\t price: 1.5\n");
-    EXPECT_EQ(SampleEvent(1.5, std::vector<std::string>{"a", "b"}).description(),
+    EXPECT_EQ(EventRecord::description(
+                  SampleEvent{.price = 1.5, .inProgress = std::vector<std::string>{"a", "b"}}),
               "\t code: vp\n\t timestamp: 1700000000123\n\t sessionId: 42\n\t level: 3\n"
               "\t price: 1.5\n\t inProgress: [\"a\", \"b\"]\n");
 }
@@ -84,15 +77,17 @@ TEST_F(EventRecordTest, DescriptionHasOneLinePerPresentField) {
 TEST_F(EventRecordTest, NonFiniteNumbersGiveEmptyTextAndOneErrorLine) {
     struct Case {
         const char* name;
-        SampleEvent event;
+        StorableEvent<SampleEvent> event;
         std::string reason;
     };
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
     const Case cases[] = {
-        {"NaN", SampleEvent(nan), "The value nan at \"/price\" is not a valid JSON number"},
-        {"infinity", SampleEvent(inf), "The value inf at \"/price\" is not a valid JSON number"},
-        {"nested minus infinity", SampleEvent(1, std::nullopt, std::nullopt, {0.5, -inf}),
+        {"NaN", StorableEvent(SampleEvent{.price = nan}),
+         "The value nan at \"/price\" is not a valid JSON number"},
+        {"infinity", StorableEvent(SampleEvent{.price = inf}),
+         "The value inf at \"/price\" is not a valid JSON number"},
+        {"nested minus infinity", StorableEvent(SampleEvent{.price = 1, .extra = {0.5, -inf}}),
          "The value -inf at \"/extra/values/1\" is not a valid JSON number"},
     };
     for (const auto& c : cases) {

@@ -1,0 +1,136 @@
+#include "backend/Config.hpp"
+
+#include "foundation/JsonCoding.hpp"
+#include "foundation/JsonObjectReader.hpp"
+#include "platform/Clock.hpp"
+
+namespace mvk {
+
+namespace {
+
+std::optional<std::vector<std::string>> textList(const nlohmann::json& json) {
+    if (!json.is_array()) {
+        return std::nullopt;
+    }
+    std::vector<std::string> texts;
+    texts.reserve(json.size());
+    for (const auto& element : json) {
+        auto text = JsonObjectReader::asString(element);
+        if (!text) {
+            return std::nullopt;
+        }
+        texts.push_back(std::move(*text));
+    }
+    return texts;
+}
+
+template <class T>
+void putIfPresent(nlohmann::ordered_json& json, const char* key, const std::optional<T>& value) {
+    if (value) {
+        json[key] = *value;
+    }
+}
+
+}  // namespace
+
+std::optional<Config> Config::fromJson(const nlohmann::json& json) {
+    JsonObjectReader reader(json);
+    auto timeForRequest = reader.requiredInt("timeForRequest");
+    auto countForRequest = reader.requiredInt("countForRequest");
+    auto eventParamsCount = reader.requiredInt("eventParamsCount");
+    auto sessionTimeout = reader.requiredInt("sessionTimeout");
+    auto serverTime = reader.requiredInt("serverTime");
+    auto aliveTimeout = reader.requiredInt("aliveTimeout");
+    auto userCounting = reader.requiredBool("userCounting");
+
+    Config config;
+    config.morvanixIdTimeout = reader.optionalInt("morvanixIdTimeout");
+    config.currencyAggregationTimeout = reader.optionalInt("currencyAggregationTimeout");
+    config.numberOfCurrencies = reader.optionalInt("numberOfCurrencies");
+    config.userCardKeysCount = reader.optionalInt("userCardKeysCount");
+    config.sbsConfigVersion = reader.optionalInt("sbsConfigVersion");
+    if (const auto* bundles = reader.optionalValue("sbsBundles")) {
+        if (!(config.sbsBundles = textList(*bundles))) {
+            return std::nullopt;
+        }
+    }
+    if (const auto* exclude = reader.optionalValue("exclude")) {
+        if (!(config.exclude = ExcludeEvents::fromJson(*exclude))) {
+            return std::nullopt;
+        }
+    }
+    if (const auto* properties = reader.optionalValue("userProperties")) {
+        if (!(config.userProperties = BackendUserProperties::fromJson(*properties))) {
+            return std::nullopt;
+        }
+    }
+    if (!reader.ok()) {
+        return std::nullopt;
+    }
+    config.timeForRequest = *timeForRequest;
+    config.countForRequest = *countForRequest;
+    config.eventParamsCount = *eventParamsCount;
+    config.sessionTimeout = *sessionTimeout;
+    config.serverTime = *serverTime;
+    config.aliveTimeout = *aliveTimeout;
+    config.userCounting = *userCounting;
+    return config;
+}
+
+std::optional<nlohmann::ordered_json> Config::toJson() const {
+    auto json = nlohmann::ordered_json::object();
+    json["timeForRequest"] = timeForRequest;
+    json["countForRequest"] = countForRequest;
+    json["eventParamsCount"] = eventParamsCount;
+    json["sessionTimeout"] = sessionTimeout;
+    putIfPresent(json, "morvanixIdTimeout", morvanixIdTimeout);
+    json["serverTime"] = serverTime;
+    json["aliveTimeout"] = aliveTimeout;
+    json["userCounting"] = userCounting;
+    putIfPresent(json, "currencyAggregationTimeout", currencyAggregationTimeout);
+    putIfPresent(json, "numberOfCurrencies", numberOfCurrencies);
+    putIfPresent(json, "userCardKeysCount", userCardKeysCount);
+    putIfPresent(json, "sbsBundles", sbsBundles);
+    putIfPresent(json, "sbsConfigVersion", sbsConfigVersion);
+    if (exclude) {
+        auto encoded = exclude->toJson();
+        if (!encoded) {
+            return std::nullopt;
+        }
+        json["exclude"] = std::move(*encoded);
+    }
+    if (userProperties) {
+        json["userProperties"] = userProperties->toJson();
+    }
+    return json;
+}
+
+std::string Config::storedText() const {
+    if (auto text = toJSONData(*this)) {
+        return std::move(*text);
+    }
+    // '{}' is the column's own default, and reads back as the default configuration.
+    return toJSONData(defaulConfiguration()).value_or("{}");
+}
+
+const Config& Config::defaulConfiguration() {
+    static const Config configuration = [] {
+        Config config;
+        config.timeForRequest = 120000;
+        config.countForRequest = 10;
+        config.eventParamsCount = 20;
+        config.sessionTimeout = 600000;
+        config.morvanixIdTimeout = 86400000;
+        config.serverTime = Clock::nowMillis();
+        config.aliveTimeout = 300000;
+        config.userCounting = true;
+        config.currencyAggregationTimeout = 360000;
+        config.numberOfCurrencies = 1000;
+        config.userCardKeysCount = 60;
+        config.sbsConfigVersion = 0;
+        return config;
+    }();
+    return configuration;
+}
+
+}  // namespace mvk
