@@ -1,62 +1,9 @@
 #include "events/EventObject.hpp"
 
-#include <cmath>
+#include "foundation/JsonCoding.hpp"
+#include "foundation/JsonObjectReader.hpp"
 
 namespace mvk {
-
-namespace {
-
-// Deeper documents are refused before they are built: their destruction and
-// any recursive walk over them would use the stack in proportion.
-constexpr int maximumDepth = 128;
-
-std::optional<nlohmann::json> parseLimited(std::string_view text) {
-    bool tooDeep = false;
-    auto value = nlohmann::json::parse(
-        text,
-        [&tooDeep](int depth, nlohmann::json::parse_event_t event, nlohmann::json&) {
-            if (depth > maximumDepth && (event == nlohmann::json::parse_event_t::object_start ||
-                                         event == nlohmann::json::parse_event_t::array_start)) {
-                tooDeep = true;
-                return false;
-            }
-            return true;
-        },
-        false);
-    if (tooDeep || value.is_discarded()) {
-        return std::nullopt;
-    }
-    return value;
-}
-
-std::optional<std::int64_t> strictInteger(const nlohmann::json& value) {
-    if (value.is_number_integer() && !value.is_number_unsigned()) {
-        return value.get<std::int64_t>();
-    }
-    if (value.is_number_unsigned()) {
-        const auto number = value.get<std::uint64_t>();
-        if (number <= static_cast<std::uint64_t>(INT64_MAX)) {
-            return static_cast<std::int64_t>(number);
-        }
-        return std::nullopt;
-    }
-    if (value.is_number_float()) {
-        const double number = value.get<double>();
-        // 2^63 itself is out of range; every double below it converts exactly.
-        if (std::isfinite(number) && std::trunc(number) == number &&
-            number >= -9223372036854775808.0 && number < 9223372036854775808.0) {
-            return static_cast<std::int64_t>(number);
-        }
-    }
-    return std::nullopt;
-}
-
-const nlohmann::json* member(const nlohmann::json& object, const char* key) {
-    auto it = object.find(key);
-    return it == object.end() ? nullptr : &*it;
-}
-
-}  // namespace
 
 std::optional<EventObject> EventObject::fromCursor(const Cursor& cursor) {
     auto idKey = cursor.integer(0);
@@ -79,31 +26,23 @@ nlohmann::ordered_json EventObject::toJsonValue() const {
 }
 
 std::string EventObject::toJson() const {
-    return toJsonValue().dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+    return dumpJson(toJsonValue());
 }
 
 std::optional<EventObject> EventObject::fromJsonValue(const nlohmann::json& value) {
-    if (!value.is_object()) {
+    JsonObjectReader reader(value);
+    auto code = reader.requiredString("code");
+    auto idKey = reader.requiredInt("idKey");
+    auto userId = reader.requiredInt("userId");
+    auto json = reader.requiredString("json");
+    if (!reader.ok()) {
         return std::nullopt;
     }
-    const auto* code = member(value, "code");
-    const auto* idKey = member(value, "idKey");
-    const auto* userId = member(value, "userId");
-    const auto* json = member(value, "json");
-    if (code == nullptr || idKey == nullptr || userId == nullptr || json == nullptr ||
-        !code->is_string() || !json->is_string()) {
-        return std::nullopt;
-    }
-    auto id = strictInteger(*idKey);
-    auto user = strictInteger(*userId);
-    if (!id || !user) {
-        return std::nullopt;
-    }
-    return EventObject(code->get<std::string>(), *id, *user, json->get<std::string>());
+    return EventObject(std::move(*code), *idKey, *userId, std::move(*json));
 }
 
 std::optional<EventObject> EventObject::fromJson(std::string_view text) {
-    auto value = parseLimited(text);
+    auto value = parseJson(text);
     if (!value) {
         return std::nullopt;
     }
