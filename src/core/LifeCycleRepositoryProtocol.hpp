@@ -1,0 +1,19 @@
+#pragma once
+
+#include <memory>
+
+#include "core/LifeCycleProtocol.hpp"
+
+namespace mvk {
+
+/// Where logic objects subscribe to the life cycle. Listeners are held weakly:
+/// subscribing does not keep a listener alive.
+class LifeCycleRepositoryProtocol {
+  public:
+    virtual ~LifeCycleRepositoryProtocol() = default;
+
+    virtual void subscibeLifeCycle(const std::shared_ptr<LifeCycleProtocol>& listener) = 0;
+    virtual void unsubscibe(const std::shared_ptr<LifeCycleProtocol>& listener) = 0;
+};
+
+}  // namespace mvk
