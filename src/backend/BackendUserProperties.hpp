@@ -9,7 +9,7 @@ namespace mvk {
 
 /// What the gateway knows of the user; kept with the configuration.
 struct BackendUserProperties {
-    std::optional<std::string> country;
+    std::optional<std::string> country{};
 
     /// Absent when the value is not an object or "country" is not a text.
     static std::optional<BackendUserProperties> fromJson(const nlohmann::json& json);

@@ -22,20 +22,20 @@ struct Config {
     std::int64_t eventParamsCount = 0;
     std::int64_t sessionTimeout = 0;
     /// Readers fall back to a day.
-    std::optional<std::int64_t> morvanixIdTimeout;
+    std::optional<std::int64_t> morvanixIdTimeout{};
     std::int64_t serverTime = 0;
     std::int64_t aliveTimeout = 0;
     bool userCounting = false;
     /// Readers fall back to 360 seconds.
-    std::optional<std::int64_t> currencyAggregationTimeout;
+    std::optional<std::int64_t> currencyAggregationTimeout{};
     /// Readers fall back to 1000.
-    std::optional<std::int64_t> numberOfCurrencies;
+    std::optional<std::int64_t> numberOfCurrencies{};
     /// Readers fall back to 60.
-    std::optional<std::int64_t> userCardKeysCount;
-    std::optional<std::vector<std::string>> sbsBundles;
-    std::optional<std::int64_t> sbsConfigVersion;
-    std::optional<ExcludeEvents> exclude;
-    std::optional<BackendUserProperties> userProperties;
+    std::optional<std::int64_t> userCardKeysCount{};
+    std::optional<std::vector<std::string>> sbsBundles{};
+    std::optional<std::int64_t> sbsConfigVersion{};
+    std::optional<ExcludeEvents> exclude{};
+    std::optional<BackendUserProperties> userProperties{};
 
     /// Absent when a required key is missing or null, or any known key holds
     /// the wrong type or a number out of range. Unknown keys are ignored.

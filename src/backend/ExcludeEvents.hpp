@@ -16,8 +16,8 @@ namespace mvk {
 struct ExcludeEvents {
     /// Sent back to the gateway so it knows which list the library holds.
     std::int64_t version = 0;
-    std::optional<bool> all;
-    std::optional<std::map<std::string, AnyCodable::Array>> events;
+    std::optional<bool> all{};
+    std::optional<std::map<std::string, AnyCodable::Array>> events{};
 
     /// Absent when "version" is missing or any member has the wrong type.
     static std::optional<ExcludeEvents> fromJson(const nlohmann::json& json);

@@ -46,6 +46,26 @@ class MemoryDatabase {
         return connection_.lastInsertRowId();
     }
 
+    void update(std::string_view table, const ContentValues& content, std::int64_t id) {
+        std::string assignments;
+        std::vector<SQLiteValue> values;
+        for (const auto& [column, value] : content) {
+            assignments += (assignments.empty() ? "" : ", ") + column + " = ?";
+            values.push_back(value);
+        }
+        values.emplace_back(id);
+        Statement(connection_,
+                  "UPDATE " + std::string(table) + " SET " + assignments + " WHERE id = ?", values)
+            .run();
+    }
+
+    /// The single value of `sql`'s first row as text, or absent when it is not a text.
+    std::optional<std::string> text(std::string_view sql) {
+        Statement statement(connection_, sql);
+        auto cursor = statement.failableNext();
+        return cursor ? cursor->text(0) : std::nullopt;
+    }
+
     template <SQLiteConvertible T>
     std::optional<T> readStored(std::string_view table, std::int64_t id) {
         return readRow<T>("SELECT * FROM " + std::string(table) +

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+namespace mvk {
+
+/// A batch of stored event texts with the application and SDK facts they
+/// were recorded under; one element of a report's "packages".
+struct Package {
+    std::optional<std::string> language{};
+    /// Absent in editor mode.
+    std::optional<std::string> appVersion{};
+    /// Absent in editor mode.
+    std::optional<std::string> appBuildVersion{};
+    std::string sdkVersion{};
+    std::int64_t sdkCodeVersion = 10;
+    std::optional<std::string> bundle{};
+    std::string engine = "Unreal";
+    /// The events' JSON texts, in row order.
+    std::optional<std::vector<std::string>> events{};
+
+    /// The four optional texts are written as null when absent, never left
+    /// out; each event text is written as the object it holds, or as {} when
+    /// it is not a JSON object, so the array keeps one element per event.
+    nlohmann::ordered_json toJson() const;
+
+    /// Reads this library's own package form: the four optional texts must be
+    /// present (null or a text), the SDK version a text and the code version
+    /// an integer; "engine" is not read. Each event object becomes its compact
+    /// text again, so member order and number spelling may differ from the
+    /// text first packed.
+    static std::optional<Package> fromJson(const nlohmann::json& json);
+
+    bool operator==(const Package&) const = default;
+};
+
+}  // namespace mvk

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "analytics/Package.hpp"
+#include "storage/Cursor.hpp"
+#include "storage/DatabaseProtocol.hpp"
+
+namespace mvk {
+
+/// The packages of one user's events, stored as one row of "reports" until
+/// the gateway has accepted them. The row cache and the report service share
+/// one object.
+class Report {
+  public:
+    /// A report not stored yet. `uuid` is a fresh random UUID text; it names
+    /// the report in log lines and in the request's content identifier.
+    Report(std::vector<Package> packages, std::string uuid)
+        : uuid(std::move(uuid)), packages_(std::move(packages)) {}
+
+    /// The row id; -1 until the row is inserted.
+    std::int64_t idKey = -1;
+    /// Row id of the user whose events these are; -1 for a report sent
+    /// without being stored.
+    std::int64_t userId = -1;
+    /// The stored packages text; only on a report read from the table.
+    std::optional<std::string> packagesJson;
+    std::string uuid;
+    /// The application key the report is sent under; set just before
+    /// sending, never stored.
+    std::optional<std::string> appKey;
+
+    const std::vector<Package>& packages() const { return packages_; }
+
+    /// Columns id, userId, packagesJson, uuid. Absent when the id or user id
+    /// is not an integer or the uuid not a text; packages that are NULL or do
+    /// not decode as a whole read as none.
+    static std::optional<Report> fromCursor(const Cursor& cursor);
+
+    /// The packages as stored: a JSON array of package objects, or "[]" when
+    /// they cannot be written.
+    std::string packagesText() const;
+
+    /// userId, packagesJson and uuid, for an insert.
+    ContentValues contentValues() const;
+
+    /// The report's part of a request body: {"packages": [...]}.
+    nlohmann::ordered_json toJson() const;
+
+  private:
+    std::vector<Package> packages_;
+};
+
+}  // namespace mvk

@@ -1,0 +1,118 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "analytics/Package.hpp"
+#include "analytics/Report.hpp"
+#include "analytics/Reports.hpp"
+#include "foundation/JsonCoding.hpp"
+#include "records/RecordsTestSupport.hpp"
+#include "storage/SQLiteContracts.hpp"
+
+namespace mvk {
+namespace {
+
+constexpr const char* uuid = "0C9A3F1E-5B7D-4E2A-9F60-1D2C3B4A5F6E";
+
+Package package(std::vector<std::string> events) {
+    return Package{.language = "en",
+                   .appVersion = "1.0",
+                   .appBuildVersion = "42",
+                   .sdkVersion = "2.2.6",
+                   .bundle = "com.game",
+                   .events = std::move(events)};
+}
+
+TEST(ReportTest, BodyHoldsOnlyThePackages) {
+    Report report({package({R"({"code":"ce","timestamp":1})"}), package({})}, uuid);
+    report.idKey = 5;
+    report.userId = 6;
+    report.appKey = "key";
+    EXPECT_EQ(*toJSONData(Reports{{report}}),
+              R"({"reports":[{"packages":[)"
+              R"({"language":"en","appVersion":"1.0","appBuildVersion":"42","sdkVersion":"2.2.6",)"
+              R"("sdkCodeVersion":10,"bundle":"com.game","engine":"Unreal",)"
+              R"("events":[{"code":"ce","timestamp":1}]},)"
+              R"({"language":"en","appVersion":"1.0","appBuildVersion":"42","sdkVersion":"2.2.6",)"
+              R"("sdkCodeVersion":10,"bundle":"com.game","engine":"Unreal","events":[]}]}]})");
+}
+
+TEST(ReportTest, AbsentTextsAreNullAndUnreadableEventsKeepTheirPlace) {
+    Package editor{.sdkVersion = "2.2.6", .bundle = "com.game"};
+    auto json = editor.toJson();
+    EXPECT_TRUE(json["language"].is_null());
+    EXPECT_TRUE(json["appVersion"].is_null());
+    EXPECT_TRUE(json["appBuildVersion"].is_null());
+    EXPECT_EQ(json["bundle"], "com.game");
+    EXPECT_EQ(json["events"], nlohmann::ordered_json::array());
+
+    auto events = package({"", R"({"b":1,"a":2})", "[1]", "{broken", "\xff", R"({"x":null})"})
+                      .toJson()["events"];
+    EXPECT_EQ(events.dump(), R"([{},{"b":1,"a":2},{},{},{},{"x":null}])");
+}
+
+TEST(ReportTest, PackagesSurviveTheTable) {
+    test::MemoryDatabase db;
+    db.execute(SQLiteContracts::createTableReports);
+    auto first = package({R"({"code":"ce","timestamp":1,"p":{"n":2.5,"s":"é"}})", ""});
+    first.language.reset();
+    Report report({first, package({})}, uuid);
+    report.userId = 3;
+
+    const auto id = db.insert(SQLiteContracts::ReportEntry::tableName, report.contentValues());
+    auto read = db.readStored<Report>(SQLiteContracts::ReportEntry::tableName, id);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->idKey, id);
+    EXPECT_EQ(read->userId, 3);
+    EXPECT_EQ(read->uuid, uuid);
+    EXPECT_EQ(read->packagesJson, report.packagesText());
+    EXPECT_FALSE(read->appKey);
+    ASSERT_EQ(read->packages().size(), 2u);
+    const auto& back = read->packages()[0];
+    EXPECT_FALSE(back.language);
+    EXPECT_EQ(back.appVersion, "1.0");
+    EXPECT_EQ(back.events, (std::vector<std::string>{
+                               R"({"code":"ce","p":{"n":2.5,"s":"é"},"timestamp":1})", "{}"}));
+    EXPECT_EQ(read->packages()[1], package({}));
+}
+
+TEST(ReportTest, RowReaderColumns) {
+    test::MemoryDatabase db;
+    EXPECT_FALSE(db.readRow<Report>("SELECT 1, 2, '[]', NULL"));
+    EXPECT_FALSE(db.readRow<Report>("SELECT 1, NULL, '[]', 'u'"));
+    EXPECT_FALSE(db.readRow<Report>("SELECT 'x', 2, '[]', 'u'"));
+    for (auto packages : {"NULL", "'not json'", "'{}'", "7",
+                          // one package lacking a required member spoils the list
+                          R"('[{"language":null,"appVersion":null,"appBuildVersion":null,)"
+                          R"("bundle":null,"sdkVersion":"1","sdkCodeVersion":10},{}]')"}) {
+        auto report = db.readRow<Report>(std::string("SELECT 1, 2, ") + packages + ", 'u'");
+        ASSERT_TRUE(report) << packages;
+        EXPECT_TRUE(report->packages().empty()) << packages;
+        EXPECT_EQ(report->uuid, "u");
+    }
+}
+
+TEST(ReportTest, PackageReaderIsStrict) {
+    const auto valid = nlohmann::json::parse(
+        R"({"language":null,"appVersion":"1","appBuildVersion":null,"bundle":null,)"
+        R"("sdkVersion":"2.2.6","sdkCodeVersion":10.0,"engine":"Other","events":[{"a":1}]})");
+    auto read = Package::fromJson(valid);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->engine, "Unreal");
+    EXPECT_EQ(read->events, std::vector<std::string>{R"({"a":1})"});
+
+    const std::vector<std::function<void(nlohmann::json&)>> spoilers = {
+        [](auto& j) { j.erase("language"); },        [](auto& j) { j.erase("bundle"); },
+        [](auto& j) { j["appVersion"] = 1; },        [](auto& j) { j.erase("sdkVersion"); },
+        [](auto& j) { j["sdkCodeVersion"] = "10"; }, [](auto& j) { j["events"] = "[]"; },
+        [](auto& j) { j["events"] = {1}; },
+    };
+    for (std::size_t i = 0; i < spoilers.size(); ++i) {
+        auto json = valid;
+        spoilers[i](json);
+        EXPECT_FALSE(Package::fromJson(json)) << i;
+    }
+}
+
+}  // namespace
+}  // namespace mvk
