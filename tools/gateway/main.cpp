@@ -63,7 +63,10 @@ int main(int argc, char** argv) {
         return usage();
     }
 
-    // Wait for the stop signals synchronously instead of in a handler.
+    // Wait for the stop signals synchronously instead of in a handler. A shell
+    // starts background jobs with SIGINT ignored, which would make it undeliverable.
+    signal(SIGINT, SIG_DFL);
+    signal(SIGTERM, SIG_DFL);
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
