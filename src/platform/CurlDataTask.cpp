@@ -149,6 +149,16 @@ std::optional<std::string> headerProblem(const URLRequest& request) {
     return std::nullopt;
 }
 
+bool hasHeader(const URLRequest& request, std::string_view name) {
+    return std::any_of(request.headers.begin(), request.headers.end(), [&](const auto& field) {
+        return field.first.size() == name.size() &&
+               std::equal(name.begin(), name.end(), field.first.begin(), [](char a, char b) {
+                   return std::tolower(static_cast<unsigned char>(a)) ==
+                          std::tolower(static_cast<unsigned char>(b));
+               });
+    });
+}
+
 curl_slist* appendHeader(curl_slist* list, const std::string& line) {
     curl_slist* extended = curl_slist_append(list, line.c_str());
     if (extended == nullptr) {
@@ -194,8 +204,11 @@ Outcome perform(const URLRequest& request) {
             return failure("Out of memory while building the request");
         }
     }
-    for (const char* removed : {"Accept:", "Expect:"}) {
-        headerList = appendHeader(headerList, removed);
+    for (const char* removed : {"Accept", "Expect"}) {
+        if (hasHeader(request, removed)) {
+            continue;
+        }
+        headerList = appendHeader(headerList, std::string(removed) + ":");
         if (headerList == nullptr) {
             return failure("Out of memory while building the request");
         }

@@ -88,6 +88,7 @@ TEST(GatewayTest, RecordsEveryRequestWithDuplicateHeadersAndRawQuery) {
     request.body = "payload";
     request.addValue("1", "X-Dup");
     request.addValue("2", "X-Dup");
+    request.addValue("text/plain", "accept");
     EXPECT_EQ(send(request).status, 200);
 
     auto recorded = fixture.gateway().requests("/v2/x");
@@ -102,6 +103,8 @@ TEST(GatewayTest, RecordsEveryRequestWithDuplicateHeadersAndRawQuery) {
     EXPECT_EQ(r.body, "payload");
     EXPECT_EQ(r.headerCount("x-dup"), 2u);
     EXPECT_EQ(r.header("X-DUP"), "1");
+    EXPECT_EQ(r.headerCount("Accept"), 1u);
+    EXPECT_EQ(r.header("Accept"), "text/plain");
     EXPECT_GT(r.receivedAtMillis, 0);
 
     fixture.gateway().clearRequests();
