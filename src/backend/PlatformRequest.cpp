@@ -1,0 +1,119 @@
+#include "backend/PlatformRequest.hpp"
+
+#include <condition_variable>
+#include <mutex>
+
+#include "foundation/Logger.hpp"
+#include "foundation/MVKError.hpp"
+
+namespace mvk {
+
+namespace {
+
+/// "\t\tkey: value" per pair in key order, joined by ",\n".
+std::string headerList(const HeaderMap& headers) {
+    std::string text;
+    for (const auto& [key, value] : headers) {
+        if (!text.empty()) {
+            text += ",\n";
+        }
+        text += "\t\t";
+        text += key;
+        text += ": ";
+        text += value;
+    }
+    return text;
+}
+
+/// Where the session's completion leaves the answer for the waiting thread.
+struct ResultBox {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    Response response;
+};
+
+}  // namespace
+
+PlatformRequest::PlatformRequest(std::shared_ptr<UrlBuilderProtocol> urlBuilder, RequestType type,
+                                 std::shared_ptr<RequestContentProtocol> requestContent,
+                                 std::optional<std::string> requestIdentifier,
+                                 std::shared_ptr<URLSessionProtocol> session)
+    : urlBuilder_(std::move(urlBuilder)),
+      type_(type),
+      requestContent_(std::move(requestContent)),
+      requestIdentifier_(std::move(requestIdentifier)),
+      session_(std::move(session)) {}
+
+Response PlatformRequest::send() {
+    const auto url = urlBuilder_->getUrl();
+    if (!url) {
+        return Response{};
+    }
+
+    URLRequest request;
+    request.url = url->absoluteString();
+    request.timeoutInterval = URLRequest::defaultTimeoutInterval;
+    request.cachePolicy = 0;
+    auto body = requestContent_->object().toJSONData();
+    if (!body) {
+        throw MVKError("getContent Error");
+    }
+    request.httpMethod = std::string(rawValue(type_));
+    request.addValue(std::to_string(body->size()), "Content-Length");
+    request.addValue(requestContent_->headerKeyType(), "Content-Type");
+    request.body = std::move(*body);
+    for (const auto& [key, value] : requestContent_->getBase64Headers()) {
+        request.addValue(value, key);
+    }
+
+    writeSendLog(*url);
+
+    auto box = std::make_shared<ResultBox>();
+    auto task = session_->dataTaskWithRequest(
+        std::move(request),
+        [box](std::optional<std::string> data, std::optional<HTTPURLResponse> response,
+              std::optional<MVKError> error) {
+            std::lock_guard lock(box->mutex);
+            if (box->finished) {
+                return;
+            }
+            if (error) {
+                box->response.error = std::move(error);
+            }
+            if (response) {
+                box->response.statusCode = response->statusCode;
+            }
+            box->response.data = std::move(data);
+            box->finished = true;
+            box->done.notify_all();
+        });
+    if (!task) {
+        return Response{400, std::nullopt, MVKError("[Network Module] The session made no task")};
+    }
+    task->resume();
+
+    std::unique_lock lock(box->mutex);
+    box->done.wait(lock, [&] { return box->finished; });
+    return box->response;
+}
+
+void PlatformRequest::writeSendLog(const URL& url) const {
+    if (rawValue(Logger::logLevel()) < rawValue(MVKLogLevel::debug)) {
+        return;  // the pretty body is not worth building for nobody
+    }
+    std::string message = "[Network Module] \n";
+    message += " Method: " + std::string(rawValue(type_)) + "\n";
+    message += " URL: " + url.absoluteString() + "\n";
+    message += " Content-type: " + requestContent_->headerKeyType() + "\n";
+    message += " Headers: \n" + headerList(requestContent_->getHeader()) + "\n";
+    message += " EncodedHeaders: \n" + headerList(requestContent_->getBase64Headers()) + "\n";
+    message += " ";
+    if (requestIdentifier_) {
+        message += "Content UUID: " + *requestIdentifier_ + " \n";
+    }
+    message += " Content: " + requestContent_->object().toPrettyJson() + " \n";
+    Logger::writeLog(MVKLogLevel::debug, message);
+}
+
+}  // namespace mvk

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "backend/RequestContentProtocol.hpp"
+#include "backend/RequestProtocol.hpp"
+#include "backend/RequestType.hpp"
+#include "backend/UrlBuilderProtocol.hpp"
+#include "platform/URLSessionProtocol.hpp"
+
+namespace mvk {
+
+/// One request ready to go: sent once, on the calling thread, which it blocks
+/// until the session's completion has stored the answer.
+class PlatformRequest : public RequestProtocol {
+  public:
+    PlatformRequest(std::shared_ptr<UrlBuilderProtocol> urlBuilder, RequestType type,
+                    std::shared_ptr<RequestContentProtocol> requestContent,
+                    std::optional<std::string> requestIdentifier,
+                    std::shared_ptr<URLSessionProtocol> session);
+
+    Response send() override;
+
+  private:
+    void writeSendLog(const URL& url) const;
+
+    std::shared_ptr<UrlBuilderProtocol> urlBuilder_;
+    RequestType type_;
+    std::shared_ptr<RequestContentProtocol> requestContent_;
+    std::optional<std::string> requestIdentifier_;
+    std::shared_ptr<URLSessionProtocol> session_;
+};
+
+}  // namespace mvk

@@ -1,0 +1,315 @@
+#include "platform/CurlDataTask.hpp"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cmath>
+#include <memory>
+#include <string_view>
+
+#include "platform/CurlGlobal.hpp"
+#include "platform/URL.hpp"
+#include "platform/URLSessionSettings.hpp"
+
+namespace mvk {
+
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+constexpr std::string_view errorPrefix = "[Network Module] ";
+
+struct EasyDeleter {
+    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+};
+struct SlistDeleter {
+    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+
+struct Outcome {
+    std::optional<std::string> data;
+    std::optional<HTTPURLResponse> response;
+    std::optional<MVKError> error;
+};
+
+Outcome failure(std::string_view text) {
+    return Outcome{std::nullopt, std::nullopt,
+                   MVKError(std::string(errorPrefix) + std::string(text))};
+}
+
+/// State the transfer callbacks share with the thread running the exchange.
+struct Transfer {
+    std::string body;
+    std::size_t maxBytes = URLSessionSettings::defaultMaxResponseBytes;
+    bool tooLarge = false;
+    std::vector<std::pair<std::string, std::string>> headers;
+    std::chrono::milliseconds silentTimeout{0};
+    SteadyClock::time_point lastActivity = SteadyClock::now();
+    curl_off_t bytesMoved = 0;
+    bool timedOut = false;
+};
+
+std::size_t receiveBody(char* data, std::size_t size, std::size_t count, void* context) {
+    auto& transfer = *static_cast<Transfer*>(context);
+    const std::size_t bytes = size * count;
+    if (bytes > transfer.maxBytes - transfer.body.size()) {
+        transfer.tooLarge = true;
+        return 0;  // makes curl abort the exchange
+    }
+    transfer.body.append(data, bytes);
+    return bytes;
+}
+
+std::string_view trimmed(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    const auto last = text.find_last_not_of(" \t\r\n");
+    return text.substr(first, last - first + 1);
+}
+
+std::size_t receiveHeader(char* data, std::size_t size, std::size_t count, void* context) {
+    auto& transfer = *static_cast<Transfer*>(context);
+    const std::size_t bytes = size * count;
+    const std::string_view line(data, bytes);
+    if (line.rfind("HTTP/", 0) == 0) {
+        // A new status line (after an interim 1xx answer) starts a new head.
+        transfer.headers.clear();
+        return bytes;
+    }
+    const auto colon = line.find(':');
+    if (colon != std::string_view::npos) {
+        transfer.headers.emplace_back(std::string(trimmed(line.substr(0, colon))),
+                                      std::string(trimmed(line.substr(colon + 1))));
+    }
+    return bytes;
+}
+
+int watchSilence(void* context, curl_off_t, curl_off_t downloaded, curl_off_t,
+                 curl_off_t uploaded) {
+    auto& transfer = *static_cast<Transfer*>(context);
+    const auto now = SteadyClock::now();
+    const curl_off_t moved = downloaded + uploaded;
+    if (moved != transfer.bytesMoved) {
+        transfer.bytesMoved = moved;
+        transfer.lastActivity = now;
+        return 0;
+    }
+    if (now - transfer.lastActivity >= transfer.silentTimeout) {
+        transfer.timedOut = true;
+        return 1;  // makes curl abort the exchange
+    }
+    return 0;
+}
+
+std::chrono::milliseconds silentTimeoutFor(const URLRequest& request,
+                                           const URLSessionSettings::Values& settings) {
+    if (settings.silentTimeout) {
+        return std::max(*settings.silentTimeout, std::chrono::milliseconds(1));
+    }
+    double seconds = request.timeoutInterval;
+    if (!std::isfinite(seconds) || seconds <= 0) {
+        seconds = URLRequest::defaultTimeoutInterval;
+    }
+    seconds = std::min(seconds, 24.0 * 3600.0);
+    return std::max(std::chrono::milliseconds(static_cast<std::int64_t>(seconds * 1000.0)),
+                    std::chrono::milliseconds(1));
+}
+
+bool isHeaderNameCharacter(unsigned char c) {
+    return c > 0x20 && c < 0x7f && c != ':';
+}
+
+bool isHeaderValueSafe(std::string_view value) {
+    return value.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+}
+
+bool isMethodToken(std::string_view method) {
+    return !method.empty() && std::all_of(method.begin(), method.end(), [](unsigned char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    });
+}
+
+/// Checked before anything is sent: a field that could split the head into
+/// more lines than were asked for is refused.
+std::optional<std::string> headerProblem(const URLRequest& request) {
+    for (const auto& [name, value] : request.headers) {
+        if (name.empty() || !std::all_of(name.begin(), name.end(), [](unsigned char c) {
+                return isHeaderNameCharacter(c);
+            })) {
+            return "A header name holds characters that cannot be sent";
+        }
+        if (!isHeaderValueSafe(value)) {
+            return "The value of the header " + name + " holds a line break or a NUL";
+        }
+    }
+    return std::nullopt;
+}
+
+bool hasHeader(const URLRequest& request, std::string_view name) {
+    return std::any_of(request.headers.begin(), request.headers.end(), [&](const auto& field) {
+        return field.first.size() == name.size() &&
+               std::equal(name.begin(), name.end(), field.first.begin(), [](char a, char b) {
+                   return std::tolower(static_cast<unsigned char>(a)) ==
+                          std::tolower(static_cast<unsigned char>(b));
+               });
+    });
+}
+
+curl_slist* appendHeader(curl_slist* list, const std::string& line) {
+    curl_slist* extended = curl_slist_append(list, line.c_str());
+    if (extended == nullptr) {
+        curl_slist_free_all(list);
+    }
+    return extended;
+}
+
+Outcome perform(const URLRequest& request) {
+    CurlGlobal::ensureInitialized();
+    const auto url = URL::fromString(request.url);
+    if (!url) {
+        return failure("The URL is not valid: " + request.url);
+    }
+    if (url->scheme() != "http" && url->scheme() != "https") {
+        return failure("The URL scheme is not supported: " + url->scheme());
+    }
+    if (!isMethodToken(request.httpMethod)) {
+        return failure("The HTTP method is not valid");
+    }
+    if (auto problem = headerProblem(request)) {
+        return failure(*problem);
+    }
+
+    std::unique_ptr<CURL, EasyDeleter> handle(curl_easy_init());
+    if (!handle) {
+        return failure("Could not create a transfer");
+    }
+    CURL* curl = handle.get();
+    const auto settings = URLSessionSettings::current();
+
+    Transfer transfer;
+    transfer.maxBytes = settings.maxResponseBytes;
+    transfer.silentTimeout = silentTimeoutFor(request, settings);
+
+    // Each header goes out once, in the order it was added: curl adds none of
+    // its own for the fields we set, and its Accept and Expect are removed.
+    curl_slist* headerList = nullptr;
+    for (const auto& [name, value] : request.headers) {
+        // curl reads "Name:" as "remove this header" and "Name;" as an empty value.
+        headerList = appendHeader(headerList, value.empty() ? name + ";" : name + ": " + value);
+        if (headerList == nullptr) {
+            return failure("Out of memory while building the request");
+        }
+    }
+    for (const char* removed : {"Accept", "Expect"}) {
+        if (hasHeader(request, removed)) {
+            continue;
+        }
+        headerList = appendHeader(headerList, std::string(removed) + ":");
+        if (headerList == nullptr) {
+            return failure("Out of memory while building the request");
+        }
+    }
+    std::unique_ptr<curl_slist, SlistDeleter> headers(headerList);
+
+    char errorBuffer[CURL_ERROR_SIZE] = {0};
+    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
+    curl_easy_setopt(curl, CURLOPT_URL, request.url.c_str());
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+    curl_blob caBlob{};
+    if (settings.caPem) {
+        caBlob.data = const_cast<char*>(settings.caPem->data());
+        caBlob.len = settings.caPem->size();
+        caBlob.flags = CURL_BLOB_COPY;
+        curl_easy_setopt(curl, CURLOPT_CAINFO_BLOB, &caBlob);
+    } else if (settings.caFile) {
+        curl_easy_setopt(curl, CURLOPT_CAINFO, settings.caFile->c_str());
+    }
+
+    if (request.httpMethod == "GET" && request.body.empty()) {
+        curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
+    } else {
+        if (request.httpMethod == "POST") {
+            curl_easy_setopt(curl, CURLOPT_POST, 1L);
+        } else {
+            curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, request.httpMethod.c_str());
+        }
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE,
+                         static_cast<curl_off_t>(request.body.size()));
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, request.body.data());
+    }
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
+
+    curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(transfer.maxBytes));
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, receiveBody);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, receiveHeader);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &transfer);
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS,
+                     static_cast<long>(std::min<std::int64_t>(transfer.silentTimeout.count(),
+                                                              24LL * 3600 * 1000)));
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, watchSilence);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &transfer);
+
+    transfer.lastActivity = SteadyClock::now();
+    const CURLcode code = curl_easy_perform(curl);
+
+    // Partial bytes of a failed exchange are dropped: a caller that decodes
+    // whatever body came must never see a truncated one.
+    if (transfer.tooLarge || code == CURLE_FILESIZE_EXCEEDED) {
+        return failure("The answer is larger than " + std::to_string(transfer.maxBytes) + " bytes");
+    }
+    if (transfer.timedOut || code == CURLE_OPERATION_TIMEDOUT) {
+        return failure("The request timed out");
+    }
+    if (code != CURLE_OK) {
+        return failure(errorBuffer[0] != '\0' ? std::string(errorBuffer)
+                                              : std::string(curl_easy_strerror(code)));
+    }
+
+    long status = 0;
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+    char* location = nullptr;
+    curl_easy_getinfo(curl, CURLINFO_REDIRECT_URL, &location);
+    if (status >= 300 && status < 400 && location != nullptr) {
+        return failure("The answer redirects (status " + std::to_string(status) +
+                       "); redirects are not followed");
+    }
+    if (status <= 0) {
+        return failure("No HTTP answer came");
+    }
+    return Outcome{std::move(transfer.body), HTTPURLResponse{status, std::move(transfer.headers)},
+                   std::nullopt};
+}
+
+}  // namespace
+
+CurlDataTask::CurlDataTask(URLRequest request, URLSessionProtocol::Completion completion)
+    : request_(std::move(request)), completion_(std::move(completion)) {}
+
+void CurlDataTask::resume() {
+    if (started_.exchange(true)) {
+        return;
+    }
+    Outcome outcome;
+    try {
+        outcome = perform(request_);
+    } catch (const std::exception& e) {
+        outcome = failure(e.what());
+    } catch (...) {
+        outcome = failure("The request failed");
+    }
+    if (completion_) {
+        completion_(std::move(outcome.data), std::move(outcome.response), std::move(outcome.error));
+    }
+}
+
+}  // namespace mvk

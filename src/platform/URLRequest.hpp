@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace mvk {
+
+/// One HTTP request as the URL session sends it. Headers keep the order and
+/// the repetitions they were added with.
+struct URLRequest {
+    static constexpr double defaultTimeoutInterval = 60.0;
+
+    std::string url;
+    std::string httpMethod = "GET";
+    std::vector<std::pair<std::string, std::string>> headers;
+    std::string body;
+    /// Seconds without any byte moving after which the exchange is given up.
+    double timeoutInterval = defaultTimeoutInterval;
+    /// The protocol's default cache policy; the session never caches.
+    int cachePolicy = 0;
+
+    void addValue(std::string value, std::string field) {
+        headers.emplace_back(std::move(field), std::move(value));
+    }
+};
+
+}  // namespace mvk

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <optional>
+#include <string>
+
+namespace mvk {
+
+/// Process-wide transport settings of the URL session. Production code never
+/// changes them; tests point the trust store at their local gateway's
+/// certificate and shorten the limits. Certificate verification itself cannot
+/// be switched off.
+class URLSessionSettings {
+  public:
+    static constexpr std::size_t defaultMaxResponseBytes = 16u * 1024u * 1024u;
+
+    struct Values {
+        /// PEM text of the certificates to trust instead of the system's.
+        std::optional<std::string> caPem;
+        /// A PEM file to trust instead of the system's (ignored when `caPem` is set).
+        std::optional<std::string> caFile;
+        /// Replaces every request's own timeout interval when set.
+        std::optional<std::chrono::milliseconds> silentTimeout;
+        std::size_t maxResponseBytes = defaultMaxResponseBytes;
+    };
+
+    URLSessionSettings() = delete;
+
+    static Values current();
+
+    static void setCaPem(std::optional<std::string> pem);
+    static void setCaFile(std::optional<std::string> path);
+    static void setSilentTimeout(std::optional<std::chrono::milliseconds> timeout);
+    static void setMaxResponseBytes(std::size_t bytes);
+
+    /// Back to the system's trust store and the default limits.
+    static void reset();
+};
+
+}  // namespace mvk

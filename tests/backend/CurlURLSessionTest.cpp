@@ -1,0 +1,240 @@
+#include <gtest/gtest.h>
+
+#include "backend/Network.hpp"
+#include "backend/PercentEncoding.hpp"
+#include "platform/URLSessionSettings.hpp"
+#include "support/GatewayFixture.hpp"
+#include "support/TestRequestContent.hpp"
+
+namespace mvk {
+namespace {
+
+using gateway::ScriptedAnswer;
+using test::GatewayFixture;
+using test::TestRequestContent;
+using namespace std::chrono_literals;
+
+Response post(const std::string& url,
+              nlohmann::ordered_json body = nlohmann::ordered_json::object(),
+              HeaderMap sentHeaders = {}) {
+    Network network;
+    auto builder = network.post(url);
+    builder->setContent(
+        std::make_shared<TestRequestContent>(std::move(body), HeaderMap{}, std::move(sentHeaders)));
+    return builder->build()->send();
+}
+
+std::string errorText(const Response& response) {
+    return response.error ? response.error->description() : "<no error>";
+}
+
+void expectTransportFailure(const Response& response, std::string_view fragment) {
+    EXPECT_EQ(response.statusCode, 400);
+    EXPECT_FALSE(response.data.has_value());
+    ASSERT_TRUE(response.error.has_value());
+    EXPECT_EQ(response.error->description().rfind("[Network Module] ", 0), 0u)
+        << errorText(response);
+    EXPECT_NE(response.error->description().find(fragment), std::string::npos)
+        << errorText(response);
+}
+
+TEST(CurlURLSessionTest, RequestArrivesWithExactlyTheHeadersItWasGiven) {
+    GatewayFixture fixture;
+    nlohmann::ordered_json body = {{"name", "caf\u00e9 \"quoted\" \\ / \u2603"}, {"n", -1.5}};
+    auto response =
+        post(fixture.url("/v2/analytics/report?appId=") + percentEncodeQueryValue("a+b c&d"), body,
+             {{"X-Id-Encoding", "base64"}, {"DeviceId", "ZGV2"}, {"MorvanixId", "0"}});
+
+    EXPECT_EQ(response.statusCode, 200) << errorText(response);
+    EXPECT_FALSE(response.error.has_value());
+    auto requests = fixture.gateway().requests();
+    ASSERT_EQ(requests.size(), 1u);
+    const auto& request = requests[0];
+    EXPECT_EQ(request.method, "POST");
+    EXPECT_EQ(request.path, "/v2/analytics/report");
+    EXPECT_EQ(request.query, "appId=a%2Bb%20c%26d");
+    EXPECT_EQ(request.queryValue("appId"), "a+b c&d");
+    EXPECT_EQ(request.body, body.dump());
+
+    std::vector<std::pair<std::string, std::string>> expected = {
+        {"Content-Length", std::to_string(body.dump().size())},
+        {"Content-Type", "application/json"},
+        {"DeviceId", "ZGV2"},
+        {"Host", "127.0.0.1:" + std::to_string(fixture.gateway().port())},
+        {"MorvanixId", "0"},
+        {"X-Id-Encoding", "base64"},
+    };
+    EXPECT_EQ(request.headers, expected);
+}
+
+TEST(CurlURLSessionTest, LargeBodyArrivesIntactWithoutWaitingForContinue) {
+    GatewayFixture fixture;
+    std::string text(3 * 1024 * 1024, 'x');
+    for (std::size_t i = 0; i < text.size(); i += 997) {
+        text[i] = static_cast<char>('a' + i % 26);
+    }
+    nlohmann::ordered_json body = {{"blob", text}};
+    auto response = post(fixture.url("/v2/analytics/report"), body);
+    EXPECT_EQ(response.statusCode, 200) << errorText(response);
+    auto requests = fixture.gateway().requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].body, body.dump());
+    EXPECT_EQ(requests[0].headerCount("Expect"), 0u);
+    EXPECT_EQ(requests[0].header("Content-Length"), std::to_string(body.dump().size()));
+}
+
+TEST(CurlURLSessionTest, StatusAndBodyPassThrough) {
+    GatewayFixture fixture;
+    const std::pair<int, std::string> answers[] = {
+        {200, R"({"ok":true})"},
+        {201, ""},
+        {202, R"({"retryAfter":30})"},
+        {204, ""},
+        {400, "bad"},
+        {404, R"({"version":1})"},
+        {422, ""},
+        {500, "server down"},
+        {503, ""},
+    };
+    for (const auto& [status, body] : answers) {
+        SCOPED_TRACE(status);
+        fixture.gateway().enqueueAnswer("/v2/x", ScriptedAnswer::json(status, body));
+        auto response = post(fixture.url("/v2/x"));
+        EXPECT_EQ(response.statusCode, status);
+        EXPECT_EQ(response.data, body);
+        EXPECT_FALSE(response.error.has_value()) << errorText(response);
+    }
+}
+
+TEST(CurlURLSessionTest, UrlsThatAreNotHttpSendNothing) {
+    GatewayFixture fixture;
+    const auto port = std::to_string(fixture.gateway().port());
+    struct Case {
+        std::string url;
+        bool transportError;
+    };
+    const Case cases[] = {
+        {"ftp://127.0.0.1:" + port + "/v2/x", true},
+        {"gopher://127.0.0.1:" + port + "/v2/x", true},
+        {"file:///etc/passwd", false},
+        {"https://127.0.0.1:" + port + "/v2/a b", false},
+        {"127.0.0.1:" + port + "/v2/x", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.url);
+        auto response = post(c.url);
+        EXPECT_EQ(response.statusCode, 400);
+        EXPECT_FALSE(response.data.has_value());
+        EXPECT_EQ(response.error.has_value(), c.transportError) << errorText(response);
+    }
+    EXPECT_TRUE(fixture.gateway().requests().empty());
+}
+
+TEST(CurlURLSessionTest, RefusedConnectionAnswers400WithError) {
+    GatewayFixture fixture;
+    std::string url;
+    {
+        gateway::Gateway closed;
+        url = closed.url("/v2/x");
+    }
+    expectTransportFailure(post(url), "");
+}
+
+TEST(CurlURLSessionTest, SilentServerTimesOut) {
+    GatewayFixture fixture;
+    URLSessionSettings::setSilentTimeout(200ms);
+    ScriptedAnswer silent = ScriptedAnswer::json(200, "{}");
+    silent.delay = 60s;
+    fixture.gateway().setAnswer("/v2/slow", silent);
+    expectTransportFailure(post(fixture.url("/v2/slow")), "timed out");
+    EXPECT_EQ(fixture.gateway().requests("/v2/slow").size(), 1u);
+}
+
+TEST(CurlURLSessionTest, ConnectionClosedWithoutAnswer) {
+    GatewayFixture fixture;
+    ScriptedAnswer hangUp;
+    hangUp.closeWithoutAnswer = true;
+    fixture.gateway().setAnswer("/v2/x", hangUp);
+    expectTransportFailure(post(fixture.url("/v2/x")), "");
+    EXPECT_EQ(fixture.gateway().requests("/v2/x").size(), 1u);
+}
+
+TEST(CurlURLSessionTest, RedirectsAreNotFollowed) {
+    GatewayFixture fixture;
+    for (int status : {301, 302, 303, 307, 308}) {
+        SCOPED_TRACE(status);
+        ScriptedAnswer redirect = ScriptedAnswer::json(status, R"({"moved":true})");
+        redirect.headers = {{"Location", fixture.url("/v2/elsewhere")}};
+        fixture.gateway().enqueueAnswer("/v2/x", redirect);
+        expectTransportFailure(post(fixture.url("/v2/x")), "redirect");
+    }
+    EXPECT_EQ(fixture.gateway().requests("/v2/x").size(), 5u);
+    EXPECT_TRUE(fixture.gateway().requests("/v2/elsewhere").empty());
+}
+
+TEST(CurlURLSessionTest, AnswerSizeCap) {
+    GatewayFixture fixture;
+    URLSessionSettings::setMaxResponseBytes(1024);
+    for (bool chunked : {false, true}) {
+        SCOPED_TRACE(chunked ? "chunked" : "with length");
+        ScriptedAnswer atCap = ScriptedAnswer::json(200, std::string(1024, 'a'));
+        atCap.chunked = chunked;
+        fixture.gateway().enqueueAnswer("/v2/cap", atCap);
+        auto response = post(fixture.url("/v2/cap"));
+        EXPECT_EQ(response.statusCode, 200) << errorText(response);
+        EXPECT_EQ(response.data, atCap.body);
+
+        ScriptedAnswer overCap = atCap;
+        overCap.body += 'b';
+        fixture.gateway().enqueueAnswer("/v2/cap", overCap);
+        expectTransportFailure(post(fixture.url("/v2/cap")), "larger than 1024 bytes");
+    }
+}
+
+TEST(CurlURLSessionTest, DefaultCapIs16MiB) {
+    GatewayFixture fixture;
+    const std::size_t cap = 16u * 1024u * 1024u;
+    fixture.gateway().enqueueAnswer("/v2/big", ScriptedAnswer::json(200, std::string(cap, 'a')));
+    auto response = post(fixture.url("/v2/big"));
+    EXPECT_EQ(response.statusCode, 200) << errorText(response);
+    EXPECT_EQ(response.data->size(), cap);
+
+    ScriptedAnswer overCap = ScriptedAnswer::json(200, std::string(cap + 1, 'a'));
+    overCap.chunked = true;
+    fixture.gateway().enqueueAnswer("/v2/big", overCap);
+    expectTransportFailure(post(fixture.url("/v2/big")), "larger than 16777216 bytes");
+}
+
+TEST(CurlURLSessionTest, CertificateIsAlwaysVerified) {
+    GatewayFixture fixture;
+    const auto port = std::to_string(fixture.gateway().port());
+    // The certificate names 127.0.0.1 only.
+    expectTransportFailure(post("https://localhost:" + port + "/v2/x"), "");
+
+    gateway::Gateway other;
+    URLSessionSettings::setCaPem(other.caPem());
+    expectTransportFailure(post(fixture.url("/v2/x")), "");
+
+    URLSessionSettings::reset();
+    expectTransportFailure(post(fixture.url("/v2/x")), "");
+    EXPECT_TRUE(fixture.gateway().requests().empty());
+}
+
+TEST(CurlURLSessionTest, HeaderThatWouldSplitTheHeadIsRefused) {
+    GatewayFixture fixture;
+    const std::pair<std::string, std::string> unsafe[] = {
+        {"UserId", "dQ==\r\nInjected: 1"},
+        {"UserId", "a\nb"},
+        {"User Id", "x"},
+        {"UserId:", "x"},
+        {"", "x"},
+    };
+    for (const auto& [name, value] : unsafe) {
+        SCOPED_TRACE(name + "=" + value);
+        expectTransportFailure(post(fixture.url("/v2/x"), {}, {{name, value}}), "header");
+    }
+    EXPECT_TRUE(fixture.gateway().requests().empty());
+}
+
+}  // namespace
+}  // namespace mvk
