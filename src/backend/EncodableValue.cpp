@@ -1,5 +1,7 @@
 #include "backend/EncodableValue.hpp"
 
+#include "foundation/JsonCoding.hpp"
+
 #include <cmath>
 #include <vector>
 
@@ -52,7 +54,7 @@ std::optional<std::string> EncodableValue::toJSONData() const {
     if (!json) {
         return std::nullopt;
     }
-    return json->dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+    return dumpJson(*json);
 }
 
 std::string EncodableValue::toPrettyJson() const {
@@ -60,7 +62,7 @@ std::string EncodableValue::toPrettyJson() const {
     if (!json) {
         return "Error in getting prettyJson";
     }
-    return json->dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+    return dumpPrettyJson(*json);
 }
 
 }  // namespace mvk
