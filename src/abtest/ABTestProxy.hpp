@@ -1,0 +1,18 @@
+#pragma once
+
+#include "abtest/ABTestProxyProtocol.hpp"
+#include "core/LogicProxyBase.hpp"
+
+namespace mvk {
+
+/// Holds the A/B logic once start-up has built it; without a remote-configuration
+/// listener it never gets one, and every queued call is dropped with the
+/// not-initialised line.
+class ABTestProxy final : public ABTestProxyProtocol, public LogicProxyBase<ABTestLogicProtocol> {
+  public:
+    using LogicProxyBase::LogicProxyBase;
+
+    void initialize(std::shared_ptr<ABTestLogicProtocol> abTestLogic) override;
+};
+
+}  // namespace mvk

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <memory>
+
+#include "abtest/ABTestLogicProtocol.hpp"
+
+namespace mvk {
+
+/// Entry of the remote-configuration calls.
+class ABTestProxyProtocol {
+  public:
+    virtual ~ABTestProxyProtocol() = default;
+
+    /// Installs the A/B logic; start-up calls it only when the host gave a
+    /// remote-configuration listener.
+    virtual void initialize(std::shared_ptr<ABTestLogicProtocol> abTestLogic) = 0;
+};
+
+}  // namespace mvk

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "analytics/AnalyticsProtocol.hpp"
+#include "core/LogicProxyBase.hpp"
+
+namespace mvk {
+
+/// Entry of every analytics call. Until start-up installs the analytics logic
+/// each queued call is dropped with the not-initialised line.
+class AnalyticsProxy final : public AnalyticsProtocol, public LogicProxyBase<AnalyticsProtocol> {
+  public:
+    using LogicProxyBase::LogicProxyBase;
+
+    /// Runs on the caller's queue, not queued: the shut-down block calls it
+    /// on the income queue already.
+    void stopSDK() override;
+};
+
+}  // namespace mvk

@@ -1,0 +1,26 @@
+#include "analytics/Bounder.hpp"
+
+#include "foundation/Logger.hpp"
+#include "foundation/UnicodeText.hpp"
+
+namespace mvk {
+
+std::optional<std::string> Bounder::maxStringLength(std::string_view method,
+                                                    std::string_view argument,
+                                                    const std::optional<std::string>& text,
+                                                    std::size_t max) {
+    if (!text) {
+        return std::nullopt;
+    }
+    if (UnicodeText::characterCount(*text) <= max) {
+        return text;
+    }
+    Logger::writeLog(MVKLogLevel::warning,
+                     "In the " + std::string(method) + " method an error has occurred:\n\t" +
+                         std::string(argument) + ": " + *text +
+                         " is longer than it is permitted.\n\t" + "The string was truncated to '" +
+                         std::to_string(max) + "'!");
+    return std::string(UnicodeText::prefix(*text, max));
+}
+
+}  // namespace mvk

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace mvk {
+
+/// Cuts over-long argument texts, with a warning, instead of refusing them.
+class Bounder {
+  public:
+    Bounder() = delete;
+
+    /// The text cut to `max` user-perceived characters; a cut logs a level-3
+    /// warning. A missing text stays missing, silently.
+    static std::optional<std::string> maxStringLength(std::string_view method,
+                                                      std::string_view argument,
+                                                      const std::optional<std::string>& text,
+                                                      std::size_t max);
+};
+
+}  // namespace mvk

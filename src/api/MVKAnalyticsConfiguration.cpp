@@ -1,0 +1,12 @@
+#include "mvk/MVKAnalyticsConfiguration.hpp"
+
+#include "analytics/MVKAnalyticsConfigurationLocal.hpp"
+
+namespace mvk {
+
+std::string MVKAnalyticsConfiguration::description() const {
+    // The copy's text, so the object and what start-up logs of it never differ.
+    return MVKAnalyticsConfigurationLocal::from(*this).description();
+}
+
+}  // namespace mvk

@@ -1,0 +1,84 @@
+#include "foundation/UnicodeText.hpp"
+
+#include <utf8proc.h>
+
+namespace mvk {
+
+namespace {
+
+struct CodePoint {
+    utf8proc_int32_t value;
+    std::size_t length;
+};
+
+constexpr utf8proc_int32_t replacementCharacter = 0xFFFD;
+
+CodePoint decodeAt(std::string_view text, std::size_t pos) {
+    utf8proc_int32_t value = 0;
+    const auto length =
+        utf8proc_iterate(reinterpret_cast<const utf8proc_uint8_t*>(text.data() + pos),
+                         static_cast<utf8proc_ssize_t>(text.size() - pos), &value);
+    if (length <= 0) {
+        return {replacementCharacter, 1};
+    }
+    return {value, static_cast<std::size_t>(length)};
+}
+
+/// Calls `visit(byteOffset)` at the start of each character; answers false
+/// from `visit` to stop.
+template <typename Visit>
+void forEachCharacterStart(std::string_view text, Visit&& visit) {
+    utf8proc_int32_t state = 0;
+    utf8proc_int32_t previous = 0;
+    for (std::size_t pos = 0; pos < text.size();) {
+        const auto [value, length] = decodeAt(text, pos);
+        if (pos == 0 || utf8proc_grapheme_break_stateful(previous, value, &state)) {
+            if (!visit(pos)) {
+                return;
+            }
+        }
+        previous = value;
+        pos += length;
+    }
+}
+
+}  // namespace
+
+std::string UnicodeText::removingControlCharacters(std::string_view text) {
+    std::string result;
+    result.reserve(text.size());
+    for (std::size_t pos = 0; pos < text.size();) {
+        const auto [value, length] = decodeAt(text, pos);
+        const auto category = utf8proc_category(value);
+        if (category != UTF8PROC_CATEGORY_CC && category != UTF8PROC_CATEGORY_CF) {
+            result.append(text.substr(pos, length));
+        }
+        pos += length;
+    }
+    return result;
+}
+
+std::size_t UnicodeText::characterCount(std::string_view text) {
+    std::size_t count = 0;
+    forEachCharacterStart(text, [&](std::size_t) {
+        ++count;
+        return true;
+    });
+    return count;
+}
+
+std::string_view UnicodeText::prefix(std::string_view text, std::size_t count) {
+    std::size_t seen = 0;
+    std::size_t end = text.size();
+    forEachCharacterStart(text, [&](std::size_t offset) {
+        if (seen == count) {
+            end = offset;
+            return false;
+        }
+        ++seen;
+        return true;
+    });
+    return text.substr(0, end);
+}
+
+}  // namespace mvk
