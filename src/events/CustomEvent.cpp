@@ -1,0 +1,50 @@
+#include "events/CustomEvent.hpp"
+
+#include "events/EventRecord.hpp"
+
+#include <stdexcept>
+
+namespace mvk {
+
+namespace {
+
+nlohmann::ordered_json parametersJson(const AnyCodable::Object& parameters) {
+    nlohmann::ordered_json json = nlohmann::ordered_json::object();
+    for (const auto& [key, value] : parameters) {
+        // A plain number goes in as it is, so that a NaN or an infinity is
+        // reported like any other record's.
+        if (auto number = value.asDouble()) {
+            json[key] = *number;
+        } else if (auto encoded = value.toJson()) {
+            json[key] = std::move(*encoded);
+        } else {
+            throw std::invalid_argument("The value of the parameter \"" + key +
+                                        "\" cannot be written as JSON");
+        }
+    }
+    return json;
+}
+
+}  // namespace
+
+void CustomEvent::encodeFields(nlohmann::ordered_json& json) const {
+    json["sessionId"] = sessionId;
+    json["level"] = level;
+    json["name"] = name;
+    if (parameters && !parameters->empty()) {
+        json["parameters"] = parametersJson(*parameters);
+    }
+    EventRecord::putIfPresent(json, "inProgress", inProgress);
+    EventRecord::putIfPresent(json, "inExperiments", inExperiments);
+}
+
+void CustomEvent::describeFields(EventDescription& text) const {
+    text.add("sessionId", sessionId)
+        .add("level", level)
+        .add("name", name)
+        .addDictionary("parameters", "parameter key", "value", parameters)
+        .add("inProgress", inProgress)
+        .add("inExperiments", inExperiments);
+}
+
+}  // namespace mvk

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "events/EventCode.hpp"
+#include "events/EventDescription.hpp"
+#include "platform/Clock.hpp"
+
+namespace mvk {
+
+/// A purchase for real money, reported once per order id.
+struct RealCurrencyPayment {
+    static constexpr std::string_view code = EventCode::realCurrencyPayment;
+    std::int64_t timestamp = Clock::nowMillis();
+    std::int64_t sessionId;
+    std::int64_t level;
+    std::string productId;
+    std::string orderId;
+    double price;
+    std::string currencyCode;
+    std::optional<std::vector<std::string>> inProgress{};
+    std::optional<std::string> inExperiments{};
+
+    void encodeFields(nlohmann::ordered_json& json) const;
+    void describeFields(EventDescription& text) const;
+};
+
+}  // namespace mvk
