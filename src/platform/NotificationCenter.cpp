@@ -48,6 +48,11 @@ void NotificationCenter::removeObserver(ObserverId id) {
     // otherwise the block's captures go here, outside the lock.
 }
 
+std::size_t NotificationCenter::observerCount() const {
+    std::lock_guard lock(mutex_);
+    return observers_.size();
+}
+
 void NotificationCenter::post(const std::string& name) {
     std::vector<std::shared_ptr<Observer>> snapshot;
     {

@@ -22,10 +22,13 @@ class NotificationCenter final : public NotificationCenterProtocol {
     void removeObserver(ObserverId observer) override;
     void post(const std::string& name) override;
 
+    /// Observers registered now, for checks that nothing was left behind.
+    std::size_t observerCount() const;
+
   private:
     struct Observer;
 
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
     std::vector<std::shared_ptr<Observer>> observers_;
     ObserverId lastId_ = 0;
 };

@@ -18,6 +18,9 @@ class ScheduledLoop : public MainLoopProtocol, public DelayedSchedulerProtocol {
     std::shared_ptr<ScheduledWorkProtocol> schedule(std::chrono::milliseconds delay,
                                                     std::function<void()> block) override;
 
+    /// Timers and delayed blocks not yet cancelled or run.
+    std::size_t pendingWorkCount() const { return schedule_->pendingCount(); }
+
   protected:
     explicit ScheduledLoop(TimerSchedule::TimeSource now);
 

@@ -76,6 +76,15 @@ bool SerialQueue::waitUntilFinished(Ticket ticket) {
     return completed_ >= ticket;
 }
 
+bool SerialQueue::addOperationAndWait(Block block) {
+    if (isCurrent()) {
+        // Queued behind the running block, it would wait for itself.
+        block();
+        return true;
+    }
+    return waitUntilFinished(addOperation(std::move(block)));
+}
+
 bool SerialQueue::waitUntilAllOperationsAreFinished() {
     Ticket last;
     {

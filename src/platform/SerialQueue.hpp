@@ -45,6 +45,11 @@ class SerialQueue {
     /// when the queue is paused before that block could run.
     bool waitUntilFinished(Ticket ticket);
 
+    /// Adds `block` and waits for it (and what is queued before it), by the
+    /// rules of `waitUntilFinished`; on this queue it runs inline at once.
+    /// True when the block has run.
+    bool addOperationAndWait(Block block);
+
     /// Waits for every block added so far, by the rules of `waitUntilFinished`.
     bool waitUntilAllOperationsAreFinished();
 

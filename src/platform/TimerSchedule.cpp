@@ -99,6 +99,11 @@ std::optional<TimerSchedule::Due> TimerSchedule::popDue(std::int64_t now) {
     return popDueLocked(now);
 }
 
+std::size_t TimerSchedule::pendingCount() const {
+    std::lock_guard lock(mutex_);
+    return entries_.size();
+}
+
 std::optional<std::int64_t> TimerSchedule::nextDueTime() const {
     std::lock_guard lock(mutex_);
     if (order_.empty()) {

@@ -46,6 +46,8 @@ class TimerSchedule : public std::enable_shared_from_this<TimerSchedule> {
     /// its next slot after `now`, however many slots were missed.
     std::optional<Due> popDue(std::int64_t now);
     std::optional<std::int64_t> nextDueTime() const;
+    /// Timers and delayed blocks not yet cancelled or run.
+    std::size_t pendingCount() const;
 
     /// Blocks until a run is due, or answers nothing once `stop` was called.
     std::optional<Due> waitForDue();

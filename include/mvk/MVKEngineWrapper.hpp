@@ -1,0 +1,37 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "mvk/Export.hpp"
+#include "mvk/MVKLogLevel.hpp"
+
+namespace mvk {
+
+/// Calls meant for the game engine's plugin rather than for game code. Every
+/// call may be made from any thread and never throws.
+class MVK_EXPORT MVKEngineWrapper {
+  public:
+    /// Receives the level and the text ("LEVEL message") of each log line.
+    using EngineLoggerMessageClosure = std::function<void(MVKLogLevel, const std::string&)>;
+
+    MVKEngineWrapper() = delete;
+
+    /// Ends the library's current run after every call already made has been
+    /// handled. The next call starts afresh; `initialize` is needed again.
+    static void destroySDK() noexcept;
+
+    /// The version shown in log lines and sent to the gateway, for plugins
+    /// that wrap the library under their own version.
+    static void setSDKVersion(const std::string& version) noexcept;
+
+    /// The game runs inside the engine's editor; set before `initialize`.
+    static void enableEditorMode() noexcept;
+
+    /// While set, every log line that passes the level goes to the closure
+    /// instead of the system log. An empty function removes it.
+    static EngineLoggerMessageClosure engineLoggerMessageClosure() noexcept;
+    static void setEngineLoggerMessageClosure(EngineLoggerMessageClosure closure) noexcept;
+};
+
+}  // namespace mvk

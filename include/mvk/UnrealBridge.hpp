@@ -1,0 +1,18 @@
+#pragma once
+
+#include "mvk/Export.hpp"
+
+namespace mvk {
+
+/// Queries the engine plugin makes of the library. Any thread; never throws.
+class MVK_EXPORT UnrealBridge {
+  public:
+    UnrealBridge() = delete;
+
+    /// True from the moment `initialize` was accepted (before start-up has
+    /// finished, and also when it failed) until `MVKEngineWrapper::destroySDK`
+    /// has taken effect.
+    static bool isAnalyticsInited() noexcept;
+};
+
+}  // namespace mvk
