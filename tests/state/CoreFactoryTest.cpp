@@ -10,7 +10,7 @@ namespace {
 
 TEST(CoreFactory, BuildsEachRepositoryOnceOverTheOneDatabase) {
     StateHarness harness;
-    auto database = std::make_shared<RecordingDatabase>(
+    auto database = std::make_shared<CountingDatabase>(
         std::make_shared<SQLiteProvider>(StateHarness::applicationKey));
     CoreFactory factory(nullptr, nullptr, harness.platform, database);
 

@@ -10,13 +10,13 @@
 
 namespace mvk::test {
 
-bool RecordingDatabase::queryRows(const SelectQuery& query, const RowVisitor& visitor) {
+bool CountingDatabase::queryRows(const SelectQuery& query, const RowVisitor& visitor) {
     ++queries;
     return inner_->queryRows(query, visitor);
 }
 
-std::optional<std::int64_t> RecordingDatabase::insert(std::string_view tableName,
-                                                      const ContentValues& content) {
+std::optional<std::int64_t> CountingDatabase::insert(std::string_view tableName,
+                                                     const ContentValues& content) {
     if (failInsertsInto.contains(tableName)) {
         return std::nullopt;
     }
@@ -24,29 +24,29 @@ std::optional<std::int64_t> RecordingDatabase::insert(std::string_view tableName
     return inner_->insert(tableName, content);
 }
 
-std::optional<std::int64_t> RecordingDatabase::update(
+std::optional<std::int64_t> CountingDatabase::update(
     std::string_view tableName, const ContentValues& values, std::string_view selection,
     const std::vector<SQLiteValue>& selectionArgs) {
     ++writes;
     return inner_->update(tableName, values, selection, selectionArgs);
 }
 
-std::int64_t RecordingDatabase::deleteRows(std::string_view tableName, std::string_view selection,
-                                           const std::vector<SQLiteValue>& selectionArgs) {
+std::int64_t CountingDatabase::deleteRows(std::string_view tableName, std::string_view selection,
+                                          const std::vector<SQLiteValue>& selectionArgs) {
     ++writes;
     return inner_->deleteRows(tableName, selection, selectionArgs);
 }
 
-void RecordingDatabase::clear(std::string_view tableName) {
+void CountingDatabase::clear(std::string_view tableName) {
     ++writes;
     inner_->clear(tableName);
 }
 
-bool RecordingDatabase::raw(const std::string& sql) {
+bool CountingDatabase::raw(const std::string& sql) {
     return inner_->raw(sql);
 }
 
-bool RecordingDatabase::transaction(const std::function<bool()>& body) {
+bool CountingDatabase::transaction(const std::function<bool()>& body) {
     return inner_->transaction(body);
 }
 
@@ -76,8 +76,7 @@ StateHarness::~StateHarness() {
 }
 
 void StateHarness::open() {
-    database =
-        std::make_shared<RecordingDatabase>(std::make_shared<SQLiteProvider>(applicationKey));
+    database = std::make_shared<CountingDatabase>(std::make_shared<SQLiteProvider>(applicationKey));
     database->failInsertsInto = failInsertsInto;
     factory = std::make_shared<CoreFactory>(nullptr, nullptr, platform, database);
 }

@@ -42,10 +42,9 @@ struct FakePlatform final : PlatformProtocol {
 
 /// Passes every call to a real database, counting the writes and refusing
 /// inserts into the tables named in `failInsertsInto`.
-class RecordingDatabase final : public DatabaseProtocol {
+class CountingDatabase final : public DatabaseProtocol {
   public:
-    explicit RecordingDatabase(std::shared_ptr<DatabaseProtocol> inner)
-        : inner_(std::move(inner)) {}
+    explicit CountingDatabase(std::shared_ptr<DatabaseProtocol> inner) : inner_(std::move(inner)) {}
 
     bool queryRows(const SelectQuery& query, const RowVisitor& visitor) override;
     std::optional<std::int64_t> insert(std::string_view tableName,
@@ -113,7 +112,7 @@ class StateHarness {
     void storeBackendIdentifiers(std::int64_t morvanixId);
 
     std::shared_ptr<FakePlatform> platform = std::make_shared<FakePlatform>();
-    std::shared_ptr<RecordingDatabase> database;
+    std::shared_ptr<CountingDatabase> database;
     std::shared_ptr<CoreFactory> factory;
     bool editorMode = false;
     /// Each launch runs the real legacy import over its own repositories

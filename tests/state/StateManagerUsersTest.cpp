@@ -53,22 +53,6 @@ TEST(StateManagerUsers, SwitchingBetweenNamedAndAnonymousKeepsOneRowPerUserAndEv
     EXPECT_EQ(harness.storedProjects().front().activeUserId, manager->getActiveUser()->idKey);
 }
 
-TEST(StateManagerUsers, AnonymousUserTakesTheFirstNameWithoutASecondRow) {
-    StateHarness harness;
-    const auto manager = harness.start(absent);
-    ASSERT_NE(manager, nullptr);
-    const auto anonymousRow = manager->getActiveUser()->idKey;
-
-    manager->activateUser("A");
-
-    const auto users = harness.storedUsers();
-    ASSERT_EQ(users.size(), 1u);
-    EXPECT_EQ(users.front().idKey, anonymousRow);
-    EXPECT_EQ(users.front().userId, "A");
-    EXPECT_EQ(users.front().previousUserId, "uid-current");
-    EXPECT_FALSE(users.front().isDefaultUser);
-}
-
 TEST(StateManagerUsers, UserWhoseRowCannotBeInsertedIsNeverMadeActive) {
     StateHarness harness;
     const auto manager = harness.start("A");
