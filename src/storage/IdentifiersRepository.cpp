@@ -1,0 +1,9 @@
+#include "storage/IdentifiersRepository.hpp"
+
+namespace mvk {
+
+ContentValues IdentifiersRepository::columns(const DeviceIdentifiers& identifiers) {
+    return identifiers.contentValues();
+}
+
+}  // namespace mvk

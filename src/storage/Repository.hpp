@@ -1,0 +1,204 @@
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "storage/DatabaseProtocol.hpp"
+#include "storage/RepositoryProtocol.hpp"
+#include "storage/SQLiteConvertible.hpp"
+
+namespace mvk {
+
+/// The mechanics shared by every table repository: the lazily read row cache,
+/// row ids written back on insert, update by id, delete by ids and clear.
+///
+/// `Derived` names its table and columns:
+///   using Entry = SQLiteContracts::...Entry;          // tableName (and userId)
+///   static ContentValues columns(const Row&);         // every column but the id
+/// and may look rows up by something else than the row id:
+///   static bool matchesKey(const Row&, const Key&);
+template <class Derived, class Protocol>
+class Repository : public Protocol {
+  public:
+    using Item = typename Protocol::Item;
+    using Key = typename Protocol::Key;
+    using Found = typename Protocol::Found;
+    using Row = typename RepositoryRow<Item>::type;
+
+    /// SQLite refuses statements with more variables than its limit (999 in
+    /// older builds), so long id lists are deleted in statements of this many
+    /// ids, all inside one transaction.
+    static constexpr std::size_t maxIdsPerStatement = 500;
+
+    explicit Repository(std::shared_ptr<DatabaseProtocol> database)
+        : database_(std::move(database)) {}
+
+    void loadData() override {
+        auto rows = query<Row>(*database_, {.tableName = std::string(Derived::Entry::tableName)});
+        cache_.clear();
+        cache_.reserve(rows.size());
+        for (auto& row : rows) {
+            if constexpr (isSharedRow<Item>) {
+                cache_.push_back(std::make_shared<Row>(std::move(row)));
+            } else {
+                cache_.push_back(std::move(row));
+            }
+        }
+    }
+
+    Found get(const Key& key) override {
+        loadIfUnread();
+        for (const auto& item : cache_) {
+            if (hasKey(rowOf(item), key)) {
+                return item;
+            }
+        }
+        return Found{};
+    }
+
+    std::vector<Item> list() override {
+        loadIfUnread();
+        return cache_;
+    }
+
+    std::optional<std::int64_t> insert(const Item& item) override {
+        if (isNull(item)) {
+            return std::nullopt;
+        }
+        // Read first, so that rows already stored are not hidden behind the new one.
+        loadIfUnread();
+        auto id = database_->insert(Derived::Entry::tableName, Derived::columns(rowOf(item)));
+        if (!id) {
+            return std::nullopt;
+        }
+        if constexpr (isSharedRow<Item>) {
+            item->idKey = *id;
+            cache_.push_back(item);
+        } else {
+            auto& stored = cache_.emplace_back(item);
+            stored.idKey = *id;
+        }
+        return id;
+    }
+
+    void update(const Item& item) override {
+        if (isNull(item)) {
+            return;
+        }
+        const auto id = rowOf(item).idKey;
+        auto cached = std::find_if(cache_.begin(), cache_.end(),
+                                   [id](const Item& other) { return rowOf(other).idKey == id; });
+        if (cached != cache_.end()) {
+            *cached = item;
+        }
+        database_->update(Derived::Entry::tableName, Derived::columns(rowOf(item)),
+                          std::string(Derived::Entry::id) + "=?", {id});
+    }
+
+    void deleteItem(const Item& item) override { deleteItems({item}); }
+
+    void deleteItems(const std::vector<Item>& items) override {
+        std::vector<std::int64_t> ids;
+        ids.reserve(items.size());
+        for (const auto& item : items) {
+            if (!isNull(item)) {
+                ids.push_back(rowOf(item).idKey);
+            }
+        }
+        deleteWhereIn(Derived::Entry::id, ids, [](const Row& row) { return row.idKey; });
+    }
+
+    void clear() override {
+        cache_.clear();
+        database_->clear(Derived::Entry::tableName);
+    }
+
+  protected:
+    /// Drops the cached rows whose `field` is among `values`, then deletes the
+    /// table rows whose `column` is.
+    template <class Field>
+    void deleteWhereIn(std::string_view column, const std::vector<std::int64_t>& values,
+                       Field field) {
+        if (values.empty()) {
+            return;
+        }
+        const std::unordered_set<std::int64_t> doomed(values.begin(), values.end());
+        std::erase_if(cache_,
+                      [&](const Item& item) { return doomed.contains(field(rowOf(item))); });
+        if (values.size() <= maxIdsPerStatement) {
+            deleteChunk(column, values.begin(), values.end());
+            return;
+        }
+        database_->transaction([&] {
+            for (auto first = values.begin(); first != values.end();) {
+                const auto count = std::min<std::ptrdiff_t>(
+                    static_cast<std::ptrdiff_t>(maxIdsPerStatement), values.end() - first);
+                deleteChunk(column, first, first + count);
+                first += count;
+            }
+            return true;
+        });
+    }
+
+  private:
+    static const Row& rowOf(const Item& item) {
+        if constexpr (isSharedRow<Item>) {
+            return *item;
+        } else {
+            return item;
+        }
+    }
+
+    static bool isNull(const Item& item) {
+        if constexpr (isSharedRow<Item>) {
+            return item == nullptr;
+        } else {
+            return false;
+        }
+    }
+
+    static bool hasKey(const Row& row, const Key& key) {
+        if constexpr (requires { Derived::matchesKey(row, key); }) {
+            return Derived::matchesKey(row, key);
+        } else {
+            return row.idKey == key;
+        }
+    }
+
+    /// "column IN (?, ?, ?)" for three values.
+    static std::string selectionIn(std::string_view column, std::size_t count) {
+        std::string selection(column);
+        selection += " IN (";
+        for (std::size_t index = 0; index < count; ++index) {
+            selection += index == 0 ? "?" : ", ?";
+        }
+        selection += ")";
+        return selection;
+    }
+
+    void deleteChunk(std::string_view column, std::vector<std::int64_t>::const_iterator first,
+                     std::vector<std::int64_t>::const_iterator last) {
+        const std::vector<SQLiteValue> arguments(first, last);
+        database_->deleteRows(Derived::Entry::tableName, selectionIn(column, arguments.size()),
+                              arguments);
+    }
+
+    void loadIfUnread() {
+        if (cache_.empty()) {
+            loadData();
+        }
+    }
+
+    std::shared_ptr<DatabaseProtocol> database_;
+    std::vector<Item> cache_;
+};
+
+}  // namespace mvk

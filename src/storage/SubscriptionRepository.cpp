@@ -1,0 +1,9 @@
+#include "storage/SubscriptionRepository.hpp"
+
+namespace mvk {
+
+ContentValues SubscriptionRepository::columns(const SubscriptionInfo& info) {
+    return info.contentValues();
+}
+
+}  // namespace mvk
