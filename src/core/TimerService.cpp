@@ -53,8 +53,7 @@ void TimerService::setTick(Kind kind, Tick tick) {
 }
 
 TimerService::Periods TimerService::currentPeriods() const {
-    const auto project = stateManager_->getActiveProject();
-    const Config& config = project ? project->configuration : Config::defaulConfiguration();
+    const Config& config = stateManager_->getActiveProject()->configuration;
     Periods periods{};
     periods[currencyAccrual] =
         periodOf(config.currencyAggregationTimeout.value_or(defaultCurrencyAggregationTimeout));

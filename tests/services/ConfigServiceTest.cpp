@@ -30,10 +30,13 @@ class ConfigServiceTest : public ::testing::Test {
   protected:
     /// Lets requests and their answers run until both queues are idle.
     void settle() {
+        const auto idle = [](const SerialQueue& queue) {
+            return queue.operationCount() == 0 && !queue.isExecuting();
+        };
         do {
             configQueue.drain();
             incomeQueue.drain();
-        } while (configQueue.operationCount() > 0 || incomeQueue.operationCount() > 0);
+        } while (!idle(configQueue) || !idle(incomeQueue));
     }
     void advance(milliseconds step) {
         scheduler->advance(step);
@@ -253,8 +256,10 @@ TEST_F(ConfigServiceTest, ABConfigurationSendsTheManagersVersionAndRetries) {
     service->setConfigUpdate(
         [&](const RemoteConfig& config) { configs.push_back(config.version); });
 
+    incomeQueue.pause();  // the answer cannot clear the flag in between
     service->receiveABConfig();
     service->receiveABConfig();
+    incomeQueue.resume();
     settle();
     EXPECT_TRUE(log.contains(MVKLogLevel::debug,
                              "[A/B-Test Module] Receiving operation for A/B Test configuration "
