@@ -1,0 +1,252 @@
+#include "core/Core.hpp"
+
+#include <cstdio>
+#include <utility>
+
+#include "abtest/ABTestManager.hpp"
+#include "analytics/ValidatorRules.hpp"
+#include "backend/Backend.hpp"
+#include "core/ApplicationLifeCycle.hpp"
+#include "core/CoreFactory.hpp"
+#include "core/CoreManager.hpp"
+#include "core/DeviceManager.hpp"
+#include "core/LifeCycleRepository.hpp"
+#include "core/Platform.hpp"
+#include "core/PlatformStorage.hpp"
+#include "core/ServiceFactory.hpp"
+#include "core/StateManager.hpp"
+#include "foundation/Logger.hpp"
+#include "foundation/QueueManager.hpp"
+#include "platform/ApplicationNotification.hpp"
+#include "storage/MigrationRepositories.hpp"
+#include "storage/SDKMigrationManager.hpp"
+#include "storage/SQLiteProvider.hpp"
+
+namespace mvk {
+
+namespace {
+
+const std::string initializeErrorHead = "In the Initialize method an error has occurred:";
+
+struct SharedCore {
+    std::mutex mutex;
+    std::shared_ptr<Core> core;
+};
+
+// Leaked on purpose: host threads may read the core while the process exits.
+SharedCore& sharedCore() {
+    static auto* value = new SharedCore();
+    return *value;
+}
+
+struct LogicMakerSlot {
+    std::mutex mutex;
+    Core::AnalyticsLogicMaker maker;
+};
+
+LogicMakerSlot& logicMakerSlot() {
+    static auto* value = new LogicMakerSlot();
+    return *value;
+}
+
+SerialQueue& incomeQueue() {
+    return QueueManager::incomeQueue().queue();
+}
+
+}  // namespace
+
+Core::Core(CoreEnvironment environment)
+    : environment_(std::move(environment)),
+      analyticsObserver_(std::make_shared<AnalyticsObserver>(environment_.mainLoop, incomeQueue())),
+      abTestDefaultParamsCache_(std::make_shared<ABTestDefaultParamsCache>()),
+      isEditorMode_(std::make_shared<std::atomic<bool>>(false)) {}
+
+Core::~Core() {
+    std::vector<NotificationCenterProtocol::ObserverId> observers;
+    {
+        std::lock_guard lock(mutex_);
+        observers.swap(loadObservers_);
+    }
+    for (const auto observer : observers) {
+        environment_.notificationCenter->removeObserver(observer);
+    }
+    std::fputs("MVKAnalytics deinit Core module\n", stdout);
+    std::fflush(stdout);
+}
+
+std::shared_ptr<Core> Core::shared() {
+    auto& shared = sharedCore();
+    std::lock_guard lock(shared.mutex);
+    if (!shared.core) {
+        shared.core = std::make_shared<Core>();
+    }
+    return shared.core;
+}
+
+void Core::destroy() {
+    shared();
+    incomeQueue().addOperation([] {
+        auto& shared = sharedCore();
+        std::shared_ptr<Core> core;
+        {
+            std::lock_guard lock(shared.mutex);
+            core = shared.core;
+        }
+        // Outside the lock: the logic may read `Core::shared()` while it stops.
+        if (core) {
+            core->analyticsProxy().stopSDK();
+        }
+        {
+            std::lock_guard lock(shared.mutex);
+            if (shared.core == core) {
+                shared.core.reset();
+            }
+        }
+        // `core` goes here, outside the lock, and with it the whole graph
+        // unless a host thread is still in the middle of a call on it.
+    });
+}
+
+void Core::setAnalyticsLogicMakerForTesting(AnalyticsLogicMaker maker) {
+    auto& slot = logicMakerSlot();
+    std::lock_guard lock(slot.mutex);
+    std::swap(slot.maker, maker);
+}
+
+Core::AnalyticsLogicMaker Core::analyticsLogicMakerForTesting() {
+    auto& slot = logicMakerSlot();
+    std::lock_guard lock(slot.mutex);
+    return slot.maker;
+}
+
+ABTestInitalData Core::abTestInitialData() const {
+    std::lock_guard lock(mutex_);
+    return abTestInitialData_;
+}
+
+void Core::setAbTestInitialData(const ABTestInitalData& data) {
+    std::lock_guard lock(mutex_);
+    abTestInitialData_ = data;
+}
+
+void Core::initialize(const std::string& applicationKey,
+                      std::optional<MVKAnalyticsConfigurationLocal> configuration) {
+    const auto& application = environment_.application;
+    if (application->applicationState() != ApplicationState::background) {
+        startInitialize(applicationKey, std::move(configuration));
+        return;
+    }
+    incomeQueue().pause();
+    startInitialize(applicationKey, std::move(configuration));
+    const auto observer = environment_.notificationCenter->addObserver(
+        ApplicationNotification::didBecomeActive, [weak = weak_from_this()] {
+            if (auto core = weak.lock()) {
+                core->onLoadAction();
+            }
+        });
+    {
+        std::lock_guard lock(mutex_);
+        loadObservers_.push_back(observer);
+    }
+    // The application may have become active after its state was read and
+    // before the observer was in place; waiting for the next activation
+    // could then keep the income queue paused for good.
+    if (application->applicationState() != ApplicationState::background) {
+        onLoadAction();
+    }
+}
+
+void Core::onLoadAction() {
+    std::vector<NotificationCenterProtocol::ObserverId> observers;
+    {
+        std::lock_guard lock(mutex_);
+        observers.swap(loadObservers_);
+    }
+    for (const auto observer : observers) {
+        environment_.notificationCenter->removeObserver(observer);
+    }
+    incomeQueue().resume();
+}
+
+void Core::startInitialize(const std::string& applicationKey,
+                           std::optional<MVKAnalyticsConfigurationLocal> configuration) {
+    if (isInitialized_.exchange(true)) {
+        Logger::writeLog(MVKLogLevel::error, initializeErrorHead + " SDK is already initialized");
+        return;
+    }
+    incomeQueue().addOperation(
+        [weak = weak_from_this(), applicationKey, configuration = std::move(configuration)] {
+            if (auto core = weak.lock()) {
+                core->runStartUp(applicationKey, configuration);
+            }
+        });
+}
+
+void Core::runStartUp(const std::string& applicationKey,
+                      const std::optional<MVKAnalyticsConfigurationLocal>& configuration) {
+    if (configuration && configuration->logLevel != MVKLogLevel::unknown) {
+        Logger::setLogLevel(configuration->logLevel);
+    }
+    const auto key = ValidatorRules::validateInitializeKey(applicationKey);
+    if (!key) {
+        return;
+    }
+    const auto validConfiguration = ValidatorRules::validateInitialize(configuration);
+
+    std::shared_ptr<CoreFactoryProtocol> factory;
+    try {
+        factory = initSubModules(*key);
+    } catch (...) {
+        Logger::writeLog(MVKLogLevel::error, initializeErrorHead + " Can't init submodules");
+        return;
+    }
+
+    auto deviceManager = std::make_shared<DeviceManager>(
+        factory->identifiersRepository(), factory->toolsRepository(), factory->platform());
+    auto coreManager = std::make_shared<CoreManager>(*key, factory->projectRepository(),
+                                                     factory->userRepository());
+    auto migrationManager = std::make_shared<SDKMigrationManager>(
+        MigrationRepositories{factory->database(), factory->projectRepository(),
+                              factory->userRepository(), factory->peopleRepository(),
+                              factory->realPaymentRepository(), factory->tutorialRepository()},
+        *key);
+    auto stateManager = StateManager::make(
+        std::move(deviceManager), std::move(coreManager), std::move(migrationManager),
+        validConfiguration ? validConfiguration->userId : std::nullopt,
+        [flag = isEditorMode_] { return flag->load(); });
+    if (!stateManager) {
+        // Running on a project or user row that was never stored would lose
+        // every event recorded from here on.
+        Logger::writeLog(MVKLogLevel::error, initializeErrorHead + " Can't init submodules");
+        return;
+    }
+
+    auto serviceFactory = std::make_shared<ServiceFactory>(
+        factory, stateManager, std::make_shared<ABTestManager>(), abTestInitialData(),
+        abTestDefaultParamsCache_,
+        ServiceFactory::Scheduling{environment_.mainLoop, environment_.delayedScheduler});
+
+    if (const auto maker = analyticsLogicMakerForTesting()) {
+        if (auto logic = maker(*serviceFactory, factory->lifeCycle())) {
+            analyticsProxy_.installLogic(logic);
+            if (auto broadcaster = std::dynamic_pointer_cast<LogicBroadcasterProtocol>(logic)) {
+                analyticsObserver_->addLogicBroadcaster(broadcaster);
+            }
+        }
+    }
+
+    analyticsObserver_->finishInitialization();
+}
+
+std::shared_ptr<CoreFactoryProtocol> Core::initSubModules(const std::string& applicationKey) {
+    auto platformStorage = std::make_shared<PlatformStorage>();
+    auto platform = std::make_shared<Platform>(platformStorage, isCoppaControlEnabled_.load(),
+                                               environment_.platformServices());
+    auto lifeCycle = std::make_shared<LifeCycleRepository>(environment_.notificationCenter);
+    auto backend = Backend::make();
+    auto database = std::make_shared<SQLiteProvider>(applicationKey);
+    return std::make_shared<CoreFactory>(std::move(lifeCycle), std::move(backend),
+                                         std::move(platform), std::move(database));
+}
+
+}  // namespace mvk

@@ -1,0 +1,118 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "abtest/ABTestDefaultParamsCache.hpp"
+#include "abtest/ABTestInitalData.hpp"
+#include "abtest/ABTestProxy.hpp"
+#include "analytics/AnalyticsProxy.hpp"
+#include "core/AnalyticsObserver.hpp"
+#include "core/CoreEnvironment.hpp"
+#include "core/CoreFactoryProtocol.hpp"
+#include "core/CoreProtocol.hpp"
+#include "core/ServiceFactoryProtocol.hpp"
+#include "messaging/MessagingLogicProxy.hpp"
+#include "people/PeopleLogicProxy.hpp"
+#include "purchases/AntiCheatLogic.hpp"
+
+namespace mvk {
+
+/// The one root object of the library: it holds the proxies through which the
+/// public calls reach the logic objects, the settings the host makes before
+/// start-up, and builds and takes down the whole object graph.
+///
+/// Every public call reads `Core::shared()`, which creates the core on first
+/// use. The host may call any member from any thread; start-up and shut-down
+/// run as blocks on the income queue.
+class Core final : public CoreProtocol, public std::enable_shared_from_this<Core> {
+  public:
+    explicit Core(CoreEnvironment environment = CoreEnvironment::current());
+    /// Writes "MVKAnalytics deinit Core module" to standard output.
+    ~Core() override;
+
+    Core(const Core&) = delete;
+    Core& operator=(const Core&) = delete;
+
+    /// The process's core, created when there is none.
+    static std::shared_ptr<Core> shared();
+    /// Queues the end of the current core after every call queued before;
+    /// the next `shared()` after that block makes a fresh core.
+    static void destroy();
+
+    /// Accepts the first call only; start-up runs on the income queue. While
+    /// the application is in the background the income queue is paused
+    /// until it becomes active, so nothing queued runs before that.
+    void initialize(const std::string& applicationKey,
+                    std::optional<MVKAnalyticsConfigurationLocal> configuration) override;
+
+    /// The application became active after `initialize` found it in the
+    /// background.
+    void onLoadAction();
+
+    AnalyticsProxy& analyticsProxy() { return analyticsProxy_; }
+    PeopleLogicProxy& peopleProxy() { return peopleProxy_; }
+    AntiCheatLogic& antiCheatLogic() { return antiCheatLogic_; }
+    MessagingLogicProxy& messagingProxy() { return messagingProxy_; }
+    AnalyticsObserverProtocol& analyticsObserver() { return *analyticsObserver_; }
+    ABTestProxyProtocol& abTestProxy() { return abTestProxy_; }
+    ABTestDefaultParamsCache& abTestDefaultParamsCache() { return *abTestDefaultParamsCache_; }
+
+    ABTestInitalData abTestInitialData() const;
+    void setAbTestInitialData(const ABTestInitalData& data);
+
+    bool isEditorMode() const { return *isEditorMode_; }
+    void setEditorMode(bool value) { *isEditorMode_ = value; }
+    /// True from the moment an `initialize` was accepted, also when its
+    /// start-up failed later: only `destroy` leaves that state.
+    bool isInitialized() const { return isInitialized_; }
+    /// Read once, when start-up builds the platform layer.
+    bool isCoppaControlEnabled() const { return isCoppaControlEnabled_; }
+    void setCoppaControlEnabled(bool value) { isCoppaControlEnabled_ = value; }
+
+    bool isInitializationFinished() const { return analyticsObserver_->isInitializationFinished(); }
+
+    /// For tests, until start-up builds the analytics logic itself: builds a
+    /// stand-in from the service factory and the life cycle at the step where
+    /// the analytics logic is built; start-up then installs it as it would the
+    /// logic. An empty function removes it.
+    using AnalyticsLogicMaker = std::function<std::shared_ptr<AnalyticsProtocol>(
+        ServiceFactoryProtocol&, const std::shared_ptr<LifeCycleRepositoryProtocol>&)>;
+    static void setAnalyticsLogicMakerForTesting(AnalyticsLogicMaker maker);
+
+  private:
+    void startInitialize(const std::string& applicationKey,
+                         std::optional<MVKAnalyticsConfigurationLocal> configuration);
+    void runStartUp(const std::string& applicationKey,
+                    const std::optional<MVKAnalyticsConfigurationLocal>& configuration);
+    static AnalyticsLogicMaker analyticsLogicMakerForTesting();
+    /// Builds the lower layers; throws when the database cannot be opened.
+    std::shared_ptr<CoreFactoryProtocol> initSubModules(const std::string& applicationKey);
+
+    const CoreEnvironment environment_;
+
+    AnalyticsProxy analyticsProxy_;
+    PeopleLogicProxy peopleProxy_;
+    AntiCheatLogic antiCheatLogic_;
+    MessagingLogicProxy messagingProxy_;
+    const std::shared_ptr<AnalyticsObserver> analyticsObserver_;
+    ABTestProxy abTestProxy_;
+    /// Shared with the services that build a group's configuration.
+    const std::shared_ptr<ABTestDefaultParamsCache> abTestDefaultParamsCache_;
+
+    mutable std::mutex mutex_;
+    ABTestInitalData abTestInitialData_;
+    std::vector<NotificationCenterProtocol::ObserverId> loadObservers_;
+
+    /// Shared with the state manager, which reads it on the income queue.
+    const std::shared_ptr<std::atomic<bool>> isEditorMode_;
+    std::atomic<bool> isInitialized_{false};
+    std::atomic<bool> isCoppaControlEnabled_{false};
+};
+
+}  // namespace mvk

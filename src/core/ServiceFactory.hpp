@@ -1,0 +1,67 @@
+#pragma once
+
+#include <memory>
+
+#include "abtest/ABTestDefaultParamsCache.hpp"
+#include "abtest/ABTestInitalData.hpp"
+#include "abtest/ABTestManagerProtocol.hpp"
+#include "core/ConfigService.hpp"
+#include "core/CoreFactoryProtocol.hpp"
+#include "core/ServiceFactoryProtocol.hpp"
+#include "core/StateManagerProtocol.hpp"
+#include "platform/DelayedSchedulerProtocol.hpp"
+#include "platform/MainLoopProtocol.hpp"
+
+namespace mvk {
+
+/// Builds each service from the repositories and the shared start-up objects
+/// on first request, and keeps it while the factory lives. Nothing keeps the
+/// factory after start-up: a service lives as long as the logic objects that
+/// took it. No lock: the slot test and the build are sound only because every
+/// caller runs on the income queue.
+class ServiceFactory final : public ServiceFactoryProtocol {
+  public:
+    /// Where the services' timers and delayed retries run.
+    struct Scheduling {
+        std::shared_ptr<MainLoopProtocol> mainLoop;
+        std::shared_ptr<DelayedSchedulerProtocol> delayedScheduler;
+    };
+
+    ServiceFactory(std::shared_ptr<CoreFactoryProtocol> coreFactory,
+                   std::shared_ptr<StateManagerProtocol> stateManager,
+                   std::shared_ptr<ABTestManagerProtocol> abTestManager,
+                   ABTestInitalData abTestInitialData,
+                   std::shared_ptr<ABTestDefaultParamsCache> abTestDefaultParamsCache,
+                   Scheduling scheduling);
+
+    std::shared_ptr<ProjectServiceProtocol> projectService() override;
+    std::shared_ptr<TimerServiceProtocol> timerService() override;
+    std::shared_ptr<AnalyticsConfigServiceProtocol> analyticsAnalyticsConfigService() override;
+    std::shared_ptr<UserServiceProtocol> userService() override;
+    std::shared_ptr<ActivityServiceProtocol> activityService() override;
+    std::shared_ptr<ABTestConfigServiceProtocol> abTestConfigService() override;
+
+    const ABTestInitalData& abTestInitialData() const { return abTestInitialData_; }
+    const std::shared_ptr<ABTestDefaultParamsCache>& abTestDefaultParamsCache() const {
+        return abTestDefaultParamsCache_;
+    }
+
+  private:
+    /// The one configuration service behind both of its faces.
+    std::shared_ptr<ConfigService> configService();
+
+    const std::shared_ptr<CoreFactoryProtocol> coreFactory_;
+    const std::shared_ptr<StateManagerProtocol> stateManager_;
+    const std::shared_ptr<ABTestManagerProtocol> abTestManager_;
+    const ABTestInitalData abTestInitialData_;
+    const std::shared_ptr<ABTestDefaultParamsCache> abTestDefaultParamsCache_;
+    const Scheduling scheduling_;
+
+    std::shared_ptr<ConfigService> configService_;
+    std::shared_ptr<ProjectServiceProtocol> projectService_;
+    std::shared_ptr<TimerServiceProtocol> timerService_;
+    std::shared_ptr<UserServiceProtocol> userService_;
+    std::shared_ptr<ActivityServiceProtocol> activityService_;
+};
+
+}  // namespace mvk

@@ -1,0 +1,387 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "analytics/AnalyticsProtocol.hpp"
+#include "core/LifeCycleProtocol.hpp"
+#include "core/LogicBroadcasterProtocol.hpp"
+#include "core/ServiceFactoryProtocol.hpp"
+#include "coreflow/CoreFlowHarness.hpp"
+#include "mvk/MVKAnalytics.hpp"
+#include "mvk/MVKEngineWrapper.hpp"
+#include "mvk/UnrealBridge.hpp"
+#include "support/LogCapture.hpp"
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define MVK_TEST_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define MVK_TEST_SANITIZED 1
+#endif
+#endif
+
+namespace mvk {
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::string alreadyInitialized =
+    "In the Initialize method an error has occurred: SDK is already initialized";
+
+/// Stands in for the analytics logic, which start-up does not build yet: it
+/// takes its services and the life cycle as the logic does, asks for the
+/// configuration and the backend identifiers and starts the timers on its
+/// first start, and records what reaches it.
+class StandInLogic final : public AnalyticsProtocol,
+                           public LifeCycleProtocol,
+                           public LogicBroadcasterProtocol,
+                           public std::enable_shared_from_this<StandInLogic> {
+  public:
+    StandInLogic(ServiceFactoryProtocol& factory,
+                 std::shared_ptr<LifeCycleRepositoryProtocol> lifeCycle,
+                 std::vector<std::string>& calls)
+        : configService_(factory.analyticsAnalyticsConfigService()),
+          timerService_(factory.timerService()),
+          lifeCycle_(std::move(lifeCycle)),
+          calls_(calls) {}
+
+    void start() {
+        calls_.push_back("start-up");
+        lifeCycle_->subscibeLifeCycle(shared_from_this());
+        configService_->receiveAnalyticsConfig();
+        configService_->receiveUserBackendIds();
+        timerService_->startTimers();
+    }
+
+    void stopSDK() override {
+        calls_.push_back("stopSDK");
+        lifeCycle_->unsubscibe(shared_from_this());
+        timerService_->stopTimers();
+    }
+
+    void goActive() override { calls_.push_back("goActive"); }
+    void goInactive() override { calls_.push_back("goInactive"); }
+    void goBackground() override { calls_.push_back("goBackground"); }
+    void goTerminate() override { calls_.push_back("goTerminate"); }
+
+    BackendIdentifiersUpdate onBackendIdentifiersUpdate() const override {
+        return configService_->onIdentifiersUpdate();
+    }
+    void setOnBackendIdentifiersUpdate(BackendIdentifiersUpdate update) override {
+        configService_->setOnIdentifiersUpdate(std::move(update));
+    }
+    void forceUpdate() override {}
+
+  private:
+    const std::shared_ptr<AnalyticsConfigServiceProtocol> configService_;
+    const std::shared_ptr<TimerServiceProtocol> timerService_;
+    const std::shared_ptr<LifeCycleRepositoryProtocol> lifeCycle_;
+    std::vector<std::string>& calls_;
+};
+
+class CoreFlow : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        Core::setAnalyticsLogicMakerForTesting(
+            [this](ServiceFactoryProtocol& factory,
+                   const std::shared_ptr<LifeCycleRepositoryProtocol>& lifeCycle) {
+                auto logic = std::make_shared<StandInLogic>(factory, lifeCycle, calls);
+                logic->start();
+                return logic;
+            });
+    }
+
+    int startUps() const {
+        return static_cast<int>(std::count(calls.begin(), calls.end(), "start-up"));
+    }
+
+    /// Written on the income queue; read after draining it.
+    std::vector<std::string> calls;
+    test::CoreFlowHarness h;
+};
+
+class CoreFlowRequests : public CoreFlow, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(CoreFlowRequests, StartUpSendsTheConfigurationAndIdentificationRequests) {
+    const bool editorMode = GetParam();
+    int completions = 0;
+    MVKAnalytics::setInitializationCompleteCallback([&] { ++completions; });
+    if (editorMode) {
+        MVKEngineWrapper::enableEditorMode();
+    }
+    MVKAnalyticsConfiguration configuration;
+    configuration.setUserId("player-1");
+    MVKAnalytics::initialize("coreflow-key", configuration);
+
+    ASSERT_TRUE(h.gateway().waitForRequests("/v2/analytics/config", 1, 20s));
+    ASSERT_TRUE(h.gateway().waitForRequests("/v2/analytics/identification", 1, 20s));
+    QueueManager::configQueue().queue().drain();
+    ASSERT_TRUE(h.drainIncome());
+    EXPECT_EQ(startUps(), 1);
+
+    const auto deviceIds = h.columnTexts("deviceIdentifiers", "deviceIdentifier");
+    ASSERT_EQ(deviceIds.size(), 1u);
+    const std::string expectedBodies[] = {
+        editorMode ? R"({"sdkVersion":"2.2.6","sdkCodeVersion":10,"appVersion":null,)"
+                     R"("sbsConfigVersion":0})"
+                   : R"({"sdkVersion":"2.2.6","sdkCodeVersion":10,"appVersion":"1.4.2",)"
+                     R"("sbsConfigVersion":0})",
+        R"({"attempt":1})",
+    };
+    const std::string paths[] = {"/v2/analytics/config", "/v2/analytics/identification"};
+    for (int i = 0; i < 2; ++i) {
+        const auto requests = h.gateway().requests(paths[i]);
+        ASSERT_EQ(requests.size(), 1u) << paths[i];
+        const auto& request = requests.front();
+        EXPECT_EQ(request.method, "POST");
+        EXPECT_EQ(request.query, "appId=coreflow-key");
+        EXPECT_EQ(request.body, expectedBodies[i]);
+        EXPECT_EQ(request.headerCount("Content-Type"), 1u);
+        EXPECT_EQ(request.header("Content-Type"), "application/json");
+        EXPECT_EQ(request.header("Content-Length"), std::to_string(request.body.size()));
+        EXPECT_EQ(request.header("X-Id-Encoding"), "base64");
+        EXPECT_EQ(h.fromBase64(request.header("DeviceId").value_or("")), deviceIds.front());
+        EXPECT_EQ(h.fromBase64(request.header("UserId").value_or("")), "player-1");
+        // No backend identifiers before the first identification answer.
+        EXPECT_EQ(request.headerCount("MorvanixId"), 0u);
+        EXPECT_EQ(request.headerCount("PreviousDeviceId"), 0u);
+    }
+
+    EXPECT_EQ(h.columnTexts("projects", "applicationKey"),
+              std::vector<std::string>{"coreflow-key"});
+    EXPECT_EQ(h.columnTexts("users", "userId"), std::vector<std::string>{"player-1"});
+    // The canned identification answer reached the device row.
+    EXPECT_EQ(h.columnTexts("deviceIdentifiers", "morvanixId"), std::vector<std::string>{"1"});
+
+    EXPECT_EQ(completions, 0) << "the callback goes through the main loop";
+    h.loop->runDueWork();
+    h.loop->runDueWork();
+    EXPECT_EQ(completions, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(EditorMode, CoreFlowRequests, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "InEditor" : "InGame"; });
+
+/// Hears the backend identifier as the host would.
+class RecordingIdentifiersListener final : public MVKIdentifiersListener {
+  public:
+    void didReceiveMorvanixIdWith(std::int64_t morvanixId) override {
+        received.push_back(morvanixId);
+    }
+    std::vector<std::int64_t> received;
+};
+
+TEST_F(CoreFlow, TheIdentificationAnswerReachesTheHostsListener) {
+    auto listener = std::make_shared<RecordingIdentifiersListener>();
+    MVKAnalytics::setIdentifiersListener(listener);
+    MVKAnalytics::initialize("coreflow-key");
+    ASSERT_TRUE(h.gateway().waitForRequests("/v2/analytics/identification", 1, 20s));
+    QueueManager::configQueue().queue().drain();
+    ASSERT_TRUE(h.drainIncome());
+    EXPECT_EQ(listener->received, std::vector<std::int64_t>{1});
+}
+
+TEST_F(CoreFlow, TheServiceFactoryBuildsEachServiceOnceAndOneConfigurationServiceForBothFaces) {
+    struct Identity {
+        const void* first;
+        const void* second;
+    };
+    std::vector<Identity> identities;
+    Core::setAnalyticsLogicMakerForTesting([&](ServiceFactoryProtocol& factory,
+                                               const std::shared_ptr<
+                                                   LifeCycleRepositoryProtocol>&) {
+        const auto object = [](const auto& service) {
+            return dynamic_cast<const void*>(service.get());
+        };
+        // The A/B face asked first, then the analytics one.
+        identities.push_back({object(factory.abTestConfigService()),
+                              object(factory.analyticsAnalyticsConfigService())});
+        identities.push_back({object(factory.timerService()), object(factory.timerService())});
+        identities.push_back({object(factory.userService()), object(factory.userService())});
+        identities.push_back(
+            {object(factory.activityService()), object(factory.activityService())});
+        identities.push_back({object(factory.projectService()), object(factory.projectService())});
+        return std::shared_ptr<AnalyticsProtocol>();
+    });
+    MVKAnalytics::initialize("coreflow-key");
+    ASSERT_TRUE(h.drainIncome());
+    ASSERT_EQ(identities.size(), 5u);
+    for (const auto& identity : identities) {
+        EXPECT_NE(identity.first, nullptr);
+        EXPECT_EQ(identity.first, identity.second);
+    }
+}
+
+TEST_F(CoreFlow, ASecondInitializeIsRefusedAndStartUpRunsOnce) {
+    test::LogCapture log(MVKLogLevel::error);
+    MVKAnalytics::initialize("coreflow-key");
+    MVKAnalytics::initialize("coreflow-key");
+    MVKAnalytics::initialize("another-key");
+    ASSERT_TRUE(h.drainIncome());
+
+    EXPECT_EQ(startUps(), 1);
+    EXPECT_EQ(log.count(MVKLogLevel::error, alreadyInitialized), 2u);
+    EXPECT_EQ(h.columnTexts("projects", "applicationKey"),
+              std::vector<std::string>{"coreflow-key"});
+}
+
+TEST_F(CoreFlow, InTheBackgroundNothingRunsUntilTheApplicationBecomesActive) {
+    h.application->didEnterBackground();
+    const auto core = Core::shared();
+    MVKAnalytics::initialize("coreflow-key");
+    for (const char* name : {"first", "second", "third"}) {
+        core->analyticsProxy().enqueue(
+            name, [this, name](AnalyticsProtocol&) { calls.emplace_back(name); });
+    }
+    EXPECT_TRUE(UnrealBridge::isAnalyticsInited());
+    EXPECT_TRUE(QueueManager::incomeQueue().queue().isPaused());
+    EXPECT_EQ(QueueManager::incomeQueue().operationCount(), 4u);
+    EXPECT_FALSE(std::filesystem::exists(h.databasePath()));
+
+    h.application->didBecomeActive();
+    ASSERT_TRUE(h.drainIncome());
+    // The activation itself came before anything could listen to it.
+    EXPECT_EQ(calls, (std::vector<std::string>{"start-up", "first", "second", "third"}));
+    // The observer that waited for the activation is gone; the life cycle's
+    // four stay.
+    EXPECT_EQ(h.center->observerCount(), 4u);
+
+    h.application->didEnterBackground();
+    h.application->didBecomeActive();
+    EXPECT_EQ(calls.back(), "goActive");
+    EXPECT_FALSE(QueueManager::incomeQueue().queue().isPaused());
+}
+
+/// Answers "background" once, then "active": as if the application became
+/// active right after `initialize` read its state.
+class ActiveAfterFirstRead final : public ApplicationStateProtocol {
+  public:
+    ApplicationState applicationState() const override {
+        return reads_++ == 0 ? ApplicationState::background : ApplicationState::active;
+    }
+
+  private:
+    mutable std::atomic<int> reads_{0};
+};
+
+TEST_F(CoreFlow, AnActivationMissedWhileInitializeRegistersDoesNotLeaveTheQueuePaused) {
+    h.install(std::make_shared<ActiveAfterFirstRead>());
+    MVKAnalytics::initialize("coreflow-key");
+    ASSERT_TRUE(h.drainIncome());
+    EXPECT_FALSE(QueueManager::incomeQueue().queue().isPaused());
+    EXPECT_EQ(startUps(), 1);
+    EXPECT_EQ(h.center->observerCount(), 4u);
+}
+
+TEST_F(CoreFlow, AKeyOfControlCharactersLeavesAFailedStartUntilDestroy) {
+    test::LogCapture log(MVKLogLevel::error);
+    MVKAnalytics::initialize("\x01\x02\x1b\x7f");
+    ASSERT_TRUE(h.drainIncome());
+    EXPECT_TRUE(
+        log.contains(MVKLogLevel::error, "Execution of the Initialize method was canceled!"));
+    EXPECT_TRUE(UnrealBridge::isAnalyticsInited());
+    EXPECT_EQ(startUps(), 0);
+    EXPECT_FALSE(std::filesystem::exists(h.databasePath()));
+
+    MVKAnalytics::initialize("coreflow-key");
+    Core::shared()->analyticsProxy().enqueue(
+        "CustomEvent", [](AnalyticsProtocol&) { ADD_FAILURE() << "no logic may be installed"; });
+    ASSERT_TRUE(h.drainIncome());
+    EXPECT_TRUE(log.contains(MVKLogLevel::error, alreadyInitialized));
+    EXPECT_TRUE(log.contains(MVKLogLevel::error,
+                             "In the CustomEvent method an error has occurred: The SDK is not "
+                             "initialized yet!"));
+
+    MVKEngineWrapper::destroySDK();
+    ASSERT_TRUE(h.drainIncome());
+    EXPECT_FALSE(UnrealBridge::isAnalyticsInited());
+    MVKAnalytics::initialize("coreflow-key");
+    ASSERT_TRUE(h.drainIncome());
+    EXPECT_EQ(startUps(), 1);
+    EXPECT_EQ(h.columnTexts("projects", "applicationKey"),
+              std::vector<std::string>{"coreflow-key"});
+}
+
+TEST_F(CoreFlow, ADatabaseThatCannotBeOpenedLeavesAFailedStartWithNothingKept) {
+    std::filesystem::create_directories(h.dir.path() / "morvanix" / "morvanix.db");
+    test::LogCapture log(MVKLogLevel::error);
+    MVKAnalytics::initialize("coreflow-key");
+    ASSERT_TRUE(h.drainIncome());
+    EXPECT_TRUE(
+        log.contains(MVKLogLevel::error,
+                     "In the Initialize method an error has occurred: Can't init submodules"));
+    EXPECT_EQ(startUps(), 0);
+    EXPECT_TRUE(UnrealBridge::isAnalyticsInited());
+    EXPECT_EQ(h.center->observerCount(), 0u) << "the life cycle built before the failure is gone";
+}
+
+TEST_F(CoreFlow, DestroyReleasesTheWholeGraphAndANewInitializeWorks) {
+    MVKAnalytics::initialize("coreflow-key");
+    ASSERT_TRUE(h.drainIncome());
+    h.loop->runDueWork();
+    std::weak_ptr<Core> weakCore = Core::shared();
+    EXPECT_GE(h.openDatabaseDescriptors(), 1u);
+    EXPECT_EQ(h.center->observerCount(), 4u);
+    EXPECT_EQ(h.loop->pendingWorkCount(), 4u) << "the four timers run";
+
+    testing::internal::CaptureStdout();
+    MVKEngineWrapper::destroySDK();
+    ASSERT_TRUE(h.drainIncome());
+    const auto printed = testing::internal::GetCapturedStdout();
+    // A request under way keeps its service until its answer is in.
+    QueueManager::configQueue().queue().drain();
+
+    EXPECT_EQ(printed, "MVKAnalytics deinit Core module\n");
+    EXPECT_EQ(calls.back(), "stopSDK");
+    EXPECT_TRUE(weakCore.expired());
+    EXPECT_EQ(h.center->observerCount(), 0u);
+    EXPECT_EQ(h.loop->pendingWorkCount(), 0u);
+    EXPECT_EQ(h.openDatabaseDescriptors(), 0u);
+
+    EXPECT_FALSE(UnrealBridge::isAnalyticsInited());
+    MVKAnalytics::initialize("coreflow-key");
+    ASSERT_TRUE(h.drainIncome());
+    EXPECT_EQ(startUps(), 2);
+    EXPECT_EQ(h.columnTexts("projects", "applicationKey"),
+              std::vector<std::string>{"coreflow-key"});
+}
+
+TEST_F(CoreFlow, AHundredStartsAndShutDownsKeepThreadsDescriptorsAndMemoryFlat) {
+    const auto cycle = [&] {
+        MVKAnalytics::initialize("coreflow-key");
+        ASSERT_TRUE(h.drainIncome());
+        h.loop->runDueWork();
+        MVKEngineWrapper::destroySDK();
+        ASSERT_TRUE(h.drainIncome());
+        QueueManager::configQueue().queue().drain();
+    };
+    testing::internal::CaptureStdout();
+    // The first rounds make what lives for the whole process: queue threads,
+    // the gateway's connection threads, caches of the C libraries.
+    for (int i = 0; i < 10; ++i) {
+        cycle();
+    }
+    const auto threads = h.threadCount();
+    const auto descriptors = h.descriptorCount();
+    const auto memory = h.residentBytes();
+    for (int i = 0; i < 90; ++i) {
+        cycle();
+    }
+    testing::internal::GetCapturedStdout();
+    EXPECT_LE(h.threadCount(), threads);
+    EXPECT_LE(h.descriptorCount(), descriptors);
+    EXPECT_EQ(h.center->observerCount(), 0u);
+    EXPECT_EQ(h.loop->pendingWorkCount(), 0u);
+#if !defined(MVK_TEST_SANITIZED)
+    // Sanitizers keep freed memory in quarantine; LeakSanitizer checks those builds.
+    EXPECT_LT(h.residentBytes(), memory + 4u * 1024u * 1024u);
+#else
+    (void)memory;
+#endif
+}
+
+}  // namespace
+}  // namespace mvk
