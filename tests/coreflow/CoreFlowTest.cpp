@@ -42,8 +42,9 @@ class StandInLogic final : public AnalyticsProtocol,
   public:
     StandInLogic(ServiceFactoryProtocol& factory,
                  std::shared_ptr<LifeCycleRepositoryProtocol> lifeCycle,
-                 std::vector<std::string>& calls)
-        : configService_(factory.analyticsAnalyticsConfigService()),
+                 std::vector<std::string>& calls, bool asksGateway)
+        : asksGateway_(asksGateway),
+          configService_(factory.analyticsAnalyticsConfigService()),
           timerService_(factory.timerService()),
           lifeCycle_(std::move(lifeCycle)),
           calls_(calls) {}
@@ -51,8 +52,10 @@ class StandInLogic final : public AnalyticsProtocol,
     void start() {
         calls_.push_back("start-up");
         lifeCycle_->subscibeLifeCycle(shared_from_this());
-        configService_->receiveAnalyticsConfig();
-        configService_->receiveUserBackendIds();
+        if (asksGateway_) {
+            configService_->receiveAnalyticsConfig();
+            configService_->receiveUserBackendIds();
+        }
         timerService_->startTimers();
     }
 
@@ -76,6 +79,7 @@ class StandInLogic final : public AnalyticsProtocol,
     void forceUpdate() override {}
 
   private:
+    const bool asksGateway_;
     const std::shared_ptr<AnalyticsConfigServiceProtocol> configService_;
     const std::shared_ptr<TimerServiceProtocol> timerService_;
     const std::shared_ptr<LifeCycleRepositoryProtocol> lifeCycle_;
@@ -84,11 +88,13 @@ class StandInLogic final : public AnalyticsProtocol,
 
 class CoreFlow : public ::testing::Test {
   protected:
-    void SetUp() override {
+    void SetUp() override { useStandInLogic(true); }
+
+    void useStandInLogic(bool asksGateway) {
         Core::setAnalyticsLogicMakerForTesting(
-            [this](ServiceFactoryProtocol& factory,
-                   const std::shared_ptr<LifeCycleRepositoryProtocol>& lifeCycle) {
-                auto logic = std::make_shared<StandInLogic>(factory, lifeCycle, calls);
+            [this, asksGateway](ServiceFactoryProtocol& factory,
+                                const std::shared_ptr<LifeCycleRepositoryProtocol>& lifeCycle) {
+                auto logic = std::make_shared<StandInLogic>(factory, lifeCycle, calls, asksGateway);
                 logic->start();
                 return logic;
             });
@@ -350,6 +356,9 @@ TEST_F(CoreFlow, DestroyReleasesTheWholeGraphAndANewInitializeWorks) {
 }
 
 TEST_F(CoreFlow, AHundredStartsAndShutDownsKeepThreadsDescriptorsAndMemoryFlat) {
+    // The gateway's side of its connections closes on its own schedule, which
+    // would blur the descriptor count.
+    useStandInLogic(false);
     const auto cycle = [&] {
         MVKAnalytics::initialize("coreflow-key");
         ASSERT_TRUE(h.drainIncome());
@@ -371,6 +380,7 @@ TEST_F(CoreFlow, AHundredStartsAndShutDownsKeepThreadsDescriptorsAndMemoryFlat) 
         cycle();
     }
     testing::internal::GetCapturedStdout();
+    // A leak grows the counts; a library's own lazy resource may go meanwhile.
     EXPECT_LE(h.threadCount(), threads);
     EXPECT_LE(h.descriptorCount(), descriptors);
     EXPECT_EQ(h.center->observerCount(), 0u);

@@ -1,0 +1,93 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "backend/BackendConfigUrl.hpp"
+#include "core/Core.hpp"
+#include "coreflow/CoreFlowHarness.hpp"
+#include "foundation/SdkConstraints.hpp"
+#include "mvk/MVKAnalytics.hpp"
+#include "mvk/MVKEngineWrapper.hpp"
+#include "mvk/UnrealBridge.hpp"
+#include "support/LogCapture.hpp"
+
+namespace mvk {
+namespace {
+
+TEST(PublicSettings, LogLevelIgnoresUnknown) {
+    test::LogCapture log(MVKLogLevel::error);
+    const MVKLogLevel writes[] = {MVKLogLevel::debug, MVKLogLevel::unknown, MVKLogLevel::no,
+                                  MVKLogLevel::unknown, MVKLogLevel::warning};
+    const MVKLogLevel expected[] = {MVKLogLevel::debug, MVKLogLevel::debug, MVKLogLevel::no,
+                                    MVKLogLevel::no, MVKLogLevel::warning};
+    for (std::size_t i = 0; i < std::size(writes); ++i) {
+        MVKAnalytics::setLogLevel(writes[i]);
+        EXPECT_EQ(MVKAnalytics::logLevel(), expected[i]) << i;
+    }
+}
+
+TEST(PublicSettings, TestAddressesAreStoredAsGivenAndHandedBackOnTheCallersThread) {
+    struct Case {
+        std::string written;
+        std::string read;
+    };
+    const Case cases[] = {
+        {"https://127.0.0.1:8443", "https://127.0.0.1:8443"},
+        {"", ""},
+        {"not checked at all", "not checked at all"},
+        {"https://h\xFF/", "https://h\xEF\xBF\xBD/"},
+    };
+    for (const auto& c : cases) {
+        MVKAnalytics::setTestProxyUrl(c.written);
+        MVKAnalytics::setTestCustomUrl(c.written);
+        std::vector<std::string> handed;
+        MVKAnalytics::getTestProxyUrl([&](const std::string& url) { handed.push_back(url); });
+        MVKAnalytics::getTestCustomUrl([&](const std::string& url) { handed.push_back(url); });
+        EXPECT_EQ(handed, (std::vector<std::string>{c.read, c.read}));
+    }
+    MVKAnalytics::getTestProxyUrl({});
+    MVKAnalytics::setTestProxyUrl("");
+    MVKAnalytics::setTestCustomUrl("");
+    EXPECT_EQ(BackendConfigUrl::baseApiUrl(), BackendConfigUrl::defaultGatewayUrl());
+}
+
+TEST(PublicSettings, FlagsLiveInTheCoreAndAFreshCoreStartsWithoutThem) {
+    test::CoreFlowHarness h;
+    MVKAnalytics::coppaControlEnable();
+    MVKEngineWrapper::enableEditorMode();
+    EXPECT_TRUE(Core::shared()->isCoppaControlEnabled());
+    EXPECT_TRUE(Core::shared()->isEditorMode());
+    EXPECT_FALSE(UnrealBridge::isAnalyticsInited());
+
+    testing::internal::CaptureStdout();
+    MVKEngineWrapper::destroySDK();
+    h.drainIncome();
+    testing::internal::GetCapturedStdout();
+    EXPECT_FALSE(Core::shared()->isCoppaControlEnabled());
+    EXPECT_FALSE(Core::shared()->isEditorMode());
+}
+
+TEST(PublicSettings, EngineClosureTakesTheLinesAndTheSdkVersionTagsThem) {
+    test::LogCapture log(MVKLogLevel::warning);
+    std::vector<std::pair<MVKLogLevel, std::string>> received;
+    MVKEngineWrapper::setEngineLoggerMessageClosure(
+        [&](MVKLogLevel level, const std::string& line) { received.emplace_back(level, line); });
+    EXPECT_TRUE(MVKEngineWrapper::engineLoggerMessageClosure());
+    Logger::writeLog(MVKLogLevel::warning, "to the engine");
+    Logger::writeLog(MVKLogLevel::debug, "filtered");
+    MVKEngineWrapper::setEngineLoggerMessageClosure({});
+    EXPECT_FALSE(MVKEngineWrapper::engineLoggerMessageClosure());
+
+    MVKEngineWrapper::setSDKVersion("9.9.9-engine");
+    Logger::writeLog(MVKLogLevel::warning, "to the system log");
+    MVKEngineWrapper::setSDKVersion(SdkConstraints::defaultSdkVersion);
+
+    EXPECT_EQ(received, (std::vector<std::pair<MVKLogLevel, std::string>>{
+                            {MVKLogLevel::warning, "WARNING to the engine"}}));
+    EXPECT_TRUE(log.containsFragment("[MorVanix 9.9.9-engine] WARNING to the system log"));
+    EXPECT_FALSE(log.containsFragment("to the engine"));
+}
+
+}  // namespace
+}  // namespace mvk
