@@ -36,8 +36,9 @@ class MVK_EXPORT MVKAnalyticsConfiguration {
         trackingAvailability_ = trackingAvailability;
     }
 
-    /// One "name: value" line per field that is set, for log lines.
-    std::string description() const;
+    /// One "name: value" line per field that is set, for log lines; empty
+    /// when memory runs out.
+    std::string description() const noexcept;
 
   private:
     MVKLogLevel logLevel_ = MVKLogLevel::unknown;
