@@ -7,12 +7,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <stdexcept>
 
+#include "BenchSupport.hpp"
 #include "events/EventObject.hpp"
-#include "platform/ApplicationSupportDirectory.hpp"
 #include "storage/SQLiteConvertible.hpp"
 #include "storage/SQLiteProvider.hpp"
 
@@ -20,37 +17,11 @@ namespace {
 
 using namespace mvk;
 
-// The database lives in the system's temporary folder, a real file system here
-// (not a RAM disk), so an autocommit insert pays for its journal and sync.
-class BenchDirectory {
-  public:
-    BenchDirectory() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "mvk-bench-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) {
-            throw std::runtime_error("mkdtemp failed");
-        }
-        path_ = pattern;
-        ApplicationSupportDirectory::setOverride(path_);
-    }
-    ~BenchDirectory() {
-        ApplicationSupportDirectory::setOverride(std::nullopt);
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-
-  private:
-    std::filesystem::path path_;
-};
-
-// A custom event of a typical size (about 250 bytes of JSON).
-const std::string kEventJson =
-    R"({"code":"ce","timestamp":1700000000123,"sessionId":1700000000000,"level":3,)"
-    R"("eventName":"level_complete","parameters":{"difficulty":"hard","score":12345,)"
-    R"("time":93.5,"boss":"dragon","weapon":"bow","attempt":4},"inProgress":["Forest"]})";
+using bench::BenchDirectory;
+using bench::typicalEventJson;
 
 ContentValues eventRow(std::int64_t userId) {
-    return {{"code", "ce"}, {"userId", userId}, {"eventJson", kEventJson}};
+    return {{"code", "ce"}, {"userId", userId}, {"eventJson", typicalEventJson}};
 }
 
 std::vector<std::int64_t> fill(SQLiteProvider& provider, std::int64_t rows) {

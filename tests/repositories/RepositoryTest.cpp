@@ -11,8 +11,10 @@
 #include "storage/ABTestsExperimentRepository.hpp"
 #include "storage/ABTestsExperimentStateRepository.hpp"
 #include "storage/ABTestsProjectRepository.hpp"
+#include "storage/CurrencyAccrualResourcesRepository.hpp"
 #include "storage/EventRepository.hpp"
 #include "storage/IdentifiersRepository.hpp"
+#include "storage/LevelResourcesRepository.hpp"
 #include "storage/MessagingCategoryRepository.hpp"
 #include "storage/PeopleRepository.hpp"
 #include "storage/ProjectRepository.hpp"
@@ -114,6 +116,37 @@ struct Rows<EventRepository> {
     static void change(EventObject& event) {
         event.code = "lu";
         event.json = R"({"code":"lu","level":2})";
+    }
+};
+
+template <>
+struct Rows<LevelResourcesRepository> {
+    static auto make(int n, std::int64_t owner) {
+        return LevelResource{.userId = owner,
+                             .type = LevelResourceType::bought,
+                             .name = "gold-" + std::to_string(n),
+                             .amount = 10 * n};
+    }
+    static void change(LevelResource& resource) {
+        resource.type = LevelResourceType::spent;
+        resource.amount += 5;
+    }
+};
+
+template <>
+struct Rows<CurrencyAccrualResourcesRepository> {
+    static auto make(int n, std::int64_t owner) {
+        return CurrencyAccrualResource{.userId = owner,
+                                       .type = MVKAccrualType::earned,
+                                       .name = "gems",
+                                       .amount = n,
+                                       .source = "quest-" + std::to_string(n),
+                                       .timestamp = 1'700'000'000'000 + n};
+    }
+    static void change(CurrencyAccrualResource& accrual) {
+        accrual.type = MVKAccrualType::bought;
+        accrual.amount += 7;
+        accrual.timestamp += 1000;
     }
 };
 
@@ -317,10 +350,10 @@ class RepositoryTest : public test::StorageTest {
 
 using AllRepositories =
     ::testing::Types<ProjectRepository, UserRepository, IdentifiersRepository, ToolsRepository,
-                     EventRepository, RealPaymentRepository, TutorialRepository, ReportsRepository,
-                     PeopleRepository, MessagingCategoryRepository, SubscriptionRepository,
-                     ABTestsProjectRepository, ABTestsExperimentRepository,
-                     ABTestsExperimentStateRepository>;
+                     EventRepository, LevelResourcesRepository, CurrencyAccrualResourcesRepository,
+                     RealPaymentRepository, TutorialRepository, ReportsRepository, PeopleRepository,
+                     MessagingCategoryRepository, SubscriptionRepository, ABTestsProjectRepository,
+                     ABTestsExperimentRepository, ABTestsExperimentStateRepository>;
 TYPED_TEST_SUITE(RepositoryTest, AllRepositories);
 
 TYPED_TEST(RepositoryTest, RowsReadBackEqualAfterTheProviderIsReopened) {
@@ -423,7 +456,8 @@ template <class Repo>
 class UserDataRepositoryTest : public RepositoryTest<Repo> {};
 
 using UserDataRepositories =
-    ::testing::Types<EventRepository, TutorialRepository, ReportsRepository, PeopleRepository,
+    ::testing::Types<EventRepository, LevelResourcesRepository, CurrencyAccrualResourcesRepository,
+                     TutorialRepository, ReportsRepository, PeopleRepository,
                      ABTestsExperimentStateRepository>;
 TYPED_TEST_SUITE(UserDataRepositoryTest, UserDataRepositories);
 

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "events/CurrencyAccrualResource.hpp"
+#include "storage/UserDataRepositoryProtocol.hpp"
+
+namespace mvk {
+
+/// The currency accruals of each user, summed per currency and source until
+/// the next accrual event.
+/// Rows are values: the cache keeps its own copies.
+class CurrencyAccrualResourcesRepositoryProtocol
+    : public UserDataRepositoryProtocol<CurrencyAccrualResource> {};
+
+}  // namespace mvk
