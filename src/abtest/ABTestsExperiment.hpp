@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -40,10 +41,22 @@ struct ABTestsExperiment {
     /// list without touching the other.
     static std::optional<ABTestsExperiment> fromCursor(const Cursor& cursor);
 
+    /// One experiment object of the gateway's experiments answer. "id",
+    /// "creationDate", "completionDate", "updateDate" (integers), "isTesting"
+    /// (a bool), "parameters" and "conditions" (an array of objects) are all
+    /// required; each condition object is flattened into condition records,
+    /// and one without a text "code" or "type" is skipped with an error line.
+    /// The row ids stay -1.
+    static std::optional<ABTestsExperiment> fromGatewayJson(const nlohmann::json& json);
+
     /// "conditions" (flattened records), "parameters", "id", "creationDate",
     /// "completionDate", "updateDate", "isTesting"; the row ids are not written.
     /// Absent when a parameter or comparison value cannot be written.
     std::optional<nlohmann::ordered_json> toJson() const;
+
+    /// "\n\t\t[experiment: <id>\n\t\tupdateDate: ..." with one
+    /// "\n\t\t\t[eventCode: ...]" entry per condition, for log lines.
+    std::string debugDescription() const;
 
     friend bool operator==(const ABTestsExperiment&, const ABTestsExperiment&) = default;
 };

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "abtest/InvolvedExperimentsContainer.hpp"
+#include "abtest/RemoteConfig.hpp"
+#include "abtest/SuitableExperiments.hpp"
+#include "analytics/Reports.hpp"
+#include "backend/BackendIdentifiers.hpp"
+#include "backend/BackendRepositoryProtocol.hpp"
+#include "backend/ConfigRequestResult.hpp"
+#include "backend/Identifiers.hpp"
+#include "backend/SendAnalyticsResult.hpp"
+#include "backend/Versions.hpp"
+#include "messaging/MessagingConfig.hpp"
+#include "messaging/MessagingRequestObject.hpp"
+#include "mvk/MVKVerifyResponse.hpp"
+#include "purchases/Receipt.hpp"
+
+namespace mvk {
+
+/// The gateway as the services see it: one call per operation, taking the
+/// body record and the identity, answering a plain result (see
+/// `BackendRepositoryProtocol`). Every call blocks its thread for one request.
+class BackendProtocol {
+  public:
+    virtual ~BackendProtocol() = default;
+
+    /// The repository the calls go through.
+    virtual std::shared_ptr<BackendRepositoryProtocol> repository() const = 0;
+
+    virtual ConfigRequestResult requestConfig(const std::string& appID,
+                                              const Identifiers& identifiers,
+                                              const Versions& versions) = 0;
+    /// `attempt` counts the identification attempts of the caller.
+    virtual BackendIdentifiers requestIdentification(const std::string& appID, std::int64_t attempt,
+                                                     const Identifiers& identifiers) = 0;
+    virtual SendAnalyticsResult sendAnalytics(const std::string& appID,
+                                              const Identifiers& identifiers,
+                                              const Reports& reports) = 0;
+    virtual MVKVerifyResponse sendVerifyReceipt(const std::string& appID, const Receipt& receipt,
+                                                const Identifiers& identifiers) = 0;
+    virtual std::optional<MessagingConfig> requestMessagingConfig(
+        const std::string& appID, const MessagingRequestObject& request,
+        const Identifiers& identifiers) = 0;
+    /// `versions.remoteConfigVersion` carries the held experiment configuration's version.
+    virtual std::optional<RemoteConfig> requestABTestConfig(const std::string& appID,
+                                                            const Identifiers& identifiers,
+                                                            const Versions& versions) = 0;
+    virtual std::optional<InvolvedExperimentsContainer> requestAbTestOffer(
+        const std::string& appID, const Identifiers& identifiers,
+        const SuitableExperiments& suitableExperiments) = 0;
+};
+
+}  // namespace mvk

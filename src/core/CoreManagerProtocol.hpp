@@ -1,0 +1,40 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/Project.hpp"
+#include "core/User.hpp"
+#include "core/UserActivation.hpp"
+
+namespace mvk {
+
+/// Finds or creates the project of the application key and the users inside it.
+class CoreManagerProtocol {
+  public:
+    virtual ~CoreManagerProtocol() = default;
+
+    /// The project of the application key, stored on first use; null when it
+    /// is not stored and could not be.
+    virtual std::shared_ptr<Project> createOrActivateProject() = 0;
+
+    /// Chooses the user for the host's id `userId`. With `isDefault` set (the
+    /// host gave no id) the project's active user stays, or an anonymous user
+    /// named `userId` is made when it has none.
+    virtual UserActivation createOrActivateUser(const std::string& userId,
+                                                const std::shared_ptr<Project>& project,
+                                                bool isDefault) = 0;
+
+    /// Chooses the anonymous user, named by the device id `userId`.
+    virtual UserActivation createOrActivateDefaultUser(const std::string& userId,
+                                                       const std::shared_ptr<Project>& project) = 0;
+
+    /// Writes the row of a user whose id the caller has replaced in place.
+    virtual void replaceUserId(const std::shared_ptr<User>& user) = 0;
+
+    /// Every stored user of every project, in cache order.
+    virtual std::vector<std::shared_ptr<User>> getAllUsers() = 0;
+};
+
+}  // namespace mvk
