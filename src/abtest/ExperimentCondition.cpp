@@ -4,26 +4,6 @@
 
 namespace mvk {
 
-namespace {
-
-std::optional<std::vector<std::string>> stringList(const nlohmann::json& json) {
-    if (!json.is_array()) {
-        return std::nullopt;
-    }
-    std::vector<std::string> result;
-    result.reserve(json.size());
-    for (const auto& element : json) {
-        auto text = JsonObjectReader::asString(element);
-        if (!text) {
-            return std::nullopt;
-        }
-        result.push_back(std::move(*text));
-    }
-    return result;
-}
-
-}  // namespace
-
 std::optional<ExperimentCondition> ExperimentCondition::fromJson(const nlohmann::json& json) {
     JsonObjectReader reader(json);
     auto eventCode = reader.requiredString("eventCode");
@@ -34,7 +14,7 @@ std::optional<ExperimentCondition> ExperimentCondition::fromJson(const nlohmann:
     if (!reader.ok()) {
         return std::nullopt;
     }
-    auto searchPath = stringList(*pathJson);
+    auto searchPath = JsonObjectReader::asStringList(*pathJson);
     auto type = ConditionsTypeFromRawValue(*typeText);
     auto comparison = Comparison::fromJson(*comparisonJson);
     if (!searchPath || !type || !comparison) {

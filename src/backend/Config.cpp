@@ -8,22 +8,6 @@ namespace mvk {
 
 namespace {
 
-std::optional<std::vector<std::string>> textList(const nlohmann::json& json) {
-    if (!json.is_array()) {
-        return std::nullopt;
-    }
-    std::vector<std::string> texts;
-    texts.reserve(json.size());
-    for (const auto& element : json) {
-        auto text = JsonObjectReader::asString(element);
-        if (!text) {
-            return std::nullopt;
-        }
-        texts.push_back(std::move(*text));
-    }
-    return texts;
-}
-
 template <class T>
 void putIfPresent(nlohmann::ordered_json& json, const char* key, const std::optional<T>& value) {
     if (value) {
@@ -50,7 +34,7 @@ std::optional<Config> Config::fromJson(const nlohmann::json& json) {
     config.userCardKeysCount = reader.optionalInt("userCardKeysCount");
     config.sbsConfigVersion = reader.optionalInt("sbsConfigVersion");
     if (const auto* bundles = reader.optionalValue("sbsBundles")) {
-        if (!(config.sbsBundles = textList(*bundles))) {
+        if (!(config.sbsBundles = JsonObjectReader::asStringList(*bundles))) {
             return std::nullopt;
         }
     }

@@ -84,6 +84,23 @@ std::optional<bool> JsonObjectReader::asBool(const nlohmann::json& value) {
     return value.get<bool>();
 }
 
+std::optional<std::vector<std::string>> JsonObjectReader::asStringList(
+    const nlohmann::json& value) {
+    if (!value.is_array()) {
+        return std::nullopt;
+    }
+    std::vector<std::string> texts;
+    texts.reserve(value.size());
+    for (const auto& element : value) {
+        auto text = asString(element);
+        if (!text) {
+            return std::nullopt;
+        }
+        texts.push_back(std::move(*text));
+    }
+    return texts;
+}
+
 std::optional<std::int64_t> JsonObjectReader::requiredInt(std::string_view key) {
     return read<std::int64_t>(key, true, asInt);
 }

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -46,6 +47,8 @@ class JsonObjectReader {
     static std::optional<double> asDouble(const nlohmann::json& value);
     static std::optional<std::string> asString(const nlohmann::json& value);
     static std::optional<bool> asBool(const nlohmann::json& value);
+    /// An array whose every element is a text; one other element fails it.
+    static std::optional<std::vector<std::string>> asStringList(const nlohmann::json& value);
 
   private:
     const nlohmann::json* member(std::string_view key) const;

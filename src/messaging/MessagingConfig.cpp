@@ -5,26 +5,6 @@
 
 namespace mvk {
 
-namespace {
-
-std::optional<std::vector<std::string>> textList(const nlohmann::json& json) {
-    if (!json.is_array()) {
-        return std::nullopt;
-    }
-    std::vector<std::string> texts;
-    texts.reserve(json.size());
-    for (const auto& element : json) {
-        auto text = JsonObjectReader::asString(element);
-        if (!text) {
-            return std::nullopt;
-        }
-        texts.push_back(std::move(*text));
-    }
-    return texts;
-}
-
-}  // namespace
-
 std::optional<MessagingConfig> MessagingConfig::fromJson(const nlohmann::json& json) {
     JsonObjectReader top(json);
     const nlohmann::json* body = top.requiredValue("pushCategories");
@@ -52,7 +32,7 @@ std::optional<MessagingConfig> MessagingConfig::fromJson(const nlohmann::json& j
         config.categories = std::move(*categories);
     }
     if (removedJson != nullptr) {
-        if (!(config.removed = textList(*removedJson))) {
+        if (!(config.removed = JsonObjectReader::asStringList(*removedJson))) {
             return std::nullopt;
         }
     }

@@ -1,0 +1,63 @@
+#include "backend/Backend.hpp"
+
+#include "backend/BackendRepository.hpp"
+#include "backend/ContentFactory.hpp"
+#include "backend/Network.hpp"
+
+namespace mvk {
+
+Backend::Backend(std::shared_ptr<BackendRepositoryProtocol> repository)
+    : repository_(std::move(repository)) {}
+
+std::shared_ptr<Backend> Backend::make() {
+    return std::make_shared<Backend>(std::make_shared<BackendRepository>(
+        std::make_shared<Network>(), std::make_shared<ContentFactory>()));
+}
+
+ConfigRequestResult Backend::requestConfig(const std::string& appID, const Identifiers& identifiers,
+                                           const Versions& versions) {
+    return repository_->requestConfig(appID, BackendMessage{versions, identifiers});
+}
+
+BackendIdentifiers Backend::requestIdentification(const std::string& appID, std::int64_t attempt,
+                                                  const Identifiers& identifiers) {
+    return repository_->requestIdentification(appID, BackendMessage{Attempt{attempt}, identifiers});
+}
+
+SendAnalyticsResult Backend::sendAnalytics(const std::string& appID, const Identifiers& identifiers,
+                                           const Reports& reports) {
+    std::string requestIdentifier;
+    for (const auto& report : reports.reports) {
+        if (!requestIdentifier.empty()) {
+            requestIdentifier += ", ";
+        }
+        requestIdentifier += report.uuid;
+    }
+    return repository_->sendAnalytics(appID, BackendMessage{reports, identifiers},
+                                      requestIdentifier);
+}
+
+MVKVerifyResponse Backend::sendVerifyReceipt(const std::string& appID, const Receipt& receipt,
+                                             const Identifiers& identifiers) {
+    return repository_->sendVerifyReceipt(appID, BackendMessage{receipt, identifiers});
+}
+
+std::optional<MessagingConfig> Backend::requestMessagingConfig(
+    const std::string& appID, const MessagingRequestObject& request,
+    const Identifiers& identifiers) {
+    return repository_->requestMessagingConfig(appID, BackendMessage{request, identifiers});
+}
+
+std::optional<RemoteConfig> Backend::requestABTestConfig(const std::string& appID,
+                                                         const Identifiers& identifiers,
+                                                         const Versions& versions) {
+    return repository_->requestABTestConfig(appID, BackendMessage{versions, identifiers});
+}
+
+std::optional<InvolvedExperimentsContainer> Backend::requestAbTestOffer(
+    const std::string& appID, const Identifiers& identifiers,
+    const SuitableExperiments& suitableExperiments) {
+    return repository_->requestAbTestOffer(appID, BackendMessage{suitableExperiments, identifiers});
+}
+
+}  // namespace mvk
