@@ -1,0 +1,47 @@
+#pragma once
+
+#include <functional>
+#include <vector>
+
+#include "abtest/InvolvedExperiment.hpp"
+#include "abtest/RemoteConfig.hpp"
+#include "abtest/SuitableExperiments.hpp"
+#include "backend/UserData.hpp"
+#include "foundation/MVKError.hpp"
+
+namespace mvk {
+
+/// The configuration service as the A/B side sees it: the experiment
+/// configuration, the group offer, and the user data of an identification.
+/// Requests go out on the configuration queue; the callbacks run on the
+/// income queue.
+class ABTestConfigServiceProtocol {
+  public:
+    using ConfigUpdate = std::function<void(const RemoteConfig& config)>;
+    using OfferUpdate = std::function<void(const std::vector<InvolvedExperiment>& involved,
+                                           const SuitableExperiments& suitable)>;
+    using OfferNoConnection = std::function<void()>;
+    using OfferUserChanged = std::function<void(const MVKError& error)>;
+    using BackendUserDataUpdate = std::function<void(const UserData& userData)>;
+
+    virtual ~ABTestConfigServiceProtocol() = default;
+
+    /// At most one request at a time; retried until the gateway answers.
+    virtual void receiveABConfig() = 0;
+    /// Asks for a group among the A/B manager's suitable experiments; a
+    /// failure is reported through `offerNoConnection`, not retried here.
+    virtual void receiveAbBackendOffers() = 0;
+
+    virtual ConfigUpdate configUpdate() const = 0;
+    virtual void setConfigUpdate(ConfigUpdate callback) = 0;
+    virtual OfferUpdate offerUpdate() const = 0;
+    virtual void setOfferUpdate(OfferUpdate callback) = 0;
+    virtual OfferNoConnection offerNoConnection() const = 0;
+    virtual void setOfferNoConnection(OfferNoConnection callback) = 0;
+    virtual OfferUserChanged offerUserChanged() const = 0;
+    virtual void setOfferUserChanged(OfferUserChanged callback) = 0;
+    virtual BackendUserDataUpdate onBackendUserDataUpdate() const = 0;
+    virtual void setOnBackendUserDataUpdate(BackendUserDataUpdate callback) = 0;
+};
+
+}  // namespace mvk

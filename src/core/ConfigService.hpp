@@ -1,0 +1,159 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "abtest/ABTestManagerProtocol.hpp"
+#include "abtest/InvolvedExperimentsContainer.hpp"
+#include "backend/BackendProtocol.hpp"
+#include "core/ABTestConfigServiceProtocol.hpp"
+#include "core/AnalyticsConfigServiceProtocol.hpp"
+#include "core/StateManagerProtocol.hpp"
+#include "platform/DelayedSchedulerProtocol.hpp"
+#include "platform/SerialQueue.hpp"
+#include "storage/ABTestsExperimentRepositoryProtocol.hpp"
+#include "storage/ProjectRepositoryProtocol.hpp"
+
+namespace mvk {
+
+/// Asks the gateway for state: the analytics configuration, the user's backend
+/// identifiers, the experiment configuration and the group offer. Each request
+/// runs on the configuration queue; each answer is handled on the income queue
+/// and reaches the logic objects only through the callbacks they install.
+///
+/// Failures are retried after attempt x 60 seconds, the attempt counting 1 to
+/// 10 and then staying there for the life of the service. A 202 to
+/// identification is asked again after the gateway's delay, kept between one
+/// second and one day. Answers that come while tracking is off are dropped,
+/// except the analytics configuration.
+///
+/// Hold it in a `std::shared_ptr`: every queued or delayed step holds it weakly
+/// and does nothing once it is gone. Counters, flags and callbacks belong to
+/// the income queue, which is where every caller is.
+class ConfigService final : public AnalyticsConfigServiceProtocol,
+                            public ABTestConfigServiceProtocol,
+                            public std::enable_shared_from_this<ConfigService> {
+  public:
+    static constexpr std::int64_t maximumAttempt = 10;
+    static constexpr std::int64_t attemptTimeoutSeconds = 60;
+    static constexpr std::int64_t offerRetrySeconds = 2;
+    static constexpr std::int64_t minimumRetryAfterMillis = 1'000;
+    static constexpr std::int64_t maximumRetryAfterMillis = 86'400'000;
+
+    /// The queues and the scheduler must outlive the service.
+    ConfigService(std::shared_ptr<StateManagerProtocol> stateManager,
+                  std::shared_ptr<ABTestManagerProtocol> abTestManager,
+                  std::shared_ptr<ProjectRepositoryProtocol> projectRepository,
+                  std::shared_ptr<ABTestsExperimentRepositoryProtocol> abTestsExperimentRepository,
+                  std::shared_ptr<BackendProtocol> backend, SerialQueue& incomeQueue,
+                  SerialQueue& configQueue, std::shared_ptr<DelayedSchedulerProtocol> scheduler);
+    /// Over the library's income and configuration queues and delayed scheduler.
+    static std::shared_ptr<ConfigService> make(
+        std::shared_ptr<StateManagerProtocol> stateManager,
+        std::shared_ptr<ABTestManagerProtocol> abTestManager,
+        std::shared_ptr<ProjectRepositoryProtocol> projectRepository,
+        std::shared_ptr<ABTestsExperimentRepositoryProtocol> abTestsExperimentRepository,
+        std::shared_ptr<BackendProtocol> backend);
+    ~ConfigService() override;
+
+    ConfigService(const ConfigService&) = delete;
+    ConfigService& operator=(const ConfigService&) = delete;
+
+    // AnalyticsConfigServiceProtocol
+    SdkConfigUpdate onSdkConfigUpdate() const override { return onSdkConfigUpdate_; }
+    void setOnSdkConfigUpdate(SdkConfigUpdate callback) override {
+        onSdkConfigUpdate_ = std::move(callback);
+    }
+    IdentifiersUpdate onIdentifiersUpdate() const override { return onIdentifiersUpdate_; }
+    void setOnIdentifiersUpdate(IdentifiersUpdate callback) override {
+        onIdentifiersUpdate_ = std::move(callback);
+    }
+    void receiveAnalyticsConfig() override;
+    void receiveUserBackendIds() override;
+    void resetUserBackendIds() override {}
+
+    // ABTestConfigServiceProtocol
+    void receiveABConfig() override;
+    void receiveAbBackendOffers() override;
+    ConfigUpdate configUpdate() const override { return configUpdate_; }
+    void setConfigUpdate(ConfigUpdate callback) override { configUpdate_ = std::move(callback); }
+    OfferUpdate offerUpdate() const override { return offerUpdate_; }
+    void setOfferUpdate(OfferUpdate callback) override { offerUpdate_ = std::move(callback); }
+    OfferNoConnection offerNoConnection() const override { return offerNoConnection_; }
+    void setOfferNoConnection(OfferNoConnection callback) override {
+        offerNoConnection_ = std::move(callback);
+    }
+    OfferUserChanged offerUserChanged() const override { return offerUserChanged_; }
+    void setOfferUserChanged(OfferUserChanged callback) override {
+        offerUserChanged_ = std::move(callback);
+    }
+    BackendUserDataUpdate onBackendUserDataUpdate() const override {
+        return onBackendUserDataUpdate_;
+    }
+    void setOnBackendUserDataUpdate(BackendUserDataUpdate callback) override {
+        onBackendUserDataUpdate_ = std::move(callback);
+    }
+
+  private:
+    using Selector = void (ConfigService::*)();
+
+    /// Runs `step` on that queue if the service still exists then.
+    template <class Step>
+    void onConfigQueue(Step step);
+    template <class Step>
+    void onIncomeQueue(Step step);
+
+    /// On the configuration queue.
+    void getBackendIdentifiers(std::int64_t attempt, const std::string& applicationKey,
+                               const Identifiers& identifiers, std::int64_t userRowId);
+    void scheduleIdentificationRetry(std::int64_t delayMillis, std::int64_t attempt,
+                                     const std::string& applicationKey,
+                                     const Identifiers& identifiers, std::int64_t userRowId);
+    void cancelRetryTimerTask();
+
+    /// On the income queue.
+    bool isTrackingAvailable() const;
+    void processResultBackendIdentifiers(const SummaryBackendData& summary, std::int64_t userRowId);
+    void processResultAnalyticsConfig(const Config& config, bool isDefault);
+    void processResultABConfig(const std::optional<RemoteConfig>& config, std::int64_t userRowId);
+    void processResultRecivingOffer(const std::optional<InvolvedExperimentsContainer>& offer,
+                                    const SuitableExperiments& suitable, std::int64_t userRowId);
+    void notifyOfferNoConnection();
+    /// Calls `retrySelector` on the income queue attempt x `attemptTimeout`
+    /// seconds from now, then counts the attempt up to `maximumAttempt`.
+    void retryAfter(std::int64_t& attempt, std::int64_t attemptTimeout, const std::string& message,
+                    Selector retrySelector);
+
+    const std::shared_ptr<StateManagerProtocol> stateManager_;
+    const std::shared_ptr<ABTestManagerProtocol> abTestManager_;
+    // Held for the factory's wiring; no request reads them.
+    const std::shared_ptr<ProjectRepositoryProtocol> projectRepository_;
+    const std::shared_ptr<ABTestsExperimentRepositoryProtocol> abTestsExperimentRepository_;
+    const std::shared_ptr<BackendProtocol> backend_;
+    SerialQueue& incomeQueue_;
+    SerialQueue& configQueue_;
+    const std::shared_ptr<DelayedSchedulerProtocol> scheduler_;
+
+    std::int64_t sdkConfigAttempt_ = 1;
+    std::int64_t backendIDsAttempt_ = 1;
+    std::int64_t remoteConfigAttempt_ = 1;
+    /// Written on the configuration queue, cancelled from the destructor.
+    std::mutex retryMutex_;
+    std::shared_ptr<ScheduledWorkProtocol> retryTimerTask_;
+    std::atomic<bool> backendIDsRequestInProcess_{false};
+    std::atomic<bool> abConfigRequestInProcess_{false};
+
+    SdkConfigUpdate onSdkConfigUpdate_;
+    IdentifiersUpdate onIdentifiersUpdate_;
+    OfferUserChanged offerUserChanged_;
+    ConfigUpdate configUpdate_;
+    OfferUpdate offerUpdate_;
+    OfferNoConnection offerNoConnection_;
+    BackendUserDataUpdate onBackendUserDataUpdate_;
+};
+
+}  // namespace mvk
