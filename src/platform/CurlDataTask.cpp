@@ -167,6 +167,52 @@ curl_slist* appendHeader(curl_slist* list, const std::string& line) {
     return extended;
 }
 
+/// The thread's kept handle: its connection cache lets the next exchange with
+/// the same server skip the TCP and TLS set-up.
+struct ThreadHandle {
+    std::unique_ptr<CURL, EasyDeleter> handle;
+    bool busy = false;
+};
+
+/// The handle one exchange runs on: the thread's kept one when reuse is on
+/// and it is free, else a fresh one dropped afterwards.
+class HandleLease {
+  public:
+    explicit HandleLease(bool reuse) {
+        static thread_local ThreadHandle kept;
+        if (reuse && !kept.busy) {
+            if (!kept.handle) {
+                kept.handle.reset(curl_easy_init());
+            }
+            if (kept.handle) {
+                kept_ = &kept;
+                kept.busy = true;
+                handle_ = kept.handle.get();
+                return;
+            }
+        }
+        owned_.reset(curl_easy_init());
+        handle_ = owned_.get();
+    }
+    ~HandleLease() {
+        if (kept_ != nullptr) {
+            // The options point into the finished exchange's stack frame; a
+            // reset drops them but keeps the live connections.
+            curl_easy_reset(handle_);
+            kept_->busy = false;
+        }
+    }
+    HandleLease(const HandleLease&) = delete;
+    HandleLease& operator=(const HandleLease&) = delete;
+
+    CURL* get() const { return handle_; }
+
+  private:
+    ThreadHandle* kept_ = nullptr;
+    std::unique_ptr<CURL, EasyDeleter> owned_;
+    CURL* handle_ = nullptr;
+};
+
 Outcome perform(const URLRequest& request) {
     CurlGlobal::ensureInitialized();
     const auto url = URL::fromString(request.url);
@@ -183,12 +229,12 @@ Outcome perform(const URLRequest& request) {
         return failure(*problem);
     }
 
-    std::unique_ptr<CURL, EasyDeleter> handle(curl_easy_init());
-    if (!handle) {
+    const auto settings = URLSessionSettings::current();
+    HandleLease handle(settings.reuseConnections);
+    if (handle.get() == nullptr) {
         return failure("Could not create a transfer");
     }
     CURL* curl = handle.get();
-    const auto settings = URLSessionSettings::current();
 
     Transfer transfer;
     transfer.maxBytes = settings.maxResponseBytes;

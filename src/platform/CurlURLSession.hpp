@@ -7,8 +7,9 @@
 namespace mvk {
 
 /// The platform's URL session on libcurl. A task runs its whole exchange
-/// inside `resume()` on the calling thread, with a handle of its own, so any
-/// number of threads may send at once.
+/// inside `resume()` on the calling thread, with a handle of its own (or the
+/// thread's kept one, when `URLSessionSettings` asks for connection reuse),
+/// so any number of threads may send at once.
 ///
 /// Every exchange verifies the server's certificate, speaks only http and
 /// https, follows no redirect (a 3xx answer with a location is a failure),

@@ -50,6 +50,12 @@ void URLSessionSettings::setMaxResponseBytes(std::size_t bytes) {
     s.values.maxResponseBytes = bytes;
 }
 
+void URLSessionSettings::setReuseConnections(bool reuse) {
+    auto& s = state();
+    std::lock_guard lock(s.mutex);
+    s.values.reuseConnections = reuse;
+}
+
 void URLSessionSettings::reset() {
     auto& s = state();
     std::lock_guard lock(s.mutex);

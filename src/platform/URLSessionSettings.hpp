@@ -23,6 +23,10 @@ class URLSessionSettings {
         /// Replaces every request's own timeout interval when set.
         std::optional<std::chrono::milliseconds> silentTimeout;
         std::size_t maxResponseBytes = defaultMaxResponseBytes;
+        /// Each thread keeps its transfer handle between exchanges, so a
+        /// request to a server it spoke to recently reuses that connection
+        /// instead of a new TCP and TLS set-up.
+        bool reuseConnections = false;
     };
 
     URLSessionSettings() = delete;
@@ -33,6 +37,7 @@ class URLSessionSettings {
     static void setCaFile(std::optional<std::string> path);
     static void setSilentTimeout(std::optional<std::chrono::milliseconds> timeout);
     static void setMaxResponseBytes(std::size_t bytes);
+    static void setReuseConnections(bool reuse);
 
     /// Back to the system's trust store and the default limits.
     static void reset();

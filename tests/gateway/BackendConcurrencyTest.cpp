@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "backend/BackendConfigUrl.hpp"
+#include "platform/URLSessionSettings.hpp"
 #include "support/BackendGatewayFixture.hpp"
 
 namespace mvk {
@@ -11,10 +12,13 @@ namespace {
 
 using test::BackendGatewayFixture;
 
+class BackendConcurrencyTest : public ::testing::TestWithParam<bool> {};
+
 // The host may switch the test addresses from its own thread while the queues
 // send; every request must still go to one whole address, old or new.
-TEST(BackendConcurrencyTest, TestAddressesChangeWhileRequestsAreSent) {
+TEST_P(BackendConcurrencyTest, TestAddressesChangeWhileRequestsAreSent) {
     BackendGatewayFixture fixture;
+    URLSessionSettings::setReuseConnections(GetParam());
     const std::string proxy = fixture.gateway().baseUrl();
     std::atomic<bool> done{false};
     std::thread host([&] {
@@ -53,6 +57,8 @@ TEST(BackendConcurrencyTest, TestAddressesChangeWhileRequestsAreSent) {
             << request.path;
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(FreshAndKeptConnections, BackendConcurrencyTest, ::testing::Bool());
 
 }  // namespace
 }  // namespace mvk

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "backend/BackendIdentifiers.hpp"
+#include "backend/Attempt.hpp"
+#include "backend/RetryAfter.hpp"
+#include "backend/SummaryBackendData.hpp"
 #include "backend/Versions.hpp"
 #include "foundation/JsonCoding.hpp"
 
@@ -112,19 +114,6 @@ TEST(RetryAfterTest, RequiresAnIntegerRetryAfter) {
         EXPECT_FALSE(RetryAfter::fromJson(json::parse(text), &error));
         EXPECT_FALSE(error.empty());
     }
-}
-
-TEST(BackendIdentifiersTest, CasesCompareByCaseAndPayload) {
-    const auto ids = BackendIdentifiers::identifiers(SummaryBackendData{{.morvanixId = 1}, {}});
-    EXPECT_EQ(ids.kind(), BackendIdentifiers::Case::identifiers);
-    EXPECT_EQ(ids, BackendIdentifiers::identifiers(SummaryBackendData{{.morvanixId = 1}, {}}));
-    EXPECT_NE(ids, BackendIdentifiers::identifiers(SummaryBackendData{}));
-    EXPECT_EQ(BackendIdentifiers::retryAfter(30).retryAfterMillis(), 30);
-    EXPECT_NE(BackendIdentifiers::retryAfter(30), BackendIdentifiers::retryAfter(31));
-    EXPECT_EQ(*BackendIdentifiers::error("x").errorMessage(), "x");
-    EXPECT_EQ(BackendIdentifiers::error("x").summary(), nullptr);
-    EXPECT_EQ(BackendIdentifiers::doNotRetry(), BackendIdentifiers::doNotRetry());
-    EXPECT_NE(BackendIdentifiers::doNotRetry(), BackendIdentifiers::error(""));
 }
 
 }  // namespace
