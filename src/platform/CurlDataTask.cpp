@@ -105,10 +105,15 @@ int watchSilence(void* context, curl_off_t, curl_off_t downloaded, curl_off_t,
     return 0;
 }
 
+// The watch compares the timeout with steady-clock nanoseconds: a longer one
+// would overflow that conversion, and a day of silence is already "never".
+constexpr std::chrono::milliseconds longestSilentTimeout = std::chrono::hours(24);
+
 std::chrono::milliseconds silentTimeoutFor(const URLRequest& request,
                                            const URLSessionSettings::Values& settings) {
     if (settings.silentTimeout) {
-        return std::max(*settings.silentTimeout, std::chrono::milliseconds(1));
+        return std::clamp(*settings.silentTimeout, std::chrono::milliseconds(1),
+                          longestSilentTimeout);
     }
     double seconds = request.timeoutInterval;
     if (!std::isfinite(seconds) || seconds <= 0) {

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <system_error>
+#include <vector>
 
 #include "foundation/Logger.hpp"
 #include "platform/SecureStoreLimits.hpp"
@@ -28,6 +29,14 @@ std::string errnoText() {
 
 void logError(const std::string& message) {
     Logger::writeLog(MVKLogLevel::error, "[Secure Store] " + message);
+}
+
+// The logger may call the host's closure, which must never run under the
+// store's lock: failures are collected while it is held and written after.
+void logErrors(const std::vector<std::string>& messages) {
+    for (const auto& message : messages) {
+        logError(message);
+    }
 }
 
 class FileDescriptor {
@@ -69,13 +78,14 @@ bool writeAll(int fd, const std::string& data) {
     return true;
 }
 
-bool makePrivateDirectory(const std::filesystem::path& directory) {
+bool makePrivateDirectory(const std::filesystem::path& directory,
+                          std::vector<std::string>& problems) {
     std::error_code error;
     if (directory.has_parent_path()) {
         std::filesystem::create_directories(directory.parent_path(), error);
     }
     if (::mkdir(directory.c_str(), 0700) != 0 && errno != EEXIST) {
-        logError("Cannot create the folder " + directory.string() + ": " + errnoText());
+        problems.push_back("Cannot create the folder " + directory.string() + ": " + errnoText());
         return false;
     }
     return true;
@@ -88,8 +98,13 @@ FileSecureStore::FileSecureStore(std::filesystem::path directory)
       path_(directory_.empty() ? std::filesystem::path() : directory_ / fileName) {}
 
 std::optional<std::string> FileSecureStore::get(const std::string& account) {
-    std::lock_guard lock(storeMutex());
-    auto values = load();
+    std::vector<std::string> problems;
+    std::optional<Values> values;
+    {
+        std::lock_guard lock(storeMutex());
+        values = load(problems);
+    }
+    logErrors(problems);
     if (!values) {
         return std::nullopt;
     }
@@ -106,27 +121,35 @@ bool FileSecureStore::set(const std::string& account, const std::string& value) 
                  " was not saved: it is empty, too long or not text");
         return false;
     }
-    std::lock_guard lock(storeMutex());
-    auto values = load();
-    if (!values) {
-        return false;
+    std::vector<std::string> problems;
+    bool saved = false;
+    {
+        std::lock_guard lock(storeMutex());
+        if (auto values = load(problems)) {
+            (*values)[account] = value;
+            saved = save(*values, problems);
+        }
     }
-    (*values)[account] = value;
-    return save(*values);
+    logErrors(problems);
+    return saved;
 }
 
 bool FileSecureStore::remove(const std::string& account) {
-    std::lock_guard lock(storeMutex());
-    auto values = load();
-    if (!values || values->erase(account) == 0) {
-        return false;
+    std::vector<std::string> problems;
+    bool removed = false;
+    {
+        std::lock_guard lock(storeMutex());
+        auto values = load(problems);
+        removed = values && values->erase(account) != 0 && save(*values, problems);
     }
-    return save(*values);
+    logErrors(problems);
+    return removed;
 }
 
-std::optional<FileSecureStore::Values> FileSecureStore::load() const {
+std::optional<FileSecureStore::Values> FileSecureStore::load(
+    std::vector<std::string>& problems) const {
     if (path_.empty()) {
-        logError("No folder for the secure store");
+        problems.push_back("No folder for the secure store");
         return std::nullopt;
     }
     FileDescriptor file(::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
@@ -134,13 +157,13 @@ std::optional<FileSecureStore::Values> FileSecureStore::load() const {
         if (errno == ENOENT) {
             return Values{};
         }
-        logError("Cannot read " + path_.string() + ": " + errnoText());
+        problems.push_back("Cannot read " + path_.string() + ": " + errnoText());
         return std::nullopt;
     }
     struct stat info {};
     if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
         static_cast<std::uint64_t>(info.st_size) > maxFileBytes) {
-        logError("The file " + path_.string() + " is not a secure store; it is ignored");
+        problems.push_back("The file " + path_.string() + " is not a secure store; it is ignored");
         return Values{};
     }
     std::string text;
@@ -151,7 +174,7 @@ std::optional<FileSecureStore::Values> FileSecureStore::load() const {
             if (errno == EINTR) {
                 continue;
             }
-            logError("Cannot read " + path_.string() + ": " + errnoText());
+            problems.push_back("Cannot read " + path_.string() + ": " + errnoText());
             return std::nullopt;
         }
         if (n == 0 || text.size() + static_cast<std::size_t>(n) > maxFileBytes) {
@@ -162,7 +185,7 @@ std::optional<FileSecureStore::Values> FileSecureStore::load() const {
 
     const auto json = nlohmann::json::parse(text, nullptr, false);
     if (!json.is_object()) {
-        logError("The file " + path_.string() + " is damaged; its values are lost");
+        problems.push_back("The file " + path_.string() + " is damaged; its values are lost");
         return Values{};
     }
     Values values;
@@ -174,8 +197,8 @@ std::optional<FileSecureStore::Values> FileSecureStore::load() const {
     return values;
 }
 
-bool FileSecureStore::save(const Values& values) const {
-    if (!makePrivateDirectory(directory_)) {
+bool FileSecureStore::save(const Values& values, std::vector<std::string>& problems) const {
+    if (!makePrivateDirectory(directory_, problems)) {
         return false;
     }
     nlohmann::json json = nlohmann::json::object();
@@ -187,13 +210,13 @@ bool FileSecureStore::save(const Values& values) const {
     std::string temporary = path_.string() + ".tmp-XXXXXX";
     FileDescriptor file(::mkostemp(temporary.data(), O_CLOEXEC));
     if (file.get() < 0) {
-        logError("Cannot write in " + directory_.string() + ": " + errnoText());
+        problems.push_back("Cannot write in " + directory_.string() + ": " + errnoText());
         return false;
     }
     const bool written = ::fchmod(file.get(), 0600) == 0 && writeAll(file.get(), text) &&
                          ::fsync(file.get()) == 0 && file.close();
     if (!written || ::rename(temporary.c_str(), path_.c_str()) != 0) {
-        logError("Cannot write " + path_.string() + ": " + errnoText());
+        problems.push_back("Cannot write " + path_.string() + ": " + errnoText());
         ::unlink(temporary.c_str());
         return false;
     }

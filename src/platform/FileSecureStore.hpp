@@ -4,6 +4,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/SecureStoreProtocol.hpp"
 
@@ -36,8 +37,10 @@ class FileSecureStore final : public SecureStoreProtocol {
 
     /// Nothing when the file exists but cannot be read, so a change does not
     /// overwrite values it never saw; a damaged file reads as empty.
-    std::optional<Values> load() const;
-    bool save(const Values& values) const;
+    /// Both add their failures to `problems` for the caller to log once the
+    /// lock is released.
+    std::optional<Values> load(std::vector<std::string>& problems) const;
+    bool save(const Values& values, std::vector<std::string>& problems) const;
 
     std::filesystem::path directory_;
     std::filesystem::path path_;

@@ -20,7 +20,7 @@ class URLSessionSettings {
         std::optional<std::string> caPem;
         /// A PEM file to trust instead of the system's (ignored when `caPem` is set).
         std::optional<std::string> caFile;
-        /// Replaces every request's own timeout interval when set.
+        /// Replaces every request's own timeout interval when set (at most a day).
         std::optional<std::chrono::milliseconds> silentTimeout;
         std::size_t maxResponseBytes = defaultMaxResponseBytes;
         /// Each thread keeps its transfer handle between exchanges, so a

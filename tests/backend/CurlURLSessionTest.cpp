@@ -150,6 +150,15 @@ TEST(CurlURLSessionTest, SilentServerTimesOut) {
     EXPECT_EQ(fixture.gateway().requests("/v2/slow").size(), 1u);
 }
 
+TEST(CurlURLSessionTest, SilentTimeoutOfAnyLengthStillLetsAnAnswerThrough) {
+    GatewayFixture fixture;
+    URLSessionSettings::setSilentTimeout(std::chrono::milliseconds::max());
+    fixture.gateway().setAnswer("/v2/x", ScriptedAnswer::json(200, "{}"));
+    const Response response = post(fixture.url("/v2/x"));
+    EXPECT_EQ(response.statusCode, 200);
+    EXPECT_FALSE(response.error);
+}
+
 TEST(CurlURLSessionTest, ConnectionClosedWithoutAnswer) {
     GatewayFixture fixture;
     ScriptedAnswer hangUp;

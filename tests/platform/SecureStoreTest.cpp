@@ -5,6 +5,8 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "platform/FileSecureStore.hpp"
 #include "platform/MemorySecureStore.hpp"
@@ -146,6 +148,23 @@ TEST_F(FileSecureStoreTest, LinkInPlaceOfTheFileIsNeitherFollowedNorReplaced) {
     EXPECT_EQ(store.get("id"), std::nullopt);
     EXPECT_FALSE(store.set("id", "ours"));
     EXPECT_EQ(readFile(target), R"({"id": "theirs"})");
+}
+
+TEST_F(FileSecureStoreTest, FailureLinesReachTheHostOnlyAfterTheStoreIsUnlocked) {
+    // A host closure that waits for another thread's secure-store call would
+    // hang if the line were written while the store is still locked.
+    FileSecureStore broken{fs::path()};
+    FileSecureStore working(folder());
+    std::vector<bool> fromOtherThread;
+    Logger::setEngineLoggerMessageClosure([&](MVKLogLevel, const std::string&) {
+        std::thread([&] { fromOtherThread.push_back(working.set("id", "x")); }).join();
+    });
+    EXPECT_FALSE(broken.set("id", "x"));
+    EXPECT_EQ(broken.get("id"), std::nullopt);
+    EXPECT_FALSE(broken.remove("id"));
+    Logger::setEngineLoggerMessageClosure(nullptr);
+
+    EXPECT_EQ(fromOtherThread, (std::vector<bool>{true, true, true}));
 }
 
 TEST_F(FileSecureStoreTest, NoFolderMeansNothingIsKept) {
