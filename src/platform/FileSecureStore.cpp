@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "foundation/Logger.hpp"
+#include "platform/ApplicationSupportDirectory.hpp"
 #include "platform/SecureStoreLimits.hpp"
 
 namespace mvk {
@@ -80,12 +81,10 @@ bool writeAll(int fd, const std::string& data) {
 
 bool makePrivateDirectory(const std::filesystem::path& directory,
                           std::vector<std::string>& problems) {
-    std::error_code error;
-    if (directory.has_parent_path()) {
-        std::filesystem::create_directories(directory.parent_path(), error);
-    }
-    if (::mkdir(directory.c_str(), 0700) != 0 && errno != EEXIST) {
-        problems.push_back("Cannot create the folder " + directory.string() + ": " + errnoText());
+    // The folders we create hold device identifiers: nobody else may list them.
+    if (auto error = ApplicationSupportDirectory::createPrivateDirectories(directory)) {
+        problems.push_back("Cannot create the folder " + directory.string() + ": " +
+                           error.message());
         return false;
     }
     return true;

@@ -97,6 +97,14 @@ TEST_F(FileSecureStoreTest, ValuesSurviveARestartInPrivateFiles) {
     EXPECT_EQ(std::distance(fs::directory_iterator(folder()), fs::directory_iterator()), 1);
 }
 
+TEST_F(FileSecureStoreTest, EveryFolderItCreatesIsPrivate) {
+    const auto nested = dir.path() / "data" / "share" / "app";
+    ASSERT_TRUE(FileSecureStore(nested).set("game-k9m_v2_current_id", "6F1B"));
+    EXPECT_EQ(permissions(dir.path() / "data"), 0700u);
+    EXPECT_EQ(permissions(dir.path() / "data" / "share"), 0700u);
+    EXPECT_EQ(permissions(nested), 0700u);
+}
+
 TEST_F(FileSecureStoreTest, LeftoverOfAnInterruptedWriteIsIgnored) {
     FileSecureStore store(folder());
     ASSERT_TRUE(store.set("id", "old"));
