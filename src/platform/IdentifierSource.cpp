@@ -42,16 +42,28 @@ bool IdentifierSource::isTrackingAuthorized() {
 }
 
 std::optional<std::string> IdentifierSource::vendorIdentifier() {
-    std::lock_guard lock(mutex_);
-    if (!vendorIdentifier_) {
-        if (auto machineId = readMachineId(machineIdPaths_)) {
-            vendorIdentifier_ = applicationSpecificId(*machineId, application_->bundleIdentifier());
+    bool kept = true;
+    std::optional<std::string> identifier;
+    {
+        std::lock_guard lock(mutex_);
+        if (!vendorIdentifier_) {
+            if (auto machineId = readMachineId(machineIdPaths_)) {
+                vendorIdentifier_ =
+                    applicationSpecificId(*machineId, application_->bundleIdentifier());
+            }
         }
+        if (!vendorIdentifier_) {
+            vendorIdentifier_ = storedRandomIdentifier(kept);
+        }
+        identifier = vendorIdentifier_;
     }
-    if (!vendorIdentifier_) {
-        vendorIdentifier_ = storedRandomIdentifier();
+    // The logger may call the host, which must never run under our lock.
+    if (!kept) {
+        Logger::writeLog(MVKLogLevel::error,
+                         "The vendor identifier could not be kept; it will change at the next "
+                         "start");
     }
-    return vendorIdentifier_;
+    return identifier;
 }
 
 std::optional<std::string> IdentifierSource::readMachineId(
@@ -85,18 +97,14 @@ std::optional<std::string> IdentifierSource::applicationSpecificId(
     return Uuid::format(bytes, kHashedUuidVersion);
 }
 
-std::string IdentifierSource::storedRandomIdentifier() {
+std::string IdentifierSource::storedRandomIdentifier(bool& kept) {
     if (auto stored = store_->get(vendorAccount); stored && Uuid::isValid(*stored)) {
         std::transform(stored->begin(), stored->end(), stored->begin(),
                        [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
         return *stored;
     }
     auto identifier = Uuid::random();
-    if (!store_->set(vendorAccount, identifier)) {
-        Logger::writeLog(MVKLogLevel::error,
-                         "The vendor identifier could not be kept; it will change at the next "
-                         "start");
-    }
+    kept = store_->set(vendorAccount, identifier);
     return identifier;
 }
 

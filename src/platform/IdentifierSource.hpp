@@ -41,7 +41,7 @@ class IdentifierSource final : public IdentifierSourceProtocol {
                                                             const std::string& bundleIdentifier);
 
   private:
-    std::string storedRandomIdentifier();
+    std::string storedRandomIdentifier(bool& kept);
 
     const std::shared_ptr<SecureStoreProtocol> store_;
     const std::shared_ptr<const ApplicationInfoProtocol> application_;
