@@ -59,17 +59,11 @@ Core::Core(CoreEnvironment environment)
     : environment_(std::move(environment)),
       analyticsObserver_(std::make_shared<AnalyticsObserver>(environment_.mainLoop, incomeQueue())),
       abTestDefaultParamsCache_(std::make_shared<ABTestDefaultParamsCache>()),
+      loadWait_(std::make_shared<LoadWait>()),
       isEditorMode_(std::make_shared<std::atomic<bool>>(false)) {}
 
 Core::~Core() {
-    std::vector<NotificationCenterProtocol::ObserverId> observers;
-    {
-        std::lock_guard lock(mutex_);
-        observers.swap(loadObservers_);
-    }
-    for (const auto observer : observers) {
-        environment_.notificationCenter->removeObserver(observer);
-    }
+    // Observers still waiting for the activation stay: they resume the queue.
     std::fputs("MVKAnalytics deinit Core module\n", stdout);
     std::fflush(stdout);
 }
@@ -139,14 +133,16 @@ void Core::initialize(const std::string& applicationKey,
     incomeQueue().pause();
     startInitialize(applicationKey, std::move(configuration));
     const auto observer = environment_.notificationCenter->addObserver(
-        ApplicationNotification::didBecomeActive, [weak = weak_from_this()] {
-            if (auto core = weak.lock()) {
-                core->onLoadAction();
+        ApplicationNotification::didBecomeActive,
+        [center = std::weak_ptr<NotificationCenterProtocol>(environment_.notificationCenter),
+         wait = loadWait_] {
+            if (auto alive = center.lock()) {
+                finishLoadWait(*alive, *wait);
             }
         });
     {
-        std::lock_guard lock(mutex_);
-        loadObservers_.push_back(observer);
+        std::lock_guard lock(loadWait_->mutex);
+        loadWait_->observers.push_back(observer);
     }
     // The application may have become active after its state was read and
     // before the observer was in place; waiting for the next activation
@@ -157,13 +153,17 @@ void Core::initialize(const std::string& applicationKey,
 }
 
 void Core::onLoadAction() {
+    finishLoadWait(*environment_.notificationCenter, *loadWait_);
+}
+
+void Core::finishLoadWait(NotificationCenterProtocol& center, LoadWait& wait) {
     std::vector<NotificationCenterProtocol::ObserverId> observers;
     {
-        std::lock_guard lock(mutex_);
-        observers.swap(loadObservers_);
+        std::lock_guard lock(wait.mutex);
+        observers.swap(wait.observers);
     }
     for (const auto observer : observers) {
-        environment_.notificationCenter->removeObserver(observer);
+        center.removeObserver(observer);
     }
     incomeQueue().resume();
 }

@@ -105,9 +105,19 @@ class Core final : public CoreProtocol, public std::enable_shared_from_this<Core
     /// Shared with the services that build a group's configuration.
     const std::shared_ptr<ABTestDefaultParamsCache> abTestDefaultParamsCache_;
 
+    /// The observers waiting for the activation that resumes the income
+    /// queue. They hold it, not the core: a core that goes while they wait
+    /// must not take the resume with it, or the queue would stay paused.
+    struct LoadWait {
+        std::mutex mutex;
+        std::vector<NotificationCenterProtocol::ObserverId> observers;
+    };
+    /// Removes the waiting observers and resumes the income queue.
+    static void finishLoadWait(NotificationCenterProtocol& center, LoadWait& wait);
+
     mutable std::mutex mutex_;
     ABTestInitalData abTestInitialData_;
-    std::vector<NotificationCenterProtocol::ObserverId> loadObservers_;
+    const std::shared_ptr<LoadWait> loadWait_;
 
     /// Shared with the state manager, which reads it on the income queue.
     const std::shared_ptr<std::atomic<bool>> isEditorMode_;

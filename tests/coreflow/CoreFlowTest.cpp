@@ -282,6 +282,20 @@ TEST_F(CoreFlow, AnActivationMissedWhileInitializeRegistersDoesNotLeaveTheQueueP
     EXPECT_EQ(h.center->observerCount(), 4u);
 }
 
+TEST_F(CoreFlow, ACoreThatGoesWhileWaitingForTheActivationDoesNotLeaveTheQueuePaused) {
+    // A host call that took the core just before a destroy ended it.
+    auto core = Core::shared();
+    h.dropCore();
+    h.application->didEnterBackground();
+    core->initialize("coreflow-key", std::nullopt);
+    core.reset();
+    EXPECT_TRUE(QueueManager::incomeQueue().queue().isPaused());
+
+    h.application->didBecomeActive();
+    EXPECT_FALSE(QueueManager::incomeQueue().queue().isPaused());
+    EXPECT_EQ(h.center->observerCount(), 0u);
+}
+
 TEST_F(CoreFlow, AKeyOfControlCharactersLeavesAFailedStartUntilDestroy) {
     test::LogCapture log(MVKLogLevel::error);
     MVKAnalytics::initialize("\x01\x02\x1b\x7f");
