@@ -1,6 +1,8 @@
 #include "core/Core.hpp"
 
 #include <cstdio>
+#include <exception>
+#include <string>
 #include <utility>
 
 #include "abtest/ABTestManager.hpp"
@@ -88,7 +90,16 @@ void Core::destroy() {
         }
         // Outside the lock: the logic may read `Core::shared()` while it stops.
         if (core) {
-            core->analyticsProxy().stopSDK();
+            // A logic that fails while stopping must not keep the old core
+            // installed: the host could then never start the SDK again.
+            try {
+                core->analyticsProxy().stopSDK();
+            } catch (const std::exception& error) {
+                Logger::writeLog(MVKLogLevel::error,
+                                 std::string("Stopping the SDK has failed: ") + error.what());
+            } catch (...) {
+                Logger::writeLog(MVKLogLevel::error, "Stopping the SDK has failed");
+            }
         }
         {
             std::lock_guard lock(shared.mutex);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -336,6 +337,30 @@ TEST_F(CoreFlow, ADatabaseThatCannotBeOpenedLeavesAFailedStartWithNothingKept) {
     EXPECT_EQ(startUps(), 0);
     EXPECT_TRUE(UnrealBridge::isAnalyticsInited());
     EXPECT_EQ(h.center->observerCount(), 0u) << "the life cycle built before the failure is gone";
+}
+
+TEST_F(CoreFlow, ALogicThatThrowsWhileStoppingStillLetsTheCoreGo) {
+    struct ThrowingLogic final : AnalyticsProtocol {
+        void stopSDK() override { throw std::runtime_error("logic broke"); }
+    };
+    Core::setAnalyticsLogicMakerForTesting(
+        [](ServiceFactoryProtocol&, const std::shared_ptr<LifeCycleRepositoryProtocol>&) {
+            return std::make_shared<ThrowingLogic>();
+        });
+    MVKAnalytics::initialize("coreflow-key");
+    ASSERT_TRUE(h.drainIncome());
+    std::weak_ptr<Core> weakCore = Core::shared();
+
+    test::LogCapture log(MVKLogLevel::error);
+    testing::internal::CaptureStdout();
+    MVKEngineWrapper::destroySDK();
+    ASSERT_TRUE(h.drainIncome());
+    testing::internal::GetCapturedStdout();
+    QueueManager::configQueue().queue().drain();
+
+    EXPECT_TRUE(log.contains(MVKLogLevel::error, "Stopping the SDK has failed: logic broke"));
+    EXPECT_TRUE(weakCore.expired());
+    EXPECT_FALSE(UnrealBridge::isAnalyticsInited());
 }
 
 TEST_F(CoreFlow, DestroyReleasesTheWholeGraphAndANewInitializeWorks) {
