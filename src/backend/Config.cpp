@@ -6,17 +6,6 @@
 
 namespace mvk {
 
-namespace {
-
-template <class T>
-void putIfPresent(nlohmann::ordered_json& json, const char* key, const std::optional<T>& value) {
-    if (value) {
-        json[key] = *value;
-    }
-}
-
-}  // namespace
-
 std::optional<Config> Config::fromJson(const nlohmann::json& json) {
     JsonObjectReader reader(json);
     auto timeForRequest = reader.requiredInt("timeForRequest");

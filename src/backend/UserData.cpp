@@ -2,18 +2,12 @@
 
 #include "backend/DecodingError.hpp"
 #include "events/EventDescription.hpp"
+#include "foundation/JsonCoding.hpp"
 #include "foundation/JsonObjectReader.hpp"
 
 namespace mvk {
 
 namespace {
-
-template <class T>
-void putIfPresent(nlohmann::ordered_json& json, const char* key, const std::optional<T>& value) {
-    if (value) {
-        json[key] = *value;
-    }
-}
 
 class DescriptionText {
   public:

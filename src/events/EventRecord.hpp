@@ -11,6 +11,7 @@
 
 #include "events/EventDescription.hpp"
 #include "events/StorableEncoder.hpp"
+#include "foundation/JsonCoding.hpp"
 
 namespace mvk {
 
@@ -71,9 +72,7 @@ class EventRecord {
     template <typename T>
     static void putIfPresent(nlohmann::ordered_json& json, const char* key,
                              const std::optional<T>& value) {
-        if (value) {
-            json[key] = *value;
-        }
+        mvk::putIfPresent(json, key, value);
     }
 };
 

@@ -24,6 +24,14 @@ std::string dumpJson(const nlohmann::ordered_json& json);
 /// Indented JSON text (keys in the value's order), otherwise as `dumpJson`.
 std::string dumpPrettyJson(const nlohmann::ordered_json& json);
 
+/// Writes `value` under `key` when present; an absent optional leaves the key out.
+template <class T>
+void putIfPresent(nlohmann::ordered_json& json, const char* key, const std::optional<T>& value) {
+    if (value) {
+        json[key] = *value;
+    }
+}
+
 /// How a type is read from and written to JSON. The default calls the
 /// record's own members:
 ///   static std::optional<T> fromJson(const nlohmann::json&);
