@@ -41,8 +41,9 @@ class Core final : public CoreProtocol, public std::enable_shared_from_this<Core
 
     /// The process's core, created when there is none.
     static std::shared_ptr<Core> shared();
-    /// Queues the end of the current core after every call queued before;
-    /// the next `shared()` after that block makes a fresh core.
+    /// Takes the current core out at once, so the next `shared()` makes a
+    /// fresh one, and queues the old core's stop after every call queued
+    /// before. A fresh core's start-up is queued after that stop.
     static void destroy();
 
     /// Accepts the first call only; start-up runs on the income queue. While
