@@ -245,7 +245,7 @@ void Core::runStartUp(const std::string& applicationKey,
 
 std::shared_ptr<CoreFactoryProtocol> Core::initSubModules(const std::string& applicationKey) {
     auto platformStorage = std::make_shared<PlatformStorage>();
-    auto platform = std::make_shared<Platform>(platformStorage, isCoppaControlEnabled_.load(),
+    auto platform = std::make_shared<Platform>(platformStorage, isCoppaControlEnabled(),
                                                environment_.platformServices());
     auto lifeCycle = std::make_shared<LifeCycleRepository>(environment_.notificationCenter);
     auto backend = Backend::make();

@@ -419,6 +419,22 @@ TEST_F(CoreFlow, InitializeRightAfterDestroyStartsAFreshCore) {
     EXPECT_EQ(h.center->observerCount(), 4u) << "only the new core's life cycle listens";
 }
 
+TEST_F(CoreFlow, ChildrensPrivacyOutlivesDestroyAndTheNextCoreReadsNoVendorIdentifier) {
+    h.identifiers->vendor = "vendor-of-the-device";
+    MVKAnalytics::coppaControlEnable();
+    testing::internal::CaptureStdout();
+    MVKEngineWrapper::destroySDK();
+    MVKAnalytics::initialize("coreflow-key");
+    ASSERT_TRUE(h.drainIncome());
+    testing::internal::GetCapturedStdout();
+
+    EXPECT_EQ(startUps(), 1);
+    EXPECT_EQ(h.identifiers->vendorReads, 0);
+    const auto deviceIds = h.columnTexts("deviceIdentifiers", "deviceIdentifier");
+    ASSERT_EQ(deviceIds.size(), 1u);
+    EXPECT_NE(deviceIds.front(), "vendor-of-the-device");
+}
+
 TEST_F(CoreFlow, AHundredStartsAndShutDownsKeepThreadsDescriptorsAndMemoryFlat) {
     // The gateway's side of its connections closes on its own schedule, which
     // would blur the descriptor count.
