@@ -48,8 +48,9 @@ class MVK_EXPORT MVKAnalytics {
     static void getTestCustomUrl(
         const std::function<void(const std::string&)>& urlHandler) noexcept;
 
-    /// Children's-privacy mode: no advertising identifier is read. It counts
-    /// only when called before `initialize`.
+    /// Children's-privacy mode: no advertising or vendor identifier is read.
+    /// It counts from the next `initialize` on and holds for the rest of the
+    /// process, also across `MVKEngineWrapper::destroySDK`.
     static void coppaControlEnable() noexcept;
 };
 

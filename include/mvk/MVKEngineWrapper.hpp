@@ -18,7 +18,8 @@ class MVK_EXPORT MVKEngineWrapper {
     MVKEngineWrapper() = delete;
 
     /// Ends the library's current run after every call already made has been
-    /// handled. The next call starts afresh; `initialize` is needed again.
+    /// handled. Calls made after this returns reach a fresh run, which needs
+    /// `initialize` again; it may be called at once.
     static void destroySDK() noexcept;
 
     /// The version shown in log lines and sent to the gateway, for plugins

@@ -11,7 +11,7 @@ class MVK_EXPORT UnrealBridge {
 
     /// True from the moment `initialize` was accepted (before start-up has
     /// finished, and also when it failed) until `MVKEngineWrapper::destroySDK`
-    /// has taken effect.
+    /// is called.
     static bool isAnalyticsInited() noexcept;
 };
 

@@ -80,7 +80,10 @@ void MVKAnalytics::getTestCustomUrl(
 }
 
 void MVKAnalytics::coppaControlEnable() noexcept {
-    callGuarded("coppaControlEnable", [] { Core::shared()->setCoppaControlEnabled(true); });
+    callGuarded("coppaControlEnable", [] {
+        Core::shared();
+        Core::enableCoppaControl();
+    });
 }
 
 }  // namespace mvk

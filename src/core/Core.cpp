@@ -80,35 +80,29 @@ std::shared_ptr<Core> Core::shared() {
 }
 
 void Core::destroy() {
-    shared();
-    incomeQueue().addOperation([] {
+    std::shared_ptr<Core> core;
+    {
         auto& shared = sharedCore();
-        std::shared_ptr<Core> core;
-        {
-            std::lock_guard lock(shared.mutex);
-            core = shared.core;
+        std::lock_guard lock(shared.mutex);
+        core = std::move(shared.core);
+    }
+    // Stopping a core that was never made still empties the validator caches.
+    if (!core) {
+        core = std::make_shared<Core>();
+    }
+    incomeQueue().addOperation([core = std::move(core)]() mutable {
+        // A logic that fails while stopping must still let the core go.
+        try {
+            core->analyticsProxy().stopSDK();
+        } catch (const std::exception& error) {
+            Logger::writeLog(MVKLogLevel::error,
+                             std::string("Stopping the SDK has failed: ") + error.what());
+        } catch (...) {
+            Logger::writeLog(MVKLogLevel::error, "Stopping the SDK has failed");
         }
-        // Outside the lock: the logic may read `Core::shared()` while it stops.
-        if (core) {
-            // A logic that fails while stopping must not keep the old core
-            // installed: the host could then never start the SDK again.
-            try {
-                core->analyticsProxy().stopSDK();
-            } catch (const std::exception& error) {
-                Logger::writeLog(MVKLogLevel::error,
-                                 std::string("Stopping the SDK has failed: ") + error.what());
-            } catch (...) {
-                Logger::writeLog(MVKLogLevel::error, "Stopping the SDK has failed");
-            }
-        }
-        {
-            std::lock_guard lock(shared.mutex);
-            if (shared.core == core) {
-                shared.core.reset();
-            }
-        }
-        // `core` goes here, outside the lock, and with it the whole graph
-        // unless a host thread is still in the middle of a call on it.
+        // The whole graph goes here, once its stop ran, unless a host thread
+        // is still in the middle of a call on it.
+        core.reset();
     });
 }
 
@@ -251,7 +245,7 @@ void Core::runStartUp(const std::string& applicationKey,
 
 std::shared_ptr<CoreFactoryProtocol> Core::initSubModules(const std::string& applicationKey) {
     auto platformStorage = std::make_shared<PlatformStorage>();
-    auto platform = std::make_shared<Platform>(platformStorage, isCoppaControlEnabled_.load(),
+    auto platform = std::make_shared<Platform>(platformStorage, isCoppaControlEnabled(),
                                                environment_.platformServices());
     auto lifeCycle = std::make_shared<LifeCycleRepository>(environment_.notificationCenter);
     auto backend = Backend::make();

@@ -17,6 +17,7 @@
 #include "core/CoreFactoryProtocol.hpp"
 #include "core/CoreProtocol.hpp"
 #include "core/ServiceFactoryProtocol.hpp"
+#include "foundation/CoppaControl.hpp"
 #include "messaging/MessagingLogicProxy.hpp"
 #include "people/PeopleLogicProxy.hpp"
 #include "purchases/AntiCheatLogic.hpp"
@@ -41,8 +42,9 @@ class Core final : public CoreProtocol, public std::enable_shared_from_this<Core
 
     /// The process's core, created when there is none.
     static std::shared_ptr<Core> shared();
-    /// Queues the end of the current core after every call queued before;
-    /// the next `shared()` after that block makes a fresh core.
+    /// Takes the current core out at once, so the next `shared()` makes a
+    /// fresh one, and queues the old core's stop after every call queued
+    /// before. A fresh core's start-up is queued after that stop.
     static void destroy();
 
     /// Accepts the first call only; start-up runs on the income queue. While
@@ -71,9 +73,10 @@ class Core final : public CoreProtocol, public std::enable_shared_from_this<Core
     /// True from the moment an `initialize` was accepted, also when its
     /// start-up failed later: only `destroy` leaves that state.
     bool isInitialized() const { return isInitialized_; }
-    /// Read once, when start-up builds the platform layer.
-    bool isCoppaControlEnabled() const { return isCoppaControlEnabled_; }
-    void setCoppaControlEnabled(bool value) { isCoppaControlEnabled_ = value; }
+    /// Process-wide and one-way, so it outlives `destroy`; read once, when
+    /// start-up builds the platform layer.
+    static bool isCoppaControlEnabled() { return CoppaControl::isEnabled(); }
+    static void enableCoppaControl() { CoppaControl::enable(); }
 
     bool isInitializationFinished() const { return analyticsObserver_->isInitializationFinished(); }
 
@@ -122,7 +125,6 @@ class Core final : public CoreProtocol, public std::enable_shared_from_this<Core
     /// Shared with the state manager, which reads it on the income queue.
     const std::shared_ptr<std::atomic<bool>> isEditorMode_;
     std::atomic<bool> isInitialized_{false};
-    std::atomic<bool> isCoppaControlEnabled_{false};
 };
 
 }  // namespace mvk

@@ -1,7 +1,8 @@
 #include "platform/NotificationCenter.hpp"
 
 #include <algorithm>
-#include <atomic>
+#include <string>
+#include <thread>
 
 #include "platform/GuardedCall.hpp"
 
@@ -11,7 +12,10 @@ struct NotificationCenter::Observer {
     ObserverId id;
     std::string name;
     std::function<void()> block;
-    std::atomic<bool> removed{false};
+    bool removed = false;
+    /// One entry per call under way; a thread appears more than once when the
+    /// observer posts what reaches it again.
+    std::vector<std::thread::id> callers;
 };
 
 const std::shared_ptr<NotificationCenter>& NotificationCenter::defaultCenter() {
@@ -32,25 +36,56 @@ NotificationCenter::ObserverId NotificationCenter::addObserver(const std::string
 }
 
 void NotificationCenter::removeObserver(ObserverId id) {
-    std::shared_ptr<Observer> removed;
+    std::function<void()> block;
     {
-        std::lock_guard lock(mutex_);
+        std::unique_lock lock(mutex_);
         auto found = std::find_if(observers_.begin(), observers_.end(),
                                   [id](const auto& observer) { return observer->id == id; });
         if (found == observers_.end()) {
             return;
         }
-        removed = std::move(*found);
+        const auto observer = std::move(*found);
         observers_.erase(found);
-        removed->removed = true;
+        observer->removed = true;
+        // A call on this very thread is below us on the stack: waiting for
+        // it would never end.
+        const auto self = std::this_thread::get_id();
+        const auto onlyOurs = [&] {
+            return std::all_of(observer->callers.begin(), observer->callers.end(),
+                               [self](std::thread::id caller) { return caller == self; });
+        };
+        callEnded_.wait(lock, onlyOurs);
+        if (observer->callers.empty()) {
+            block = std::move(observer->block);
+        }
     }
-    // A post still holding the observer keeps its block alive until it ends;
-    // otherwise the block's captures go here, outside the lock.
+    // The block's captures go here, outside the lock; while it still runs on
+    // this thread, the post that called it lets it go.
 }
 
 std::size_t NotificationCenter::observerCount() const {
     std::lock_guard lock(mutex_);
     return observers_.size();
+}
+
+bool NotificationCenter::beginCall(Observer& observer) {
+    std::lock_guard lock(mutex_);
+    if (observer.removed) {
+        return false;
+    }
+    observer.callers.push_back(std::this_thread::get_id());
+    return true;
+}
+
+void NotificationCenter::endCall(Observer& observer) {
+    std::lock_guard lock(mutex_);
+    auto& callers = observer.callers;
+    callers.erase(std::find(callers.begin(), callers.end(), std::this_thread::get_id()));
+    // Under the lock: once the remover sees the call ended, the centre's
+    // owner may let the centre go.
+    if (observer.removed) {
+        callEnded_.notify_all();
+    }
 }
 
 void NotificationCenter::post(const std::string& name) {
@@ -67,8 +102,9 @@ void NotificationCenter::post(const std::string& name) {
     for (const auto& observer : snapshot) {
         // Removed by an earlier observer of this post, or by another thread:
         // its owner may already be gone.
-        if (!observer->removed) {
+        if (beginCall(*observer)) {
             callGuarded(context, observer->block);
+            endCall(*observer);
         }
     }
 }

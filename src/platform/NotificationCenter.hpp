@@ -1,5 +1,6 @@
 #pragma once
 
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -9,7 +10,7 @@
 namespace mvk {
 
 /// A post calls the observers registered when it started, with no lock held,
-/// so an observer may add or remove observers and post again.
+/// so an observer may add or remove observers (itself too) and post again.
 class NotificationCenter final : public NotificationCenterProtocol {
   public:
     NotificationCenter() = default;
@@ -28,7 +29,13 @@ class NotificationCenter final : public NotificationCenterProtocol {
   private:
     struct Observer;
 
+    /// Marks the observer as called on this thread; false once it is removed.
+    bool beginCall(Observer& observer);
+    void endCall(Observer& observer);
+
     mutable std::mutex mutex_;
+    /// Signalled when a call of a removed observer ends.
+    std::condition_variable callEnded_;
     std::vector<std::shared_ptr<Observer>> observers_;
     ObserverId lastId_ = 0;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <optional>
 #include <string>
 
@@ -11,12 +12,16 @@ namespace mvk::test {
 
 struct FakeIdentifierSource final : IdentifierSourceProtocol {
     std::optional<std::string> advertisingIdentifier() override { return advertising; }
-    std::optional<std::string> vendorIdentifier() override { return vendor; }
+    std::optional<std::string> vendorIdentifier() override {
+        ++vendorReads;
+        return vendor;
+    }
     bool isTrackingAuthorized() override { return authorized; }
 
     std::optional<std::string> advertising;
     std::optional<std::string> vendor;
     bool authorized = false;
+    std::atomic<int> vendorReads{0};
 };
 
 struct FakeApplicationInfo final : ApplicationInfoProtocol {

@@ -57,6 +57,27 @@ TEST_F(CoreConcurrency, OfInitializeCallsFromManyThreadsExactlyOneIsAccepted) {
         7u);
 }
 
+TEST_F(CoreConcurrency, DestroyAndInitializeFromTwoThreadsLeaveAStartedCore) {
+    testing::internal::CaptureStdout();
+    onThreads(2, [](int) {
+        for (int i = 0; i < 50; ++i) {
+            MVKEngineWrapper::destroySDK();
+            MVKAnalytics::initialize("coreflow-key");
+        }
+    });
+    // Whatever the interleaving, an initialize came after the last destroy.
+    EXPECT_TRUE(UnrealBridge::isAnalyticsInited());
+    ASSERT_TRUE(h.drainIncome());
+    std::weak_ptr<Core> last = Core::shared();
+    EXPECT_TRUE(last.lock()->isInitializationFinished());
+
+    MVKEngineWrapper::destroySDK();
+    ASSERT_TRUE(h.drainIncome());
+    testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(last.expired());
+    EXPECT_EQ(h.center->observerCount(), 0u);
+}
+
 TEST_F(CoreConcurrency, HostThreadsMayReadAndSetWhileTheCoreIsStartedAndDestroyed) {
     testing::internal::CaptureStdout();
     std::atomic<bool> cycling{true};

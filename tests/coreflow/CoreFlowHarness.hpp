@@ -17,6 +17,7 @@
 #include "core/Core.hpp"
 #include "core/CoreEnvironment.hpp"
 #include "core/PlatformFakes.hpp"
+#include "foundation/CoppaControl.hpp"
 #include "foundation/QueueManager.hpp"
 #include "gateway/CannedAnswers.hpp"
 #include "platform/Application.hpp"
@@ -46,6 +47,7 @@ class CoreFlowHarness {
         BackendConfigUrl::setTestProxyUrl(gateway().baseUrl());
         install(application);
         dropCore();
+        CoppaControl::resetForTesting();
     }
 
     ~CoreFlowHarness() {
@@ -54,6 +56,7 @@ class CoreFlowHarness {
         dropCore();
         QueueManager::configQueue().queue().drain();
         Core::setAnalyticsLogicMakerForTesting({});
+        CoppaControl::resetForTesting();
         CoreEnvironment::install(std::nullopt);
         BackendConfigUrl::setTestProxyUrl("");
         BackendConfigUrl::setTestCustomUrl("");
@@ -67,10 +70,9 @@ class CoreFlowHarness {
     /// Cores created from now on read the application state from `state`.
     void install(std::shared_ptr<ApplicationStateProtocol> state) {
         CoreEnvironment::install(CoreEnvironment{
-            std::move(state), center, loop, loop, [store = secureStore] {
+            std::move(state), center, loop, loop, [store = secureStore, ids = identifiers] {
                 return PlatformServices{std::make_shared<FakeApplicationInfo>(),
-                                        std::make_shared<FakeDeviceInfo>(),
-                                        std::make_shared<FakeIdentifierSource>(), store};
+                                        std::make_shared<FakeDeviceInfo>(), ids, store};
             }});
     }
 
@@ -165,6 +167,8 @@ class CoreFlowHarness {
     std::shared_ptr<NotificationCenter> center = std::make_shared<NotificationCenter>();
     std::shared_ptr<Application> application = std::make_shared<Application>(center);
     std::shared_ptr<MemorySecureStore> secureStore = std::make_shared<MemorySecureStore>();
+    /// Shared by every core the harness makes.
+    std::shared_ptr<FakeIdentifierSource> identifiers = std::make_shared<FakeIdentifierSource>();
 };
 
 }  // namespace mvk::test

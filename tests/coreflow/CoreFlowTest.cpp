@@ -394,6 +394,47 @@ TEST_F(CoreFlow, DestroyReleasesTheWholeGraphAndANewInitializeWorks) {
               std::vector<std::string>{"coreflow-key"});
 }
 
+TEST_F(CoreFlow, InitializeRightAfterDestroyStartsAFreshCore) {
+    MVKAnalytics::initialize("coreflow-key");
+    ASSERT_TRUE(h.drainIncome());
+
+    test::LogCapture log(MVKLogLevel::error);
+    testing::internal::CaptureStdout();
+    MVKEngineWrapper::destroySDK();
+    EXPECT_FALSE(UnrealBridge::isAnalyticsInited());
+    int completions = 0;
+    MVKAnalytics::setInitializationCompleteCallback([&] { ++completions; });
+    MVKAnalytics::initialize("coreflow-key");
+    EXPECT_TRUE(UnrealBridge::isAnalyticsInited());
+    ASSERT_TRUE(h.drainIncome());
+    testing::internal::GetCapturedStdout();
+    h.loop->runDueWork();
+    h.loop->runDueWork();
+
+    EXPECT_FALSE(log.contains(MVKLogLevel::error, alreadyInitialized));
+    // The old core stopped before the new one started.
+    EXPECT_EQ(calls, (std::vector<std::string>{"start-up", "stopSDK", "start-up"}));
+    EXPECT_EQ(completions, 1);
+    EXPECT_TRUE(Core::shared()->isInitializationFinished());
+    EXPECT_EQ(h.center->observerCount(), 4u) << "only the new core's life cycle listens";
+}
+
+TEST_F(CoreFlow, ChildrensPrivacyOutlivesDestroyAndTheNextCoreReadsNoVendorIdentifier) {
+    h.identifiers->vendor = "vendor-of-the-device";
+    MVKAnalytics::coppaControlEnable();
+    testing::internal::CaptureStdout();
+    MVKEngineWrapper::destroySDK();
+    MVKAnalytics::initialize("coreflow-key");
+    ASSERT_TRUE(h.drainIncome());
+    testing::internal::GetCapturedStdout();
+
+    EXPECT_EQ(startUps(), 1);
+    EXPECT_EQ(h.identifiers->vendorReads, 0);
+    const auto deviceIds = h.columnTexts("deviceIdentifiers", "deviceIdentifier");
+    ASSERT_EQ(deviceIds.size(), 1u);
+    EXPECT_NE(deviceIds.front(), "vendor-of-the-device");
+}
+
 TEST_F(CoreFlow, AHundredStartsAndShutDownsKeepThreadsDescriptorsAndMemoryFlat) {
     // The gateway's side of its connections closes on its own schedule, which
     // would blur the descriptor count.

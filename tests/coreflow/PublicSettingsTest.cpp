@@ -52,7 +52,7 @@ TEST(PublicSettings, TestAddressesAreStoredAsGivenAndHandedBackOnTheCallersThrea
     EXPECT_EQ(BackendConfigUrl::baseApiUrl(), BackendConfigUrl::defaultGatewayUrl());
 }
 
-TEST(PublicSettings, FlagsLiveInTheCoreAndAFreshCoreStartsWithoutThem) {
+TEST(PublicSettings, EditorModeLivesInTheCoreAndChildrensPrivacyInTheProcess) {
     test::CoreFlowHarness h;
     MVKAnalytics::coppaControlEnable();
     MVKEngineWrapper::enableEditorMode();
@@ -64,7 +64,7 @@ TEST(PublicSettings, FlagsLiveInTheCoreAndAFreshCoreStartsWithoutThem) {
     MVKEngineWrapper::destroySDK();
     h.drainIncome();
     testing::internal::GetCapturedStdout();
-    EXPECT_FALSE(Core::shared()->isCoppaControlEnabled());
+    EXPECT_TRUE(Core::shared()->isCoppaControlEnabled());
     EXPECT_FALSE(Core::shared()->isEditorMode());
 }
 

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <future>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -26,6 +29,60 @@ TEST(NotificationConcurrencyTest, ObserverRemovedOnAnotherThreadDuringAPostIsNot
     release.set_value();
     poster.join();
     EXPECT_FALSE(laterCalled);
+}
+
+TEST(NotificationConcurrencyTest, RemovingWaitsForTheCallUnderWayOnAnotherThread) {
+    NotificationCenter center;
+    std::promise<void> entered;
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool removeReturned = false;
+    bool callEnded = false;
+    const auto id = center.addObserver("n", [&] {
+        entered.set_value();
+        // Hold the call until the remover is past taking the observer out,
+        // then give a remover that does not wait the time to return.
+        while (center.observerCount() != 0) {
+            std::this_thread::yield();
+        }
+        std::unique_lock lock(mutex);
+        changed.wait_for(lock, std::chrono::milliseconds(200), [&] { return removeReturned; });
+        callEnded = true;
+    });
+    std::thread poster([&] { center.post("n"); });
+    entered.get_future().wait();
+
+    center.removeObserver(id);
+    {
+        std::lock_guard lock(mutex);
+        EXPECT_TRUE(callEnded) << "removeObserver returned while the call ran";
+        removeReturned = true;
+    }
+    changed.notify_all();
+    poster.join();
+}
+
+TEST(NotificationConcurrencyTest, AnObserverRemovingItselfIsNotWaitedFor) {
+    NotificationCenter center;
+    std::atomic<int> calls{0};
+    NotificationCenter::ObserverId self = 0;
+    self = center.addObserver("n", [&] {
+        ++calls;
+        center.removeObserver(self);
+    });
+    // An observer removing another whose call is below it on the stack.
+    NotificationCenter::ObserverId outer = 0;
+    outer = center.addObserver("outer", [&] {
+        center.post("inner");
+        ++calls;
+    });
+    center.addObserver("inner", [&] { center.removeObserver(outer); });
+
+    for (const char* name : {"n", "n", "outer", "outer"}) {
+        center.post(name);
+    }
+    EXPECT_EQ(calls, 2);
+    EXPECT_EQ(center.observerCount(), 1u);
 }
 
 TEST(NotificationConcurrencyTest, PostsAndRegistrationsFromManyThreads) {
