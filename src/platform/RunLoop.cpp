@@ -1,9 +1,8 @@
 #include "platform/RunLoop.hpp"
 
-#include <pthread.h>
-
 #include "platform/Clock.hpp"
 #include "platform/GuardedCall.hpp"
+#include "platform/LibraryThread.hpp"
 
 namespace mvk {
 
@@ -44,11 +43,8 @@ bool RunLoop::isCurrent() const {
 }
 
 void RunLoop::run() {
+    LibraryThread::begin(name_);
     tCurrentLoop = this;
-    // Thread names are limited to 15 characters; the last part of the loop's
-    // name is the telling one.
-    const std::string threadName = ("mvk-" + name_.substr(name_.rfind('.') + 1)).substr(0, 15);
-    pthread_setname_np(pthread_self(), threadName.c_str());
     const std::string context = "An operation on " + name_;
     while (auto due = schedule_->waitForDue()) {
         callGuarded(context, *due->block);

@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "foundation/Logger.hpp"
+#include "platform/LibraryThread.hpp"
 
 namespace mvk {
 
@@ -113,6 +114,7 @@ bool SerialQueue::isExecuting() const {
 }
 
 void SerialQueue::run() {
+    LibraryThread::begin(name_);
     tCurrentQueue = this;
     std::unique_lock lock(mutex_);
     for (;;) {
