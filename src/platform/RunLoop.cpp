@@ -3,6 +3,7 @@
 #include "platform/Clock.hpp"
 #include "platform/GuardedCall.hpp"
 #include "platform/LibraryThread.hpp"
+#include "platform/ProcessExit.hpp"
 
 namespace mvk {
 
@@ -12,6 +13,7 @@ thread_local const RunLoop* tCurrentLoop = nullptr;
 
 RunLoop::RunLoop(std::string name)
     : ScheduledLoop([] { return Clock::monotonicMillis(); }), name_(std::move(name)) {
+    ProcessExit::install();
     thread_ = std::thread([this] { run(); });
 }
 
@@ -47,6 +49,12 @@ void RunLoop::run() {
     tCurrentLoop = this;
     const std::string context = "An operation on " + name_;
     while (auto due = schedule_->waitForDue()) {
+        // Timers falling due while the process exits start nothing: what they
+        // would start could read what the exit is tearing down.
+        if (ProcessExit::isExiting()) {
+            continue;
+        }
+        ProcessExit::InFlight inFlight;
         callGuarded(context, *due->block);
     }
     tCurrentLoop = nullptr;

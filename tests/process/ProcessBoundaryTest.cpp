@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "gateway/Gateway.hpp"
+#include "platform/ProcessExit.hpp"
 #include "support/TempDir.hpp"
 
 extern char** environ;
@@ -96,6 +98,39 @@ std::string describe(int status) {
         return "exited with " + std::to_string(WEXITSTATUS(status));
     }
     return "not waited for";
+}
+
+TEST(ProcessBoundaryTest, ExitWhileTransfersAreUnderWayEndsCleanly) {
+    TempDir dir;
+    gateway::Gateway gateway;
+    gateway::ScriptedAnswer slow = gateway::ScriptedAnswer::json(200, "{}");
+    slow.delay = std::chrono::milliseconds(5);
+    gateway.setDefaultAnswer(slow);
+    const auto caFile = dir.path() / "ca.pem";
+    std::ofstream(caFile) << gateway.caPem();
+
+    // One child at a time: the gateway's listen backlog is short, and a
+    // dropped connection attempt costs a second of retransmission.
+    for (int run = 0; run < 50; ++run) {
+        // Exits spread over the first 40 ms: during set-up, in the TLS
+        // handshake, while waiting for an answer.
+        Child child({"exit-under-transfers", gateway.baseUrl(), caFile.string(),
+                     std::to_string(run * 7 % 40)},
+                    dir.path() / "stderr");
+        const int status = child.wait();
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+            << "run " << run << ": " << describe(status) << "\n"
+            << child.stderrText();
+    }
+}
+
+TEST(ProcessBoundaryTest, ExitFromInsideALibraryQueueDoesNotWaitForItself) {
+    TempDir dir;
+    const auto started = std::chrono::steady_clock::now();
+    Child child({"exit-from-queue"}, dir.path() / "stderr");
+    const int status = child.wait();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << describe(status);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, ProcessExit::longestExitWait);
 }
 
 TEST(ProcessBoundaryTest, TeardownLineToAClosedStdoutPipeDoesNotKillTheHost) {
