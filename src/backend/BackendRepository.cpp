@@ -86,8 +86,7 @@ std::optional<Response> BackendRepository::perform(
 
 ConfigRequestResult BackendRepository::requestConfig(const std::string& appId,
                                                      const BackendMessage& message) {
-    static const std::string failureText =
-        "[Backend Module] Can't create a config request. Error: ";
+    constexpr const char* failureText = "[Backend Module] Can't create a config request. Error: ";
     const ConfigRequestResult fallback{Config::defaulConfiguration(), true};
     std::string error;
     auto response = perform("/analytics/config", appId, message, std::nullopt, error);
@@ -155,7 +154,7 @@ SendAnalyticsResult BackendRepository::sendAnalytics(
 
 MVKVerifyResponse BackendRepository::sendVerifyReceipt(const std::string& appId,
                                                        const BackendMessage& message) {
-    static const std::string failureText =
+    constexpr const char* failureText =
         "[Backend Module] Can't create a request for receipt verification. Error: ";
     std::string error;
     auto response = perform("/verify/payment", appId, message, std::nullopt, error);

@@ -87,7 +87,8 @@ std::string Config::storedText() const {
 }
 
 const Config& Config::defaulConfiguration() {
-    static const Config configuration = [] {
+    // Never destroyed: queue threads may read it while the process exits.
+    static const auto* configuration = new Config([] {
         Config config;
         config.timeForRequest = 120000;
         config.countForRequest = 10;
@@ -102,8 +103,8 @@ const Config& Config::defaulConfiguration() {
         config.userCardKeysCount = 60;
         config.sbsConfigVersion = 0;
         return config;
-    }();
-    return configuration;
+    }());
+    return *configuration;
 }
 
 }  // namespace mvk

@@ -11,9 +11,10 @@ JSONContent::JSONContent(EncodableValue object, HeaderMap headers)
     : object_(std::move(object)), headers_(std::move(headers)) {}
 
 const std::vector<std::string>& JSONContent::encodingKeys() {
-    static const std::vector<std::string> keys = {"DeviceId", "PreviousDeviceId", "UserId",
-                                                  "PreviousUserId"};
-    return keys;
+    // Never destroyed: queue threads may read it while the process exits.
+    static const auto* keys =
+        new std::vector<std::string>{"DeviceId", "PreviousDeviceId", "UserId", "PreviousUserId"};
+    return *keys;
 }
 
 std::string JSONContent::getContent() const {

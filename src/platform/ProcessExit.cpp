@@ -1,6 +1,7 @@
 #include "platform/ProcessExit.hpp"
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdlib>
 #include <mutex>
 
@@ -8,27 +9,68 @@ namespace mvk {
 
 namespace {
 
-std::atomic<bool>& exitingFlag() {
+struct ExitState {
+    std::atomic<bool> exiting{false};
+    std::mutex mutex;
+    std::condition_variable workEnded;
+    long inFlight = 0;
+};
+
+ExitState& state() {
     // Never destroyed: threads read it while the process exits.
-    static auto* flag = new std::atomic<bool>(false);
-    return *flag;
+    static auto* s = new ExitState();
+    return *s;
 }
 
-void onExit() { exitingFlag().store(true, std::memory_order_release); }
+// Guards held by this thread: the exit handler must not wait for them when
+// `exit()` was called from inside library work.
+thread_local long tHeldHere = 0;
+
+void onExit() {
+    auto& s = state();
+    s.exiting.store(true, std::memory_order_release);
+    std::unique_lock lock(s.mutex);
+    s.workEnded.wait_for(lock, ProcessExit::longestExitWait,
+                         [&] { return s.inFlight <= tHeldHere; });
+}
 
 }  // namespace
 
-void ProcessExit::install() {
-    static std::once_flag once;
-    std::call_once(once, [] { std::atexit(onExit); });
+ProcessExit::InFlight::InFlight() {
+    auto& s = state();
+    std::lock_guard lock(s.mutex);
+    ++s.inFlight;
+    ++tHeldHere;
 }
 
-bool ProcessExit::isExiting() noexcept { return exitingFlag().load(std::memory_order_acquire); }
+ProcessExit::InFlight::~InFlight() {
+    auto& s = state();
+    {
+        std::lock_guard lock(s.mutex);
+        --s.inFlight;
+        --tHeldHere;
+    }
+    s.workEnded.notify_all();
+}
 
-void ProcessExit::markExitingForTesting() noexcept { onExit(); }
+void ProcessExit::install() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        state();
+        std::atexit(onExit);
+    });
+}
+
+bool ProcessExit::isExiting() noexcept {
+    return state().exiting.load(std::memory_order_acquire);
+}
+
+void ProcessExit::markExitingForTesting() noexcept {
+    state().exiting.store(true, std::memory_order_release);
+}
 
 void ProcessExit::resetForTesting() noexcept {
-    exitingFlag().store(false, std::memory_order_release);
+    state().exiting.store(false, std::memory_order_release);
 }
 
 }  // namespace mvk

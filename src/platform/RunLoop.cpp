@@ -1,9 +1,9 @@
 #include "platform/RunLoop.hpp"
 
-#include <pthread.h>
-
 #include "platform/Clock.hpp"
 #include "platform/GuardedCall.hpp"
+#include "platform/LibraryThread.hpp"
+#include "platform/ProcessExit.hpp"
 
 namespace mvk {
 
@@ -13,6 +13,7 @@ thread_local const RunLoop* tCurrentLoop = nullptr;
 
 RunLoop::RunLoop(std::string name)
     : ScheduledLoop([] { return Clock::monotonicMillis(); }), name_(std::move(name)) {
+    ProcessExit::install();
     thread_ = std::thread([this] { run(); });
 }
 
@@ -44,13 +45,16 @@ bool RunLoop::isCurrent() const {
 }
 
 void RunLoop::run() {
+    LibraryThread::begin(name_);
     tCurrentLoop = this;
-    // Thread names are limited to 15 characters; the last part of the loop's
-    // name is the telling one.
-    const std::string threadName = ("mvk-" + name_.substr(name_.rfind('.') + 1)).substr(0, 15);
-    pthread_setname_np(pthread_self(), threadName.c_str());
     const std::string context = "An operation on " + name_;
     while (auto due = schedule_->waitForDue()) {
+        // Timers falling due while the process exits start nothing: what they
+        // would start could read what the exit is tearing down.
+        if (ProcessExit::isExiting()) {
+            continue;
+        }
+        ProcessExit::InFlight inFlight;
         callGuarded(context, *due->block);
     }
     tCurrentLoop = nullptr;

@@ -3,6 +3,8 @@
 #include <exception>
 
 #include "foundation/Logger.hpp"
+#include "platform/LibraryThread.hpp"
+#include "platform/ProcessExit.hpp"
 
 namespace mvk {
 
@@ -11,6 +13,7 @@ thread_local const SerialQueue* tCurrentQueue = nullptr;
 }
 
 SerialQueue::SerialQueue(std::string name) : name_(std::move(name)) {
+    ProcessExit::install();
     thread_ = std::thread([this] { run(); });
 }
 
@@ -70,8 +73,9 @@ bool SerialQueue::waitUntilFinished(Ticket ticket) {
         if (completed_ >= ticket) {
             return true;
         }
-        // While paused only the block already running can still finish.
-        return paused_ && !(running_ && runningTicket_ == ticket);
+        // While paused or halted only the block already running can still finish.
+        const bool stalled = paused_ || (halted_ && ProcessExit::isExiting());
+        return stalled && !(running_ && runningTicket_ == ticket);
     });
     return completed_ >= ticket;
 }
@@ -113,10 +117,24 @@ bool SerialQueue::isExecuting() const {
 }
 
 void SerialQueue::run() {
+    LibraryThread::begin(name_);
     tCurrentQueue = this;
     std::unique_lock lock(mutex_);
     for (;;) {
         changed_.wait(lock, [&] { return stopping_ || (!paused_ && !pending_.empty()); });
+        if (ProcessExit::isExiting() && !paused_ && !pending_.empty()) {
+            if (stopping_) {
+                break;
+            }
+            // Queued blocks stay where they are, unrun: they could read what
+            // the exit is tearing down. Waiters give up as on a paused queue.
+            // The flag only ever drops again in tests, hence the polling.
+            halted_ = true;
+            changed_.notify_all();
+            changed_.wait_for(lock, haltedRecheck);
+            continue;
+        }
+        halted_ = false;
         if (paused_ || pending_.empty()) {
             break;  // stopping, and nothing more may run
         }
@@ -125,15 +143,19 @@ void SerialQueue::run() {
         running_ = true;
         runningTicket_ = entry.ticket;
         lock.unlock();
-        try {
-            entry.block();
-        } catch (const std::exception& error) {
-            Logger::writeLog(MVKLogLevel::error,
-                             "An operation on " + name_ + " has failed: " + error.what());
-        } catch (...) {
-            Logger::writeLog(MVKLogLevel::error, "An operation on " + name_ + " has failed");
+        {
+            // Counts until the captures are gone: their destructors are our work too.
+            ProcessExit::InFlight inFlight;
+            try {
+                entry.block();
+            } catch (const std::exception& error) {
+                Logger::writeLog(MVKLogLevel::error,
+                                 "An operation on " + name_ + " has failed: " + error.what());
+            } catch (...) {
+                Logger::writeLog(MVKLogLevel::error, "An operation on " + name_ + " has failed");
+            }
+            entry.block = nullptr;  // release captures before reporting completion
         }
-        entry.block = nullptr;  // release captures before reporting completion
         lock.lock();
         running_ = false;
         completed_ = entry.ticket;

@@ -15,7 +15,9 @@ namespace mvk {
 /// thread of its own. Pausing is a flag, not a counter: the running block
 /// finishes, queued blocks wait, new blocks can still be added.
 ///
-/// An exception escaping a block is logged and the queue goes on.
+/// An exception escaping a block is logged and the queue goes on. Once the
+/// process has begun to exit (`ProcessExit`) the queue starts no more blocks,
+/// and waits for blocks not yet run give up as on a paused queue.
 class SerialQueue {
   public:
     using Block = std::function<void()>;
@@ -42,7 +44,7 @@ class SerialQueue {
 
     /// Waits until the block with `ticket` and all before it have run. Answers
     /// false without waiting when called on this queue, and gives up (false)
-    /// when the queue is paused before that block could run.
+    /// when the queue is paused, or the process exits, before that block could run.
     bool waitUntilFinished(Ticket ticket);
 
     /// Adds `block` and waits for it (and what is queued before it), by the
@@ -79,6 +81,9 @@ class SerialQueue {
     bool running_ = false;
     bool paused_ = false;
     bool stopping_ = false;
+    /// Set while the process exits and blocks are no longer started.
+    bool halted_ = false;
+    static constexpr std::chrono::milliseconds haltedRecheck{100};
     std::thread thread_;
 };
 

@@ -1,6 +1,7 @@
 #include "platform/SystemLog.hpp"
 
 #include <syslog.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -11,10 +12,14 @@ namespace mvk {
 
 namespace {
 
+// openlog would replace the host's own ident, options and facility for the
+// whole process, so each line names us and the process itself instead.
 class SyslogSink final : public SystemLogSinkProtocol {
   public:
-    SyslogSink() { openlog("MVKAnalytics", LOG_PID, LOG_USER); }
-    void write(const std::string& line) override { syslog(LOG_NOTICE, "%s", line.c_str()); }
+    void write(const std::string& line) override {
+        syslog(LOG_USER | LOG_NOTICE, "MVKAnalytics[%d]: %s", static_cast<int>(getpid()),
+               line.c_str());
+    }
 };
 
 class StderrSink final : public SystemLogSinkProtocol {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "foundation/QueueManager.hpp"
+#include "platform/ProcessExit.hpp"
 #include "platform/SerialQueue.hpp"
 #include "support/LogCapture.hpp"
 
@@ -115,6 +116,32 @@ TEST(QueueConcurrencyTest, WaitFromOwnQueueNeverBlocks) {
     EXPECT_TRUE(current);
     EXPECT_FALSE(waited);
     EXPECT_FALSE(queue.isCurrent());
+}
+
+// While the process exits the running block finishes, later ones are left
+// unrun and a waiter on them is let go instead of hanging the exiting host.
+TEST(QueueConcurrencyTest, ExitingProcessStartsNoMoreBlocksAndReleasesWaiters) {
+    SerialQueue queue("test.exit");
+    std::promise<void> entered;
+    std::promise<void> release;
+    std::atomic<bool> laterRan{false};
+    queue.addOperation([&] {
+        entered.set_value();
+        release.get_future().wait();
+    });
+    const auto later = queue.addOperation([&] { laterRan = true; });
+    entered.get_future().wait();
+
+    ProcessExit::markExitingForTesting();
+    auto waiter = std::async(std::launch::async, [&] { return queue.waitUntilFinished(later); });
+    release.set_value();
+    EXPECT_FALSE(waiter.get());
+    EXPECT_FALSE(laterRan);
+    EXPECT_EQ(queue.operationCount(), 1u);
+
+    ProcessExit::resetForTesting();
+    EXPECT_TRUE(queue.drain());
+    EXPECT_TRUE(laterRan);
 }
 
 TEST(QueueConcurrencyTest, ExceptionInBlockIsLoggedAndQueueGoesOn) {

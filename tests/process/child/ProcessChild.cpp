@@ -1,0 +1,96 @@
+// A small host process the process-boundary tests start with posix_spawn:
+// each mode plays one way a game uses the library around its own exit.
+#include <syslog.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "backend/Backend.hpp"
+#include "backend/BackendConfigUrl.hpp"
+#include "foundation/Logger.hpp"
+#include "foundation/QueueManager.hpp"
+#include "mvk/MVKEngineWrapper.hpp"
+#include "platform/URLSessionSettings.hpp"
+
+namespace {
+
+using namespace mvk;
+
+// Each queue asks for the configuration again as soon as the last answer came,
+// so some exchange is always under way when the main thread calls exit().
+void requestBackToBack(QueueManager& queue, std::shared_ptr<Backend> backend) {
+    queue.queue().addOperation([&queue, backend] {
+        backend->requestConfig("process-child", Identifiers{}, Versions{});
+        requestBackToBack(queue, backend);
+    });
+}
+
+int exitUnderTransfers(const char* baseUrl, const char* caFile, const char* delayMillis) {
+    std::ifstream file(caFile);
+    std::stringstream pem;
+    pem << file.rdbuf();
+    URLSessionSettings::setCaPem(pem.str());
+    BackendConfigUrl::setTestProxyUrl(baseUrl);
+    auto backend = Backend::make();
+    requestBackToBack(QueueManager::networkSerialQueue(), backend);
+    requestBackToBack(QueueManager::configQueue(), backend);
+    requestBackToBack(QueueManager::networkFlashQueue(), backend);
+    std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(delayMillis)));
+    std::exit(0);
+}
+
+// A game may quit from inside a callback the library runs on one of its queues.
+int exitFromALibraryQueue() {
+    QueueManager::incomeQueue().queue().addOperation([] { std::exit(0); });
+    std::this_thread::sleep_for(std::chrono::seconds(30));
+    return 1;
+}
+
+// The core's teardown runs on a library queue and writes to stdout, which the
+// test has made a pipe without a reader.
+int destroyWithClosedStdout() {
+    MVKEngineWrapper::destroySDK();
+    QueueManager::incomeQueue().waitUntilAllOperationsAreFinished();
+    return 0;
+}
+
+// The host's own syslog settings echo every line to stderr (LOG_PERROR), so
+// the test sees whether they still hold after the library has logged.
+int logBesideHostSyslog() {
+    unsetenv("MVK_LOG_TO_STDERR");
+    openlog("mvkhost", LOG_PID | LOG_PERROR, LOG_LOCAL0);
+    Logger::writeLog(MVKLogLevel::error, "library line");
+    syslog(LOG_INFO, "host line");
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "exit-under-transfers" && argc == 5) {
+        return exitUnderTransfers(argv[2], argv[3], argv[4]);
+    }
+    if (mode == "exit-from-queue") {
+        return exitFromALibraryQueue();
+    }
+    if (mode == "closed-stdout") {
+        return destroyWithClosedStdout();
+    }
+    if (mode == "host-syslog") {
+        return logBesideHostSyslog();
+    }
+    std::fprintf(stderr,
+                 "usage: %s exit-under-transfers URL CA_FILE DELAY_MS | exit-from-queue | "
+                 "closed-stdout | host-syslog\n",
+                 argv[0]);
+    return 2;
+}
