@@ -27,27 +27,17 @@ void AudienceState::setBackendUserData(const std::optional<UserData>& userData) 
     if (!userData) {
         return;
     }
-    created = userData->created;
-    isNewUser = userData->isNewUser;
-    firstVersion = userData->firstVersion;
-    payingCapacity = userData->payingCapacity;
-    paymentsCount = userData->paymentsCount;
-    paymentsSum = userData->paymentsSum;
-    sbsPaymentsCount = userData->sbsPaymentsCount;
-    sbsPaymentsSum = userData->sbsPaymentsSum;
-    sbsStatus = userData->sbsStatus;
-    channel = userData->channel;
-    campaign = userData->campaign;
-    if (paymentsCount.value_or(0) >= 1 || sbsPaymentsCount.value_or(0) >= 1) {
+    backend = *userData;
+    if (backend.paymentsCount.value_or(0) >= 1 || backend.sbsPaymentsCount.value_or(0) >= 1) {
         payer = true;
     }
 }
 
 void AudienceState::updateLifeTime() {
-    if (!created) {
+    if (!backend.created) {
         return;
     }
-    const std::int64_t age = saturatingSubtract(Clock::nowMillis(), *created);
+    const std::int64_t age = saturatingSubtract(Clock::nowMillis(), *backend.created);
     // Division truncates toward zero, which is the ceiling for a negative age.
     std::int64_t days = age / dayMillis;
     if (age > 0 && age % dayMillis != 0) {
@@ -68,17 +58,10 @@ nlohmann::ordered_json AudienceState::toJson() const {
     }
     json["payingUser"] = payer;
     putIfPresent(json, "lifetime", lifetime);
-    putIfPresent(json, "created", created);
-    putIfPresent(json, "newUser", isNewUser);
-    putIfPresent(json, "firstVersion", firstVersion);
-    putIfPresent(json, "pCapacity", payingCapacity);
-    putIfPresent(json, "pCount", paymentsCount);
-    putIfPresent(json, "pSum", paymentsSum);
-    putIfPresent(json, "sbsCount", sbsPaymentsCount);
-    putIfPresent(json, "sbsSum", sbsPaymentsSum);
-    putIfPresent(json, "sbsStatus", sbsStatus);
-    putIfPresent(json, "channel", channel);
-    putIfPresent(json, "campaign", campaign);
+    auto backendJson = backend.toJson();
+    for (auto& [key, value] : backendJson.items()) {
+        json[key] = std::move(value);
+    }
     return json;
 }
 

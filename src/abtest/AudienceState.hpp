@@ -26,24 +26,8 @@ struct AudienceState {
     bool payer = false;
     /// Whole days since `created`.
     std::optional<std::int64_t> lifetime{};
-    /// Milliseconds since 1970.
-    std::optional<std::int64_t> created{};
-    /// "newUser"
-    std::optional<bool> isNewUser{};
-    std::optional<std::string> firstVersion{};
-    /// "pCapacity"
-    std::optional<std::int64_t> payingCapacity{};
-    /// "pCount"
-    std::optional<std::int64_t> paymentsCount{};
-    /// "pSum"
-    std::optional<double> paymentsSum{};
-    /// "sbsCount"
-    std::optional<std::int64_t> sbsPaymentsCount{};
-    /// "sbsSum"
-    std::optional<double> sbsPaymentsSum{};
-    std::optional<std::int64_t> sbsStatus{};
-    std::optional<std::int64_t> channel{};
-    std::optional<std::int64_t> campaign{};
+    /// The gateway's view of the user, under its wire keys.
+    UserData backend{};
 
     /// Takes the gateway's fields (absent ones become absent); `payer` turns
     /// true with a payment or a subscription payment, and is never reset here.

@@ -117,7 +117,7 @@ TEST(AudienceStateTest, PayerIsNeverResetByLaterData) {
     state.setBackendUserData(UserData{.paymentsCount = 0});
     state.setBackendUserData(std::nullopt);
     EXPECT_TRUE(state.payer);
-    EXPECT_EQ(state.paymentsCount, 0);
+    EXPECT_EQ(state.backend.paymentsCount, 0);
     EXPECT_EQ(state.dictionary().find("payingUser")->asBool(), true);
 }
 
@@ -142,7 +142,7 @@ TEST(AudienceStateTest, LifetimeCountsStartedDaysAndSaturates) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.created);
         AudienceState state;
-        state.created = row.created;
+        state.backend.created = row.created;
         state.updateLifeTime();
         EXPECT_EQ(state.lifetime, row.lifetime);
     }
