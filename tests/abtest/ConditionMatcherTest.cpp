@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cstdint>
 #include <limits>
 #include <optional>
@@ -42,6 +44,11 @@ struct ConditionCase {
     AnyCodable event;
     bool met;
 };
+
+// Test names stay stable: the rows print as their names.
+void PrintTo(const ConditionCase& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class ConditionMatcherTest : public ::testing::TestWithParam<ConditionCase> {};
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <functional>
 #include <optional>
 #include <string>
@@ -40,6 +42,11 @@ struct Case {
     std::optional<std::int64_t> configVersion;
     std::vector<std::int64_t> suitable{};
 };
+
+// Test names stay stable: the rows print as their names.
+void PrintTo(const Case& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class RemoteConfigServiceCases : public RemoteConfigServiceTest,
                                  public ::testing::WithParamInterface<Case> {};

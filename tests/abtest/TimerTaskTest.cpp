@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -43,6 +45,11 @@ struct Scenario {
     int expectedRuns;
     bool validAtEnd;
 };
+
+// Test names stay stable: the rows print as their names.
+void PrintTo(const Scenario& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class TimerTaskScenarios : public TimerTaskTest, public ::testing::WithParamInterface<Scenario> {};
 
