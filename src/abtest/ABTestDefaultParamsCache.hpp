@@ -1,10 +1,8 @@
 #pragma once
 
-#include <map>
 #include <mutex>
-#include <string>
 
-#include "foundation/AnyCodable.hpp"
+#include "mvk/MVKRemoteConfigDefault.hpp"
 
 namespace mvk {
 
@@ -14,7 +12,7 @@ namespace mvk {
 /// lock. Readers get a copy, so they never hold the lock while they work.
 class ABTestDefaultParamsCache {
   public:
-    using Defaults = std::map<std::string, AnyCodable>;
+    using Defaults = MVKRemoteConfigParameters;
 
     ABTestDefaultParamsCache() = default;
     ABTestDefaultParamsCache(const ABTestDefaultParamsCache&) = delete;

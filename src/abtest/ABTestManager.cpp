@@ -24,13 +24,14 @@ void ABTestManager::setSuitableExperiments(std::vector<std::int64_t> experiments
     suitableExperiments_ = std::move(experiments);
 }
 
-AnyCodable::Object ABTestManager::config() const {
+MVKRemoteConfigParameters ABTestManager::config() const {
     std::lock_guard lock(mutex_);
     return config_;
 }
 
-void ABTestManager::setConfig(AnyCodable::Object config) {
+void ABTestManager::setConfig(MVKRemoteConfigParameters config) {
     std::lock_guard lock(mutex_);
+    // The old map leaves with the parameter, after the lock is released.
     std::swap(config_, config);
 }
 

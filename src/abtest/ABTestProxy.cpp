@@ -1,9 +1,29 @@
 #include "abtest/ABTestProxy.hpp"
 
+#include "foundation/Logger.hpp"
+
 namespace mvk {
 
 void ABTestProxy::initialize(std::shared_ptr<ABTestLogicProtocol> abTestLogic) {
     installLogic(std::move(abTestLogic));
+}
+
+void ABTestProxy::tryStartInvolvedExperiment() {
+    enqueue("tryStartInvolvedExperiment()",
+            [](ABTestLogicProtocol& logic) { logic.tryStartInvolvedExperiment(); });
+}
+
+MVKRemoteConfigParameters ABTestProxy::getConfig() {
+    auto installed = logic();
+    if (!installed) {
+        Logger::writeLog(MVKLogLevel::error, notInitializedMessage("getConfig()"));
+        return {};
+    }
+    return installed->getConfig();
+}
+
+void ABTestProxy::resetConfig() {
+    enqueue("resetConfig()", [](ABTestLogicProtocol& logic) { logic.resetConfig(); });
 }
 
 }  // namespace mvk

@@ -2,6 +2,10 @@
 
 #include <utility>
 
+#include "abtest/InvolvedExperimentsService.hpp"
+#include "abtest/RemoteConfigService.hpp"
+#include "abtest/TaskService.hpp"
+#include "abtest/UserConfigService.hpp"
 #include "core/ActivityService.hpp"
 #include "core/ProjectService.hpp"
 #include "core/TimerService.hpp"
@@ -72,6 +76,42 @@ std::shared_ptr<ActivityServiceProtocol> ServiceFactory::activityService() {
             std::make_shared<ActivityService>(stateManager_, coreFactory_->userRepository());
     }
     return activityService_;
+}
+
+std::shared_ptr<RemoteConfigServiceProtocol> ServiceFactory::remoteConfigService() {
+    if (!remoteConfigService_) {
+        remoteConfigService_ = std::make_shared<RemoteConfigService>(
+            stateManager_, abTestManager_, coreFactory_->abTestsProjectRepository(),
+            coreFactory_->abTestsExperimentRepository(),
+            coreFactory_->abTestsExperimentStateRepository());
+    }
+    return remoteConfigService_;
+}
+
+std::shared_ptr<InvolvedExperimentsServiceProtocol> ServiceFactory::involvedExpService() {
+    if (!involvedExpService_) {
+        involvedExpService_ = std::make_shared<InvolvedExperimentsService>(
+            stateManager_, abTestManager_, coreFactory_->abTestsExperimentRepository(),
+            coreFactory_->abTestsExperimentStateRepository(), abTestInitialData_);
+    }
+    return involvedExpService_;
+}
+
+std::shared_ptr<UserConfigServiceProtocol> ServiceFactory::userConfigService() {
+    if (!userConfigService_) {
+        userConfigService_ = std::make_shared<UserConfigService>(
+            stateManager_, abTestManager_, coreFactory_->abTestsExperimentRepository(),
+            abTestDefaultParamsCache_);
+    }
+    return userConfigService_;
+}
+
+std::shared_ptr<TaskServiceProtocol> ServiceFactory::taskService() {
+    if (!taskService_) {
+        taskService_ = std::make_shared<TaskService>(
+            abTestInitialData_, scheduling_.delayedScheduler, QueueManager::incomeQueue().queue());
+    }
+    return taskService_;
 }
 
 }  // namespace mvk

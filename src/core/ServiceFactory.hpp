@@ -40,6 +40,10 @@ class ServiceFactory final : public ServiceFactoryProtocol {
     std::shared_ptr<UserServiceProtocol> userService() override;
     std::shared_ptr<ActivityServiceProtocol> activityService() override;
     std::shared_ptr<ABTestConfigServiceProtocol> abTestConfigService() override;
+    std::shared_ptr<RemoteConfigServiceProtocol> remoteConfigService() override;
+    std::shared_ptr<InvolvedExperimentsServiceProtocol> involvedExpService() override;
+    std::shared_ptr<UserConfigServiceProtocol> userConfigService() override;
+    std::shared_ptr<TaskServiceProtocol> taskService() override;
 
     const ABTestInitalData& abTestInitialData() const { return abTestInitialData_; }
     const std::shared_ptr<ABTestDefaultParamsCache>& abTestDefaultParamsCache() const {
@@ -62,6 +66,10 @@ class ServiceFactory final : public ServiceFactoryProtocol {
     std::shared_ptr<TimerServiceProtocol> timerService_;
     std::shared_ptr<UserServiceProtocol> userService_;
     std::shared_ptr<ActivityServiceProtocol> activityService_;
+    std::shared_ptr<RemoteConfigServiceProtocol> remoteConfigService_;
+    std::shared_ptr<InvolvedExperimentsServiceProtocol> involvedExpService_;
+    std::shared_ptr<UserConfigServiceProtocol> userConfigService_;
+    std::shared_ptr<TaskServiceProtocol> taskService_;
 };
 
 }  // namespace mvk

@@ -2,6 +2,10 @@
 
 #include <memory>
 
+#include "abtest/InvolvedExperimentsServiceProtocol.hpp"
+#include "abtest/RemoteConfigServiceProtocol.hpp"
+#include "abtest/TaskServiceProtocol.hpp"
+#include "abtest/UserConfigServiceProtocol.hpp"
 #include "core/ABTestConfigServiceProtocol.hpp"
 #include "core/ActivityServiceProtocol.hpp"
 #include "core/AnalyticsConfigServiceProtocol.hpp"
@@ -25,6 +29,10 @@ class ServiceFactoryProtocol {
     virtual std::shared_ptr<ActivityServiceProtocol> activityService() = 0;
     /// The same object as `analyticsAnalyticsConfigService`, behind its A/B face.
     virtual std::shared_ptr<ABTestConfigServiceProtocol> abTestConfigService() = 0;
+    virtual std::shared_ptr<RemoteConfigServiceProtocol> remoteConfigService() = 0;
+    virtual std::shared_ptr<InvolvedExperimentsServiceProtocol> involvedExpService() = 0;
+    virtual std::shared_ptr<UserConfigServiceProtocol> userConfigService() = 0;
+    virtual std::shared_ptr<TaskServiceProtocol> taskService() = 0;
 };
 
 }  // namespace mvk

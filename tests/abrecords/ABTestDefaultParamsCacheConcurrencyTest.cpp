@@ -17,7 +17,7 @@ TEST(ABTestDefaultParamsCacheConcurrencyTest, ReadersSeeWholeMaps) {
         for (int round = 1; round <= rounds; ++round) {
             ABTestDefaultParamsCache::Defaults defaults;
             for (int key = 0; key < round % 8 + 1; ++key) {
-                defaults.emplace("key" + std::to_string(key), round);
+                defaults.emplace("key" + std::to_string(key), std::int64_t{round});
             }
             cache.setSavedDefaults(std::move(defaults));
         }
@@ -29,10 +29,11 @@ TEST(ABTestDefaultParamsCacheConcurrencyTest, ReadersSeeWholeMaps) {
         if (defaults.empty()) {
             continue;
         }
-        const auto round = defaults.begin()->second.asInt().value_or(-1);
+        const auto* first = std::get_if<std::int64_t>(&defaults.begin()->second);
+        const auto round = first != nullptr ? *first : -1;
         bool whole = defaults.size() == static_cast<std::size_t>(round % 8 + 1);
         for (const auto& entry : defaults) {
-            whole = whole && entry.second == AnyCodable(round);
+            whole = whole && entry.second == MVKRemoteConfigDefault(round);
         }
         torn += whole ? 0 : 1;
     }

@@ -199,10 +199,17 @@ class FakeBackend final : public BackendProtocol {
 class FakeABTestManager final : public ABTestManagerProtocol {
   public:
     std::optional<std::int64_t> configVersion() const override { return version; }
+    void setConfigVersion(std::optional<std::int64_t> value) override { version = value; }
     std::vector<std::int64_t> suitableExperiments() const override { return suitable; }
+    void setSuitableExperiments(std::vector<std::int64_t> value) override {
+        suitable = std::move(value);
+    }
+    MVKRemoteConfigParameters config() const override { return parameters; }
+    void setConfig(MVKRemoteConfigParameters value) override { parameters = std::move(value); }
 
     std::optional<std::int64_t> version;
     std::vector<std::int64_t> suitable;
+    MVKRemoteConfigParameters parameters;
 };
 
 }  // namespace mvk::test

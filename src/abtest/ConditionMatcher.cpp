@@ -1,0 +1,121 @@
+#include "abtest/ConditionMatcher.hpp"
+
+#include <algorithm>
+
+#include "foundation/VersionCompare.hpp"
+
+namespace mvk {
+
+std::optional<AnyCodable> ConditionMatcher::searchAudienceValue(
+    const ExperimentCondition& condition, const AnyCodable::Object* audience) {
+    if (condition.isChecked || audience == nullptr) {
+        return std::nullopt;
+    }
+    const AnyCodable* member = audience->find(condition.eventCode);
+    if (member != nullptr && member->isObject()) {
+        return searchFieldValue(*member, condition.searchPath);
+    }
+    if (condition.searchPath.empty()) {
+        return std::nullopt;
+    }
+    const AnyCodable* named = audience->find(condition.searchPath.front());
+    return named != nullptr ? std::optional<AnyCodable>(*named) : std::nullopt;
+}
+
+std::optional<AnyCodable> ConditionMatcher::searchFieldValue(const AnyCodable& jsonObject,
+                                                             const std::vector<std::string>& path) {
+    const AnyCodable* current = &jsonObject;
+    for (const auto& key : path) {
+        if (!current->isObject()) {
+            break;
+        }
+        current = current->find(key);
+        if (current == nullptr) {
+            return std::nullopt;
+        }
+    }
+    return *current;
+}
+
+bool ConditionMatcher::compareValues(const std::vector<std::string>& searchPath,
+                                     const AnyCodable& value, const Comparison& comparison) {
+    const auto key = ExperimentConditionsKeysFromRawValue(comparison.key);
+    if (!key) {
+        return false;
+    }
+    if (std::find(searchPath.begin(), searchPath.end(), "firstVersion") == searchPath.end()) {
+        return compare(*key, value, comparison.value);
+    }
+    const std::string* wanted = comparison.value.asString();
+    const std::string* found = value.asString();
+    // 1: the wanted version is the lower, so the found one is higher; -1 the reverse.
+    const auto order = wanted != nullptr && found != nullptr
+                           ? VersionCompare::compareVersions(*wanted, *found)
+                           : std::nullopt;
+    if (order) {
+        switch (*key) {
+            case ExperimentConditionsKeys::less:
+                return *order == -1;
+            case ExperimentConditionsKeys::greater:
+                return *order == 1;
+            case ExperimentConditionsKeys::equal:
+                return *order == 0;
+            case ExperimentConditionsKeys::notEqual:
+                return *order != 0;
+            case ExperimentConditionsKeys::greaterOrEqual:
+                return *order >= 0;
+            case ExperimentConditionsKeys::lessOrEqual:
+                return *order <= 0;
+            default:
+                return false;
+        }
+    }
+    switch (*key) {
+        case ExperimentConditionsKeys::in:
+            return checkContains(comparison.value, value);
+        case ExperimentConditionsKeys::notIn:
+            return !checkContains(comparison.value, value);
+        default:
+            return false;
+    }
+}
+
+bool ConditionMatcher::compare(ExperimentConditionsKeys key, const AnyCodable& value,
+                               const AnyCodable& compareValue) {
+    switch (key) {
+        case ExperimentConditionsKeys::in:
+            return checkContains(compareValue, value);
+        case ExperimentConditionsKeys::notIn:
+            return !checkContains(compareValue, value);
+        case ExperimentConditionsKeys::less:
+            return value < compareValue;
+        case ExperimentConditionsKeys::greater:
+            return value > compareValue;
+        case ExperimentConditionsKeys::greaterOrEqual:
+            return value >= compareValue;
+        case ExperimentConditionsKeys::lessOrEqual:
+            return value <= compareValue;
+        case ExperimentConditionsKeys::equal:
+        case ExperimentConditionsKeys::boolean:
+            return value == compareValue;
+        case ExperimentConditionsKeys::notEqual:
+            return !(value == compareValue);
+    }
+    return false;
+}
+
+bool ConditionMatcher::checkContains(const AnyCodable& array, const AnyCodable& value) {
+    const AnyCodable::Array* elements = array.asArray();
+    if (elements == nullptr) {
+        return false;
+    }
+    const auto listed = [elements](const AnyCodable& candidate) {
+        return std::find(elements->begin(), elements->end(), candidate) != elements->end();
+    };
+    if (const AnyCodable::Array* values = value.asArray()) {
+        return std::any_of(values->begin(), values->end(), listed);
+    }
+    return listed(value);
+}
+
+}  // namespace mvk

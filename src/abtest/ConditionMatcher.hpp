@@ -1,0 +1,47 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "abtest/Comparison.hpp"
+#include "abtest/ExperimentCondition.hpp"
+#include "abtest/ExperimentConditionsKeys.hpp"
+#include "foundation/AnyCodable.hpp"
+
+namespace mvk {
+
+/// How one condition's value is found (in the audience or in an event) and
+/// compared. Stateless: the caller keeps the audience dictionary, built once
+/// per audience update.
+class ConditionMatcher {
+  public:
+    ConditionMatcher() = delete;
+
+    /// The value a backend condition looks at; none for a condition already
+    /// met, without an audience, or when nothing is found. "pl" is an object
+    /// and is walked along the path; any other code ("di", "backend") names
+    /// its audience key in the first path element.
+    static std::optional<AnyCodable> searchAudienceValue(const ExperimentCondition& condition,
+                                                         const AnyCodable::Object* audience);
+
+    /// Walks `path` through nested objects. A value that is not an object
+    /// ends the walk early and is the answer; a missing key answers none.
+    static std::optional<AnyCodable> searchFieldValue(const AnyCodable& jsonObject,
+                                                      const std::vector<std::string>& path);
+
+    /// The condition holds for the found `value`. Under a "firstVersion" path,
+    /// texts compare as versions; an unknown operator never holds.
+    static bool compareValues(const std::vector<std::string>& searchPath, const AnyCodable& value,
+                              const Comparison& comparison);
+
+    /// Numbers compare across integer and floating kinds.
+    static bool compare(ExperimentConditionsKeys key, const AnyCodable& value,
+                        const AnyCodable& compareValue);
+
+    /// `array` is a list holding `value`, or, for a list `value`, any of its
+    /// elements.
+    static bool checkContains(const AnyCodable& array, const AnyCodable& value);
+};
+
+}  // namespace mvk
