@@ -19,6 +19,7 @@
 #include "core/StateManager.hpp"
 #include "foundation/Logger.hpp"
 #include "foundation/QueueManager.hpp"
+#include "platform/StdoutLine.hpp"
 #include "platform/ApplicationNotification.hpp"
 #include "storage/MigrationRepositories.hpp"
 #include "storage/SDKMigrationManager.hpp"
@@ -28,7 +29,7 @@ namespace mvk {
 
 namespace {
 
-const std::string initializeErrorHead = "In the Initialize method an error has occurred:";
+constexpr std::string_view initializeErrorHead = "In the Initialize method an error has occurred:";
 
 struct SharedCore {
     std::mutex mutex;
@@ -66,8 +67,9 @@ Core::Core(CoreEnvironment environment)
 
 Core::~Core() {
     // Observers still waiting for the activation stay: they resume the queue.
-    std::fputs("MVKAnalytics deinit Core module\n", stdout);
-    std::fflush(stdout);
+    // The host's thread may hold the last reference, so the write must not
+    // raise SIGPIPE there either.
+    StdoutLine::write("MVKAnalytics deinit Core module");
 }
 
 std::shared_ptr<Core> Core::shared() {
@@ -176,7 +178,7 @@ void Core::finishLoadWait(NotificationCenterProtocol& center, LoadWait& wait) {
 void Core::startInitialize(const std::string& applicationKey,
                            std::optional<MVKAnalyticsConfigurationLocal> configuration) {
     if (isInitialized_.exchange(true)) {
-        Logger::writeLog(MVKLogLevel::error, initializeErrorHead + " SDK is already initialized");
+        Logger::writeLog(MVKLogLevel::error, std::string(initializeErrorHead) + " SDK is already initialized");
         return;
     }
     incomeQueue().addOperation(
@@ -202,7 +204,7 @@ void Core::runStartUp(const std::string& applicationKey,
     try {
         factory = initSubModules(*key);
     } catch (...) {
-        Logger::writeLog(MVKLogLevel::error, initializeErrorHead + " Can't init submodules");
+        Logger::writeLog(MVKLogLevel::error, std::string(initializeErrorHead) + " Can't init submodules");
         return;
     }
 
@@ -222,7 +224,7 @@ void Core::runStartUp(const std::string& applicationKey,
     if (!stateManager) {
         // Running on a project or user row that was never stored would lose
         // every event recorded from here on.
-        Logger::writeLog(MVKLogLevel::error, initializeErrorHead + " Can't init submodules");
+        Logger::writeLog(MVKLogLevel::error, std::string(initializeErrorHead) + " Can't init submodules");
         return;
     }
 

@@ -3,7 +3,8 @@
 namespace mvk {
 
 const std::vector<std::vector<std::string_view>>& SQLiteContracts::map() {
-    static const std::vector<std::vector<std::string_view>> groups = {
+    // Never destroyed: a queue thread may still open a database while the process exits.
+    static const auto* groups = new std::vector<std::vector<std::string_view>>{
         {
             createTableProjects,
             createTableUsers,
@@ -28,7 +29,7 @@ const std::vector<std::vector<std::string_view>>& SQLiteContracts::map() {
             createTableABTestExperimentsState,
         },
     };
-    return groups;
+    return *groups;
 }
 
 }  // namespace mvk
