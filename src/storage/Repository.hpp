@@ -153,20 +153,10 @@ class Repository : public Protocol {
         const std::unordered_set<std::int64_t> doomed(values.begin(), values.end());
         std::erase_if(cache_,
                       [&](const Item& item) { return doomed.contains(field(rowOf(item))); });
-        const bool deleted = values.size() <= maxIdsPerStatement
-                                 ? deleteChunk(column, values.begin(), values.end())
-                                 : database_->transaction([&] {
-                                       for (auto first = values.begin(); first != values.end();) {
-                                           const auto count = std::min<std::ptrdiff_t>(
-                                               static_cast<std::ptrdiff_t>(maxIdsPerStatement),
-                                               values.end() - first);
-                                           if (!deleteChunk(column, first, first + count)) {
-                                               return false;
-                                           }
-                                           first += count;
-                                       }
-                                       return true;
-                                   });
+        const bool deleted =
+            values.size() <= maxIdsPerStatement
+                ? deleteChunk(column, values.begin(), values.end())
+                : database_->transaction([&] { return deleteChunks(column, values); });
         if (!deleted) {
             cache_.clear();
             loaded_ = false;
@@ -208,6 +198,19 @@ class Repository : public Protocol {
         }
         selection += ")";
         return selection;
+    }
+
+    /// Every chunk, stopping at the first that fails.
+    bool deleteChunks(std::string_view column, const std::vector<std::int64_t>& values) {
+        for (auto first = values.begin(); first != values.end();) {
+            const auto count = std::min<std::ptrdiff_t>(
+                static_cast<std::ptrdiff_t>(maxIdsPerStatement), values.end() - first);
+            if (!deleteChunk(column, first, first + count)) {
+                return false;
+            }
+            first += count;
+        }
+        return true;
     }
 
     bool deleteChunk(std::string_view column, std::vector<std::int64_t>::const_iterator first,

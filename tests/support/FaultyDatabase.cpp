@@ -53,11 +53,4 @@ bool FaultyDatabase::clear(std::string_view tableName) {
     return !failsNow(Operation::clear, tableName) && inner_->clear(tableName);
 }
 
-bool FaultyDatabase::transaction(const std::function<bool()>& body) {
-    return inner_->transaction([&] {
-        const int before = failures_;
-        return body() && failures_ == before;
-    });
-}
-
 }  // namespace mvk::test

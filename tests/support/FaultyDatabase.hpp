@@ -13,9 +13,9 @@ namespace mvk::test {
 
 /// Passes every call on to a real database, except the calls a test chose to
 /// fail: by operation, table and the n-th such call. A failed call answers as
-/// a failing database does (false or absent, no rows visited), and a
-/// transaction around it rolls back, as the real one does when an operation
-/// inside it failed.
+/// a failing database does (false or absent, no rows visited) but never
+/// reaches the real one, so a transaction around it rolls back only when its
+/// body answers false: what a test sees is whether the caller checked.
 class FaultyDatabase final : public DatabaseProtocol {
   public:
     enum class Operation { query, insert, update, deleteRows, clear };
@@ -39,7 +39,9 @@ class FaultyDatabase final : public DatabaseProtocol {
                                            const std::vector<SQLiteValue>& selectionArgs) override;
     bool clear(std::string_view tableName) override;
     bool raw(const std::string& sql) override { return inner_->raw(sql); }
-    bool transaction(const std::function<bool()>& body) override;
+    bool transaction(const std::function<bool()>& body) override {
+        return inner_->transaction(body);
+    }
 
   private:
     struct Rule {
