@@ -24,12 +24,15 @@ void CoreHelper::createOrActivateUser() {
         return;
     }
     const auto current = currentUser();
+    if (!current) {
+        return;
+    }
     choose(defineUserByAccountingType(current), current);
 }
 
 void CoreHelper::createOrActivateDefaultUser() {
     const auto current = currentUser();
-    if (current->isDefaultUser) {
+    if (!current || current->isDefaultUser) {
         return;
     }
     // The anonymous user may already have a row of its own (a named user was
@@ -48,6 +51,10 @@ void CoreHelper::createOrActivateDefaultUser() {
 
 UserActivation CoreHelper::finish() {
     const auto user = currentUser();
+    if (readFailed_) {
+        Logger::writeLog(MVKLogLevel::error, "The users could not be read; no user was activated");
+        return {};
+    }
     if (!isStored(user)) {
         Logger::writeLog(MVKLogLevel::error, "The user could not be saved and was not activated");
         return {};
@@ -57,11 +64,11 @@ UserActivation CoreHelper::finish() {
 }
 
 const std::shared_ptr<User>& CoreHelper::currentUser() {
-    if (resolvedUser_) {
+    if (resolvedUser_ || readFailed_) {
         return resolvedUser_;
     }
     if (project_->activeUserId) {
-        for (const auto& user : userRepository_->list()) {
+        for (const auto& user : storedUsers()) {
             if (user && user->idKey == *project_->activeUserId) {
                 resolvedUser_ = user;
                 return resolvedUser_;
@@ -71,7 +78,7 @@ const std::shared_ptr<User>& CoreHelper::currentUser() {
     // Reusing a row for the id keeps a lost active mark from inserting a
     // duplicate that the table refuses.
     resolvedUser_ = findProjectUser(userId_);
-    if (!resolvedUser_) {
+    if (!resolvedUser_ && !readFailed_) {
         resolvedUser_ = insertNewUser();
     }
     return resolvedUser_;
@@ -99,8 +106,17 @@ std::shared_ptr<User> CoreHelper::defineUserByAccountingType(const std::shared_p
     return insertNewUser();
 }
 
-std::shared_ptr<User> CoreHelper::findProjectUser(const std::string& userId) const {
-    for (const auto& user : userRepository_->list()) {
+std::vector<std::shared_ptr<User>> CoreHelper::storedUsers() {
+    auto users = userRepository_->list();
+    if (!users) {
+        readFailed_ = true;
+        return {};
+    }
+    return std::move(*users);
+}
+
+std::shared_ptr<User> CoreHelper::findProjectUser(const std::string& userId) {
+    for (const auto& user : storedUsers()) {
         if (user && user->projectId == project_->idKey && user->userId == userId) {
             return user;
         }
@@ -109,6 +125,10 @@ std::shared_ptr<User> CoreHelper::findProjectUser(const std::string& userId) con
 }
 
 std::shared_ptr<User> CoreHelper::insertNewUser() {
+    // The user may be stored already; a second row would split its data.
+    if (readFailed_) {
+        return nullptr;
+    }
     auto user = std::make_shared<User>(project_->idKey, userId_, isDefault_);
     userRepository_->insert(user);
     return user;

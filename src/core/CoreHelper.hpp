@@ -17,6 +17,8 @@ namespace mvk {
 ///
 /// A user whose row could not be inserted is never chosen: the operation
 /// falls back to the project's current user, or answers no user at all.
+/// After a failed read of the users nothing is inserted and no user is
+/// chosen.
 class CoreHelper {
   public:
     CoreHelper(std::shared_ptr<ProjectRepositoryProtocol> projectRepository,
@@ -45,8 +47,11 @@ class CoreHelper {
     /// project's `userCounting` says.
     std::shared_ptr<User> defineUserByAccountingType(const std::shared_ptr<User>& user);
 
+    /// The stored users; none, with `readFailed_` set, when they could not be
+    /// read.
+    std::vector<std::shared_ptr<User>> storedUsers();
     /// The first cached user of the project whose id is `userId`.
-    std::shared_ptr<User> findProjectUser(const std::string& userId) const;
+    std::shared_ptr<User> findProjectUser(const std::string& userId);
     std::shared_ptr<User> insertNewUser();
     void takeRequestedId(User& user);
 
@@ -63,6 +68,7 @@ class CoreHelper {
     const std::string userId_;
     const bool isDefault_;
     bool resetFlag_ = false;
+    bool readFailed_ = false;
     std::shared_ptr<User> resolvedUser_;
 };
 

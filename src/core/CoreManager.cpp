@@ -15,8 +15,13 @@ CoreManager::CoreManager(std::string applicationKey,
       userRepository_(std::move(userRepository)) {}
 
 std::shared_ptr<Project> CoreManager::createOrActivateProject() {
-    if (auto project = projectRepository_->get(applicationKey_)) {
-        return project;
+    const auto found = projectRepository_->get(applicationKey_);
+    if (!found) {
+        Logger::writeLog(MVKLogLevel::error, "The projects could not be read");
+        return nullptr;
+    }
+    if (*found) {
+        return *found;
     }
     auto project = std::make_shared<Project>(applicationKey_);
     projectRepository_->insert(project);
@@ -48,7 +53,7 @@ void CoreManager::replaceUserId(const std::shared_ptr<User>& user) {
     }
 }
 
-std::vector<std::shared_ptr<User>> CoreManager::getAllUsers() {
+std::optional<std::vector<std::shared_ptr<User>>> CoreManager::getAllUsers() {
     return userRepository_->list();
 }
 

@@ -24,7 +24,7 @@ class CoreManager final : public CoreManagerProtocol {
     UserActivation createOrActivateDefaultUser(const std::string& userId,
                                                const std::shared_ptr<Project>& project) override;
     void replaceUserId(const std::shared_ptr<User>& user) override;
-    std::vector<std::shared_ptr<User>> getAllUsers() override;
+    std::optional<std::vector<std::shared_ptr<User>>> getAllUsers() override;
 
   private:
     const std::string applicationKey_;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,8 +16,8 @@ class CoreManagerProtocol {
   public:
     virtual ~CoreManagerProtocol() = default;
 
-    /// The project of the application key, stored on first use; null when it
-    /// is not stored and could not be.
+    /// The project of the application key, stored on first use; null when the
+    /// projects could not be read, or it is not stored and could not be.
     virtual std::shared_ptr<Project> createOrActivateProject() = 0;
 
     /// Chooses the user for the host's id `userId`. With `isDefault` set (the
@@ -33,8 +34,9 @@ class CoreManagerProtocol {
     /// Writes the row of a user whose id the caller has replaced in place.
     virtual void replaceUserId(const std::shared_ptr<User>& user) = 0;
 
-    /// Every stored user of every project, in cache order.
-    virtual std::vector<std::shared_ptr<User>> getAllUsers() = 0;
+    /// Every stored user of every project, in cache order; absent when the
+    /// users could not be read.
+    virtual std::optional<std::vector<std::shared_ptr<User>>> getAllUsers() = 0;
 };
 
 }  // namespace mvk

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "foundation/Logger.hpp"
 #include "foundation/SdkConstraints.hpp"
 
 namespace mvk {
@@ -14,8 +15,14 @@ DeviceManager::DeviceManager(std::shared_ptr<IdentifiersRepositoryProtocol> iden
       platform_(std::move(platform)) {}
 
 std::shared_ptr<DeviceIdentifiers> DeviceManager::initializeDeviceId(const Project& project) {
+    const auto rows = identifiersRepository_->list();
+    if (!rows) {
+        // A row may well be stored; a second one would hide its backend ids.
+        Logger::writeLog(MVKLogLevel::error, "The device identifiers could not be read");
+        return nullptr;
+    }
     std::shared_ptr<DeviceIdentifiers> row;
-    for (const auto& candidate : identifiersRepository_->list()) {
+    for (const auto& candidate : *rows) {
         if (candidate && candidate->projectId == project.idKey) {
             row = candidate;
             break;
@@ -48,22 +55,30 @@ void DeviceManager::updateDeviceIdentifiers(const Project& project,
                                             std::optional<std::int64_t> crossPlatformMorvanixId,
                                             std::optional<std::int64_t> morvanixIdTimestamp) {
     const auto row = initializeDeviceId(project);
+    if (!row) {
+        return;
+    }
     row->morvanixId = morvanixId;
     row->crossPlatformMorvanixId = crossPlatformMorvanixId;
     row->morvanixIdTimestamp = morvanixIdTimestamp;
-    identifiersRepository_->update(row);
+    if (!identifiersRepository_->update(row)) {
+        Logger::writeLog(MVKLogLevel::error, "The backend identifiers could not be stored");
+    }
 }
 
 std::optional<bool> DeviceManager::sdkVersionIsChanged() {
     const std::string current = SdkConstraints::sdkVersion();
     const auto rows = toolsRepository_->list();
-    if (rows.empty() || !rows.front()) {
+    if (!rows) {
+        return false;
+    }
+    if (rows->empty() || !rows->front()) {
         auto tools = std::make_shared<SdkTools>();
         tools->properties[sdkVersionKey] = PeopleValueType(current);
         toolsRepository_->insert(tools);
         return std::nullopt;
     }
-    const auto& tools = rows.front();
+    const auto& tools = rows->front();
     const auto stored = tools->properties.find(sdkVersionKey);
     if (stored == tools->properties.end()) {
         return false;

@@ -20,7 +20,8 @@ class DeviceManagerProtocol {
     virtual ~DeviceManagerProtocol() = default;
 
     /// The project's identifiers row, created on first use and brought in
-    /// line with the platform's current device UID.
+    /// line with the platform's current device UID. Null when the stored rows
+    /// could not be read: nothing is inserted then.
     virtual std::shared_ptr<DeviceIdentifiers> initializeDeviceId(const Project& project) = 0;
 
     virtual ApplicationData getAppData() = 0;
@@ -28,7 +29,8 @@ class DeviceManagerProtocol {
     virtual IdentifierData getIdentifiersData() = 0;
     virtual SdkData getSdkData() = 0;
 
-    /// Stores the three backend identifiers into the project's row.
+    /// Stores the three backend identifiers into the project's row; a failure
+    /// is logged.
     virtual void updateDeviceIdentifiers(const Project& project,
                                          std::optional<std::int64_t> morvanixId,
                                          std::optional<std::int64_t> crossPlatformMorvanixId,
@@ -36,7 +38,8 @@ class DeviceManagerProtocol {
 
     /// Compares the stored SDK version with the running one and stores the
     /// running one. Absent on the first run (nothing was stored), true when it
-    /// changed, false otherwise (also when the stored value is unreadable).
+    /// changed, false otherwise (also when the stored value or the table cannot
+    /// be read; nothing is stored then).
     virtual std::optional<bool> sdkVersionIsChanged() = 0;
 };
 

@@ -49,25 +49,40 @@ std::int64_t ProjectService::paramsCount() {
     return configuration().eventParamsCount;
 }
 
-bool ProjectService::isCurrencyPaymentMarked(const std::string& orderId) {
+MarkLookup ProjectService::isCurrencyPaymentMarked(const std::string& orderId) {
     const RealPaymentMark wanted{.projectId = stateManager_->getActiveProject()->idKey,
                                  .orderId = orderId};
     const auto marks = realPaymentRepository_->list();
-    return std::find(marks.begin(), marks.end(), wanted) != marks.end();
+    if (!marks) {
+        return MarkLookup::unknown;
+    }
+    return std::find(marks->begin(), marks->end(), wanted) != marks->end() ? MarkLookup::marked
+                                                                           : MarkLookup::notMarked;
 }
 
-void ProjectService::markCurrencyPayment(const std::string& orderId) {
-    if (isCurrencyPaymentMarked(orderId)) {
+bool ProjectService::markCurrencyPayment(const std::string& orderId) {
+    const MarkLookup lookup = isCurrencyPaymentMarked(orderId);
+    if (lookup == MarkLookup::unknown) {
+        return false;
+    }
+    if (lookup == MarkLookup::marked) {
         Logger::writeLog(MVKLogLevel::warning, "Real currency payment with same order id [" +
                                                    orderId + "] already marked!");
-        return;
+        return true;
     }
-    realPaymentRepository_->insert(
-        RealPaymentMark{.projectId = stateManager_->getActiveProject()->idKey, .orderId = orderId});
+    return realPaymentRepository_
+        ->insert(RealPaymentMark{.projectId = stateManager_->getActiveProject()->idKey,
+                                 .orderId = orderId})
+        .has_value();
 }
 
 void ProjectService::setTrackingAvailable(bool isAvailable) {
-    for (const auto& project : projectRepository_->list()) {
+    const auto projects = projectRepository_->list();
+    if (!projects) {
+        Logger::writeLog(MVKLogLevel::error, "The projects could not be read; tracking unchanged");
+        return;
+    }
+    for (const auto& project : *projects) {
         project->trackingAvailable = isAvailable;
         projectRepository_->update(project);
     }

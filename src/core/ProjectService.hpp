@@ -27,8 +27,8 @@ class ProjectService final : public ProjectServiceProtocol {
     bool isRefererSent() override;
     void setIsRefererSent(bool isSent) override;
     std::int64_t paramsCount() override;
-    bool isCurrencyPaymentMarked(const std::string& orderId) override;
-    void markCurrencyPayment(const std::string& orderId) override;
+    MarkLookup isCurrencyPaymentMarked(const std::string& orderId) override;
+    bool markCurrencyPayment(const std::string& orderId) override;
     void setTrackingAvailable(bool isAvailable) override;
     bool getTrackingAvailable() override;
     ApplicationData getAppData() override { return stateManager_->getAppData(); }

@@ -9,6 +9,7 @@
 #include "core/DeviceData.hpp"
 #include "core/DeviceIdentifiers.hpp"
 #include "core/IdentifierData.hpp"
+#include "core/MarkLookup.hpp"
 #include "core/SdkData.hpp"
 
 namespace mvk {
@@ -27,9 +28,10 @@ class ProjectServiceProtocol {
     virtual void setIsRefererSent(bool isSent) = 0;
     /// The most parameters an event may carry.
     virtual std::int64_t paramsCount() = 0;
-    virtual bool isCurrencyPaymentMarked(const std::string& orderId) = 0;
+    virtual MarkLookup isCurrencyPaymentMarked(const std::string& orderId) = 0;
     /// Remembers the order id for the active project; a repeat is only logged.
-    virtual void markCurrencyPayment(const std::string& orderId) = 0;
+    /// False when the marks could not be read or the mark not stored.
+    virtual bool markCurrencyPayment(const std::string& orderId) = 0;
     /// Sets tracking of every stored project.
     virtual void setTrackingAvailable(bool isAvailable) = 0;
     virtual bool getTrackingAvailable() = 0;

@@ -38,7 +38,11 @@ bool StateManager::start(const std::optional<std::string>& userId) {
     if (!project) {
         return false;
     }
-    const std::string deviceId = deviceManager_->initializeDeviceId(*project)->deviceIdentifier;
+    deviceIdentifiers_ = deviceManager_->initializeDeviceId(*project);
+    if (!deviceIdentifiers_) {
+        return false;
+    }
+    const std::string deviceId = deviceIdentifiers_->deviceIdentifier;
     // The import may point the project at the imported user, which the choice
     // below then keeps.
     if (migrationManager_) {
@@ -69,16 +73,24 @@ bool StateManager::isEditorMode() const {
 }
 
 std::shared_ptr<DeviceIdentifiers> StateManager::getActiveDeviceIdentifiers() {
-    return deviceManager_->initializeDeviceId(*activeProject_);
+    // After a failed read the row read before still stands.
+    if (auto identifiers = deviceManager_->initializeDeviceId(*activeProject_)) {
+        deviceIdentifiers_ = std::move(identifiers);
+    }
+    return deviceIdentifiers_;
 }
 
-std::vector<std::shared_ptr<User>> StateManager::getAllUsers() {
+std::optional<std::vector<std::shared_ptr<User>>> StateManager::getAllUsers() {
     return coreManager_->getAllUsers();
 }
 
-std::vector<std::shared_ptr<User>> StateManager::getInactiveProjectUsers() {
+std::optional<std::vector<std::shared_ptr<User>>> StateManager::getInactiveProjectUsers() {
+    auto all = coreManager_->getAllUsers();
+    if (!all) {
+        return std::nullopt;
+    }
     std::vector<std::shared_ptr<User>> users;
-    for (auto& user : coreManager_->getAllUsers()) {
+    for (auto& user : *all) {
         if (user && user->projectId == activeProject_->idKey && user->idKey != activeUser_->idKey) {
             users.push_back(std::move(user));
         }

@@ -37,8 +37,8 @@ class StateManager final : public StateManagerProtocol {
     std::shared_ptr<Project> getActiveProject() const override { return activeProject_; }
     std::shared_ptr<User> getActiveUser() const override { return activeUser_; }
     std::shared_ptr<DeviceIdentifiers> getActiveDeviceIdentifiers() override;
-    std::vector<std::shared_ptr<User>> getAllUsers() override;
-    std::vector<std::shared_ptr<User>> getInactiveProjectUsers() override;
+    std::optional<std::vector<std::shared_ptr<User>>> getAllUsers() override;
+    std::optional<std::vector<std::shared_ptr<User>>> getInactiveProjectUsers() override;
     void replaceUserId(const std::shared_ptr<User>& user, const std::string& newId) override;
     void activateUser(const std::string& userId) override;
     Identifiers getIdentifiers(const User& user) override;
@@ -68,6 +68,7 @@ class StateManager final : public StateManagerProtocol {
     const EditorModeSource isEditorMode_;
     std::shared_ptr<Project> activeProject_;
     std::shared_ptr<User> activeUser_;
+    std::shared_ptr<DeviceIdentifiers> deviceIdentifiers_;
 };
 
 }  // namespace mvk

@@ -38,13 +38,16 @@ class StateManagerProtocol {
 
     /// The active project's identifiers row, brought in line with the
     /// platform's current device UID first (a changed UID clears the backend
-    /// identifiers).
+    /// identifiers). Never null: when the rows cannot be read, the row known
+    /// from before stands.
     virtual std::shared_ptr<DeviceIdentifiers> getActiveDeviceIdentifiers() = 0;
 
-    /// Every user of every project, in cache order.
-    virtual std::vector<std::shared_ptr<User>> getAllUsers() = 0;
-    /// The active project's users other than the active user, in cache order.
-    virtual std::vector<std::shared_ptr<User>> getInactiveProjectUsers() = 0;
+    /// Every user of every project, in cache order; absent when the users
+    /// could not be read.
+    virtual std::optional<std::vector<std::shared_ptr<User>>> getAllUsers() = 0;
+    /// The active project's users other than the active user, in cache
+    /// order; absent when the users could not be read.
+    virtual std::optional<std::vector<std::shared_ptr<User>>> getInactiveProjectUsers() = 0;
 
     /// Gives `user` the id `newId` (the old one becomes its previous id) and
     /// marks it named; when it is the active user, the backend identifiers

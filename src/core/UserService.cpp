@@ -81,24 +81,30 @@ void UserService::clearLocation(bool writeLog) {
     location_.reset();
 }
 
-bool UserService::isTutorialStepMarked(std::int64_t step) {
+MarkLookup UserService::isTutorialStepMarked(std::int64_t step) {
     const std::int64_t userId = stateManager_->getActiveUser()->idKey;
     const auto marks = tutorialRepository_->list();
-    return std::any_of(marks.begin(), marks.end(), [&](const TutorialMark& mark) {
-        return mark.userId == userId && mark.step == step;
-    });
+    if (!marks) {
+        return MarkLookup::unknown;
+    }
+    return std::any_of(
+               marks->begin(), marks->end(),
+               [&](const TutorialMark& mark) { return mark.userId == userId && mark.step == step; })
+               ? MarkLookup::marked
+               : MarkLookup::notMarked;
 }
 
-void UserService::markTutorialStep(std::int64_t step) {
-    tutorialRepository_->insert(
-        TutorialMark{.userId = stateManager_->getActiveUser()->idKey, .step = step});
+bool UserService::markTutorialStep(std::int64_t step) {
+    return tutorialRepository_
+        ->insert(TutorialMark{.userId = stateManager_->getActiveUser()->idKey, .step = step})
+        .has_value();
 }
 
-std::vector<std::shared_ptr<User>> UserService::getInactiveUsers() {
+std::optional<std::vector<std::shared_ptr<User>>> UserService::getInactiveUsers() {
     return stateManager_->getInactiveProjectUsers();
 }
 
-void UserService::removeInactiveUserData(const std::vector<std::shared_ptr<User>>& users) {
+bool UserService::removeInactiveUserData(const std::vector<std::shared_ptr<User>>& users) {
     std::vector<std::int64_t> ids;
     ids.reserve(users.size());
     for (const auto& user : users) {
@@ -106,13 +112,16 @@ void UserService::removeInactiveUserData(const std::vector<std::shared_ptr<User>
             ids.push_back(user->idKey);
         }
     }
-    userRepository_->deleteItems(users);
+    if (!userRepository_->deleteItems(users)) {
+        return false;
+    }
     if (usersIdsForDelete_) {
         usersIdsForDelete_(ids);
     }
+    return true;
 }
 
-std::vector<std::shared_ptr<User>> UserService::getAllUsers() {
+std::optional<std::vector<std::shared_ptr<User>>> UserService::getAllUsers() {
     return stateManager_->getAllUsers();
 }
 

@@ -34,11 +34,11 @@ class UserService final : public UserServiceProtocol {
     void activateLocation(Location location) override { location_ = std::move(location); }
     std::optional<Location> getLocation() override { return location_; }
     void clearLocation(bool writeLog) override;
-    bool isTutorialStepMarked(std::int64_t step) override;
-    void markTutorialStep(std::int64_t step) override;
-    std::vector<std::shared_ptr<User>> getInactiveUsers() override;
-    void removeInactiveUserData(const std::vector<std::shared_ptr<User>>& users) override;
-    std::vector<std::shared_ptr<User>> getAllUsers() override;
+    MarkLookup isTutorialStepMarked(std::int64_t step) override;
+    bool markTutorialStep(std::int64_t step) override;
+    std::optional<std::vector<std::shared_ptr<User>>> getInactiveUsers() override;
+    bool removeInactiveUserData(const std::vector<std::shared_ptr<User>>& users) override;
+    std::optional<std::vector<std::shared_ptr<User>>> getAllUsers() override;
     void resourceAggregation(bool isActive) override;
     void changeCurBalanceSentMark(bool isSent) override;
     bool isBalanceSentForActiveUser() override;

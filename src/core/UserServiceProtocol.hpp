@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/MarkLookup.hpp"
 #include "core/User.hpp"
 #include "events/Location.hpp"
 
@@ -42,14 +43,17 @@ class UserServiceProtocol {
     virtual void activateLocation(Location location) = 0;
     virtual std::optional<Location> getLocation() = 0;
     virtual void clearLocation(bool writeLog) = 0;
-    virtual bool isTutorialStepMarked(std::int64_t step) = 0;
-    virtual void markTutorialStep(std::int64_t step) = 0;
-    /// The active project's other users.
-    virtual std::vector<std::shared_ptr<User>> getInactiveUsers() = 0;
-    /// Deletes the users' rows and tells `usersIdsForDelete` their row ids.
-    virtual void removeInactiveUserData(const std::vector<std::shared_ptr<User>>& users) = 0;
-    /// Every user of every project.
-    virtual std::vector<std::shared_ptr<User>> getAllUsers() = 0;
+    virtual MarkLookup isTutorialStepMarked(std::int64_t step) = 0;
+    /// False when the mark could not be stored.
+    virtual bool markTutorialStep(std::int64_t step) = 0;
+    /// The active project's other users; absent when they could not be read.
+    virtual std::optional<std::vector<std::shared_ptr<User>>> getInactiveUsers() = 0;
+    /// Deletes the users' rows and, once they are gone, tells
+    /// `usersIdsForDelete` their row ids. False when the rows could not be
+    /// deleted (none is then).
+    virtual bool removeInactiveUserData(const std::vector<std::shared_ptr<User>>& users) = 0;
+    /// Every user of every project; absent when they could not be read.
+    virtual std::optional<std::vector<std::shared_ptr<User>>> getAllUsers() = 0;
     virtual void resourceAggregation(bool isActive) = 0;
     /// Whether the active user's balance was sent in this run (never stored).
     virtual void changeCurBalanceSentMark(bool isSent) = 0;

@@ -26,7 +26,8 @@ using RowVisitor = std::function<void(const Cursor&)>;
 /// from `SQLiteContracts`; values are always bound, never pasted into SQL.
 ///
 /// No operation throws: a failure is logged at level 2 with a
-/// "[Database Module] " line and answers false, absent or 0.
+/// "[Database Module] " line and answers false or absent, never a value that
+/// a success could answer too (no rows, 0 rows changed).
 class DatabaseProtocol {
   public:
     virtual ~DatabaseProtocol() = default;
@@ -46,20 +47,25 @@ class DatabaseProtocol {
                                                std::string_view selection,
                                                const std::vector<SQLiteValue>& selectionArgs) = 0;
 
-    /// The number of rows deleted; 0 on failure.
-    virtual std::int64_t deleteRows(std::string_view tableName, std::string_view selection,
-                                    const std::vector<SQLiteValue>& selectionArgs) = 0;
+    /// The number of rows deleted, or absent on failure.
+    virtual std::optional<std::int64_t> deleteRows(
+        std::string_view tableName, std::string_view selection,
+        const std::vector<SQLiteValue>& selectionArgs) = 0;
 
-    /// Deletes every row of the table; the table's id sequence stays.
-    virtual void clear(std::string_view tableName) = 0;
+    /// Deletes every row of the table; the table's id sequence stays. False
+    /// on failure.
+    virtual bool clear(std::string_view tableName) = 0;
 
     /// Runs SQL text without results; false on failure.
     virtual bool raw(const std::string& sql) = 0;
 
     /// Runs `body` in one transaction that no other thread's operation can
-    /// interleave with: committed when it answers true, rolled back when it
-    /// answers false or throws. Inside an open transaction the body joins it.
-    /// True when the changes were committed (or joined).
+    /// interleave with: committed when it answers true and no operation inside
+    /// it failed, rolled back otherwise (also when it throws), so a body that
+    /// overlooks a failed write still cannot commit half its work. Inside an
+    /// open transaction the body joins it, and a joined body's failure rolls
+    /// back the outer one. True when the changes were committed (or joined
+    /// without failure).
     virtual bool transaction(const std::function<bool()>& body) = 0;
 };
 

@@ -41,31 +41,40 @@ class Repository : public Protocol {
     explicit Repository(std::shared_ptr<DatabaseProtocol> database)
         : database_(std::move(database)) {}
 
-    void loadData() override {
+    bool loadData() override {
         auto rows = query<Row>(*database_, {.tableName = std::string(Derived::Entry::tableName)});
         cache_.clear();
-        cache_.reserve(rows.size());
-        for (auto& row : rows) {
+        loaded_ = rows.has_value();
+        if (!rows) {
+            return false;
+        }
+        cache_.reserve(rows->size());
+        for (auto& row : *rows) {
             if constexpr (isSharedRow<Item>) {
                 cache_.push_back(std::make_shared<Row>(std::move(row)));
             } else {
                 cache_.push_back(std::move(row));
             }
         }
+        return true;
     }
 
-    Found get(const Key& key) override {
-        loadIfUnread();
+    std::optional<Found> get(const Key& key) override {
+        if (!loadIfUnread()) {
+            return std::nullopt;
+        }
         for (const auto& item : cache_) {
             if (hasKey(rowOf(item), key)) {
-                return item;
+                return Found{item};
             }
         }
         return Found{};
     }
 
-    std::vector<Item> list() override {
-        loadIfUnread();
+    std::optional<std::vector<Item>> list() override {
+        if (!loadIfUnread()) {
+            return std::nullopt;
+        }
         return cache_;
     }
 
@@ -73,7 +82,8 @@ class Repository : public Protocol {
         if (isNull(item)) {
             return std::nullopt;
         }
-        // Read first, so that rows already stored are not hidden behind the new one.
+        // Read first, so that rows already stored are not hidden behind the
+        // new one; a cache that stays unread takes the row at its next read.
         loadIfUnread();
         auto id = database_->insert(Derived::Entry::tableName, Derived::columns(rowOf(item)));
         if (!id) {
@@ -81,17 +91,21 @@ class Repository : public Protocol {
         }
         if constexpr (isSharedRow<Item>) {
             item->idKey = *id;
-            cache_.push_back(item);
-        } else {
+            if (loaded_) {
+                cache_.push_back(item);
+            }
+        } else if (loaded_) {
             auto& stored = cache_.emplace_back(item);
             stored.idKey = *id;
         }
         return id;
     }
 
-    void update(const Item& item) override {
+    /// A row that is not in the table (never stored, or deleted) is a failed
+    /// update: what the caller changed is not stored.
+    bool update(const Item& item) override {
         if (isNull(item)) {
-            return;
+            return false;
         }
         const auto id = rowOf(item).idKey;
         auto cached = std::find_if(cache_.begin(), cache_.end(),
@@ -99,13 +113,15 @@ class Repository : public Protocol {
         if (cached != cache_.end()) {
             *cached = item;
         }
-        database_->update(Derived::Entry::tableName, Derived::columns(rowOf(item)),
-                          std::string(Derived::Entry::id) + "=?", {id});
+        const auto changed =
+            database_->update(Derived::Entry::tableName, Derived::columns(rowOf(item)),
+                              std::string(Derived::Entry::id) + "=?", {id});
+        return changed && *changed > 0;
     }
 
-    void deleteItem(const Item& item) override { deleteItems({item}); }
+    bool deleteItem(const Item& item) override { return deleteItems({item}); }
 
-    void deleteItems(const std::vector<Item>& items) override {
+    bool deleteItems(const std::vector<Item>& items) override {
         std::vector<std::int64_t> ids;
         ids.reserve(items.size());
         for (const auto& item : items) {
@@ -113,39 +129,39 @@ class Repository : public Protocol {
                 ids.push_back(rowOf(item).idKey);
             }
         }
-        deleteWhereIn(Derived::Entry::id, ids, [](const Row& row) { return row.idKey; });
+        return deleteWhereIn(Derived::Entry::id, ids, [](const Row& row) { return row.idKey; });
     }
 
-    void clear() override {
+    bool clear() override {
         cache_.clear();
-        database_->clear(Derived::Entry::tableName);
+        // An emptied table is a read one; after a failure only a read tells
+        // what is left.
+        loaded_ = database_->clear(Derived::Entry::tableName);
+        return loaded_;
     }
 
   protected:
     /// Drops the cached rows whose `field` is among `values`, then deletes the
-    /// table rows whose `column` is.
+    /// table rows whose `column` is, all or none. After a failure the cache
+    /// is unread, so the next access shows the rows that are still there.
     template <class Field>
-    void deleteWhereIn(std::string_view column, const std::vector<std::int64_t>& values,
+    bool deleteWhereIn(std::string_view column, const std::vector<std::int64_t>& values,
                        Field field) {
         if (values.empty()) {
-            return;
+            return true;
         }
         const std::unordered_set<std::int64_t> doomed(values.begin(), values.end());
         std::erase_if(cache_,
                       [&](const Item& item) { return doomed.contains(field(rowOf(item))); });
-        if (values.size() <= maxIdsPerStatement) {
-            deleteChunk(column, values.begin(), values.end());
-            return;
+        const bool deleted =
+            values.size() <= maxIdsPerStatement
+                ? deleteChunk(column, values.begin(), values.end())
+                : database_->transaction([&] { return deleteChunks(column, values); });
+        if (!deleted) {
+            cache_.clear();
+            loaded_ = false;
         }
-        database_->transaction([&] {
-            for (auto first = values.begin(); first != values.end();) {
-                const auto count = std::min<std::ptrdiff_t>(
-                    static_cast<std::ptrdiff_t>(maxIdsPerStatement), values.end() - first);
-                deleteChunk(column, first, first + count);
-                first += count;
-            }
-            return true;
-        });
+        return deleted;
     }
 
   private:
@@ -184,21 +200,34 @@ class Repository : public Protocol {
         return selection;
     }
 
-    void deleteChunk(std::string_view column, std::vector<std::int64_t>::const_iterator first,
-                     std::vector<std::int64_t>::const_iterator last) {
-        const std::vector<SQLiteValue> arguments(first, last);
-        database_->deleteRows(Derived::Entry::tableName, selectionIn(column, arguments.size()),
-                              arguments);
+    /// Every chunk, stopping at the first that fails.
+    bool deleteChunks(std::string_view column, const std::vector<std::int64_t>& values) {
+        for (auto first = values.begin(); first != values.end();) {
+            const auto count = std::min<std::ptrdiff_t>(
+                static_cast<std::ptrdiff_t>(maxIdsPerStatement), values.end() - first);
+            if (!deleteChunk(column, first, first + count)) {
+                return false;
+            }
+            first += count;
+        }
+        return true;
     }
 
-    void loadIfUnread() {
-        if (cache_.empty()) {
-            loadData();
-        }
+    bool deleteChunk(std::string_view column, std::vector<std::int64_t>::const_iterator first,
+                     std::vector<std::int64_t>::const_iterator last) {
+        const std::vector<SQLiteValue> arguments(first, last);
+        return database_
+            ->deleteRows(Derived::Entry::tableName, selectionIn(column, arguments.size()),
+                         arguments)
+            .has_value();
     }
+
+    /// False when the cache is unread and reading it failed.
+    bool loadIfUnread() { return loaded_ || loadData(); }
 
     std::shared_ptr<DatabaseProtocol> database_;
     std::vector<Item> cache_;
+    bool loaded_ = false;
 };
 
 }  // namespace mvk

@@ -30,8 +30,11 @@ struct RepositoryRow<std::shared_ptr<Row>> {
 /// `std::shared_ptr<Row>` (rows that services change in place) or the row
 /// itself (value rows: the cache keeps its own copy).
 ///
-/// The row cache is read from the table on first use; an empty cache means
-/// "not read yet", so a table without rows is read again at every access.
+/// The row cache is read from the table on first use and counts as read once
+/// a read succeeded, even when the table had no rows. A failed read leaves it
+/// unread and answers absent, never an empty list: a caller that took a failed
+/// read for "no rows" would insert a second row. Every write answers whether
+/// it reached the table.
 /// Repositories take no lock: they are used from one queue only.
 template <class ItemType, class KeyType = std::int64_t>
 class RepositoryProtocol {
@@ -43,33 +46,39 @@ class RepositoryProtocol {
 
     virtual ~RepositoryProtocol() = default;
 
-    /// Reads the whole table into the cache, replacing what it held.
-    virtual void loadData() = 0;
+    /// Reads the whole table into the cache, replacing what it held. False
+    /// when the table could not be read; the cache is then unread.
+    virtual bool loadData() = 0;
 
     /// The first cached row with the given key (the row id unless the
-    /// repository says otherwise).
-    virtual Found get(const Key& key) = 0;
+    /// repository says otherwise), or an empty `Found` when no row has it.
+    /// Absent when the table could not be read.
+    virtual std::optional<Found> get(const Key& key) = 0;
 
     /// The cached rows, in table order followed by the rows inserted since.
-    virtual std::vector<Item> list() = 0;
+    /// Absent when the table could not be read.
+    virtual std::optional<std::vector<Item>> list() = 0;
 
-    /// Stores the row and appends it to the cache, with its new row id written
-    /// into `idKey` (into the cached copy for a value row). Answers the new row
-    /// id; on failure nothing changes.
+    /// Stores the row, with its new row id written into `idKey` (into the
+    /// cached copy for a value row), and appends it to the cache once the
+    /// cache is read. Answers the new row id; on failure nothing changes.
     virtual std::optional<std::int64_t> insert(const Item& row) = 0;
 
     /// Writes every column of the row with the same `idKey`, and replaces the
     /// cached row with that id, if any (the cache is not read for this).
-    virtual void update(const Item& row) = 0;
+    /// False when the statement failed.
+    virtual bool update(const Item& row) = 0;
 
-    virtual void deleteItem(const Item& row) = 0;
+    virtual bool deleteItem(const Item& row) = 0;
 
-    /// Deletes the rows with these rows' ids. The cache drops them first, so
-    /// after a failed statement the cache shows what was asked for.
-    virtual void deleteItems(const std::vector<Item>& rows) = 0;
+    /// Deletes the rows with these rows' ids, all or none. False when a
+    /// statement failed; the cache is then unread, so the next access shows
+    /// what the table holds.
+    virtual bool deleteItems(const std::vector<Item>& rows) = 0;
 
-    /// Empties the cache, then the table.
-    virtual void clear() = 0;
+    /// Empties the table and the cache. False when the statement failed; the
+    /// cache is then unread.
+    virtual bool clear() = 0;
 };
 
 }  // namespace mvk

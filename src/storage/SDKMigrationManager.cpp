@@ -132,7 +132,9 @@ bool SDKMigrationManager::migrateFromObject(const MigrationObject& object,
     }
     project->activeUserId = user->idKey;
     project->trackingAvailable = object.trackingAvailable;
-    repositories_.projects->update(project);
+    if (!repositories_.projects->update(project)) {
+        return false;
+    }
 
     // Inserted even without properties, as the earlier SDKs' users always had a card.
     auto card = std::make_shared<PeopleCard>(user->idKey);
@@ -158,14 +160,18 @@ bool SDKMigrationManager::migrateFromObject(const MigrationObject& object,
         }
     }
     project->isMigrated = true;
-    repositories_.projects->update(project);
-    return true;
+    return repositories_.projects->update(project);
 }
 
 std::shared_ptr<User> SDKMigrationManager::getOrCreateUser(
     std::int64_t projectId, std::int64_t level, const std::string& userId,
     const std::optional<std::string>& previousUserId) {
-    for (const auto& stored : repositories_.users->list()) {
+    // Without the stored users the imported one could be stored twice.
+    const auto users = repositories_.users->list();
+    if (!users) {
+        return nullptr;
+    }
+    for (const auto& stored : *users) {
         if (stored && stored->userId == userId && stored->projectId == projectId) {
             return stored;
         }

@@ -18,10 +18,11 @@ concept SQLiteConvertible = requires(const Cursor& cursor) {
     { T::fromCursor(cursor) } -> std::same_as<std::optional<T>>;
 };
 
-/// The rows of `select` that `T` accepts, in SQLite's order; empty when the
-/// query failed, so a caller never mistakes part of a table for all of it.
+/// The rows of `select` that `T` accepts, in SQLite's order; absent when the
+/// query failed, so a caller never mistakes part of a table, or none of it,
+/// for all of it.
 template <SQLiteConvertible T>
-std::vector<T> query(DatabaseProtocol& database, const SelectQuery& select) {
+std::optional<std::vector<T>> query(DatabaseProtocol& database, const SelectQuery& select) {
     std::vector<T> rows;
     const bool complete = database.queryRows(select, [&rows](const Cursor& cursor) {
         if (auto row = T::fromCursor(cursor)) {
@@ -29,7 +30,7 @@ std::vector<T> query(DatabaseProtocol& database, const SelectQuery& select) {
         }
     });
     if (!complete) {
-        rows.clear();
+        return std::nullopt;
     }
     return rows;
 }

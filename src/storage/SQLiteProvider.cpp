@@ -50,24 +50,6 @@ class LockedOperation {
     std::unique_lock<std::recursive_mutex> lock_;
 };
 
-// Runs one operation under the connection's lock; any failure is logged after
-// `prefix` and answered with `fallback`.
-template <typename Result, typename Operation>
-Result guarded(Connection& connection, std::string_view prefix, Result fallback,
-               Operation&& operation) {
-    LockedOperation scope(connection);
-    try {
-        return operation();
-    } catch (const SQLiteError& error) {
-        LockedOperation::logFailure(prefix, error.description());
-    } catch (const std::exception& error) {
-        LockedOperation::logFailure(prefix, error.what());
-    } catch (...) {
-        LockedOperation::logFailure(prefix, "unknown error");
-    }
-    return fallback;
-}
-
 std::vector<SQLiteValue> valuesOf(const ContentValues& content) {
     std::vector<SQLiteValue> values;
     values.reserve(content.size());
@@ -90,6 +72,24 @@ std::string joined(const std::vector<Item>& items, std::string_view separator, F
 }
 
 }  // namespace
+
+// Runs one operation under the connection's lock; any failure is logged after
+// `prefix`, noted for an open transaction and answered with `fallback`.
+template <typename Result, typename Operation>
+Result SQLiteProvider::guarded(std::string_view prefix, Result fallback, Operation&& operation) {
+    LockedOperation scope(*database_);
+    try {
+        return operation();
+    } catch (const SQLiteError& error) {
+        LockedOperation::logFailure(prefix, error.description());
+    } catch (const std::exception& error) {
+        LockedOperation::logFailure(prefix, error.what());
+    } catch (...) {
+        LockedOperation::logFailure(prefix, "unknown error");
+    }
+    failedSinceBegin_ = true;
+    return fallback;
+}
 
 std::optional<std::filesystem::path> SQLiteProvider::folderPath() {
     auto directory = ApplicationSupportDirectory::path();
@@ -166,7 +166,7 @@ std::string SQLiteProvider::clearSql(std::string_view tableName) {
 }
 
 bool SQLiteProvider::queryRows(const SelectQuery& query, const RowVisitor& visitor) {
-    return guarded(*database_, "Error in query: ", false, [&] {
+    return guarded("Error in query: ", false, [&] {
         Statement statement(*database_, rawSql(query),
                             query.selectionArgs.value_or(std::vector<SQLiteValue>{}));
         statement.reset();
@@ -179,7 +179,7 @@ bool SQLiteProvider::queryRows(const SelectQuery& query, const RowVisitor& visit
 
 std::optional<std::int64_t> SQLiteProvider::insert(std::string_view tableName,
                                                    const ContentValues& content) {
-    return guarded(*database_, "Error in inserting: ", std::optional<std::int64_t>{}, [&] {
+    return guarded("Error in inserting: ", std::optional<std::int64_t>{}, [&] {
         Statement statement(*database_, insertSql(tableName, content));
         statement.bind(valuesOf(content)).run();
         return std::optional(database_->lastInsertRowId());
@@ -190,7 +190,7 @@ std::optional<std::int64_t> SQLiteProvider::update(std::string_view tableName,
                                                    const ContentValues& values,
                                                    std::string_view selection,
                                                    const std::vector<SQLiteValue>& selectionArgs) {
-    return guarded(*database_, "Error in updating: ", std::optional<std::int64_t>{}, [&] {
+    return guarded("Error in updating: ", std::optional<std::int64_t>{}, [&] {
         Statement statement(*database_, updateSql(tableName, values, selection));
         auto arguments = valuesOf(values);
         arguments.insert(arguments.end(), selectionArgs.begin(), selectionArgs.end());
@@ -199,41 +199,51 @@ std::optional<std::int64_t> SQLiteProvider::update(std::string_view tableName,
     });
 }
 
-std::int64_t SQLiteProvider::deleteRows(std::string_view tableName, std::string_view selection,
-                                        const std::vector<SQLiteValue>& selectionArgs) {
-    return guarded(*database_, "Error in delete: ", std::int64_t{0}, [&] {
+std::optional<std::int64_t> SQLiteProvider::deleteRows(
+    std::string_view tableName, std::string_view selection,
+    const std::vector<SQLiteValue>& selectionArgs) {
+    return guarded("Error in delete: ", std::optional<std::int64_t>{}, [&] {
         Statement statement(*database_, deleteSql(tableName, selection));
         statement.bind(selectionArgs).run();
-        return database_->changes();
+        return std::optional(database_->changes());
     });
 }
 
-void SQLiteProvider::clear(std::string_view tableName) {
-    guarded(*database_, "Error in clear: ", false, [&] {
+bool SQLiteProvider::clear(std::string_view tableName) {
+    return guarded("Error in clear: ", false, [&] {
         Statement(*database_, clearSql(tableName)).run();
         return true;
     });
 }
 
 bool SQLiteProvider::raw(const std::string& sql) {
-    return guarded(*database_, "Error in raw: ", false, [&] {
+    return guarded("Error in raw: ", false, [&] {
         database_->execute(sql);
         return true;
     });
 }
 
 bool SQLiteProvider::transaction(const std::function<bool()>& body) {
-    return guarded(*database_, "Error in transaction: ", false, [&] {
+    return guarded("Error in transaction: ", false, [&] {
         if (!database_->isAutocommit()) {
-            return body();
+            if (body()) {
+                return true;
+            }
+            // Only the outer transaction can undo what this body did.
+            failedSinceBegin_ = true;
+            return false;
         }
         database_->execute("BEGIN IMMEDIATE");
-        bool commit = false;
+        failedSinceBegin_ = false;
         try {
-            commit = body();
-            if (commit) {
+            const bool answered = body();
+            if (answered && !failedSinceBegin_) {
                 database_->execute("COMMIT");
                 return true;
+            }
+            if (answered) {
+                LockedOperation::logFailure("Error in transaction: ",
+                                            "an operation inside it failed; rolled back");
             }
         } catch (...) {
             if (!database_->isAutocommit()) {

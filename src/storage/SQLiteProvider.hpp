@@ -16,7 +16,8 @@ namespace mvk {
 /// opened. One file holds the data of every application key.
 ///
 /// Creation throws; afterwards every failure is logged at level 2 and
-/// answered with an empty result, so storage trouble never stops the library.
+/// answered as a failure (false or absent), so storage trouble never stops the
+/// library and is never mistaken for an empty table.
 /// Each operation holds the connection's lock from prepare to its last column
 /// read, so operations from several threads never interleave.
 class SQLiteProvider final : public DatabaseProtocol {
@@ -40,9 +41,9 @@ class SQLiteProvider final : public DatabaseProtocol {
     std::optional<std::int64_t> update(std::string_view tableName, const ContentValues& values,
                                        std::string_view selection,
                                        const std::vector<SQLiteValue>& selectionArgs) override;
-    std::int64_t deleteRows(std::string_view tableName, std::string_view selection,
-                            const std::vector<SQLiteValue>& selectionArgs) override;
-    void clear(std::string_view tableName) override;
+    std::optional<std::int64_t> deleteRows(std::string_view tableName, std::string_view selection,
+                                           const std::vector<SQLiteValue>& selectionArgs) override;
+    bool clear(std::string_view tableName) override;
     bool raw(const std::string& sql) override;
     bool transaction(const std::function<bool()>& body) override;
 
@@ -55,7 +56,14 @@ class SQLiteProvider final : public DatabaseProtocol {
     static std::string clearSql(std::string_view tableName);
 
   private:
+    template <typename Result, typename Operation>
+    Result guarded(std::string_view prefix, Result fallback, Operation&& operation);
+
     std::unique_ptr<Connection> database_;
+    /// Set by every failed operation and cleared when a transaction begins, so
+    /// the transaction sees what failed inside it. Only touched under the
+    /// connection's lock.
+    bool failedSinceBegin_ = false;
 };
 
 }  // namespace mvk

@@ -15,9 +15,9 @@ class UserDataRepository : public Repository<Derived, Protocol> {
     using Repository<Derived, Protocol>::Repository;
     using typename Repository<Derived, Protocol>::Row;
 
-    void deleteForDataForUsers(const std::vector<std::int64_t>& userIds) override {
-        this->deleteWhereIn(Derived::Entry::userId, userIds,
-                            [](const Row& row) { return row.userId; });
+    bool deleteForDataForUsers(const std::vector<std::int64_t>& userIds) override {
+        return this->deleteWhereIn(Derived::Entry::userId, userIds,
+                                   [](const Row& row) { return row.userId; });
     }
 };
 

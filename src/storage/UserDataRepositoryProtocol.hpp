@@ -12,8 +12,9 @@ namespace mvk {
 template <class ItemType>
 class UserDataRepositoryProtocol : public RepositoryProtocol<ItemType, std::int64_t> {
   public:
-    /// Deletes the rows of these users from the cache, then from the table.
-    virtual void deleteForDataForUsers(const std::vector<std::int64_t>& userIds) = 0;
+    /// Deletes the rows of these users, all or none; false when a statement
+    /// failed (the cache is then unread).
+    virtual bool deleteForDataForUsers(const std::vector<std::int64_t>& userIds) = 0;
 };
 
 }  // namespace mvk

@@ -19,7 +19,7 @@ class ABTestRowReaderTest : public test::StorageTest {
   protected:
     template <class Row>
     std::vector<Row> rows(const std::string& table) {
-        return query<Row>(provider_, {.tableName = table});
+        return query<Row>(provider_, {.tableName = table}).value();
     }
 
     ContentValues experimentColumns(SQLiteValue parameters, SQLiteValue conditions) {

@@ -51,7 +51,7 @@ TEST(MessagingCategoryTest, HostFormHasIdAndButtonsOnlyAndOmitsAbsentMode) {
 class MessagingCategoryRowTest : public test::StorageTest {
   protected:
     std::vector<MessagingCategory> rows() {
-        return query<MessagingCategory>(provider_, {.tableName = "messagingCategory"});
+        return query<MessagingCategory>(provider_, {.tableName = "messagingCategory"}).value();
     }
 
     SQLiteProvider provider_{"app-key"};

@@ -577,7 +577,7 @@ TEST_F(EventRecordsTest, EveryRecordSurvivesTheEventsTable) {
             "events",
             {{"code", object.code}, {"userId", object.userId}, {"eventJson", object.json}}));
     }
-    const auto stored = query<EventObject>(database, {.tableName = "events"});
+    const auto stored = query<EventObject>(database, {.tableName = "events"}).value();
     ASSERT_EQ(stored.size(), table.size());
     for (std::size_t index = 0; index < table.size(); ++index) {
         SCOPED_TRACE(table[index].name);

@@ -21,7 +21,7 @@ TEST_F(ResourceRecordsTest, LevelResourceRowsReadWithUnknownTypesAsEarnedAndBadR
         "(3, 0, 'gold', 10), (3, 1, 'gems', 2), (3, 2, 'gold', 7), (3, 7, 'wood', 1), "
         "(3, 2, NULL, 5), (NULL, 2, 'gold', 5), (3, 2, 'gold', 'many'), (3, 'x', 'gold', 1), "
         "(4, -1, 'stone', 0)"));
-    const auto rows = query<LevelResource>(database_, {.tableName = "levelResource"});
+    const auto rows = query<LevelResource>(database_, {.tableName = "levelResource"}).value();
     ASSERT_EQ(rows.size(), 5u);
     const std::vector<std::tuple<std::int64_t, LevelResourceType, std::string, std::int64_t>>
         expected = {{3, LevelResourceType::earned, "gold", 10},
@@ -49,7 +49,8 @@ TEST_F(ResourceRecordsTest, AccrualRowsReadWithEveryTypeButBoughtAsEarnedAndBadR
         "(3, 2, 'gold', 6, 'chest', 2), (3, 1, 'gems', 1, NULL, 3), (3, 1, NULL, 1, 'store', 4), "
         "(3, 1, 'gems', 1, 'store', 4.5), (3, 1, 'gems', 'one', 'store', 5)"));
     const auto rows =
-        query<CurrencyAccrualResource>(database_, {.tableName = "currencyAccrualResources"});
+        query<CurrencyAccrualResource>(database_, {.tableName = "currencyAccrualResources"})
+            .value();
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(rows[0].type, MVKAccrualType::bought);
     EXPECT_EQ(rows[0].name, "gems");

@@ -15,6 +15,7 @@
 #include "storage/SQLiteProvider.hpp"
 #include "storage/TutorialRepository.hpp"
 #include "storage/UserRepository.hpp"
+#include "support/FaultyDatabase.hpp"
 #include "support/LogCapture.hpp"
 #include "support/TempDir.hpp"
 
@@ -53,7 +54,7 @@ class SDKMigrationManagerTest : public ::testing::Test {
     /// A later start-up: fresh caches, the project read back from the table.
     void migrateAfterRestart() {
         repositories_ = repositoriesOver(provider_);
-        project_ = repositories_.projects->get(appKey);
+        project_ = repositories_.projects->get(appKey).value();
         ASSERT_TRUE(project_);
         migrate();
     }
@@ -70,15 +71,19 @@ class SDKMigrationManagerTest : public ::testing::Test {
     }
 
     // What the tables hold, read through repositories with empty caches.
-    std::vector<std::shared_ptr<User>> storedUsers() { return UserRepository(provider_).list(); }
+    std::vector<std::shared_ptr<User>> storedUsers() {
+        return UserRepository(provider_).list().value();
+    }
     std::vector<std::shared_ptr<PeopleCard>> storedCards() {
-        return PeopleRepository(provider_).list();
+        return PeopleRepository(provider_).list().value();
     }
     std::vector<RealPaymentMark> storedPayments() {
-        return RealPaymentRepository(provider_).list();
+        return RealPaymentRepository(provider_).list().value();
     }
-    std::vector<TutorialMark> storedSteps() { return TutorialRepository(provider_).list(); }
-    std::shared_ptr<Project> storedProject() { return ProjectRepository(provider_).get(appKey); }
+    std::vector<TutorialMark> storedSteps() { return TutorialRepository(provider_).list().value(); }
+    std::shared_ptr<Project> storedProject() {
+        return ProjectRepository(provider_).get(appKey).value();
+    }
 
     void expectNothingImported() {
         EXPECT_TRUE(storedUsers().empty());
@@ -211,7 +216,7 @@ TEST_F(SDKMigrationManagerTest, ReusesTheProjectsUserWithTheSameUserId) {
 
     ASSERT_EQ(storedUsers().size(), 2u);
     EXPECT_EQ(storedProject()->activeUserId, existing->idKey);
-    const auto reread = UserRepository(provider_).get(existing->idKey);
+    const auto reread = UserRepository(provider_).get(existing->idKey).value();
     EXPECT_EQ(reread->level, 9);
     EXPECT_FALSE(reread->previousUserId);
 
@@ -331,9 +336,9 @@ TEST_F(SDKMigrationManagerTest, AStorageFailureHalfWayLeavesNoTraceAndIsRetried)
     EXPECT_TRUE(project_->trackingAvailable);
     EXPECT_TRUE(storedProject()->trackingAvailable);
     // The caches were read again: they no longer show the rolled-back rows.
-    EXPECT_TRUE(repositories_.users->list().empty());
-    EXPECT_TRUE(repositories_.people->list().empty());
-    EXPECT_TRUE(repositories_.payments->list().empty());
+    EXPECT_TRUE(repositories_.users->list().value().empty());
+    EXPECT_TRUE(repositories_.people->list().value().empty());
+    EXPECT_TRUE(repositories_.payments->list().value().empty());
     EXPECT_FALSE(log.containsFragment("Completely migrate data"));
 
     ASSERT_TRUE(provider_->raw("DROP TRIGGER full"));
@@ -344,6 +349,24 @@ TEST_F(SDKMigrationManagerTest, AStorageFailureHalfWayLeavesNoTraceAndIsRetried)
     EXPECT_EQ(storedSteps().size(), 2u);
     EXPECT_TRUE(storedProject()->isMigrated);
     EXPECT_FALSE(storedProject()->trackingAvailable);
+}
+
+TEST_F(SDKMigrationManagerTest, AFailedProjectUpdateRollsTheImportBackAndItRunsOnceLater) {
+    writeEngineFile(R"({"userId": "u1", "level": 5, "transactionIds": ["o1", "o2"]})");
+    // The second update of the project is the one that marks the import done.
+    auto faulty = std::make_shared<test::FaultyDatabase>(provider_);
+    faulty->fail(test::FaultyDatabase::Operation::update, "projects", 2);
+    repositories_ = repositoriesOver(faulty);
+    migrate();
+    ASSERT_EQ(faulty->failures(), 1);
+    expectNothingImported();
+
+    migrateAfterRestart();
+    migrateAfterRestart();
+    EXPECT_EQ(storedUsers().size(), 1u);
+    EXPECT_EQ(storedCards().size(), 1u);
+    EXPECT_EQ(storedPayments().size(), 2u);
+    EXPECT_TRUE(storedProject()->isMigrated);
 }
 
 }  // namespace

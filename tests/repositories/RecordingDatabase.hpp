@@ -43,12 +43,12 @@ class RecordingDatabase final : public DatabaseProtocol {
                                        const std::vector<SQLiteValue>& arguments) override {
         return inner_->update(table, values, selection, arguments);
     }
-    std::int64_t deleteRows(std::string_view table, std::string_view selection,
-                            const std::vector<SQLiteValue>& arguments) override {
+    std::optional<std::int64_t> deleteRows(std::string_view table, std::string_view selection,
+                                           const std::vector<SQLiteValue>& arguments) override {
         deletes.push_back({std::string(table), std::string(selection), arguments, depth_ > 0});
         return inner_->deleteRows(table, selection, arguments);
     }
-    void clear(std::string_view table) override { inner_->clear(table); }
+    bool clear(std::string_view table) override { return inner_->clear(table); }
     bool raw(const std::string& sql) override { return inner_->raw(sql); }
     bool transaction(const std::function<bool()>& body) override {
         ++transactions;

@@ -20,6 +20,7 @@
 #include "storage/StorageTestSupport.hpp"
 #include "storage/ToolsRepository.hpp"
 #include "storage/TutorialRepository.hpp"
+#include "support/FaultyDatabase.hpp"
 #include "support/LogCapture.hpp"
 
 namespace mvk {
@@ -125,15 +126,15 @@ TEST_F(RepositoryStorageTest, FailedInsertChangesNeitherTheRowNorTheCache) {
     auto project = std::make_shared<Project>("key");
     EXPECT_FALSE(projects.insert(project));
     EXPECT_EQ(project->idKey, -1);
-    EXPECT_TRUE(projects.list().empty());
+    EXPECT_TRUE(projects.list().value().empty());
 
     TutorialRepository tutorials(database_);
     EXPECT_FALSE(tutorials.insert(TutorialMark{.userId = 1, .step = 3}));
-    EXPECT_TRUE(tutorials.list().empty());
+    EXPECT_TRUE(tutorials.list().value().empty());
 
     database_->failInserts = false;
     EXPECT_TRUE(projects.insert(project));
-    EXPECT_EQ(projects.get("key"), project);
+    EXPECT_EQ(projects.get("key").value(), project);
 }
 
 TEST_F(RepositoryStorageTest, DeletingHundredsOfThousandsOfIdsRunsInChunksInOneTransaction) {
@@ -147,7 +148,7 @@ TEST_F(RepositoryStorageTest, DeletingHundredsOfThousandsOfIdsRunsInChunksInOneT
     });
     auto kept = std::make_shared<EventObject>("ss", -1, 1, "{}");
     events.insert(kept);
-    auto doomed = events.list();
+    auto doomed = events.list().value();
     doomed.pop_back();
     ASSERT_EQ(doomed.size(), count);
     const int transactions = database_->transactions;
@@ -161,8 +162,89 @@ TEST_F(RepositoryStorageTest, DeletingHundredsOfThousandsOfIdsRunsInChunksInOneT
             return statement.inTransaction &&
                    statement.arguments.size() <= EventRepository::maxIdsPerStatement;
         }));
-    EXPECT_EQ(events.list(), std::vector{kept});
+    EXPECT_EQ(events.list().value(), std::vector{kept});
     EXPECT_EQ(stored("SELECT count(*) || ' ' || code FROM events"), "1 ss");
+}
+
+using Fault = test::FaultyDatabase::Operation;
+
+TEST_F(RepositoryStorageTest, AFailedReadIsAbsentLeavesTheCacheUnreadAndIsReadAgain) {
+    ProjectRepository(provider_).insert(std::make_shared<Project>("key"));
+    auto faulty = std::make_shared<test::FaultyDatabase>(provider_);
+    faulty->fail(Fault::query, "projects", 0);
+    ProjectRepository projects(faulty);
+
+    EXPECT_FALSE(projects.list().has_value());
+    EXPECT_FALSE(projects.get("key").has_value());
+    EXPECT_FALSE(projects.loadData());
+
+    // A row stored meanwhile is not taken for the whole table.
+    auto other = std::make_shared<Project>("other");
+    ASSERT_TRUE(projects.insert(other));
+    auto healthy = std::make_shared<test::FaultyDatabase>(provider_);
+    ProjectRepository again(healthy);
+    ASSERT_TRUE(again.get("key").value());
+    EXPECT_EQ(again.list().value().size(), 2u);
+}
+
+TEST_F(RepositoryStorageTest, EveryWriteAnswersItsFailureAndTheTableKeepsItsRows) {
+    struct Case {
+        const char* name;
+        Fault fault;
+        std::function<bool(EventRepository&, const std::vector<std::shared_ptr<EventObject>>&)>
+            write;
+    };
+    const Case cases[] = {
+        {"update", Fault::update,
+         [](auto& events, const auto& rows) { return events.update(rows[0]); }},
+        {"deleteItem", Fault::deleteRows,
+         [](auto& events, const auto& rows) { return events.deleteItem(rows[0]); }},
+        {"deleteItems", Fault::deleteRows,
+         [](auto& events, const auto& rows) { return events.deleteItems(rows); }},
+        {"deleteForDataForUsers", Fault::deleteRows,
+         [](auto& events, const auto&) { return events.deleteForDataForUsers({1}); }},
+        {"clear", Fault::clear, [](auto& events, const auto&) { return events.clear(); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(provider_->clear("events"));
+        auto faulty = std::make_shared<test::FaultyDatabase>(provider_);
+        EventRepository events(faulty);
+        std::vector<std::shared_ptr<EventObject>> rows;
+        for (const char* code : {"ce", "ss"}) {
+            rows.push_back(std::make_shared<EventObject>(code, -1, 1, "{}"));
+            ASSERT_TRUE(events.insert(rows.back()));
+        }
+        rows[0]->code = "changed";
+        faulty->fail(c.fault, "events");
+
+        EXPECT_FALSE(c.write(events, rows));
+        EXPECT_EQ(stored("SELECT group_concat(code) FROM events"), "ce,ss");
+        // The cache shows what the table holds, not what was asked for.
+        EXPECT_EQ(events.list().value().size(), 2u);
+    }
+
+    // A row that is not stored is not updated either.
+    EventRepository events(provider_);
+    EXPECT_FALSE(events.update(std::make_shared<EventObject>("ce", 999, 1, "{}")));
+}
+
+TEST_F(RepositoryStorageTest, AFailedChunkFailsTheWholeDeleteAndRollsItBack) {
+    constexpr std::size_t count = 3 * EventRepository::maxIdsPerStatement;
+    auto faulty = std::make_shared<test::FaultyDatabase>(provider_);
+    EventRepository events(faulty);
+    provider_->transaction([&] {
+        for (std::size_t n = 0; n < count; ++n) {
+            events.insert(std::make_shared<EventObject>("ce", -1, 1, "{}"));
+        }
+        return true;
+    });
+    faulty->fail(Fault::deleteRows, "events", 2);
+
+    EXPECT_FALSE(events.deleteItems(events.list().value()));
+
+    EXPECT_EQ(stored("SELECT count(*) FROM events"), std::to_string(count));
+    EXPECT_EQ(events.list().value().size(), count);
 }
 
 }  // namespace

@@ -102,11 +102,11 @@ TEST_F(ProjectServiceTest, ReferralMarkIsStoredOnlyWhileTracking) {
 }
 
 TEST_F(ProjectServiceTest, PaymentOrderIdIsMarkedOncePerProject) {
-    service.markCurrencyPayment("order-1");
-    service.markCurrencyPayment("order-1");
-    EXPECT_TRUE(service.isCurrencyPaymentMarked("order-1"));
-    EXPECT_FALSE(service.isCurrencyPaymentMarked("order-2"));
-    EXPECT_EQ(RealPaymentRepository(database).list().size(), 1u);
+    EXPECT_TRUE(service.markCurrencyPayment("order-1"));
+    EXPECT_TRUE(service.markCurrencyPayment("order-1"));
+    EXPECT_EQ(service.isCurrencyPaymentMarked("order-1"), MarkLookup::marked);
+    EXPECT_EQ(service.isCurrencyPaymentMarked("order-2"), MarkLookup::notMarked);
+    EXPECT_EQ(RealPaymentRepository(database).list().value().size(), 1u);
     EXPECT_EQ(log.count(MVKLogLevel::warning,
                         "Real currency payment with same order id [order-1] already marked!"),
               1u);
@@ -115,7 +115,8 @@ TEST_F(ProjectServiceTest, PaymentOrderIdIsMarkedOncePerProject) {
 TEST_F(ProjectServiceTest, TrackingIsSetForEveryStoredProject) {
     projects->insert(std::make_shared<Project>("other-key"));
     service.setTrackingAvailable(false);
-    for (const auto& project : ProjectRepository(database).list()) {
+    auto rows = ProjectRepository(database).list().value();
+    for (const auto& project : rows) {
         EXPECT_FALSE(project->trackingAvailable) << project->applicationKey();
     }
     EXPECT_FALSE(service.getTrackingAvailable());

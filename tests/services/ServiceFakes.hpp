@@ -39,8 +39,8 @@ class FakeStateManager final : public StateManagerProtocol {
     std::shared_ptr<Project> getActiveProject() const override { return project; }
     std::shared_ptr<User> getActiveUser() const override { return user; }
     std::shared_ptr<DeviceIdentifiers> getActiveDeviceIdentifiers() override { return device; }
-    std::vector<std::shared_ptr<User>> getAllUsers() override { return users; }
-    std::vector<std::shared_ptr<User>> getInactiveProjectUsers() override {
+    std::optional<std::vector<std::shared_ptr<User>>> getAllUsers() override { return users; }
+    std::optional<std::vector<std::shared_ptr<User>>> getInactiveProjectUsers() override {
         std::vector<std::shared_ptr<User>> inactive;
         std::copy_if(users.begin(), users.end(), std::back_inserter(inactive),
                      [&](const auto& other) { return other->idKey != user->idKey; });

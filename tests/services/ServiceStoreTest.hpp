@@ -40,7 +40,8 @@ class ServiceStoreTest : public ::testing::Test {
 
     /// The users row as stored, read past every cache.
     std::shared_ptr<User> storedUser(std::int64_t idKey) const {
-        for (const auto& user : UserRepository(database).list()) {
+        auto rows = UserRepository(database).list().value();
+        for (const auto& user : rows) {
             if (user->idKey == idKey) {
                 return user;
             }
@@ -48,7 +49,7 @@ class ServiceStoreTest : public ::testing::Test {
         return nullptr;
     }
     std::shared_ptr<Project> storedProject() const {
-        return ProjectRepository(database).get(state->project->applicationKey());
+        return ProjectRepository(database).get(state->project->applicationKey()).value();
     }
 
     LogCapture log{MVKLogLevel::debug};

@@ -62,19 +62,19 @@ TEST_F(UserServiceTest, RemovedUsersLeaveTheTableAndAreReported) {
     std::vector<std::int64_t> reported;
     service.setUsersIdsForDelete([&](const auto& ids) { reported = ids; });
 
-    const auto inactive = service.getInactiveUsers();
+    const auto inactive = service.getInactiveUsers().value();
     ASSERT_EQ(inactive.size(), 2u);
-    service.removeInactiveUserData(inactive);
+    EXPECT_TRUE(service.removeInactiveUserData(inactive));
     EXPECT_EQ(reported, (std::vector<std::int64_t>{inactive[0]->idKey, inactive[1]->idKey}));
-    EXPECT_EQ(UserRepository(database).list().size(), 1u);
+    EXPECT_EQ(UserRepository(database).list().value().size(), 1u);
 }
 
 TEST_F(UserServiceTest, TutorialStepsAreMarkedPerUser) {
-    service.markTutorialStep(3);
-    EXPECT_TRUE(service.isTutorialStepMarked(3));
-    EXPECT_FALSE(service.isTutorialStepMarked(4));
+    EXPECT_TRUE(service.markTutorialStep(3));
+    EXPECT_EQ(service.isTutorialStepMarked(3), MarkLookup::marked);
+    EXPECT_EQ(service.isTutorialStepMarked(4), MarkLookup::notMarked);
     service.activateUser("player-2");
-    EXPECT_FALSE(service.isTutorialStepMarked(3));
+    EXPECT_EQ(service.isTutorialStepMarked(3), MarkLookup::notMarked);
 }
 
 TEST_F(UserServiceTest, LevelAndResourceAggregationAreStored) {

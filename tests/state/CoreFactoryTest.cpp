@@ -24,17 +24,17 @@ TEST(CoreFactory, BuildsEachRepositoryOnceOverTheOneDatabase) {
 
     // A repository reads its table on first use, through the factory's database.
     EXPECT_EQ(database->queries, 0u);
-    factory.projectRepository()->list();
-    factory.reportsRepository()->list();
-    factory.subscriptionRepository()->list();
+    factory.projectRepository()->list().value();
+    factory.reportsRepository()->list().value();
+    factory.subscriptionRepository()->list().value();
     EXPECT_EQ(database->queries, 3u);
 
     // The cache is kept with the repository: a row inserted through one
     // getter's result is seen through the next.
     auto user = std::make_shared<User>(1, "someone", false);
     factory.userRepository()->insert(user);
-    ASSERT_EQ(factory.userRepository()->list().size(), 1u);
-    EXPECT_EQ(factory.userRepository()->list().front(), user);
+    ASSERT_EQ(factory.userRepository()->list().value().size(), 1u);
+    EXPECT_EQ(factory.userRepository()->list().value().front(), user);
 }
 
 }  // namespace

@@ -31,15 +31,16 @@ std::optional<std::int64_t> CountingDatabase::update(
     return inner_->update(tableName, values, selection, selectionArgs);
 }
 
-std::int64_t CountingDatabase::deleteRows(std::string_view tableName, std::string_view selection,
-                                          const std::vector<SQLiteValue>& selectionArgs) {
+std::optional<std::int64_t> CountingDatabase::deleteRows(
+    std::string_view tableName, std::string_view selection,
+    const std::vector<SQLiteValue>& selectionArgs) {
     ++writes;
     return inner_->deleteRows(tableName, selection, selectionArgs);
 }
 
-void CountingDatabase::clear(std::string_view tableName) {
+bool CountingDatabase::clear(std::string_view tableName) {
     ++writes;
-    inner_->clear(tableName);
+    return inner_->clear(tableName);
 }
 
 bool CountingDatabase::raw(const std::string& sql) {
@@ -55,8 +56,8 @@ void RecordingMigration::migrateUserData(const std::shared_ptr<Project>& project
     ++calls;
     projectIdSeen = project->idKey;
     activeUserSeen = project->activeUserId;
-    deviceRowsSeen = factory->identifiersRepository()->list().size();
-    userRowsSeen = factory->userRepository()->list().size();
+    deviceRowsSeen = factory->identifiersRepository()->list().value().size();
+    userRowsSeen = factory->userRepository()->list().value().size();
     if (importedUserId) {
         auto user = std::make_shared<User>(project->idKey, importedUserId, false);
         user->level = 7;
@@ -76,7 +77,12 @@ StateHarness::~StateHarness() {
 }
 
 void StateHarness::open() {
-    database = std::make_shared<CountingDatabase>(std::make_shared<SQLiteProvider>(applicationKey));
+    auto faults =
+        std::make_shared<FaultyDatabase>(std::make_shared<SQLiteProvider>(applicationKey));
+    if (faultsPerLaunch) {
+        faultsPerLaunch(*faults);
+    }
+    database = std::make_shared<CountingDatabase>(std::move(faults));
     database->failInsertsInto = failInsertsInto;
     factory = std::make_shared<CoreFactory>(nullptr, nullptr, platform, database);
 }
@@ -85,7 +91,7 @@ std::shared_ptr<StateManager> StateHarness::start(
     const std::optional<std::string>& userId, bool userCounting,
     std::shared_ptr<SDKMigrationManagerProtocol> migration) {
     open();
-    if (auto project = factory->projectRepository()->get(applicationKey)) {
+    if (auto project = factory->projectRepository()->get(applicationKey).value_or(nullptr)) {
         project->configuration.userCounting = userCounting;
         factory->projectRepository()->update(project);
     }
@@ -110,7 +116,7 @@ namespace {
 template <class Row>
 std::vector<Row> readTable(std::string_view table) {
     SQLiteProvider provider(StateHarness::applicationKey);
-    return query<Row>(provider, {.tableName = std::string(table)});
+    return query<Row>(provider, {.tableName = std::string(table)}).value();
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -16,6 +17,7 @@
 #include "core/User.hpp"
 #include "storage/DatabaseProtocol.hpp"
 #include "storage/SDKMigrationManagerProtocol.hpp"
+#include "support/FaultyDatabase.hpp"
 #include "support/TempDir.hpp"
 
 namespace mvk::test {
@@ -52,9 +54,9 @@ class CountingDatabase final : public DatabaseProtocol {
     std::optional<std::int64_t> update(std::string_view tableName, const ContentValues& values,
                                        std::string_view selection,
                                        const std::vector<SQLiteValue>& selectionArgs) override;
-    std::int64_t deleteRows(std::string_view tableName, std::string_view selection,
-                            const std::vector<SQLiteValue>& selectionArgs) override;
-    void clear(std::string_view tableName) override;
+    std::optional<std::int64_t> deleteRows(std::string_view tableName, std::string_view selection,
+                                           const std::vector<SQLiteValue>& selectionArgs) override;
+    bool clear(std::string_view tableName) override;
     bool raw(const std::string& sql) override;
     bool transaction(const std::function<bool()>& body) override;
 
@@ -120,6 +122,8 @@ class StateHarness {
     bool useLegacyImport = false;
     /// Applied to each launch's database.
     std::set<std::string, std::less<>> failInsertsInto;
+    /// Chooses the failures of each launch's database, below the counting.
+    std::function<void(FaultyDatabase&)> faultsPerLaunch;
 
   private:
     void open();

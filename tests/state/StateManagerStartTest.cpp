@@ -269,5 +269,32 @@ TEST(StateManagerStart, ProjectOrFirstUserThatCannotBeStoredEndsStartUp) {
     }
 }
 
+TEST(StateManagerStart, AFailedReadAtStartUpAddsNoRowAndKeepsTheBackendId) {
+    for (const char* table : {"deviceIdentifiers", "projects", "users"}) {
+        SCOPED_TRACE(table);
+        StateHarness harness;
+        ASSERT_NE(harness.start(absent), nullptr);
+        harness.storeBackendIdentifiers(42);
+
+        // Busy past the timeout, or an I/O error: "nothing" must not pass for "no rows".
+        harness.faultsPerLaunch = [table](FaultyDatabase& database) {
+            database.fail(FaultyDatabase::Operation::query, table, 0);
+        };
+        LogCapture log(MVKLogLevel::error);
+        EXPECT_EQ(harness.start(absent), nullptr);
+        EXPECT_FALSE(log.messages().empty());
+
+        harness.faultsPerLaunch = nullptr;
+        const auto manager = harness.start(absent);
+        ASSERT_NE(manager, nullptr);
+        EXPECT_EQ(harness.storedProjects().size(), 1u);
+        EXPECT_EQ(harness.storedUsers().size(), 1u);
+        const auto deviceRows = harness.storedDeviceRows();
+        ASSERT_EQ(deviceRows.size(), 1u);
+        EXPECT_EQ(deviceRows.front().morvanixId, 42);
+        EXPECT_EQ(manager->getActiveDeviceIdentifiers()->morvanixId, 42);
+    }
+}
+
 }  // namespace
 }  // namespace mvk::test

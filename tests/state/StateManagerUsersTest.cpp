@@ -45,7 +45,8 @@ TEST(StateManagerUsers, SwitchingBetweenNamedAndAnonymousKeepsOneRowPerUserAndEv
     for (const auto& user : users) {
         userRows.insert(user.idKey);
     }
-    const auto storedEvents = query<EventObject>(*harness.database, {.tableName = "events"});
+    const auto storedEvents =
+        query<EventObject>(*harness.database, {.tableName = "events"}).value();
     ASSERT_EQ(storedEvents.size(), 4u);
     for (const auto& event : storedEvents) {
         EXPECT_TRUE(userRows.contains(event.userId)) << event.userId;
@@ -99,7 +100,7 @@ TEST(StateManagerUsers, InactiveUsersAreTheProjectsOtherUsers) {
     StateHarness harness;
     const auto manager = harness.start("A");
     ASSERT_NE(manager, nullptr);
-    EXPECT_TRUE(manager->getInactiveProjectUsers().empty());
+    EXPECT_TRUE(manager->getInactiveProjectUsers().value().empty());
 
     auto otherProjectsUser = std::make_shared<User>(9999, "elsewhere", false);
     harness.factory->userRepository()->insert(otherProjectsUser);
@@ -107,11 +108,12 @@ TEST(StateManagerUsers, InactiveUsersAreTheProjectsOtherUsers) {
     manager->activateUser("C");
 
     std::vector<std::string> inactive;
-    for (const auto& user : manager->getInactiveProjectUsers()) {
+    auto rows = manager->getInactiveProjectUsers().value();
+    for (const auto& user : rows) {
         inactive.push_back(user->userId.value_or("?"));
     }
     EXPECT_EQ(inactive, (std::vector<std::string>{"A", "B"}));
-    EXPECT_EQ(manager->getAllUsers().size(), 4u);
+    EXPECT_EQ(manager->getAllUsers().value().size(), 4u);
 }
 
 TEST(StateManagerUsers, IdentifiersCarryTheDeviceRowAndTheGivenUser) {

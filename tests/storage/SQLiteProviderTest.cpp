@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <thread>
 
 #include "StorageTestSupport.hpp"
@@ -22,8 +23,11 @@ class SQLiteProviderTest : public test::StorageTest {
                                 {{"code", code}, {"userId", userId}, {"eventJson", json}});
     }
 
-    std::vector<EventObject> events(SelectQuery select = {.tableName = "events"}) {
+    std::optional<std::vector<EventObject>> read(const SelectQuery& select) {
         return query<EventObject>(provider_, select);
+    }
+    std::vector<EventObject> events(SelectQuery select = {.tableName = "events"}) {
+        return read(select).value();
     }
 
     /// Raw SQL through a second connection, as another process would write.
@@ -117,26 +121,25 @@ TEST_F(SQLiteProviderTest, AStepFailingMidwayAnswersNothingAndSaysSo) {
     insertEvent("ce", INT64_MIN, "{}");  // abs() of it overflows on the second row
     LogCapture log(MVKLogLevel::debug);
 
-    auto rows = events({.tableName = "events", .selection = "abs(userId) >= 0"});
-
-    EXPECT_TRUE(rows.empty());
+    // Absent, not the first row: a part of a table must not pass for all of it.
+    EXPECT_FALSE(read({.tableName = "events", .selection = "abs(userId) >= 0"}));
     EXPECT_EQ(log.messages(),
               (std::vector<std::string>{
                   "ERROR [Database Module] Error in query: integer overflow (code: 1)"}));
 }
 
-TEST_F(SQLiteProviderTest, FailuresAreLoggedAndAnsweredEmpty) {
+TEST_F(SQLiteProviderTest, FailuresAreLoggedAndAnsweredAsFailures) {
     insertEvent("ce", 1, "{}");
     provider_.insert("projects", {{"applicationKey", "k"}});
     LogCapture log(MVKLogLevel::debug);
 
-    EXPECT_TRUE(events({.tableName = "nowhere"}).empty());
+    EXPECT_FALSE(read({.tableName = "nowhere"}));
     EXPECT_EQ(provider_.insert("events", {}), std::nullopt);
     EXPECT_EQ(provider_.insert("projects", {{"applicationKey", "k"}}), std::nullopt);
     EXPECT_EQ(provider_.update("events", {}, "id=?", {1}), std::nullopt);
     EXPECT_EQ(provider_.update("events", {{"code", "x"}}, "id=? AND userId=?", {1}), std::nullopt);
-    EXPECT_EQ(provider_.deleteRows("nowhere", "id=?", {1}), 0);
-    provider_.clear("nowhere");
+    EXPECT_EQ(provider_.deleteRows("nowhere", "id=?", {1}), std::nullopt);
+    EXPECT_FALSE(provider_.clear("nowhere"));
     EXPECT_FALSE(provider_.raw("DROP TABLE nowhere"));
 
     EXPECT_EQ(log.messages(),
@@ -195,6 +198,43 @@ TEST_F(SQLiteProviderTest, TransactionsCommitRollBackAndNest) {
     EXPECT_EQ(users, (std::vector<std::int64_t>{1, 2}));
 }
 
+TEST_F(SQLiteProviderTest, ABodyThatOverlooksAFailedOperationIsRolledBack) {
+    struct Case {
+        const char* name;
+        std::function<void()> failing;
+    };
+    const Case cases[] = {
+        {"query", [&] { read({.tableName = "nowhere"}); }},
+        {"insert",
+         [&] {
+             provider_.insert("nowhere", {{"a", 1}});
+         }},
+        {"update",
+         [&] {
+             provider_.update("nowhere", {{"a", 1}}, "id=?", {1});
+         }},
+        {"delete", [&] { provider_.deleteRows("nowhere", "id=?", {1}); }},
+        {"clear", [&] { provider_.clear("nowhere"); }},
+        {"raw", [&] { provider_.raw("DROP TABLE nowhere"); }},
+        {"joined transaction", [&] { provider_.transaction([] { return false; }); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        LogCapture log(MVKLogLevel::debug);
+        EXPECT_FALSE(provider_.transaction([&] {
+            insertEvent("ce", 1, "{}");
+            c.failing();
+            return true;
+        }));
+        EXPECT_TRUE(events().empty());
+        EXPECT_TRUE(log.containsFragment(
+            "Error in transaction: an operation inside it failed; rolled back"));
+    }
+    // The failures belonged to those transactions only.
+    EXPECT_TRUE(provider_.transaction([&] { return insertEvent("ce", 2, "{}").has_value(); }));
+    EXPECT_EQ(events().size(), 1u);
+}
+
 TEST_F(SQLiteProviderTest, FailureLinesReachTheHostOnlyAfterTheLockIsReleased) {
     LogCapture log(MVKLogLevel::debug);
     std::vector<std::optional<std::int64_t>> fromOtherThread;
@@ -203,15 +243,18 @@ TEST_F(SQLiteProviderTest, FailureLinesReachTheHostOnlyAfterTheLockIsReleased) {
     Logger::setEngineLoggerMessageClosure([&](MVKLogLevel, const std::string&) {
         std::thread([&] { fromOtherThread.push_back(insertEvent("ce", 9, "{}")); }).join();
     });
-    events({.tableName = "nowhere"});
+    read({.tableName = "nowhere"});
     provider_.transaction([&] {
         provider_.insert("nowhere", {{"a", 1}});
         return true;
     });
     Logger::setEngineLoggerMessageClosure(nullptr);
 
-    ASSERT_EQ(fromOtherThread.size(), 2u);
-    EXPECT_TRUE(fromOtherThread[0] && fromOtherThread[1]);
+    // The failed query, the failed insert and the rollback it caused.
+    ASSERT_EQ(fromOtherThread.size(), 3u);
+    for (const auto& id : fromOtherThread) {
+        EXPECT_TRUE(id);
+    }
 }
 
 TEST(SQLiteProviderCreationTest, AFolderThatCannotBeCreatedFailsCreation) {

@@ -34,7 +34,9 @@ TEST_F(StorageConcurrencyTest, EveryInsertGetsItsOwnRowId) {
     for (int r = 0; r < 2; ++r) {
         workers.emplace_back([&] {
             for (int n = 0; n < 20; ++n) {
-                for (const auto& event : query<EventObject>(provider_, {.tableName = "events"})) {
+                const auto rows = query<EventObject>(provider_, {.tableName = "events"});
+                ASSERT_TRUE(rows);
+                for (const auto& event : *rows) {
                     EXPECT_EQ(event.json, "{}");
                 }
             }
@@ -45,7 +47,8 @@ TEST_F(StorageConcurrencyTest, EveryInsertGetsItsOwnRowId) {
     }
 
     std::map<std::int64_t, EventObject> byId;
-    for (auto& event : query<EventObject>(provider_, {.tableName = "events"})) {
+    auto stored = query<EventObject>(provider_, {.tableName = "events"}).value();
+    for (auto& event : stored) {
         byId.emplace(event.idKey, event);
     }
     ASSERT_EQ(byId.size(), static_cast<std::size_t>(threads * perThread));
@@ -86,7 +89,7 @@ TEST_F(StorageConcurrencyTest, OtherThreadsWaitOutATransactionThatRollsBack) {
         writer.join();
     }
 
-    auto rows = query<EventObject>(provider_, {.tableName = "events"});
+    auto rows = query<EventObject>(provider_, {.tableName = "events"}).value();
     EXPECT_EQ(rows.size(), 200u);
     for (const auto& row : rows) {
         EXPECT_EQ(row.code, "kept");
