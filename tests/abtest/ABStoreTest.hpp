@@ -55,7 +55,8 @@ class ABStoreTest : public ServiceStoreTest {
 
     std::vector<ExperimentRow> storedExperiments() const {
         std::vector<ExperimentRow> rows;
-        for (const auto& row : ABTestsExperimentRepository(reopened()).list()) {
+        const auto stored = ABTestsExperimentRepository(reopened()).list();
+        for (const auto& row : stored.value()) {
             rows.emplace_back(row->experimentId, row->updateDate, row->completionDate,
                               row->isTesting, row->projectId);
         }
@@ -63,7 +64,8 @@ class ABStoreTest : public ServiceStoreTest {
     }
     std::vector<StateRow> storedStates() const {
         std::vector<StateRow> rows;
-        for (const auto& row : ABTestsExperimentStateRepository(reopened()).list()) {
+        const auto stored = ABTestsExperimentStateRepository(reopened()).list();
+        for (const auto& row : stored.value()) {
             rows.emplace_back(row->userId, row->experimentId, row->runAbility,
                               row->involvement ? row->involvement->group : "");
         }
