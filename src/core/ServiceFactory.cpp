@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "analytics/EventsService.hpp"
+#include "analytics/ReportService.hpp"
 #include "core/ActivityService.hpp"
 #include "core/ProjectService.hpp"
 #include "core/TimerService.hpp"
@@ -13,12 +15,14 @@ namespace mvk {
 ServiceFactory::ServiceFactory(std::shared_ptr<CoreFactoryProtocol> coreFactory,
                                std::shared_ptr<StateManagerProtocol> stateManager,
                                std::shared_ptr<ABTestManagerProtocol> abTestManager,
+                               std::shared_ptr<EventControllerProtocol> eventController,
                                ABTestInitalData abTestInitialData,
                                std::shared_ptr<ABTestDefaultParamsCache> abTestDefaultParamsCache,
                                Scheduling scheduling)
     : coreFactory_(std::move(coreFactory)),
       stateManager_(std::move(stateManager)),
       abTestManager_(std::move(abTestManager)),
+      eventController_(std::move(eventController)),
       abTestInitialData_(abTestInitialData),
       abTestDefaultParamsCache_(std::move(abTestDefaultParamsCache)),
       scheduling_(std::move(scheduling)) {}
@@ -72,6 +76,23 @@ std::shared_ptr<ActivityServiceProtocol> ServiceFactory::activityService() {
             std::make_shared<ActivityService>(stateManager_, coreFactory_->userRepository());
     }
     return activityService_;
+}
+
+std::shared_ptr<EventsServiceProtocol> ServiceFactory::eventsService() {
+    if (!eventsService_) {
+        eventsService_ = std::make_shared<EventsService>(stateManager_, eventController_,
+                                                         coreFactory_->eventRepository());
+    }
+    return eventsService_;
+}
+
+std::shared_ptr<ReportServiceProtocol> ServiceFactory::reportService() {
+    if (!reportService_) {
+        reportService_ = std::make_shared<ReportService>(
+            stateManager_, eventController_, coreFactory_->eventRepository(),
+            coreFactory_->reportsRepository(), coreFactory_->backend());
+    }
+    return reportService_;
 }
 
 }  // namespace mvk

@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "analytics/EventsServiceProtocol.hpp"
+#include "analytics/ReportServiceProtocol.hpp"
 #include "core/ABTestConfigServiceProtocol.hpp"
 #include "core/ActivityServiceProtocol.hpp"
 #include "core/AnalyticsConfigServiceProtocol.hpp"
@@ -25,6 +27,9 @@ class ServiceFactoryProtocol {
     virtual std::shared_ptr<ActivityServiceProtocol> activityService() = 0;
     /// The same object as `analyticsAnalyticsConfigService`, behind its A/B face.
     virtual std::shared_ptr<ABTestConfigServiceProtocol> abTestConfigService() = 0;
+    /// The event storage and the report service share one event repository.
+    virtual std::shared_ptr<EventsServiceProtocol> eventsService() = 0;
+    virtual std::shared_ptr<ReportServiceProtocol> reportService() = 0;
 };
 
 }  // namespace mvk

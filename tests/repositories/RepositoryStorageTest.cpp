@@ -13,7 +13,7 @@
 #include "storage/ABTestsExperimentRepository.hpp"
 #include "storage/ABTestsExperimentStateRepository.hpp"
 #include "storage/ABTestsProjectRepository.hpp"
-#include "storage/EventRepository.hpp"
+#include "storage/LevelResourcesRepository.hpp"
 #include "storage/PeopleRepository.hpp"
 #include "storage/ProjectRepository.hpp"
 #include "storage/SQLiteProvider.hpp"
@@ -138,15 +138,17 @@ TEST_F(RepositoryStorageTest, FailedInsertChangesNeitherTheRowNorTheCache) {
 
 TEST_F(RepositoryStorageTest, DeletingHundredsOfThousandsOfIdsRunsInChunksInOneTransaction) {
     constexpr std::size_t count = 300'000;
-    EventRepository events(database_);
+    LevelResourcesRepository events(database_);
     provider_->transaction([&] {
         for (std::size_t n = 0; n < count; ++n) {
-            events.insert(std::make_shared<EventObject>("ce", -1, 1, "{}"));
+            events.insert(LevelResource{
+                .userId = 1, .type = LevelResourceType::earned, .name = "ce", .amount = 1});
         }
         return true;
     });
-    auto kept = std::make_shared<EventObject>("ss", -1, 1, "{}");
-    events.insert(kept);
+    events.insert(
+        LevelResource{.userId = 1, .type = LevelResourceType::earned, .name = "ss", .amount = 1});
+    const auto kept = events.list().back();
     auto doomed = events.list();
     doomed.pop_back();
     ASSERT_EQ(doomed.size(), count);
@@ -155,14 +157,14 @@ TEST_F(RepositoryStorageTest, DeletingHundredsOfThousandsOfIdsRunsInChunksInOneT
     events.deleteItems(doomed);
 
     EXPECT_EQ(database_->transactions, transactions + 1);
-    EXPECT_EQ(database_->deletes.size(), count / EventRepository::maxIdsPerStatement);
+    EXPECT_EQ(database_->deletes.size(), count / LevelResourcesRepository::maxIdsPerStatement);
     EXPECT_TRUE(std::all_of(
         database_->deletes.begin(), database_->deletes.end(), [](const auto& statement) {
             return statement.inTransaction &&
-                   statement.arguments.size() <= EventRepository::maxIdsPerStatement;
+                   statement.arguments.size() <= LevelResourcesRepository::maxIdsPerStatement;
         }));
     EXPECT_EQ(events.list(), std::vector{kept});
-    EXPECT_EQ(stored("SELECT count(*) || ' ' || code FROM events"), "1 ss");
+    EXPECT_EQ(stored("SELECT count(*) || ' ' || name FROM levelResource"), "1 ss");
 }
 
 }  // namespace
