@@ -21,22 +21,37 @@ std::optional<Report> Report::fromCursor(const Cursor& cursor) {
     return report;
 }
 
-std::string Report::packagesText() const {
-    return toJSONData(packages_).value_or("[]");
+std::optional<std::string> Report::packagesText() const {
+    return toJSONData(packages_);
 }
 
-ContentValues Report::contentValues() const {
+std::optional<ContentValues> Report::contentValues() const {
     using Entry = SQLiteContracts::ReportEntry;
-    return {
+    auto packages = packagesText();
+    if (!packages) {
+        return std::nullopt;
+    }
+    return ContentValues{
         {std::string(Entry::userId), userId},
-        {std::string(Entry::packagesJson), packagesText()},
+        {std::string(Entry::packagesJson), std::move(*packages)},
         {std::string(Entry::uuid), uuid},
     };
 }
 
+std::optional<nlohmann::ordered_json> Report::packagesBody() const {
+    if (packagesJson) {
+        auto stored = parseJson(*packagesJson);
+        if (!stored || !stored->is_array()) {
+            return std::nullopt;
+        }
+        return nlohmann::ordered_json(std::move(*stored));
+    }
+    return encodeJson(packages_);
+}
+
 nlohmann::ordered_json Report::toJson() const {
     auto json = nlohmann::ordered_json::object();
-    json["packages"] = encodeJson(packages_).value_or(nlohmann::ordered_json::array());
+    json["packages"] = packagesBody().value_or(nlohmann::ordered_json::array());
     return json;
 }
 

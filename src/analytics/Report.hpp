@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "analytics/Package.hpp"
+#include "backend/Identifiers.hpp"
 #include "storage/Cursor.hpp"
 #include "storage/DatabaseProtocol.hpp"
 
@@ -34,6 +35,9 @@ class Report {
     /// The application key the report is sent under; set just before
     /// sending, never stored.
     std::optional<std::string> appKey;
+    /// The identity sent as request headers; set just before sending, never
+    /// stored.
+    std::optional<Identifiers> identifiers;
 
     const std::vector<Package>& packages() const { return packages_; }
 
@@ -42,14 +46,24 @@ class Report {
     /// not decode as a whole read as none.
     static std::optional<Report> fromCursor(const Cursor& cursor);
 
-    /// The packages as stored: a JSON array of package objects, or "[]" when
-    /// they cannot be written.
-    std::string packagesText() const;
+    /// The packages as stored: a JSON array of package objects; absent when
+    /// they cannot be written, since an empty list in their place would
+    /// stand for events that were never sent.
+    std::optional<std::string> packagesText() const;
 
-    /// userId, packagesJson and uuid, for an insert.
-    ContentValues contentValues() const;
+    /// userId, packagesJson and uuid, for an insert; absent when the
+    /// packages cannot be written.
+    std::optional<ContentValues> contentValues() const;
 
-    /// The report's part of a request body: {"packages": [...]}.
+    /// The packages as they go out: the stored text as it is for a report
+    /// read from the table (it is this library's own package form, so a row
+    /// the package reader cannot follow still goes out whole), else the
+    /// packages. Absent when neither gives a JSON array.
+    std::optional<nlohmann::ordered_json> packagesBody() const;
+
+    /// The report's part of a request body: {"packages": [...]}; the
+    /// packages are [] only when `packagesBody` is absent, which the sender
+    /// checks first.
     nlohmann::ordered_json toJson() const;
 
   private:

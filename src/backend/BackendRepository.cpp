@@ -146,8 +146,10 @@ SendAnalyticsResult BackendRepository::sendAnalytics(
         return SendAnalyticsResult::failure(MVKError(text));
     }
     if (response->statusCode != 200) {
-        return SendAnalyticsResult::failure(MVKError(
-            "[Backend Module] Failed to send Report, status code: " + statusText(*response)));
+        return SendAnalyticsResult::failure(
+            MVKError("[Backend Module] Failed to send Report, status code: " +
+                     statusText(*response)),
+            static_cast<int>(response->statusCode));
     }
     return SendAnalyticsResult::success(true);
 }

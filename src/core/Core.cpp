@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "abtest/ABTestManager.hpp"
+#include "abtest/EventController.hpp"
 #include "analytics/ValidatorRules.hpp"
 #include "backend/Backend.hpp"
 #include "core/ApplicationLifeCycle.hpp"
@@ -228,9 +229,12 @@ void Core::runStartUp(const std::string& applicationKey,
         return;
     }
 
+    // Built whether or not the A/B feature is on: the event storage and the
+    // report service always go through it.
+    auto eventController = std::make_shared<EventController>();
     auto serviceFactory = std::make_shared<ServiceFactory>(
-        factory, stateManager, std::make_shared<ABTestManager>(), abTestInitialData(),
-        abTestDefaultParamsCache_,
+        factory, stateManager, std::make_shared<ABTestManager>(), std::move(eventController),
+        abTestInitialData(), abTestDefaultParamsCache_,
         ServiceFactory::Scheduling{environment_.mainLoop, environment_.delayedScheduler});
 
     if (const auto maker = analyticsLogicMakerForTesting()) {

@@ -6,6 +6,8 @@
 #include "abtest/RemoteConfigService.hpp"
 #include "abtest/TaskService.hpp"
 #include "abtest/UserConfigService.hpp"
+#include "analytics/EventsService.hpp"
+#include "analytics/ReportService.hpp"
 #include "core/ActivityService.hpp"
 #include "core/ProjectService.hpp"
 #include "core/TimerService.hpp"
@@ -17,12 +19,14 @@ namespace mvk {
 ServiceFactory::ServiceFactory(std::shared_ptr<CoreFactoryProtocol> coreFactory,
                                std::shared_ptr<StateManagerProtocol> stateManager,
                                std::shared_ptr<ABTestManagerProtocol> abTestManager,
+                               std::shared_ptr<EventControllerProtocol> eventController,
                                ABTestInitalData abTestInitialData,
                                std::shared_ptr<ABTestDefaultParamsCache> abTestDefaultParamsCache,
                                Scheduling scheduling)
     : coreFactory_(std::move(coreFactory)),
       stateManager_(std::move(stateManager)),
       abTestManager_(std::move(abTestManager)),
+      eventController_(std::move(eventController)),
       abTestInitialData_(abTestInitialData),
       abTestDefaultParamsCache_(std::move(abTestDefaultParamsCache)),
       scheduling_(std::move(scheduling)) {}
@@ -112,6 +116,23 @@ std::shared_ptr<TaskServiceProtocol> ServiceFactory::taskService() {
             abTestInitialData_, scheduling_.delayedScheduler, QueueManager::incomeQueue().queue());
     }
     return taskService_;
+}
+
+std::shared_ptr<EventsServiceProtocol> ServiceFactory::eventsService() {
+    if (!eventsService_) {
+        eventsService_ = std::make_shared<EventsService>(stateManager_, eventController_,
+                                                         coreFactory_->eventRepository());
+    }
+    return eventsService_;
+}
+
+std::shared_ptr<ReportServiceProtocol> ServiceFactory::reportService() {
+    if (!reportService_) {
+        reportService_ = std::make_shared<ReportService>(
+            stateManager_, eventController_, coreFactory_->eventRepository(),
+            coreFactory_->reportsRepository(), coreFactory_->backend());
+    }
+    return reportService_;
 }
 
 }  // namespace mvk

@@ -5,6 +5,7 @@
 #include "abtest/ABTestDefaultParamsCache.hpp"
 #include "abtest/ABTestInitalData.hpp"
 #include "abtest/ABTestManagerProtocol.hpp"
+#include "abtest/EventControllerProtocol.hpp"
 #include "core/ConfigService.hpp"
 #include "core/CoreFactoryProtocol.hpp"
 #include "core/ServiceFactoryProtocol.hpp"
@@ -30,6 +31,7 @@ class ServiceFactory final : public ServiceFactoryProtocol {
     ServiceFactory(std::shared_ptr<CoreFactoryProtocol> coreFactory,
                    std::shared_ptr<StateManagerProtocol> stateManager,
                    std::shared_ptr<ABTestManagerProtocol> abTestManager,
+                   std::shared_ptr<EventControllerProtocol> eventController,
                    ABTestInitalData abTestInitialData,
                    std::shared_ptr<ABTestDefaultParamsCache> abTestDefaultParamsCache,
                    Scheduling scheduling);
@@ -44,6 +46,8 @@ class ServiceFactory final : public ServiceFactoryProtocol {
     std::shared_ptr<InvolvedExperimentsServiceProtocol> involvedExpService() override;
     std::shared_ptr<UserConfigServiceProtocol> userConfigService() override;
     std::shared_ptr<TaskServiceProtocol> taskService() override;
+    std::shared_ptr<EventsServiceProtocol> eventsService() override;
+    std::shared_ptr<ReportServiceProtocol> reportService() override;
 
     const ABTestInitalData& abTestInitialData() const { return abTestInitialData_; }
     const std::shared_ptr<ABTestDefaultParamsCache>& abTestDefaultParamsCache() const {
@@ -57,6 +61,7 @@ class ServiceFactory final : public ServiceFactoryProtocol {
     const std::shared_ptr<CoreFactoryProtocol> coreFactory_;
     const std::shared_ptr<StateManagerProtocol> stateManager_;
     const std::shared_ptr<ABTestManagerProtocol> abTestManager_;
+    const std::shared_ptr<EventControllerProtocol> eventController_;
     const ABTestInitalData abTestInitialData_;
     const std::shared_ptr<ABTestDefaultParamsCache> abTestDefaultParamsCache_;
     const Scheduling scheduling_;
@@ -70,6 +75,8 @@ class ServiceFactory final : public ServiceFactoryProtocol {
     std::shared_ptr<InvolvedExperimentsServiceProtocol> involvedExpService_;
     std::shared_ptr<UserConfigServiceProtocol> userConfigService_;
     std::shared_ptr<TaskServiceProtocol> taskService_;
+    std::shared_ptr<EventsServiceProtocol> eventsService_;
+    std::shared_ptr<ReportServiceProtocol> reportService_;
 };
 
 }  // namespace mvk

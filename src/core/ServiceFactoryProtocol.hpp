@@ -6,6 +6,8 @@
 #include "abtest/RemoteConfigServiceProtocol.hpp"
 #include "abtest/TaskServiceProtocol.hpp"
 #include "abtest/UserConfigServiceProtocol.hpp"
+#include "analytics/EventsServiceProtocol.hpp"
+#include "analytics/ReportServiceProtocol.hpp"
 #include "core/ABTestConfigServiceProtocol.hpp"
 #include "core/ActivityServiceProtocol.hpp"
 #include "core/AnalyticsConfigServiceProtocol.hpp"
@@ -33,6 +35,9 @@ class ServiceFactoryProtocol {
     virtual std::shared_ptr<InvolvedExperimentsServiceProtocol> involvedExpService() = 0;
     virtual std::shared_ptr<UserConfigServiceProtocol> userConfigService() = 0;
     virtual std::shared_ptr<TaskServiceProtocol> taskService() = 0;
+    /// The event storage and the report service share one event repository.
+    virtual std::shared_ptr<EventsServiceProtocol> eventsService() = 0;
+    virtual std::shared_ptr<ReportServiceProtocol> reportService() = 0;
 };
 
 }  // namespace mvk

@@ -25,8 +25,9 @@ class URLSessionSettings {
         std::size_t maxResponseBytes = defaultMaxResponseBytes;
         /// Each thread keeps its transfer handle between exchanges, so a
         /// request to a server it spoke to recently reuses that connection
-        /// instead of a new TCP and TLS set-up.
-        bool reuseConnections = false;
+        /// instead of a new TCP and TLS set-up: a fresh handshake for every
+        /// report costs the player battery and data.
+        bool reuseConnections = true;
     };
 
     URLSessionSettings() = delete;

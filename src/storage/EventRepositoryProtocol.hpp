@@ -1,15 +1,49 @@
 #pragma once
 
-#include <memory>
+#include <cstdint>
+#include <optional>
+#include <vector>
 
 #include "events/EventObject.hpp"
-#include "storage/UserDataRepositoryProtocol.hpp"
 
 namespace mvk {
 
-/// The stored events of every user, in the order they were stored.
-/// Rows are shared with the callers, which change them in place and then
-/// call `update`.
-class EventRepositoryProtocol : public UserDataRepositoryProtocol<std::shared_ptr<EventObject>> {};
+/// The stored events of every user. Only each user's number of stored events
+/// is kept in memory, never the rows: a backlog of weeks costs its count, and
+/// the rows are read from the table in bounded chunks when they are packed.
+///
+/// Reads answer absent when the table cannot be read (never an empty list or
+/// 0 in its place); writes answer whether they were done. Used on the income
+/// queue only.
+class EventRepositoryProtocol {
+  public:
+    virtual ~EventRepositoryProtocol() = default;
+
+    /// Stores the event and gives it its row id; absent, with the event's id
+    /// untouched and nothing counted, when the insert failed.
+    virtual std::optional<std::int64_t> insert(EventObject& event) = 0;
+
+    /// The user's number of stored events; the counts are read from the
+    /// table on first use and then kept right by every change.
+    virtual std::optional<std::int64_t> count(std::int64_t userId) = 0;
+
+    /// Up to `limit` of the user's events whose row id is above `afterId`,
+    /// in storing order.
+    virtual std::optional<std::vector<EventObject>> eventsOfUser(std::int64_t userId,
+                                                                 std::int64_t afterId,
+                                                                 std::int64_t limit) = 0;
+
+    /// Deletes every event of the user up to and including row id `lastId`.
+    /// False unless exactly `expected` rows went.
+    virtual bool deleteUpTo(std::int64_t userId, std::int64_t lastId, std::int64_t expected) = 0;
+
+    virtual bool deleteForDataForUsers(const std::vector<std::int64_t>& userIds) = 0;
+
+    virtual bool clear() = 0;
+
+    /// Makes the next `count` read the table again: for a caller whose
+    /// change was rolled back after this repository counted it.
+    virtual void forgetCounts() = 0;
+};
 
 }  // namespace mvk

@@ -14,6 +14,7 @@
 #include "storage/DatabaseProtocol.hpp"
 #include "storage/RepositoryProtocol.hpp"
 #include "storage/SQLiteConvertible.hpp"
+#include "storage/SqlSelection.hpp"
 
 namespace mvk {
 
@@ -189,17 +190,6 @@ class Repository : public Protocol {
         }
     }
 
-    /// "column IN (?, ?, ?)" for three values.
-    static std::string selectionIn(std::string_view column, std::size_t count) {
-        std::string selection(column);
-        selection += " IN (";
-        for (std::size_t index = 0; index < count; ++index) {
-            selection += index == 0 ? "?" : ", ?";
-        }
-        selection += ")";
-        return selection;
-    }
-
     /// Every chunk, stopping at the first that fails.
     bool deleteChunks(std::string_view column, const std::vector<std::int64_t>& values) {
         for (auto first = values.begin(); first != values.end();) {
@@ -217,7 +207,7 @@ class Repository : public Protocol {
                      std::vector<std::int64_t>::const_iterator last) {
         const std::vector<SQLiteValue> arguments(first, last);
         return database_
-            ->deleteRows(Derived::Entry::tableName, selectionIn(column, arguments.size()),
+            ->deleteRows(Derived::Entry::tableName, sqlSelectionIn(column, arguments.size()),
                          arguments)
             .has_value();
     }

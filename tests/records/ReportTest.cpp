@@ -59,7 +59,7 @@ TEST(ReportTest, PackagesSurviveTheTable) {
     Report report({first, package({})}, uuid);
     report.userId = 3;
 
-    const auto id = db.insert(SQLiteContracts::ReportEntry::tableName, report.contentValues());
+    const auto id = db.insert(SQLiteContracts::ReportEntry::tableName, *report.contentValues());
     auto read = db.readStored<Report>(SQLiteContracts::ReportEntry::tableName, id);
     ASSERT_TRUE(read);
     EXPECT_EQ(read->idKey, id);

@@ -13,7 +13,7 @@
 #include "storage/ABTestsExperimentRepository.hpp"
 #include "storage/ABTestsExperimentStateRepository.hpp"
 #include "storage/ABTestsProjectRepository.hpp"
-#include "storage/EventRepository.hpp"
+#include "storage/LevelResourcesRepository.hpp"
 #include "storage/PeopleRepository.hpp"
 #include "storage/ProjectRepository.hpp"
 #include "storage/SQLiteProvider.hpp"
@@ -139,15 +139,17 @@ TEST_F(RepositoryStorageTest, FailedInsertChangesNeitherTheRowNorTheCache) {
 
 TEST_F(RepositoryStorageTest, DeletingHundredsOfThousandsOfIdsRunsInChunksInOneTransaction) {
     constexpr std::size_t count = 300'000;
-    EventRepository events(database_);
+    LevelResourcesRepository events(database_);
     provider_->transaction([&] {
         for (std::size_t n = 0; n < count; ++n) {
-            events.insert(std::make_shared<EventObject>("ce", -1, 1, "{}"));
+            events.insert(LevelResource{
+                .userId = 1, .type = LevelResourceType::earned, .name = "ce", .amount = 1});
         }
         return true;
     });
-    auto kept = std::make_shared<EventObject>("ss", -1, 1, "{}");
-    events.insert(kept);
+    events.insert(
+        LevelResource{.userId = 1, .type = LevelResourceType::earned, .name = "ss", .amount = 1});
+    const auto kept = events.list().value().back();
     auto doomed = events.list().value();
     doomed.pop_back();
     ASSERT_EQ(doomed.size(), count);
@@ -156,14 +158,14 @@ TEST_F(RepositoryStorageTest, DeletingHundredsOfThousandsOfIdsRunsInChunksInOneT
     events.deleteItems(doomed);
 
     EXPECT_EQ(database_->transactions, transactions + 1);
-    EXPECT_EQ(database_->deletes.size(), count / EventRepository::maxIdsPerStatement);
+    EXPECT_EQ(database_->deletes.size(), count / LevelResourcesRepository::maxIdsPerStatement);
     EXPECT_TRUE(std::all_of(
         database_->deletes.begin(), database_->deletes.end(), [](const auto& statement) {
             return statement.inTransaction &&
-                   statement.arguments.size() <= EventRepository::maxIdsPerStatement;
+                   statement.arguments.size() <= LevelResourcesRepository::maxIdsPerStatement;
         }));
     EXPECT_EQ(events.list().value(), std::vector{kept});
-    EXPECT_EQ(stored("SELECT count(*) || ' ' || code FROM events"), "1 ss");
+    EXPECT_EQ(stored("SELECT count(*) || ' ' || name FROM levelResource"), "1 ss");
 }
 
 using Fault = test::FaultyDatabase::Operation;
@@ -188,63 +190,66 @@ TEST_F(RepositoryStorageTest, AFailedReadIsAbsentLeavesTheCacheUnreadAndIsReadAg
 }
 
 TEST_F(RepositoryStorageTest, EveryWriteAnswersItsFailureAndTheTableKeepsItsRows) {
+    using Rows = std::vector<LevelResource>;
     struct Case {
         const char* name;
         Fault fault;
-        std::function<bool(EventRepository&, const std::vector<std::shared_ptr<EventObject>>&)>
-            write;
+        std::function<bool(LevelResourcesRepository&, const Rows&)> write;
     };
     const Case cases[] = {
         {"update", Fault::update,
-         [](auto& events, const auto& rows) { return events.update(rows[0]); }},
+         [](auto& resources, const auto& rows) { return resources.update(rows[0]); }},
         {"deleteItem", Fault::deleteRows,
-         [](auto& events, const auto& rows) { return events.deleteItem(rows[0]); }},
+         [](auto& resources, const auto& rows) { return resources.deleteItem(rows[0]); }},
         {"deleteItems", Fault::deleteRows,
-         [](auto& events, const auto& rows) { return events.deleteItems(rows); }},
+         [](auto& resources, const auto& rows) { return resources.deleteItems(rows); }},
         {"deleteForDataForUsers", Fault::deleteRows,
-         [](auto& events, const auto&) { return events.deleteForDataForUsers({1}); }},
-        {"clear", Fault::clear, [](auto& events, const auto&) { return events.clear(); }},
+         [](auto& resources, const auto&) { return resources.deleteForDataForUsers({1}); }},
+        {"clear", Fault::clear, [](auto& resources, const auto&) { return resources.clear(); }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        ASSERT_TRUE(provider_->clear("events"));
+        ASSERT_TRUE(provider_->clear("levelResource"));
         auto faulty = std::make_shared<test::FaultyDatabase>(provider_);
-        EventRepository events(faulty);
-        std::vector<std::shared_ptr<EventObject>> rows;
-        for (const char* code : {"ce", "ss"}) {
-            rows.push_back(std::make_shared<EventObject>(code, -1, 1, "{}"));
-            ASSERT_TRUE(events.insert(rows.back()));
+        LevelResourcesRepository resources(faulty);
+        for (const char* name : {"ce", "ss"}) {
+            ASSERT_TRUE(resources.insert(LevelResource{
+                .userId = 1, .type = LevelResourceType::earned, .name = name, .amount = 1}));
         }
-        rows[0]->code = "changed";
-        faulty->fail(c.fault, "events");
+        auto rows = resources.list().value();
+        rows[0].name = "changed";
+        faulty->fail(c.fault, "levelResource");
 
-        EXPECT_FALSE(c.write(events, rows));
-        EXPECT_EQ(stored("SELECT group_concat(code) FROM events"), "ce,ss");
+        EXPECT_FALSE(c.write(resources, rows));
+        EXPECT_EQ(stored("SELECT group_concat(name) FROM levelResource"), "ce,ss");
         // The cache shows what the table holds, not what was asked for.
-        EXPECT_EQ(events.list().value().size(), 2u);
+        EXPECT_EQ(resources.list().value().size(), 2u);
     }
 
     // A row that is not stored is not updated either.
-    EventRepository events(provider_);
-    EXPECT_FALSE(events.update(std::make_shared<EventObject>("ce", 999, 1, "{}")));
+    LevelResourcesRepository resources(provider_);
+    LevelResource missing{.userId = 1, .type = LevelResourceType::earned, .name = "ce", .amount = 1};
+    missing.idKey = 999;
+    EXPECT_FALSE(resources.update(missing));
 }
 
 TEST_F(RepositoryStorageTest, AFailedChunkFailsTheWholeDeleteAndRollsItBack) {
-    constexpr std::size_t count = 3 * EventRepository::maxIdsPerStatement;
+    constexpr std::size_t count = 3 * LevelResourcesRepository::maxIdsPerStatement;
     auto faulty = std::make_shared<test::FaultyDatabase>(provider_);
-    EventRepository events(faulty);
+    LevelResourcesRepository resources(faulty);
     provider_->transaction([&] {
         for (std::size_t n = 0; n < count; ++n) {
-            events.insert(std::make_shared<EventObject>("ce", -1, 1, "{}"));
+            resources.insert(LevelResource{
+                .userId = 1, .type = LevelResourceType::earned, .name = "ce", .amount = 1});
         }
         return true;
     });
-    faulty->fail(Fault::deleteRows, "events", 2);
+    faulty->fail(Fault::deleteRows, "levelResource", 2);
 
-    EXPECT_FALSE(events.deleteItems(events.list().value()));
+    EXPECT_FALSE(resources.deleteItems(resources.list().value()));
 
-    EXPECT_EQ(stored("SELECT count(*) FROM events"), std::to_string(count));
-    EXPECT_EQ(events.list().value().size(), count);
+    EXPECT_EQ(stored("SELECT count(*) FROM levelResource"), std::to_string(count));
+    EXPECT_EQ(resources.list().value().size(), count);
 }
 
 }  // namespace

@@ -12,14 +12,12 @@
 #include "storage/ABTestsExperimentStateRepository.hpp"
 #include "storage/ABTestsProjectRepository.hpp"
 #include "storage/CurrencyAccrualResourcesRepository.hpp"
-#include "storage/EventRepository.hpp"
 #include "storage/IdentifiersRepository.hpp"
 #include "storage/LevelResourcesRepository.hpp"
 #include "storage/MessagingCategoryRepository.hpp"
 #include "storage/PeopleRepository.hpp"
 #include "storage/ProjectRepository.hpp"
 #include "storage/RealPaymentRepository.hpp"
-#include "storage/ReportsRepository.hpp"
 #include "storage/SQLiteProvider.hpp"
 #include "storage/StorageTestSupport.hpp"
 #include "storage/SubscriptionRepository.hpp"
@@ -108,18 +106,6 @@ struct Rows<ToolsRepository> {
 };
 
 template <>
-struct Rows<EventRepository> {
-    static auto make(int n, std::int64_t owner) {
-        return std::make_shared<EventObject>("ce", -1, owner,
-                                             R"({"code":"ce","n":)" + std::to_string(n) + "}");
-    }
-    static void change(EventObject& event) {
-        event.code = "lu";
-        event.json = R"({"code":"lu","level":2})";
-    }
-};
-
-template <>
 struct Rows<LevelResourcesRepository> {
     static auto make(int n, std::int64_t owner) {
         return LevelResource{.userId = owner,
@@ -162,19 +148,6 @@ template <>
 struct Rows<TutorialRepository> {
     static auto make(int n, std::int64_t owner) { return TutorialMark{.userId = owner, .step = n}; }
     static void change(TutorialMark& mark) { mark.step += 100; }
-};
-
-template <>
-struct Rows<ReportsRepository> {
-    static auto make(int n, std::int64_t owner) {
-        auto report = std::make_shared<Report>(
-            std::vector<Package>{
-                {.sdkVersion = "2.2.6", .events = std::vector<std::string>{R"({"code":"ce"})"}}},
-            "uuid-" + std::to_string(n));
-        report->userId = owner;
-        return report;
-    }
-    static void change(Report& report) { report.uuid = "uuid-changed"; }
 };
 
 template <>
@@ -350,8 +323,8 @@ class RepositoryTest : public test::StorageTest {
 
 using AllRepositories =
     ::testing::Types<ProjectRepository, UserRepository, IdentifiersRepository, ToolsRepository,
-                     EventRepository, LevelResourcesRepository, CurrencyAccrualResourcesRepository,
-                     RealPaymentRepository, TutorialRepository, ReportsRepository, PeopleRepository,
+                     LevelResourcesRepository, CurrencyAccrualResourcesRepository,
+                     RealPaymentRepository, TutorialRepository, PeopleRepository,
                      MessagingCategoryRepository, SubscriptionRepository, ABTestsProjectRepository,
                      ABTestsExperimentRepository, ABTestsExperimentStateRepository>;
 TYPED_TEST_SUITE(RepositoryTest, AllRepositories);
@@ -461,9 +434,8 @@ template <class Repo>
 class UserDataRepositoryTest : public RepositoryTest<Repo> {};
 
 using UserDataRepositories =
-    ::testing::Types<EventRepository, LevelResourcesRepository, CurrencyAccrualResourcesRepository,
-                     TutorialRepository, ReportsRepository, PeopleRepository,
-                     ABTestsExperimentStateRepository>;
+    ::testing::Types<LevelResourcesRepository, CurrencyAccrualResourcesRepository,
+                     TutorialRepository, PeopleRepository, ABTestsExperimentStateRepository>;
 TYPED_TEST_SUITE(UserDataRepositoryTest, UserDataRepositories);
 
 TYPED_TEST(UserDataRepositoryTest, DeleteForUsersKeepsOtherUsersRows) {

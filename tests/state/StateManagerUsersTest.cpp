@@ -23,9 +23,9 @@ TEST(StateManagerUsers, SwitchingBetweenNamedAndAnonymousKeepsOneRowPerUserAndEv
     ASSERT_NE(manager, nullptr);
     const auto events = harness.factory->eventRepository();
     const auto record = [&] {
-        auto event = std::make_shared<EventObject>("ce", -1, manager->getActiveUser()->idKey, "{}");
+        EventObject event("ce", -1, manager->getActiveUser()->idKey, "{}");
         events->insert(event);
-        return event->idKey;
+        return event.idKey;
     };
 
     ASSERT_GE(record(), 0);

@@ -81,6 +81,9 @@ class Gateway::Impl {
         }
         // Without it a small answer written in two pieces waits for a delayed ACK.
         server_.set_tcp_nodelay(true);
+        // Clients keep their connections open; stopping waits for each idle
+        // one to time out, so keep that wait short.
+        server_.set_keep_alive_timeout(1);
         server_.new_task_queue = [] { return new httplib::ThreadPool(serverThreads); };
         const httplib::Server::Handler handler = [this](const httplib::Request& request,
                                                         httplib::Response& response) {

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "abtest/EventControllerProtocol.hpp"
+#include "analytics/EventsServiceProtocol.hpp"
+#include "core/StateManagerProtocol.hpp"
+#include "storage/EventRepositoryProtocol.hpp"
+
+namespace mvk {
+
+class EventsService final : public EventsServiceProtocol {
+  public:
+    EventsService(std::shared_ptr<StateManagerProtocol> stateManager,
+                  std::shared_ptr<EventControllerProtocol> eventController,
+                  std::shared_ptr<EventRepositoryProtocol> eventRepository);
+
+    FullStackAction onFullStackAction() const override { return onFullStackAction_; }
+    void setOnFullStackAction(FullStackAction action) override {
+        onFullStackAction_ = std::move(action);
+    }
+
+    void addEvent(const Storable& event) override;
+    void addEvent(const Storable& event, const User& user) override;
+    void removeAllEvents() override;
+    void removeInactiveUserData(const std::vector<std::shared_ptr<User>>& users) override;
+
+  private:
+    void createEventForUser(const Storable& event, const User& user);
+    void isFullStack(const Project& project, const User& user);
+
+    const std::shared_ptr<StateManagerProtocol> stateManager_;
+    const std::shared_ptr<EventControllerProtocol> eventController_;
+    const std::shared_ptr<EventRepositoryProtocol> eventRepository_;
+    FullStackAction onFullStackAction_;
+};
+
+}  // namespace mvk

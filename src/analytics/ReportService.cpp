@@ -1,0 +1,372 @@
+#include "analytics/ReportService.hpp"
+
+#include <algorithm>
+#include <exception>
+#include <utility>
+
+#include "analytics/Reports.hpp"
+#include "analytics/UserOrder.hpp"
+#include "foundation/Logger.hpp"
+#include "foundation/QueueManager.hpp"
+#include "foundation/SdkConstraints.hpp"
+#include "platform/Uuid.hpp"
+
+namespace mvk {
+
+namespace {
+
+/// A refusal that no retry will change: a 4xx other than a timeout or a
+/// too-many-requests answer.
+bool isPermanentRefusal(const SendAnalyticsResult& result) {
+    const auto status = result.statusCode();
+    return status && *status >= 400 && *status < 500 && *status != 408 && *status != 429;
+}
+
+}  // namespace
+
+ReportService::ReportService(std::shared_ptr<StateManagerProtocol> stateManager,
+                             std::shared_ptr<EventControllerProtocol> eventController,
+                             std::shared_ptr<EventRepositoryProtocol> eventRepository,
+                             std::shared_ptr<ReportsRepositoryProtocol> reportsRepository,
+                             std::shared_ptr<BackendProtocol> backend)
+    : stateManager_(std::move(stateManager)),
+      eventController_(std::move(eventController)),
+      eventRepository_(std::move(eventRepository)),
+      reportsRepository_(std::move(reportsRepository)),
+      backend_(std::move(backend)) {}
+
+ReportServiceProtocol::ReportSendAction ReportService::onReportSendAction() const {
+    std::lock_guard lock(actionMutex_);
+    return onReportSendAction_;
+}
+
+void ReportService::setOnReportSendAction(ReportSendAction action) {
+    std::lock_guard lock(actionMutex_);
+    onReportSendAction_ = std::move(action);
+}
+
+Package ReportService::packageTemplate() const {
+    Package package;
+    package.language = stateManager_->getDeviceData().language;
+    const auto application = stateManager_->getAppData();
+    if (!stateManager_->isEditorMode()) {
+        package.appVersion = application.applicationVersion;
+        package.appBuildVersion = application.applicationBuildVersion;
+    }
+    package.bundle = application.applicationBundle;
+    package.sdkVersion = SdkConstraints::sdkVersion();
+    return package;
+}
+
+std::vector<Package> ReportService::createPackages(const std::vector<std::string>& texts) const {
+    std::vector<Package> packages;
+    if (texts.empty()) {
+        return packages;
+    }
+    const auto size = static_cast<std::size_t>(std::max<std::int64_t>(
+        stateManager_->getActiveProject()->configuration.countForRequest, 1));
+    const Package facts = packageTemplate();
+    for (std::size_t first = 0; first < texts.size(); first += size) {
+        const auto last = std::min(texts.size(), first + size);
+        Package package = facts;
+        package.events.emplace(texts.begin() + static_cast<std::ptrdiff_t>(first),
+                               texts.begin() + static_cast<std::ptrdiff_t>(last));
+        packages.push_back(std::move(package));
+    }
+    return packages;
+}
+
+void ReportService::sendBufferedEvents() {
+    if (!eventController_->isReportSendingEnable()) {
+        return;
+    }
+    // Users that cannot be read are packed at the next send; what is already
+    // stored still goes out.
+    if (const auto users = usersInSendingOrder(*stateManager_)) {
+        for (const auto& user : *users) {
+            packUser(*user);
+        }
+    }
+    sendSavedReports();
+}
+
+void ReportService::packUser(const User& user) {
+    // The rows are read in bounded chunks and packed into reports of bounded
+    // size, so a backlog of weeks never sits in memory at once.
+    std::vector<std::string> texts;
+    std::size_t bytes = 0;
+    std::int64_t lastId = 0;
+    std::int64_t afterId = 0;
+    while (true) {
+        auto chunk = eventRepository_->eventsOfUser(user.idKey, afterId, packingChunk);
+        if (!chunk) {
+            Logger::writeLog(MVKLogLevel::error, "The stored events of user [" +
+                                                     user.userId.value_or("") +
+                                                     "] can't be read; they stay for later");
+            return;
+        }
+        if (chunk->empty()) {
+            break;
+        }
+        const auto read = chunk->size();
+        afterId = chunk->back().idKey;
+        auto kept = eventController_->richEventObjects(std::move(*chunk));
+        for (auto& event : kept) {
+            if (!texts.empty() && bytes + event.json.size() > maxReportEventBytes) {
+                if (!storeReport(user, texts, lastId, static_cast<std::int64_t>(texts.size()))) {
+                    return;
+                }
+                texts.clear();
+                bytes = 0;
+            }
+            bytes += event.json.size();
+            lastId = event.idKey;
+            texts.push_back(std::move(event.json));
+        }
+        // Events at and after a freeze point stay stored, and every later
+        // one of this user is after it.
+        if (kept.size() < read || read < static_cast<std::size_t>(packingChunk)) {
+            break;
+        }
+    }
+    if (!texts.empty()) {
+        storeReport(user, texts, lastId, static_cast<std::int64_t>(texts.size()));
+    }
+}
+
+bool ReportService::storeReport(const User& user, const std::vector<std::string>& texts,
+                                std::int64_t lastId, std::int64_t count) {
+    Report report(createPackages(texts), Uuid::random());
+    report.userId = user.idKey;
+    // The report and the deletion of its events stand or fall together: a
+    // report that is not kept must not take its events with it, and events
+    // must not stay behind a stored report to be sent twice.
+    const auto stored = reportsRepository_->insert(
+        report, [&] { return eventRepository_->deleteUpTo(user.idKey, lastId, count); });
+    if (!stored) {
+        eventRepository_->forgetCounts();
+        Logger::writeLog(MVKLogLevel::error,
+                         "The report [" + report.uuid + "] of user [" + user.userId.value_or("") +
+                             "] can't be stored; its events stay for the next request");
+        return false;
+    }
+    return true;
+}
+
+Identifiers ReportService::identifiersFor(const User& user, bool isActive,
+                                          const DeviceIdentifiers& device) const {
+    Identifiers identifiers{.deviceId = device.deviceIdentifier,
+                            .previousDeviceId = device.previousDeviceIdentifier,
+                            .userId = user.userId,
+                            .previousUserId = user.previousUserId};
+    // The backend ids belong to the active user alone.
+    if (isActive) {
+        identifiers.morvanixId = device.morvanixId;
+        identifiers.crossPlatformMorvanixId = device.crossPlatformMorvanixId;
+        identifiers.morvanixIdTimestamp = device.morvanixIdTimestamp;
+    }
+    return identifiers;
+}
+
+void ReportService::sendSavedReports() {
+    if (isSending_) {
+        resendWhenFinish_ = true;
+        return;
+    }
+    const auto keys = reportsRepository_->keys();
+    if (!keys) {
+        Logger::writeLog(MVKLogLevel::error, "The stored reports can't be read; nothing is sent");
+        return;
+    }
+    if (keys->empty()) {
+        return;
+    }
+    const auto activeUser = stateManager_->getActiveUser();
+    const auto appKey = stateManager_->getActiveProject()->applicationKey();
+    const auto device = stateManager_->getActiveDeviceIdentifiers();
+    const auto users = usersInSendingOrder(*stateManager_);
+    if (!users) {
+        Logger::writeLog(MVKLogLevel::error, "The users can't be read; nothing is sent");
+        return;
+    }
+    std::vector<PassItem> items;
+    for (const auto& user : *users) {
+        const auto identifiers = identifiersFor(*user, user->idKey == activeUser->idKey, *device);
+        bool any = false;
+        for (const auto& key : *keys) {
+            if (key.userId == user->idKey) {
+                items.push_back({key.idKey, appKey, identifiers});
+                any = true;
+            }
+        }
+        if (any) {
+            Logger::writeLog(MVKLogLevel::info,
+                             "Send buffered events for user [" + user->userId.value_or("") + "]");
+        }
+    }
+    if (items.empty()) {
+        return;
+    }
+    isSending_ = true;
+    QueueManager::networkSerialQueue().queue().addOperation(
+        [weak = weak_from_this(), items = std::move(items)] {
+            auto self = weak.lock();
+            if (!self) {
+                return;
+            }
+            bool succeeded = false;
+            try {
+                succeeded = self->sendReports(items);
+            } catch (const std::exception& error) {
+                Logger::writeLog(MVKLogLevel::error,
+                                 std::string("The report pass stopped: ") + error.what());
+            } catch (...) {
+                Logger::writeLog(MVKLogLevel::error, "The report pass stopped");
+            }
+            self->finishPass(succeeded);
+        });
+}
+
+bool ReportService::sendReports(const std::vector<PassItem>& items) {
+    for (const auto& item : items) {
+        auto lookup = reportsRepository_->read(item.idKey);
+        switch (lookup.status) {
+            case ReportLookup::Status::missing:
+                // Deleted since the pass began (all reports removed).
+                continue;
+            case ReportLookup::Status::damaged:
+                Logger::writeLog(MVKLogLevel::error, "The stored report [" +
+                                                         std::to_string(item.idKey) +
+                                                         "] can't be read; it is kept");
+                continue;
+            case ReportLookup::Status::failed:
+                Logger::writeLog(MVKLogLevel::error,
+                                 "The stored reports can't be read; the pass is stopped");
+                return false;
+            case ReportLookup::Status::found:
+                break;
+        }
+        auto& report = *lookup.report;
+        if (!report.packagesBody()) {
+            Logger::writeLog(MVKLogLevel::error, "The stored packages of the Report [" +
+                                                     report.uuid +
+                                                     "] can't be used; the report is kept");
+            continue;
+        }
+        report.appKey = item.appKey;
+        report.identifiers = item.identifiers;
+        Logger::writeLog(MVKLogLevel::info, "Trying to send the Report [" + report.uuid + "]");
+        const auto result =
+            backend_->sendAnalytics(item.appKey, item.identifiers, Reports{{report}});
+        if (responseHandler(report, result) == Verdict::stop) {
+            return false;
+        }
+    }
+    return true;
+}
+
+ReportService::Verdict ReportService::responseHandler(const Report& report,
+                                                      const SendAnalyticsResult& result) {
+    if (result.isSuccess()) {
+        if (!result.value().value_or(false)) {
+            return Verdict::stop;
+        }
+        refusals_.erase(report.idKey);
+        Logger::writeLog(MVKLogLevel::info,
+                         "The report [" + report.uuid + "] has been sent successfully");
+        removeReports(report.idKey);
+        if (const auto action = onReportSendAction()) {
+            action();
+        }
+        return Verdict::goOn;
+    }
+    const auto* error = result.error();
+    Logger::writeLog(MVKLogLevel::error, "Report [" + report.uuid + "] submission failed: " +
+                                             (error != nullptr ? error->description() : ""));
+    if (isPermanentRefusal(result) && ++refusals_[report.idKey] >= maxRefusedPasses) {
+        // Kept, it would stop every later pass at the same place while the
+        // table grows.
+        refusals_.erase(report.idKey);
+        Logger::writeLog(MVKLogLevel::error,
+                         "The Report [" + report.uuid + "] is refused by the gateway with status " +
+                             std::to_string(*result.statusCode()) + " and has been deleted");
+        removeReports(report.idKey);
+        return Verdict::goOn;
+    }
+    Logger::writeLog(MVKLogLevel::debug, "The network queue is stopped");
+    return Verdict::stop;
+}
+
+void ReportService::removeReports(std::int64_t idKey) {
+    // Holds the repository, not the service: a core destroyed during the pass
+    // must not leave an accepted report stored, to be sent a second time.
+    QueueManager::incomeQueue().queue().addOperation([repository = reportsRepository_, idKey] {
+        if (!repository->deleteItems({idKey})) {
+            Logger::writeLog(MVKLogLevel::error,
+                             "The sent report [" + std::to_string(idKey) + "] can't be deleted");
+        }
+    });
+}
+
+void ReportService::finishPass(bool succeeded) {
+    QueueManager::incomeQueue().queue().addOperation([weak = weak_from_this(), succeeded] {
+        auto self = weak.lock();
+        if (!self) {
+            return;
+        }
+        self->isSending_ = false;
+        const bool again = succeeded && self->resendWhenFinish_;
+        self->resendWhenFinish_ = false;
+        if (again) {
+            self->sendSavedReports();
+        }
+    });
+}
+
+void ReportService::sendFlashEvent(const Storable& event) {
+    const auto project = stateManager_->getActiveProject();
+    const auto user = stateManager_->getActiveUser();
+    const auto identifiers =
+        identifiersFor(*user, true, *stateManager_->getActiveDeviceIdentifiers());
+    Report report(createPackages({event.getJson()}), Uuid::random());
+    QueueManager::networkFlashQueue().queue().addOperation(
+        [weak = weak_from_this(), appKey = project->applicationKey(), identifiers,
+         report = std::move(report)] {
+            auto self = weak.lock();
+            if (!self) {
+                return;
+            }
+            Logger::writeLog(MVKLogLevel::info, "Trying to send the Report [" + report.uuid + "]");
+            const auto result =
+                self->backend_->sendAnalytics(appKey, identifiers, Reports{{report}});
+            if (result.isSuccess()) {
+                Logger::writeLog(MVKLogLevel::info,
+                                 "The report [" + report.uuid + "] has been sent successfully");
+            } else {
+                const auto* error = result.error();
+                Logger::writeLog(MVKLogLevel::error,
+                                 "Report [" + report.uuid + "] submission failed: " +
+                                     (error != nullptr ? error->description() : ""));
+            }
+        });
+}
+
+void ReportService::removeInactiveUserData(const std::vector<std::shared_ptr<User>>& users) {
+    std::vector<std::int64_t> userIds;
+    for (const auto& user : users) {
+        if (user) {
+            userIds.push_back(user->idKey);
+        }
+    }
+    if (!reportsRepository_->deleteForDataForUsers(userIds)) {
+        Logger::writeLog(MVKLogLevel::error, "The reports of removed users can't be deleted");
+    }
+}
+
+void ReportService::removeAllReports() {
+    if (!reportsRepository_->clear()) {
+        Logger::writeLog(MVKLogLevel::error, "The stored reports can't be removed");
+    }
+}
+
+}  // namespace mvk

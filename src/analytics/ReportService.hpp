@@ -1,0 +1,96 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "abtest/EventControllerProtocol.hpp"
+#include "analytics/Package.hpp"
+#include "analytics/ReportServiceProtocol.hpp"
+#include "backend/BackendProtocol.hpp"
+#include "core/StateManagerProtocol.hpp"
+#include "storage/EventRepositoryProtocol.hpp"
+#include "storage/ReportsRepositoryProtocol.hpp"
+
+namespace mvk {
+
+/// One pass at a time sends the stored reports, one request each, on the
+/// network queue; a report is deleted only after the gateway accepted it.
+/// `isSending` and `resendWhenFinish` are touched on the income queue only.
+class ReportService final : public ReportServiceProtocol,
+                            public std::enable_shared_from_this<ReportService> {
+  public:
+    /// Event text one report row holds at most (a single larger event still
+    /// gets a report of its own): a user's long backlog becomes several
+    /// reports a gateway accepts instead of one body of tens of megabytes.
+    static constexpr std::size_t maxReportEventBytes = 1024u * 1024u;
+    /// Stored events read from the table at once while packing.
+    static constexpr std::int64_t packingChunk = 1000;
+    /// Passes in which a report the gateway refuses for good is tried before
+    /// it is deleted.
+    static constexpr int maxRefusedPasses = 3;
+
+    ReportService(std::shared_ptr<StateManagerProtocol> stateManager,
+                  std::shared_ptr<EventControllerProtocol> eventController,
+                  std::shared_ptr<EventRepositoryProtocol> eventRepository,
+                  std::shared_ptr<ReportsRepositoryProtocol> reportsRepository,
+                  std::shared_ptr<BackendProtocol> backend);
+
+    ReportSendAction onReportSendAction() const override;
+    void setOnReportSendAction(ReportSendAction action) override;
+
+    void sendFlashEvent(const Storable& event) override;
+    void sendBufferedEvents() override;
+    void removeInactiveUserData(const std::vector<std::shared_ptr<User>>& users) override;
+    void removeAllReports() override;
+
+  private:
+    /// A stored report handed to a pass, with what it is sent under.
+    struct PassItem {
+        std::int64_t idKey;
+        std::string appKey;
+        Identifiers identifiers;
+    };
+
+    enum class Verdict { goOn, stop };
+
+    /// The facts every package carries; its `events` are left empty.
+    Package packageTemplate() const;
+    /// The texts cut into packages of `countForRequest` (one each below 1).
+    std::vector<Package> createPackages(const std::vector<std::string>& texts) const;
+
+    void packUser(const User& user);
+    bool storeReport(const User& user, const std::vector<std::string>& texts, std::int64_t lastId,
+                     std::int64_t count);
+
+    Identifiers identifiersFor(const User& user, bool isActive,
+                               const DeviceIdentifiers& device) const;
+
+    void sendSavedReports();
+    /// Network queue. True when the pass may be followed by another.
+    bool sendReports(const std::vector<PassItem>& items);
+    Verdict responseHandler(const Report& report, const SendAnalyticsResult& result);
+    void removeReports(std::int64_t idKey);
+    /// Posts the closing block of a pass to the income queue.
+    void finishPass(bool succeeded);
+
+    const std::shared_ptr<StateManagerProtocol> stateManager_;
+    const std::shared_ptr<EventControllerProtocol> eventController_;
+    const std::shared_ptr<EventRepositoryProtocol> eventRepository_;
+    const std::shared_ptr<ReportsRepositoryProtocol> reportsRepository_;
+    const std::shared_ptr<BackendProtocol> backend_;
+
+    mutable std::mutex actionMutex_;
+    ReportSendAction onReportSendAction_;
+
+    bool isSending_ = false;
+    bool resendWhenFinish_ = false;
+    /// Network queue only: the passes in which each report was refused for good.
+    std::unordered_map<std::int64_t, int> refusals_;
+};
+
+}  // namespace mvk

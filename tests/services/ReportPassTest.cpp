@@ -1,0 +1,273 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <stdexcept>
+
+#include "analytics/Reports.hpp"
+#include "foundation/Base64.hpp"
+#include "services/PipelineHarness.hpp"
+
+namespace mvk::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+gateway::ScriptedAnswer answer(int status, std::chrono::milliseconds delay = 0ms) {
+    auto scripted = gateway::ScriptedAnswer::json(status, "{}");
+    scripted.delay = delay;
+    return scripted;
+}
+
+class ReportPassTest : public PipelineTest {
+  protected:
+    /// One stored report per call, for the active user, whose one event
+    /// carries `n`.
+    void storeReport(int n) {
+        Package package;
+        package.sdkVersion = "2.2.6";
+        package.events = std::vector<std::string>{R"({"n":)" + std::to_string(n) + "}"};
+        Report report({package}, "REPORT-" + std::to_string(n));
+        report.userId = state->user->idKey;
+        onIncome([&] { ASSERT_TRUE(reportsRepository->insert(report, [] { return true; })); });
+    }
+    void send() {
+        onIncome([&] { reportService->sendBufferedEvents(); });
+        settle();
+    }
+    std::vector<int> sentNumbers() {
+        std::vector<int> numbers;
+        for (const auto& request : sent()) {
+            numbers.push_back(packagesOf(request)[0]["events"][0].value("n", -1));
+        }
+        return numbers;
+    }
+    std::vector<int> storedNumbers() const {
+        std::vector<int> numbers;
+        for (const auto& report : storedReports()) {
+            numbers.push_back(
+                nlohmann::json::parse(report.packages()[0].events->front()).value("n", -1));
+        }
+        return numbers;
+    }
+    void enqueue(gateway::ScriptedAnswer scripted) {
+        gateway.gateway().enqueueAnswer(reportPath, std::move(scripted));
+    }
+};
+
+TEST_F(ReportPassTest, FailureEndsThePassAndKeepsTheRest) {
+    for (int n = 1; n <= 3; ++n) {
+        storeReport(n);
+    }
+    enqueue(answer(200));
+    enqueue(answer(500));
+    send();
+    EXPECT_EQ(sentNumbers(), (std::vector<int>{1, 2}));
+    EXPECT_EQ(storedNumbers(), (std::vector<int>{2, 3}));
+    EXPECT_TRUE(log.contains(MVKLogLevel::debug, "The network queue is stopped"));
+
+    // Both flags were cleared: the next request sends again, from the first
+    // stored report, and nothing more follows by itself.
+    send();
+    EXPECT_EQ(sentNumbers(), (std::vector<int>{1, 2, 2, 3}));
+    EXPECT_TRUE(storedReports().empty());
+}
+
+struct RefusalCase {
+    int status;
+    bool droppedAfterThreePasses;
+};
+
+class RefusalTest : public ReportPassTest, public ::testing::WithParamInterface<RefusalCase> {};
+
+TEST_P(RefusalTest, PermanentRefusalIsDroppedAfterThreePasses) {
+    const auto [status, dropped] = GetParam();
+    storeReport(1);
+    storeReport(2);
+    const auto uuid = storedReports()[0].uuid;
+    gateway.gateway().setAnswer(reportPath, answer(status));
+    send();
+    send();
+    gateway.gateway().setAnswer(reportPath, answer(200));
+    enqueue(answer(status));
+    send();
+    if (dropped) {
+        EXPECT_EQ(sentNumbers(), (std::vector<int>{1, 1, 1, 2}));
+        EXPECT_TRUE(storedReports().empty());
+        EXPECT_TRUE(log.contains(
+            MVKLogLevel::error, "The Report [" + uuid + "] is refused by the gateway with status " +
+                                    std::to_string(status) + " and has been deleted"));
+    } else {
+        EXPECT_EQ(sentNumbers(), (std::vector<int>{1, 1, 1}));
+        EXPECT_EQ(storedNumbers(), (std::vector<int>{1, 2}));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Statuses, RefusalTest,
+                         ::testing::Values(RefusalCase{400, true}, RefusalCase{413, true},
+                                           RefusalCase{408, false}, RefusalCase{429, false},
+                                           RefusalCase{500, false}, RefusalCase{503, false}),
+                         [](const auto& info) { return std::to_string(info.param.status); });
+
+TEST_F(ReportPassTest, RequestDuringAPassIsStoredAtOnceAndSentInOneFurtherPass) {
+    storeReport(1);
+    enqueue(answer(200, 500ms));
+    onIncome([&] { reportService->sendBufferedEvents(); });
+    ASSERT_TRUE(gateway.gateway().waitForRequests(reportPath, 1, 5s));
+    store(1, *state->user, R"({"n":2})");
+    onIncome([&] {
+        reportService->sendBufferedEvents();
+        reportService->sendBufferedEvents();
+    });
+    EXPECT_EQ(storedNumbers(), (std::vector<int>{1, 2}));
+    EXPECT_TRUE(storedEvents().empty());
+    settle();
+    EXPECT_EQ(sentNumbers(), (std::vector<int>{1, 2}));
+    EXPECT_TRUE(storedReports().empty());
+}
+
+TEST_F(ReportPassTest, FlashEventLeavesWhileAPassWaits) {
+    storeReport(1);
+    enqueue(answer(200, 2s));
+    onIncome([&] { reportService->sendBufferedEvents(); });
+    ASSERT_TRUE(gateway.gateway().waitForRequests(reportPath, 1, 5s));
+    onIncome([&] { reportService->sendFlashEvent(TestEvent("al", R"({"code":"al"})")); });
+    ASSERT_TRUE(gateway.gateway().waitForRequests(reportPath, 2, 1500ms));
+    EXPECT_EQ(storedNumbers(), (std::vector<int>{1})) << "the pass still waits";
+    EXPECT_EQ(packagesOf(sent()[1])[0]["events"][0]["code"], "al");
+    settle();
+    EXPECT_TRUE(storedReports().empty());
+}
+
+TEST_F(ReportPassTest, RemovingAllReportsDuringAPassSendsNoMoreOfThem) {
+    storeReport(1);
+    storeReport(2);
+    enqueue(answer(200, 500ms));
+    onIncome([&] { reportService->sendBufferedEvents(); });
+    ASSERT_TRUE(gateway.gateway().waitForRequests(reportPath, 1, 5s));
+    onIncome([&] { reportService->removeAllReports(); });
+    EXPECT_TRUE(storedReports().empty());
+    settle();
+    EXPECT_EQ(sentNumbers(), (std::vector<int>{1}));
+    EXPECT_TRUE(storedReports().empty());
+    EXPECT_FALSE(log.containsFragment("can't be deleted"));
+}
+
+TEST_F(ReportPassTest, InactiveUserIsSentWithoutTheBackendIds) {
+    state->device->previousDeviceIdentifier = "device-before";
+    state->device->morvanixId = 77;
+    state->device->crossPlatformMorvanixId = 78;
+    state->device->morvanixIdTimestamp = 79;
+    state->user->sessionId = 1;
+    const auto other = addStoredUser("other", 2);
+    other->previousUserId = "other-before";
+    store(1, *state->user);
+    store(1, *other);
+    send();
+    const auto requests = sent();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].header("MorvanixId"), "77");
+    const auto& inactive = requests[1];
+    EXPECT_EQ(inactive.header("UserId"), base64Encode("other"));
+    EXPECT_EQ(inactive.header("PreviousUserId"), base64Encode("other-before"));
+    EXPECT_EQ(inactive.header("DeviceId"), base64Encode("device-uid"));
+    EXPECT_EQ(inactive.header("PreviousDeviceId"), base64Encode("device-before"));
+    for (const char* name : {"MorvanixId", "CrossPlatformMorvanixId", "MorvanixIdTimestamp"}) {
+        EXPECT_EQ(inactive.headerCount(name), 0u) << name;
+    }
+}
+
+TEST_F(ReportPassTest, AcceptedReportIsDeletedEvenWhenTheServiceIsReleasedMeanwhile) {
+    storeReport(1);
+    enqueue(answer(200, 500ms));
+    onIncome([&] { reportService->sendBufferedEvents(); });
+    ASSERT_TRUE(gateway.gateway().waitForRequests(reportPath, 1, 5s));
+    std::weak_ptr<ReportService> weak = reportService;
+    onIncome([&] { reportService.reset(); });
+    settle();
+    EXPECT_TRUE(weak.expired());
+    EXPECT_TRUE(storedReports().empty());
+}
+
+/// A gateway whose first request throws, as a broken transport might.
+class ThrowingOnceBackend final : public BackendProtocol {
+  public:
+    explicit ThrowingOnceBackend(std::shared_ptr<BackendProtocol> inner)
+        : inner_(std::move(inner)) {}
+    std::shared_ptr<BackendRepositoryProtocol> repository() const override {
+        return inner_->repository();
+    }
+    ConfigRequestResult requestConfig(const std::string& a, const Identifiers& i,
+                                      const Versions& v) override {
+        return inner_->requestConfig(a, i, v);
+    }
+    BackendIdentifiers requestIdentification(const std::string& a, std::int64_t n,
+                                             const Identifiers& i) override {
+        return inner_->requestIdentification(a, n, i);
+    }
+    SendAnalyticsResult sendAnalytics(const std::string& a, const Identifiers& i,
+                                      const Reports& r) override {
+        if (!thrown_.exchange(true)) {
+            throw std::runtime_error("transport broke");
+        }
+        return inner_->sendAnalytics(a, i, r);
+    }
+    MVKVerifyResponse sendVerifyReceipt(const std::string& a, const Receipt& r,
+                                        const Identifiers& i) override {
+        return inner_->sendVerifyReceipt(a, r, i);
+    }
+    std::optional<MessagingConfig> requestMessagingConfig(const std::string& a,
+                                                          const MessagingRequestObject& r,
+                                                          const Identifiers& i) override {
+        return inner_->requestMessagingConfig(a, r, i);
+    }
+    std::optional<RemoteConfig> requestABTestConfig(const std::string& a, const Identifiers& i,
+                                                    const Versions& v) override {
+        return inner_->requestABTestConfig(a, i, v);
+    }
+    std::optional<InvolvedExperimentsContainer> requestAbTestOffer(
+        const std::string& a, const Identifiers& i, const SuitableExperiments& s) override {
+        return inner_->requestAbTestOffer(a, i, s);
+    }
+
+  private:
+    std::shared_ptr<BackendProtocol> inner_;
+    std::atomic<bool> thrown_{false};
+};
+
+TEST_F(ReportPassTest, PassThatThrowsStillEndsSoTheNextOneRuns) {
+    storeReport(1);
+    reportService = std::make_shared<ReportService>(
+        state, controller, eventRepository, reportsRepository,
+        std::make_shared<ThrowingOnceBackend>(gateway.sharedBackend()));
+    send();
+    EXPECT_TRUE(log.containsFragment("The report pass stopped: transport broke"));
+    EXPECT_EQ(storedNumbers(), (std::vector<int>{1}));
+    send();
+    EXPECT_EQ(sentNumbers(), (std::vector<int>{1}));
+    EXPECT_TRUE(storedReports().empty());
+}
+
+TEST_F(ReportPassTest, StoredPackagesTheReaderCannotFollowGoOutAsStored) {
+    const std::string foreign = R"([{"engine":"Unreal","events":[{"n":1}]}])";
+    ASSERT_TRUE(database->insert(
+        "reports",
+        {{"userId", state->user->idKey}, {"packagesJson", foreign}, {"uuid", "A-FOREIGN"}}));
+    ASSERT_TRUE(database->insert(
+        "reports",
+        {{"userId", state->user->idKey}, {"packagesJson", "not json"}, {"uuid", "B-BROKEN"}}));
+    storeReport(3);
+    send();
+    const auto requests = sent();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(packagesOf(requests[0]), nlohmann::json::parse(foreign));
+    EXPECT_EQ(packagesOf(requests[1])[0]["events"][0]["n"], 3);
+    const auto kept = storedReports();
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(kept[0].uuid, "B-BROKEN");
+    EXPECT_TRUE(log.contains(MVKLogLevel::error,
+                             "The stored packages of the Report [B-BROKEN] can't be used; "
+                             "the report is kept"));
+}
+
+}  // namespace
+}  // namespace mvk::test
