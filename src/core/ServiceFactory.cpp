@@ -7,6 +7,9 @@
 #include "core/TimerService.hpp"
 #include "core/UserService.hpp"
 #include "foundation/QueueManager.hpp"
+#include "people/PeopleService.hpp"
+#include "platform/Store.hpp"
+#include "purchases/SubscriptionService.hpp"
 
 namespace mvk {
 
@@ -72,6 +75,23 @@ std::shared_ptr<ActivityServiceProtocol> ServiceFactory::activityService() {
             std::make_shared<ActivityService>(stateManager_, coreFactory_->userRepository());
     }
     return activityService_;
+}
+
+std::shared_ptr<PeopleServiceProtocol> ServiceFactory::peopleService() {
+    if (!peopleService_) {
+        peopleService_ =
+            std::make_shared<PeopleService>(stateManager_, coreFactory_->peopleRepository());
+    }
+    return peopleService_;
+}
+
+std::shared_ptr<SubscriptionServiceProtocol> ServiceFactory::subscriptionService() {
+    if (!subscriptionService_) {
+        subscriptionService_ = std::make_shared<SubscriptionService>(
+            stateManager_, coreFactory_->subscriptionRepository(), Store::current(),
+            QueueManager::incomeQueue().queue(), scheduling_.delayedScheduler);
+    }
+    return subscriptionService_;
 }
 
 }  // namespace mvk

@@ -40,6 +40,9 @@ class ServiceFactory final : public ServiceFactoryProtocol {
     std::shared_ptr<UserServiceProtocol> userService() override;
     std::shared_ptr<ActivityServiceProtocol> activityService() override;
     std::shared_ptr<ABTestConfigServiceProtocol> abTestConfigService() override;
+    std::shared_ptr<PeopleServiceProtocol> peopleService() override;
+    /// Over the store the host installed when the service is first asked for.
+    std::shared_ptr<SubscriptionServiceProtocol> subscriptionService() override;
 
     const ABTestInitalData& abTestInitialData() const { return abTestInitialData_; }
     const std::shared_ptr<ABTestDefaultParamsCache>& abTestDefaultParamsCache() const {
@@ -62,6 +65,8 @@ class ServiceFactory final : public ServiceFactoryProtocol {
     std::shared_ptr<TimerServiceProtocol> timerService_;
     std::shared_ptr<UserServiceProtocol> userService_;
     std::shared_ptr<ActivityServiceProtocol> activityService_;
+    std::shared_ptr<PeopleServiceProtocol> peopleService_;
+    std::shared_ptr<SubscriptionServiceProtocol> subscriptionService_;
 };
 
 }  // namespace mvk

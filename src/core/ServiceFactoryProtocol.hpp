@@ -8,6 +8,8 @@
 #include "core/ProjectServiceProtocol.hpp"
 #include "core/TimerServiceProtocol.hpp"
 #include "core/UserServiceProtocol.hpp"
+#include "people/PeopleServiceProtocol.hpp"
+#include "purchases/SubscriptionServiceProtocol.hpp"
 
 namespace mvk {
 
@@ -25,6 +27,8 @@ class ServiceFactoryProtocol {
     virtual std::shared_ptr<ActivityServiceProtocol> activityService() = 0;
     /// The same object as `analyticsAnalyticsConfigService`, behind its A/B face.
     virtual std::shared_ptr<ABTestConfigServiceProtocol> abTestConfigService() = 0;
+    virtual std::shared_ptr<PeopleServiceProtocol> peopleService() = 0;
+    virtual std::shared_ptr<SubscriptionServiceProtocol> subscriptionService() = 0;
 };
 
 }  // namespace mvk
