@@ -300,42 +300,5 @@ TEST_F(SubscriptionServiceTest, FlagChangesAreStored) {
     }
 }
 
-TEST_F(SubscriptionServiceTest, HistoryIsResetOnlyForTwoDifferentNonZeroVersions) {
-    const struct {
-        std::optional<std::int64_t> stored, received;
-        bool reset;
-    } cases[] = {
-        {1, 2, true},
-        {2, 2, false},
-        {0, 2, false},
-        {1, 0, false},
-        {std::nullopt, 2, false},
-        {1, std::nullopt, false},
-    };
-    for (const auto& entry : cases) {
-        state->project->configuration.sbsConfigVersion = entry.stored;
-        Config received = Config::defaulConfiguration();
-        received.sbsConfigVersion = entry.received;
-        EXPECT_EQ(service->isHistoryNeedReset(received), entry.reset)
-            << entry.stored.value_or(-1) << " " << entry.received.value_or(-1);
-    }
-}
-
-TEST_F(SubscriptionServiceTest, ARecordWhoseInsertFailedKeepsItsFlagsUntilTheInsertSucceeds) {
-    ASSERT_TRUE(
-        database->raw("CREATE TRIGGER refuse BEFORE INSERT ON subscriptions "
-                      "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
-    service->markAsRestoredHistory();
-    EXPECT_EQ(storedInfo(), nullptr);
-    EXPECT_FALSE(service->isNeedRestoreHistory());
-
-    ASSERT_TRUE(database->raw("DROP TRIGGER refuse"));
-    service->markAsSendRestoredHistory();
-    const auto stored = storedInfo();
-    ASSERT_NE(stored, nullptr);
-    EXPECT_TRUE(stored->alreadyRestored);
-    EXPECT_TRUE(stored->alreadySendRestoreEvent);
-}
-
 }  // namespace
 }  // namespace mvk
