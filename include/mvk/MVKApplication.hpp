@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "mvk/Export.hpp"
+#include "mvk/MVKStore.hpp"
 
 namespace mvk {
 
@@ -43,6 +45,11 @@ class MVK_EXPORT MVKApplication {
     static void setScreenSize(std::int64_t widthPixels, std::int64_t heightPixels) noexcept;
     /// Pixels per inch; a value that is not positive clears it.
     static void setScreenPpi(std::int64_t ppi) noexcept;
+
+    /// The application store the library asks for subscription products.
+    /// Install it before `MVKAnalytics::initialize`; null removes it. Without
+    /// one, no products are reported.
+    static void setStore(std::shared_ptr<MVKStore> store) noexcept;
 };
 
 }  // namespace mvk

@@ -4,6 +4,7 @@
 #include "platform/ApplicationInfo.hpp"
 #include "platform/DeviceInfo.hpp"
 #include "platform/GuardedCall.hpp"
+#include "platform/Store.hpp"
 
 namespace mvk {
 
@@ -52,6 +53,10 @@ void MVKApplication::setScreenSize(std::int64_t widthPixels, std::int64_t height
 
 void MVKApplication::setScreenPpi(std::int64_t ppi) noexcept {
     callGuarded("setScreenPpi", [&] { DeviceInfo::shared()->setScreenPpi(ppi); });
+}
+
+void MVKApplication::setStore(std::shared_ptr<MVKStore> store) noexcept {
+    callGuarded("setStore", [&] { Store::install(std::move(store)); });
 }
 
 }  // namespace mvk

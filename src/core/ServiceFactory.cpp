@@ -13,6 +13,9 @@
 #include "core/TimerService.hpp"
 #include "core/UserService.hpp"
 #include "foundation/QueueManager.hpp"
+#include "people/PeopleService.hpp"
+#include "platform/Store.hpp"
+#include "purchases/SubscriptionService.hpp"
 
 namespace mvk {
 
@@ -133,6 +136,23 @@ std::shared_ptr<ReportServiceProtocol> ServiceFactory::reportService() {
             coreFactory_->reportsRepository(), coreFactory_->backend());
     }
     return reportService_;
+}
+
+std::shared_ptr<PeopleServiceProtocol> ServiceFactory::peopleService() {
+    if (!peopleService_) {
+        peopleService_ =
+            std::make_shared<PeopleService>(stateManager_, coreFactory_->peopleRepository());
+    }
+    return peopleService_;
+}
+
+std::shared_ptr<SubscriptionServiceProtocol> ServiceFactory::subscriptionService() {
+    if (!subscriptionService_) {
+        subscriptionService_ = std::make_shared<SubscriptionService>(
+            stateManager_, coreFactory_->subscriptionRepository(), Store::current(),
+            QueueManager::incomeQueue().queue(), scheduling_.delayedScheduler);
+    }
+    return subscriptionService_;
 }
 
 }  // namespace mvk

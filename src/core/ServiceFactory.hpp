@@ -48,6 +48,9 @@ class ServiceFactory final : public ServiceFactoryProtocol {
     std::shared_ptr<TaskServiceProtocol> taskService() override;
     std::shared_ptr<EventsServiceProtocol> eventsService() override;
     std::shared_ptr<ReportServiceProtocol> reportService() override;
+    std::shared_ptr<PeopleServiceProtocol> peopleService() override;
+    /// Over the store the host installed when the service is first asked for.
+    std::shared_ptr<SubscriptionServiceProtocol> subscriptionService() override;
 
     const ABTestInitalData& abTestInitialData() const { return abTestInitialData_; }
     const std::shared_ptr<ABTestDefaultParamsCache>& abTestDefaultParamsCache() const {
@@ -77,6 +80,8 @@ class ServiceFactory final : public ServiceFactoryProtocol {
     std::shared_ptr<TaskServiceProtocol> taskService_;
     std::shared_ptr<EventsServiceProtocol> eventsService_;
     std::shared_ptr<ReportServiceProtocol> reportService_;
+    std::shared_ptr<PeopleServiceProtocol> peopleService_;
+    std::shared_ptr<SubscriptionServiceProtocol> subscriptionService_;
 };
 
 }  // namespace mvk

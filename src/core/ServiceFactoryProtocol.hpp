@@ -14,6 +14,8 @@
 #include "core/ProjectServiceProtocol.hpp"
 #include "core/TimerServiceProtocol.hpp"
 #include "core/UserServiceProtocol.hpp"
+#include "people/PeopleServiceProtocol.hpp"
+#include "purchases/SubscriptionServiceProtocol.hpp"
 
 namespace mvk {
 
@@ -38,6 +40,8 @@ class ServiceFactoryProtocol {
     /// The event storage and the report service share one event repository.
     virtual std::shared_ptr<EventsServiceProtocol> eventsService() = 0;
     virtual std::shared_ptr<ReportServiceProtocol> reportService() = 0;
+    virtual std::shared_ptr<PeopleServiceProtocol> peopleService() = 0;
+    virtual std::shared_ptr<SubscriptionServiceProtocol> subscriptionService() = 0;
 };
 
 }  // namespace mvk

@@ -26,10 +26,32 @@ std::string withCase(std::string_view text, bool lower) {
     return result;
 }
 
+/// Keywords follow "@", separated by ";" ("@currency=EUR;collation=phonebook");
+/// a currency code is three letters.
+std::string currencyKeyword(std::string_view name) {
+    const auto at = name.find('@');
+    if (at == std::string_view::npos) {
+        return "";
+    }
+    std::string_view keywords = name.substr(at + 1);
+    while (!keywords.empty()) {
+        const auto end = std::min(keywords.find(';'), keywords.size());
+        const std::string_view keyword = keywords.substr(0, end);
+        constexpr std::string_view key = "currency=";
+        if (keyword.starts_with(key)) {
+            const std::string_view code = keyword.substr(key.size());
+            return code.size() == 3 && isLetters(code) ? withCase(code, false) : "";
+        }
+        keywords.remove_prefix(std::min(end + 1, keywords.size()));
+    }
+    return "";
+}
+
 }  // namespace
 
 LocaleName LocaleName::parse(std::string_view name) {
     LocaleName locale;
+    locale.currency_ = currencyKeyword(name);
     name = name.substr(0, name.find_first_of(".@"));
     const auto separator = name.find_first_of("_-");
     const std::string_view language = name.substr(0, separator);

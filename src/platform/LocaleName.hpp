@@ -6,8 +6,9 @@
 
 namespace mvk {
 
-/// The language and region of a locale name such as "en_US.UTF-8@euro",
-/// "pt_BR" or "en-GB". "C" and "POSIX" name no language.
+/// The language, region and currency keyword of a locale name such as
+/// "en_US.UTF-8@euro", "pt_BR", "en-GB" or "de_AT@currency=EUR". "C" and
+/// "POSIX" name no language.
 class LocaleName {
   public:
     static LocaleName parse(std::string_view name);
@@ -16,10 +17,14 @@ class LocaleName {
     const std::optional<std::string>& language() const { return language_; }
     /// Upper-case letters or three digits; empty when the name has none.
     const std::string& region() const { return region_; }
+    /// The value of a "currency=" keyword after "@", upper-case; empty when
+    /// the name has none.
+    const std::string& currency() const { return currency_; }
 
   private:
     std::optional<std::string> language_;
     std::string region_;
+    std::string currency_;
 };
 
 }  // namespace mvk

@@ -1,0 +1,249 @@
+#include "people/PeopleService.hpp"
+
+#include <algorithm>
+#include <limits>
+#include <utility>
+
+#include "foundation/Logger.hpp"
+#include "people/PeopleReservedKeys.hpp"
+
+namespace mvk {
+
+namespace {
+
+constexpr double largestDouble = std::numeric_limits<double>::max();
+
+void logCard(MVKLogLevel level, const std::string& message) {
+    Logger::writeLog(level, "[User Card] " + message);
+}
+
+bool isReserved(const std::string& key) {
+    return PeopleReservedKeysFromRawValue(key).has_value();
+}
+
+bool isNumber(const PeopleValueType& value) {
+    return value.kind() == PeopleValueType::Kind::integer ||
+           value.kind() == PeopleValueType::Kind::floating;
+}
+
+void logOverflow(const std::string& key) {
+    logCard(MVKLogLevel::error, "The incremented value [" + key + "] caused overflow");
+}
+
+std::string setLine(const std::string& key, const PeopleValueType& value) {
+    return "Value [" + value.description() + "] for the key [" + key + "] was set successfully";
+}
+
+}  // namespace
+
+PeopleService::PeopleService(std::shared_ptr<StateManagerProtocol> stateManager,
+                             std::shared_ptr<PeopleRepositoryProtocol> peopleRepository)
+    : stateManager_(std::move(stateManager)),
+      peopleRepository_(std::move(peopleRepository)),
+      cards_(peopleRepository_, &PeopleCard::userId) {}
+
+std::shared_ptr<PeopleCard> PeopleService::getPeopleCard() {
+    return cards_.rowOf(stateManager_->getActiveUser()->idKey);
+}
+
+bool PeopleService::isNeedToSend() {
+    return getPeopleCard()->updated;
+}
+
+bool PeopleService::isNeedToClear() {
+    return getPeopleCard()->cleared;
+}
+
+void PeopleService::clearCustomParams() {
+    auto card = getPeopleCard();
+    std::erase_if(card->properties, [](const auto& entry) { return !isReserved(entry.first); });
+    card->encodeProperties();
+    cards_.save(card);
+    notify(peopleCardIsChanged_);
+}
+
+std::int64_t PeopleService::getCustomKeyParamsCount() {
+    const auto card = getPeopleCard();
+    return std::count_if(card->properties.begin(), card->properties.end(),
+                         [](const auto& entry) { return !isReserved(entry.first); });
+}
+
+std::optional<PeopleProperties> PeopleService::getParameters(bool needFullCard) {
+    const auto card = getPeopleCard();
+    if (needFullCard) {
+        return card->properties;
+    }
+    PeopleProperties changed;
+    for (const auto& key : card->changedKeys) {
+        if (auto found = card->properties.find(key); found != card->properties.end()) {
+            changed.insert(*found);
+        }
+    }
+    return changed;
+}
+
+void PeopleService::removeNulls() {
+    auto card = getPeopleCard();
+    std::erase_if(card->properties, [](const auto& entry) { return entry.second.isNull(); });
+    updateCardProperties(card);
+}
+
+void PeopleService::setValue(const std::string& key, const PeopleValueType& value) {
+    auto card = getPeopleCard();
+    const auto stored = card->properties.find(key);
+    if (stored != card->properties.end() && stored->second.isEqual(value)) {
+        return;
+    }
+    card->properties.insert_or_assign(key, value);
+    addChangedKeys(*card, key);
+    updateCardProperties(card);
+    logCard(MVKLogLevel::info, setLine(key, value));
+}
+
+void PeopleService::getValue(const std::string& key, const ValueCompletion& completion) {
+    const auto card = getPeopleCard();
+    const auto stored = card->properties.find(key);
+    std::optional<PeopleValueType> value;
+    if (stored != card->properties.end() && !stored->second.isNull()) {
+        value = stored->second;
+    }
+    if (completion) {
+        completion(std::move(value));
+    }
+}
+
+void PeopleService::increment(const std::string& key, const PeopleValueType& value) {
+    auto card = getPeopleCard();
+    const auto stored = card->properties.find(key);
+    if (stored == card->properties.end()) {
+        card->properties.insert_or_assign(key, value);
+        addChangedKeys(*card, key);
+        logCard(MVKLogLevel::info, setLine(key, value));
+    } else if (auto result = sum(stored->second, value, key)) {
+        logCard(MVKLogLevel::info, "New value [" + result->description() + "] for the key [" + key +
+                                       "] was successfully incremented");
+        stored->second = std::move(*result);
+        addChangedKeys(*card, key);
+    } else {
+        logCard(MVKLogLevel::error, "In the increment method an error has occurred: \n\tValue [" +
+                                        stored->second.description() +
+                                        "] type does not match the increment value [" +
+                                        value.description() + "]");
+    }
+    // Rewritten after a refused pair too, so the card is sent again.
+    updateCardProperties(card);
+}
+
+void PeopleService::unset(const std::vector<std::string>& properties) {
+    auto card = getPeopleCard();
+    std::string names;
+    for (const auto& key : properties) {
+        card->properties.insert_or_assign(key, PeopleValueType());
+        addChangedKeys(*card, key);
+        names += names.empty() ? key : "," + key;
+    }
+    logCard(MVKLogLevel::info, "Properties for key [" + names + "] were successfully unset");
+    updateCardProperties(card);
+}
+
+void PeopleService::clearUser() {
+    auto card = getPeopleCard();
+    card->properties.clear();
+    card->cleared = true;
+    updateCardProperties(card);
+    notify(onClearedCard_);
+    logCard(MVKLogLevel::info, "All user data was successfully cleared");
+}
+
+void PeopleService::unmarkUpdated() {
+    auto card = getPeopleCard();
+    card->updated = false;
+    cards_.save(card);
+}
+
+void PeopleService::unmarkCleared() {
+    auto card = getPeopleCard();
+    card->cleared = false;
+    cards_.save(card);
+}
+
+void PeopleService::clearChangedKeys() {
+    auto card = getPeopleCard();
+    card->changedKeys.clear();
+    cards_.save(card);
+}
+
+void PeopleService::removeInactiveUserData(const std::vector<std::shared_ptr<User>>& users) {
+    std::vector<std::int64_t> userIds;
+    userIds.reserve(users.size());
+    for (const auto& user : users) {
+        if (user) {
+            userIds.push_back(user->idKey);
+        }
+    }
+    peopleRepository_->deleteForDataForUsers(userIds);
+    cards_.forget(userIds);
+}
+
+void PeopleService::updateCardProperties(const std::shared_ptr<PeopleCard>& card) {
+    card->encodeProperties();
+    card->updated = true;
+    cards_.save(card);
+    notify(peopleCardIsChanged_);
+}
+
+void PeopleService::addChangedKeys(PeopleCard& card, const std::string& key) {
+    if (std::find(card.changedKeys.begin(), card.changedKeys.end(), key) ==
+        card.changedKeys.end()) {
+        card.changedKeys.push_back(key);
+    }
+}
+
+std::optional<PeopleValueType> PeopleService::sum(const PeopleValueType& stored,
+                                                  const PeopleValueType& value,
+                                                  const std::string& key) {
+    if (!isNumber(stored) || !isNumber(value)) {
+        return std::nullopt;
+    }
+    if (stored.kind() == PeopleValueType::Kind::integer &&
+        value.kind() == PeopleValueType::Kind::integer) {
+        return PeopleValueType(incrementInt(stored, value, key));
+    }
+    return PeopleValueType(incrementDouble(stored, value, key));
+}
+
+double PeopleService::incrementDouble(const PeopleValueType& stored, const PeopleValueType& value,
+                                      const std::string& key) {
+    const double total = stored.toDouble() + value.toDouble();
+    if (total >= largestDouble) {
+        logOverflow(key);
+        return largestDouble;
+    }
+    if (total <= -largestDouble) {
+        logOverflow(key);
+        return -largestDouble;
+    }
+    return total;
+}
+
+std::int64_t PeopleService::incrementInt(const PeopleValueType& stored,
+                                         const PeopleValueType& value, const std::string& key) {
+    const std::int64_t lhs = stored.toInt();
+    const std::int64_t rhs = value.toInt();
+    std::int64_t total = 0;
+    if (__builtin_add_overflow(lhs, rhs, &total)) {
+        logOverflow(key);
+        return lhs > 0 ? std::numeric_limits<std::int64_t>::max()
+                       : std::numeric_limits<std::int64_t>::min();
+    }
+    return total;
+}
+
+void PeopleService::notify(const Listener& listener) {
+    // A listener may replace itself while it runs.
+    if (auto copy = listener) {
+        copy();
+    }
+}
+
+}  // namespace mvk
