@@ -93,6 +93,7 @@ void Core::destroy() {
             // A logic that fails while stopping must not keep the old core
             // installed: the host could then never start the SDK again.
             try {
+                core->stopServices();
                 core->analyticsProxy().stopSDK();
             } catch (const std::exception& error) {
                 Logger::writeLog(MVKLogLevel::error,
@@ -122,6 +123,17 @@ Core::AnalyticsLogicMaker Core::analyticsLogicMakerForTesting() {
     auto& slot = logicMakerSlot();
     std::lock_guard lock(slot.mutex);
     return slot.maker;
+}
+
+void Core::stopServices() {
+    std::shared_ptr<ServiceFactory> factory;
+    {
+        std::lock_guard lock(mutex_);
+        factory = serviceFactory_;
+    }
+    if (factory) {
+        factory->stopServices();
+    }
 }
 
 ABTestInitalData Core::abTestInitialData() const {
@@ -236,6 +248,11 @@ void Core::runStartUp(const std::string& applicationKey,
         factory, stateManager, std::make_shared<ABTestManager>(), abTestInitialData(),
         abTestDefaultParamsCache_,
         ServiceFactory::Scheduling{environment_.mainLoop, environment_.delayedScheduler});
+
+    {
+        std::lock_guard lock(mutex_);
+        serviceFactory_ = serviceFactory;
+    }
 
     if (const auto maker = analyticsLogicMakerForTesting()) {
         if (auto logic = maker(*serviceFactory, factory->lifeCycle())) {

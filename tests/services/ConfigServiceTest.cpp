@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -316,6 +318,140 @@ TEST_F(ConfigServiceTest, NothingRunsOnceTheServiceIsGone) {
     configQueue.resume();
     advance(seconds(600));
     EXPECT_EQ(backend->configRequests().size(), 1u);
+}
+
+TEST_F(ConfigServiceTest, CallsWhileOfflineShareOneRetryChain) {
+    Config received = Config::defaulConfiguration();
+    received.timeForRequest = 5'000;
+    std::vector<Config> applied;
+    service->setOnSdkConfigUpdate([&](const Config& config) { applied.push_back(config); });
+
+    for (int call = 0; call < 5; ++call) {
+        service->receiveAnalyticsConfig();
+    }
+    settle();
+    for (int step = 0; step < 360; ++step) {
+        advance(seconds(10));
+    }
+    // Five calls, then one chain whose delay grew with each failure: 300,
+    // 360, 420, 480, 540, 600 and 600 seconds fit into the hour.
+    EXPECT_EQ(backend->configRequests().size(), 12u);
+
+    backend->scriptConfig({received, false});
+    advance(seconds(600));
+    EXPECT_EQ(backend->configRequests().size(), 13u);
+    EXPECT_EQ(applied, std::vector<Config>{received});
+}
+
+/// Holds each configuration request until the test lets it finish.
+class HeldBackend final : public BackendProtocol {
+  public:
+    explicit HeldBackend(std::shared_ptr<test::FakeBackend> inner) : inner_(std::move(inner)) {}
+
+    void waitUntilHeld() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return held_; });
+    }
+    void release() {
+        std::lock_guard lock(mutex_);
+        released_ = true;
+        changed_.notify_all();
+    }
+
+    std::shared_ptr<BackendRepositoryProtocol> repository() const override { return nullptr; }
+    ConfigRequestResult requestConfig(const std::string& key, const Identifiers& identifiers,
+                                      const Versions& versions) override {
+        std::unique_lock lock(mutex_);
+        held_ = true;
+        changed_.notify_all();
+        changed_.wait(lock, [&] { return released_; });
+        return inner_->requestConfig(key, identifiers, versions);
+    }
+    BackendIdentifiers requestIdentification(const std::string& key, std::int64_t attempt,
+                                             const Identifiers& identifiers) override {
+        return inner_->requestIdentification(key, attempt, identifiers);
+    }
+    SendAnalyticsResult sendAnalytics(const std::string& key, const Identifiers& identifiers,
+                                      const Reports& reports) override {
+        return inner_->sendAnalytics(key, identifiers, reports);
+    }
+    MVKVerifyResponse sendVerifyReceipt(const std::string& key, const Receipt& receipt,
+                                        const Identifiers& identifiers) override {
+        return inner_->sendVerifyReceipt(key, receipt, identifiers);
+    }
+    std::optional<MessagingConfig> requestMessagingConfig(const std::string& key,
+                                                          const MessagingRequestObject& request,
+                                                          const Identifiers& identifiers) override {
+        return inner_->requestMessagingConfig(key, request, identifiers);
+    }
+    std::optional<RemoteConfig> requestABTestConfig(const std::string& key,
+                                                    const Identifiers& identifiers,
+                                                    const Versions& versions) override {
+        return inner_->requestABTestConfig(key, identifiers, versions);
+    }
+    std::optional<InvolvedExperimentsContainer> requestAbTestOffer(
+        const std::string& key, const Identifiers& identifiers,
+        const SuitableExperiments& suitable) override {
+        return inner_->requestAbTestOffer(key, identifiers, suitable);
+    }
+
+  private:
+    const std::shared_ptr<test::FakeBackend> inner_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool held_ = false;
+    bool released_ = false;
+};
+
+TEST_F(ConfigServiceTest, StoppedServiceAppliesNoAnswerStillOnItsWay) {
+    Config received = Config::defaulConfiguration();
+    received.timeForRequest = 5'000;
+    backend->scriptConfig({received, false});
+    backend->scriptIdentification(BackendIdentifiers::identifiers(summaryWith(77)));
+    backend->scriptABConfig(RemoteConfig{.version = 4});
+    int applied = 0;
+    service->setOnSdkConfigUpdate([&](const Config&) { ++applied; });
+    service->setOnIdentifiersUpdate([&](auto) { ++applied; });
+    service->setConfigUpdate([&](const RemoteConfig&) { ++applied; });
+
+    incomeQueue.pause();
+    service->receiveAnalyticsConfig();
+    service->receiveUserBackendIds();
+    service->receiveABConfig();
+    configQueue.drain();  // every request has been answered
+    service->stop();
+    incomeQueue.resume();
+    settle();
+    EXPECT_EQ(backend->configRequests().size(), 1u);
+    EXPECT_EQ(applied, 0);
+    EXPECT_EQ(state->deviceIdentifierUpdates, 0);
+    EXPECT_FALSE(state->device->morvanixId.has_value());
+
+    // Nor does it ask again or start a new request.
+    service->receiveAnalyticsConfig();
+    advance(seconds(86'400));
+    EXPECT_EQ(backend->configRequests().size(), 1u);
+}
+
+TEST_F(ConfigServiceTest, RequestUnderWayDoesNotKeepTheServiceAlive) {
+    auto held = std::make_shared<HeldBackend>(backend);
+    backend->scriptConfig({Config::defaulConfiguration(), false});
+    auto heldService = std::make_shared<ConfigService>(state, manager, nullptr, nullptr, held,
+                                                       incomeQueue, configQueue, scheduler);
+    int applied = 0;
+    heldService->setOnSdkConfigUpdate([&](const Config&) { ++applied; });
+    heldService->receiveAnalyticsConfig();
+    held->waitUntilHeld();
+
+    std::weak_ptr<ConfigService> weak = heldService;
+    const auto stateUsers = state.use_count();
+    heldService.reset();
+    EXPECT_TRUE(weak.expired());
+    EXPECT_LT(state.use_count(), stateUsers);
+
+    held->release();
+    settle();
+    EXPECT_EQ(applied, 0);
 }
 
 }  // namespace
