@@ -1,8 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <condition_variable>
+#include <future>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -343,66 +342,6 @@ TEST_F(ConfigServiceTest, CallsWhileOfflineShareOneRetryChain) {
     EXPECT_EQ(applied, std::vector<Config>{received});
 }
 
-/// Holds each configuration request until the test lets it finish.
-class HeldBackend final : public BackendProtocol {
-  public:
-    explicit HeldBackend(std::shared_ptr<test::FakeBackend> inner) : inner_(std::move(inner)) {}
-
-    void waitUntilHeld() {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return held_; });
-    }
-    void release() {
-        std::lock_guard lock(mutex_);
-        released_ = true;
-        changed_.notify_all();
-    }
-
-    std::shared_ptr<BackendRepositoryProtocol> repository() const override { return nullptr; }
-    ConfigRequestResult requestConfig(const std::string& key, const Identifiers& identifiers,
-                                      const Versions& versions) override {
-        std::unique_lock lock(mutex_);
-        held_ = true;
-        changed_.notify_all();
-        changed_.wait(lock, [&] { return released_; });
-        return inner_->requestConfig(key, identifiers, versions);
-    }
-    BackendIdentifiers requestIdentification(const std::string& key, std::int64_t attempt,
-                                             const Identifiers& identifiers) override {
-        return inner_->requestIdentification(key, attempt, identifiers);
-    }
-    SendAnalyticsResult sendAnalytics(const std::string& key, const Identifiers& identifiers,
-                                      const Reports& reports) override {
-        return inner_->sendAnalytics(key, identifiers, reports);
-    }
-    MVKVerifyResponse sendVerifyReceipt(const std::string& key, const Receipt& receipt,
-                                        const Identifiers& identifiers) override {
-        return inner_->sendVerifyReceipt(key, receipt, identifiers);
-    }
-    std::optional<MessagingConfig> requestMessagingConfig(const std::string& key,
-                                                          const MessagingRequestObject& request,
-                                                          const Identifiers& identifiers) override {
-        return inner_->requestMessagingConfig(key, request, identifiers);
-    }
-    std::optional<RemoteConfig> requestABTestConfig(const std::string& key,
-                                                    const Identifiers& identifiers,
-                                                    const Versions& versions) override {
-        return inner_->requestABTestConfig(key, identifiers, versions);
-    }
-    std::optional<InvolvedExperimentsContainer> requestAbTestOffer(
-        const std::string& key, const Identifiers& identifiers,
-        const SuitableExperiments& suitable) override {
-        return inner_->requestAbTestOffer(key, identifiers, suitable);
-    }
-
-  private:
-    const std::shared_ptr<test::FakeBackend> inner_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool held_ = false;
-    bool released_ = false;
-};
-
 TEST_F(ConfigServiceTest, StoppedServiceAppliesNoAnswerStillOnItsWay) {
     Config received = Config::defaulConfiguration();
     received.timeForRequest = 5'000;
@@ -434,22 +373,26 @@ TEST_F(ConfigServiceTest, StoppedServiceAppliesNoAnswerStillOnItsWay) {
 }
 
 TEST_F(ConfigServiceTest, RequestUnderWayDoesNotKeepTheServiceAlive) {
-    auto held = std::make_shared<HeldBackend>(backend);
+    std::promise<void> held;
+    std::promise<void> released;
+    auto releasedFuture = released.get_future().share();
+    backend->setBeforeConfigAnswer([&held, releasedFuture] {
+        held.set_value();
+        releasedFuture.wait();
+    });
     backend->scriptConfig({Config::defaulConfiguration(), false});
-    auto heldService = std::make_shared<ConfigService>(state, manager, nullptr, nullptr, held,
-                                                       incomeQueue, configQueue, scheduler);
     int applied = 0;
-    heldService->setOnSdkConfigUpdate([&](const Config&) { ++applied; });
-    heldService->receiveAnalyticsConfig();
-    held->waitUntilHeld();
+    service->setOnSdkConfigUpdate([&](const Config&) { ++applied; });
+    service->receiveAnalyticsConfig();
+    held.get_future().wait();
 
-    std::weak_ptr<ConfigService> weak = heldService;
+    std::weak_ptr<ConfigService> weak = service;
     const auto stateUsers = state.use_count();
-    heldService.reset();
+    service.reset();
     EXPECT_TRUE(weak.expired());
     EXPECT_LT(state.use_count(), stateUsers);
 
-    held->release();
+    released.set_value();
     settle();
     EXPECT_EQ(applied, 0);
 }
