@@ -63,13 +63,15 @@ BackendRepository::BackendRepository(std::shared_ptr<NetworkProtocol> network,
     : network_(std::move(network)), contentFactory_(std::move(contentFactory)) {}
 
 std::optional<Response> BackendRepository::perform(
-    std::string_view path, const std::string& appId, const BackendMessage& message,
-    const std::optional<std::string>& requestIdentifier, std::string& failure) const {
+    std::string_view path, std::size_t maxAnswerBytes, const std::string& appId,
+    const BackendMessage& message, const std::optional<std::string>& requestIdentifier,
+    std::string& failure) const {
     try {
         auto builder = network_->post(BackendConfigUrl::baseApiUrl() + "/v2" + std::string(path));
         // Escaped so that a key holding "&", "#" or a blank cannot change the target.
         builder->setQueryParam("appId", percentEncodeQueryValue(appId));
         builder->setContent(contentFactory_->getContent(message.data, message.identifiers));
+        builder->setMaxResponseBytes(maxAnswerBytes);
         if (requestIdentifier) {
             builder->setRequestIdentifier(requestIdentifier);
         }
@@ -89,7 +91,8 @@ ConfigRequestResult BackendRepository::requestConfig(const std::string& appId,
     constexpr const char* failureText = "[Backend Module] Can't create a config request. Error: ";
     const ConfigRequestResult fallback{Config::defaulConfiguration(), true};
     std::string error;
-    auto response = perform("/analytics/config", appId, message, std::nullopt, error);
+    auto response =
+        perform("/analytics/config", stateAnswerMaxBytes, appId, message, std::nullopt, error);
     if (!response) {
         logError(failureText + error);
         return fallback;
@@ -108,7 +111,8 @@ ConfigRequestResult BackendRepository::requestConfig(const std::string& appId,
 BackendIdentifiers BackendRepository::requestIdentification(const std::string& appId,
                                                             const BackendMessage& message) {
     std::string error;
-    auto response = perform("/analytics/identification", appId, message, std::nullopt, error);
+    auto response = perform("/analytics/identification", stateAnswerMaxBytes, appId, message,
+                            std::nullopt, error);
     if (!response) {
         return BackendIdentifiers::error(
             "[Backend Module] Can't build the backend identifiers request. Error: " + error);
@@ -138,7 +142,8 @@ SendAnalyticsResult BackendRepository::sendAnalytics(
     const std::string& appId, const BackendMessage& message,
     const std::optional<std::string>& requestIdentifier) {
     std::string error;
-    auto response = perform("/analytics/report", appId, message, requestIdentifier, error);
+    auto response = perform("/analytics/report", reportAnswerMaxBytes, appId, message,
+                            requestIdentifier, error);
     if (!response) {
         const std::string text =
             "[Backend Module] Can't create a sent report request. Error: " + error;
@@ -159,7 +164,8 @@ MVKVerifyResponse BackendRepository::sendVerifyReceipt(const std::string& appId,
     constexpr const char* failureText =
         "[Backend Module] Can't create a request for receipt verification. Error: ";
     std::string error;
-    auto response = perform("/verify/payment", appId, message, std::nullopt, error);
+    auto response =
+        perform("/verify/payment", receiptAnswerMaxBytes, appId, message, std::nullopt, error);
     if (!response) {
         logError(failureText + error);
         return MVKVerifyResponse(MVKReceiptStatus::internalError);
@@ -188,7 +194,8 @@ MVKVerifyResponse BackendRepository::sendVerifyReceipt(const std::string& appId,
 std::optional<MessagingConfig> BackendRepository::requestMessagingConfig(
     const std::string& appId, const BackendMessage& message) {
     std::string error;
-    auto response = perform("/messaging/config", appId, message, std::nullopt, error);
+    auto response =
+        perform("/messaging/config", stateAnswerMaxBytes, appId, message, std::nullopt, error);
     if (!response) {
         logError("[Backend Module] Can't create messaging config request. Error: " + error);
         return std::nullopt;
@@ -218,7 +225,7 @@ std::optional<T> BackendRepository::requestOn200(std::string_view path, const st
                                                  std::string_view failureText,
                                                  std::string_view typeName) const {
     std::string error;
-    auto response = perform(path, appId, message, std::nullopt, error);
+    auto response = perform(path, stateAnswerMaxBytes, appId, message, std::nullopt, error);
     if (!response) {
         logError(std::string(failureText) + error);
         return std::nullopt;

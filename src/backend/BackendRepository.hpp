@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
@@ -18,6 +19,14 @@ namespace mvk {
 /// the endpoint's own status rules. Log texts begin "[Backend Module] ".
 class BackendRepository : public BackendRepositoryProtocol {
   public:
+    /// The largest answer each endpoint accepts. A parsed answer takes up to
+    /// about thirty times its text, so the small state answers get 1 MiB,
+    /// far above anything the gateway sends them; the report and receipt
+    /// answers keep the session's 16 MiB.
+    static constexpr std::size_t stateAnswerMaxBytes = 1024u * 1024u;
+    static constexpr std::size_t reportAnswerMaxBytes = 16u * 1024u * 1024u;
+    static constexpr std::size_t receiptAnswerMaxBytes = 16u * 1024u * 1024u;
+
     BackendRepository(std::shared_ptr<NetworkProtocol> network,
                       std::shared_ptr<ContentFactoryProtocol> contentFactory);
 
@@ -52,8 +61,8 @@ class BackendRepository : public BackendRepositoryProtocol {
   private:
     /// The answer, or nothing with the reason in `failure` when the request
     /// could not be built or sent at all.
-    std::optional<Response> perform(std::string_view path, const std::string& appId,
-                                    const BackendMessage& message,
+    std::optional<Response> perform(std::string_view path, std::size_t maxAnswerBytes,
+                                    const std::string& appId, const BackendMessage& message,
                                     const std::optional<std::string>& requestIdentifier,
                                     std::string& failure) const;
 

@@ -1,10 +1,47 @@
 #include "backend/Config.hpp"
 
+#include <algorithm>
+#include <limits>
+
 #include "foundation/JsonCoding.hpp"
 #include "foundation/JsonObjectReader.hpp"
 #include "platform/Clock.hpp"
 
 namespace mvk {
+
+namespace {
+
+constexpr std::int64_t second = 1'000;
+constexpr std::int64_t day = 86'400'000;
+constexpr std::int64_t endOfYear9999 = 253'402'300'799'999;
+
+void clampField(std::int64_t& value, std::int64_t lowest, std::int64_t highest) {
+    value = std::clamp(value, lowest, highest);
+}
+
+void clampField(std::optional<std::int64_t>& value, std::int64_t lowest, std::int64_t highest) {
+    if (value) {
+        clampField(*value, lowest, highest);
+    }
+}
+
+void clampRanges(Config& config) {
+    clampField(config.timeForRequest, second, day);
+    // 0 would start a send on every stored event.
+    clampField(config.countForRequest, 1, 10'000);
+    clampField(config.eventParamsCount, 0, 1'000);
+    clampField(config.sessionTimeout, second, day);
+    // 0 would ask for new backend ids at every start.
+    clampField(config.morvanixIdTimeout, second, 365 * day);
+    clampField(config.serverTime, 0, endOfYear9999);
+    clampField(config.aliveTimeout, second, day);
+    clampField(config.currencyAggregationTimeout, second, day);
+    clampField(config.numberOfCurrencies, 0, 10'000);
+    clampField(config.userCardKeysCount, 0, 1'000);
+    clampField(config.sbsConfigVersion, 0, std::numeric_limits<std::int64_t>::max());
+}
+
+}  // namespace
 
 std::optional<Config> Config::fromJson(const nlohmann::json& json) {
     JsonObjectReader reader(json);
@@ -47,6 +84,7 @@ std::optional<Config> Config::fromJson(const nlohmann::json& json) {
     config.serverTime = *serverTime;
     config.aliveTimeout = *aliveTimeout;
     config.userCounting = *userCounting;
+    clampRanges(config);
     return config;
 }
 

@@ -16,6 +16,18 @@ namespace mvk {
 /// user-counting mode, subscription products and event exclusions. The same
 /// JSON form comes from the gateway and is kept in the project row; its keys
 /// are the field names. Durations are milliseconds.
+///
+/// Decoding brings every number into a sane range, so a broken or hostile
+/// answer cannot make a send per event, a busy timer or a huge allocation:
+///   timeForRequest, sessionTimeout, aliveTimeout,
+///   currencyAggregationTimeout            1 s ... 1 day (the timer bounds)
+///   morvanixIdTimeout                     1 s ... 365 days
+///   countForRequest                       1 ... 10 000
+///   eventParamsCount                      0 ... 1 000
+///   numberOfCurrencies                    0 ... 10 000
+///   userCardKeysCount                     0 ... 1 000
+///   serverTime                            0 ... the end of year 9999
+///   sbsConfigVersion                      0 ... INT64_MAX
 struct Config {
     std::int64_t timeForRequest = 0;
     std::int64_t countForRequest = 0;

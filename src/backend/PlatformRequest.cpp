@@ -38,12 +38,14 @@ struct ResultBox {
 PlatformRequest::PlatformRequest(std::shared_ptr<UrlBuilderProtocol> urlBuilder, RequestType type,
                                  std::shared_ptr<RequestContentProtocol> requestContent,
                                  std::optional<std::string> requestIdentifier,
-                                 std::shared_ptr<URLSessionProtocol> session)
+                                 std::shared_ptr<URLSessionProtocol> session,
+                                 std::optional<std::size_t> maxResponseBytes)
     : urlBuilder_(std::move(urlBuilder)),
       type_(type),
       requestContent_(std::move(requestContent)),
       requestIdentifier_(std::move(requestIdentifier)),
-      session_(std::move(session)) {}
+      session_(std::move(session)),
+      maxResponseBytes_(maxResponseBytes) {}
 
 Response PlatformRequest::send() {
     const auto url = urlBuilder_->getUrl();
@@ -55,6 +57,7 @@ Response PlatformRequest::send() {
     request.url = url->absoluteString();
     request.timeoutInterval = URLRequest::defaultTimeoutInterval;
     request.cachePolicy = 0;
+    request.maxResponseBytes = maxResponseBytes_;
     auto body = requestContent_->object().toJSONData();
     if (!body) {
         throw MVKError("getContent Error");

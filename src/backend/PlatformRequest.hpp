@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
@@ -19,7 +20,8 @@ class PlatformRequest : public RequestProtocol {
     PlatformRequest(std::shared_ptr<UrlBuilderProtocol> urlBuilder, RequestType type,
                     std::shared_ptr<RequestContentProtocol> requestContent,
                     std::optional<std::string> requestIdentifier,
-                    std::shared_ptr<URLSessionProtocol> session);
+                    std::shared_ptr<URLSessionProtocol> session,
+                    std::optional<std::size_t> maxResponseBytes = std::nullopt);
 
     Response send() override;
 
@@ -31,6 +33,7 @@ class PlatformRequest : public RequestProtocol {
     std::shared_ptr<RequestContentProtocol> requestContent_;
     std::optional<std::string> requestIdentifier_;
     std::shared_ptr<URLSessionProtocol> session_;
+    std::optional<std::size_t> maxResponseBytes_;
 };
 
 }  // namespace mvk

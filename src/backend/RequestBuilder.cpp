@@ -21,12 +21,16 @@ void RequestBuilder::setRequestIdentifier(std::optional<std::string> identifier)
     requestIdentifier_ = std::move(identifier);
 }
 
+void RequestBuilder::setMaxResponseBytes(std::size_t bytes) {
+    maxResponseBytes_ = bytes;
+}
+
 std::unique_ptr<RequestProtocol> RequestBuilder::build() {
     if (!requestContent_) {
         throw MVKError("[Network Module] requestContent is nil");
     }
     return std::make_unique<PlatformRequest>(urlBuilder_, type_, requestContent_,
-                                             requestIdentifier_, session_);
+                                             requestIdentifier_, session_, maxResponseBytes_);
 }
 
 }  // namespace mvk

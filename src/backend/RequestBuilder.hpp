@@ -17,6 +17,7 @@ class RequestBuilder : public RequestBuilderProtocol {
     void setQueryParam(const std::string& key, const std::string& value) override;
     void setContent(std::shared_ptr<RequestContentProtocol> content) override;
     void setRequestIdentifier(std::optional<std::string> identifier) override;
+    void setMaxResponseBytes(std::size_t bytes) override;
     std::unique_ptr<RequestProtocol> build() override;
 
     RequestType type() const { return type_; }
@@ -26,6 +27,7 @@ class RequestBuilder : public RequestBuilderProtocol {
     std::shared_ptr<UrlBuilderProtocol> urlBuilder_;
     std::shared_ptr<RequestContentProtocol> requestContent_;
     std::optional<std::string> requestIdentifier_;
+    std::optional<std::size_t> maxResponseBytes_;
     std::shared_ptr<URLSessionProtocol> session_;
 };
 

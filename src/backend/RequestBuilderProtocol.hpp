@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
@@ -17,6 +18,8 @@ class RequestBuilderProtocol {
     virtual void setContent(std::shared_ptr<RequestContentProtocol> content) = 0;
     /// Only shown in the debug log of the send.
     virtual void setRequestIdentifier(std::optional<std::string> identifier) = 0;
+    /// The largest answer accepted; a larger one fails like a lost connection.
+    virtual void setMaxResponseBytes(std::size_t bytes) = 0;
     /// Throws `MVKError` "[Network Module] requestContent is nil" without content.
     virtual std::unique_ptr<RequestProtocol> build() = 0;
 };

@@ -31,6 +31,10 @@ class ABTestConfigServiceProtocol {
     /// Asks for a group among the A/B manager's suitable experiments; a
     /// failure is reported through `offerNoConnection`, not retried here.
     virtual void receiveAbBackendOffers() = 0;
+    /// Ends the service for good, as the core's destroy does: pending retries
+    /// are cancelled, no request starts, and an answer still on its way is
+    /// dropped when it arrives. Called on the income queue.
+    virtual void stop() = 0;
 
     virtual ConfigUpdate configUpdate() const = 0;
     virtual void setConfigUpdate(ConfigUpdate callback) = 0;

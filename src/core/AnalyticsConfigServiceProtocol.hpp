@@ -29,6 +29,10 @@ class AnalyticsConfigServiceProtocol {
     /// At most one identification at a time; a second call is refused.
     virtual void receiveUserBackendIds() = 0;
     virtual void resetUserBackendIds() = 0;
+    /// Ends the service for good, as the core's destroy does: pending retries
+    /// are cancelled, no request starts, and an answer still on its way is
+    /// dropped when it arrives. Called on the income queue.
+    virtual void stop() = 0;
 };
 
 }  // namespace mvk

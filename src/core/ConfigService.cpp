@@ -50,24 +50,47 @@ std::shared_ptr<ConfigService> ConfigService::make(
 }
 
 ConfigService::~ConfigService() {
-    cancelRetryTimerTask();
+    cancelPendingRetries();
 }
 
-template <class Step>
-void ConfigService::onConfigQueue(Step step) {
-    configQueue_.addOperation([weak = weak_from_this(), step = std::move(step)] {
-        if (auto self = weak.lock()) {
-            step(*self);
-        }
-    });
+void ConfigService::stop() {
+    stopped_->store(true);
+    cancelPendingRetries();
 }
 
 template <class Step>
 void ConfigService::onIncomeQueue(Step step) {
-    incomeQueue_.addOperation([weak = weak_from_this(), step = std::move(step)] {
-        if (auto self = weak.lock()) {
-            step(*self);
+    incomeQueue_.addOperation(
+        [weak = weak_from_this(), stopped = stopped_, step = std::move(step)] {
+            if (stopped->load()) {
+                return;
+            }
+            if (auto self = weak.lock()) {
+                step(*self);
+            }
+        });
+}
+
+template <class Send, class Apply>
+void ConfigService::sendThenApply(Send send, Apply apply) {
+    configQueue_.addOperation([weak = weak_from_this(), stopped = stopped_,
+                               incomeQueue = &incomeQueue_, send = std::move(send),
+                               apply = std::move(apply)]() mutable {
+        if (stopped->load() || weak.expired()) {
+            return;
         }
+        auto answer = send();
+        incomeQueue->addOperation([weak = std::move(weak), stopped = std::move(stopped),
+                                   answer = std::move(answer), apply = std::move(apply)] {
+            // A core destroyed while the request ran has stopped this service:
+            // its answer must not reach the caches a newer core reads.
+            if (stopped->load()) {
+                return;
+            }
+            if (auto self = weak.lock()) {
+                apply(*self, answer);
+            }
+        });
     });
 }
 
@@ -78,23 +101,28 @@ bool ConfigService::isTrackingAvailable() const {
 // MARK: analytics configuration
 
 void ConfigService::receiveAnalyticsConfig() {
+    if (stopped_->load()) {
+        return;
+    }
+    replacePendingRetry(configurationRetry, nullptr);
     const auto project = stateManager_->getActiveProject();
     const auto user = stateManager_->getActiveUser();
     Versions versions = stateManager_->getVersion();
     Identifiers identifiers = stateManager_->getIdentifiers(*user);
     Logger::writeLog(MVKLogLevel::debug, "Trying to get analytics configuration from the server");
-    onConfigQueue([key = project->applicationKey(), identifiers = std::move(identifiers),
-                   versions = std::move(versions)](ConfigService& self) {
-        auto result = self.backend_->requestConfig(key, identifiers, versions);
-        self.onIncomeQueue([result = std::move(result)](ConfigService& self) {
+    sendThenApply(
+        [backend = backend_, key = project->applicationKey(), identifiers = std::move(identifiers),
+         versions = std::move(versions)] {
+            return backend->requestConfig(key, identifiers, versions);
+        },
+        [](ConfigService& self, const ConfigRequestResult& result) {
             self.processResultAnalyticsConfig(result.config, result.isDefault);
         });
-    });
 }
 
 void ConfigService::processResultAnalyticsConfig(const Config& config, bool isDefault) {
     if (isDefault) {
-        retryAfter(sdkConfigAttempt_, attemptTimeoutSeconds,
+        retryAfter(configurationRetry, sdkConfigAttempt_, attemptTimeoutSeconds,
                    "Failed to get analytics configuration, using the default configuration",
                    &ConfigService::receiveAnalyticsConfig);
         return;
@@ -107,34 +135,44 @@ void ConfigService::processResultAnalyticsConfig(const Config& config, bool isDe
 // MARK: backend identifiers
 
 void ConfigService::receiveUserBackendIds() {
+    if (stopped_->load()) {
+        return;
+    }
     const auto user = stateManager_->getActiveUser();
     if (backendIDsRequestInProcess_.exchange(true)) {
         Logger::writeLog(MVKLogLevel::debug, "Receiving operation for user backend identifiers [" +
                                                  userIdText(*user) + "] has been canceled");
         return;
     }
+    replacePendingRetry(identificationRetry, nullptr);
     const auto project = stateManager_->getActiveProject();
-    onConfigQueue([key = project->applicationKey(),
-                   identifiers = stateManager_->getIdentifiers(*user),
-                   userRowId = user->idKey](ConfigService& self) {
-        self.cancelRetryTimerTask();
-        self.getBackendIdentifiers(1, key, identifiers, userRowId);
-    });
+    requestIdentification(1, project->applicationKey(), stateManager_->getIdentifiers(*user),
+                          user->idKey);
 }
 
-void ConfigService::getBackendIdentifiers(std::int64_t attempt, const std::string& applicationKey,
+void ConfigService::requestIdentification(std::int64_t attempt, const std::string& applicationKey,
                                           const Identifiers& identifiers, std::int64_t userRowId) {
-    auto result = backend_->requestIdentification(applicationKey, attempt, identifiers);
+    sendThenApply(
+        [backend = backend_, attempt, applicationKey, identifiers] {
+            return backend->requestIdentification(applicationKey, attempt, identifiers);
+        },
+        [attempt, applicationKey, identifiers, userRowId](ConfigService& self,
+                                                          const BackendIdentifiers& result) {
+            self.applyIdentification(result, attempt, applicationKey, identifiers, userRowId);
+        });
+}
+
+void ConfigService::applyIdentification(const BackendIdentifiers& result, std::int64_t attempt,
+                                        const std::string& applicationKey,
+                                        const Identifiers& identifiers, std::int64_t userRowId) {
     switch (result.kind()) {
         case BackendIdentifiers::Case::identifiers:
-            onIncomeQueue([summary = *result.summary(), userRowId](ConfigService& self) {
-                self.backendIDsRequestInProcess_ = false;
-                if (self.isTrackingAvailable()) {
-                    self.processResultBackendIdentifiers(summary, userRowId);
-                } else {
-                    Logger::writeLog(MVKLogLevel::info, trackingDisabledText);
-                }
-            });
+            backendIDsRequestInProcess_ = false;
+            if (isTrackingAvailable()) {
+                processResultBackendIdentifiers(*result.summary(), userRowId);
+            } else {
+                Logger::writeLog(MVKLogLevel::info, trackingDisabledText);
+            }
             break;
         case BackendIdentifiers::Case::retryAfter: {
             // A hostile or broken answer must not make a busy loop nor park
@@ -148,16 +186,14 @@ void ConfigService::getBackendIdentifiers(std::int64_t attempt, const std::strin
         }
         case BackendIdentifiers::Case::error:
             Logger::writeLog(MVKLogLevel::error, "BackendIdentifiers: " + *result.errorMessage());
-            onIncomeQueue([](ConfigService& self) {
-                self.backendIDsRequestInProcess_ = false;
-                self.retryAfter(self.backendIDsAttempt_, attemptTimeoutSeconds,
-                                "Failed to get user backend identifiers",
-                                &ConfigService::receiveUserBackendIds);
-            });
+            backendIDsRequestInProcess_ = false;
+            retryAfter(identificationRetry, backendIDsAttempt_, attemptTimeoutSeconds,
+                       "Failed to get user backend identifiers",
+                       &ConfigService::receiveUserBackendIds);
             break;
         case BackendIdentifiers::Case::doNotRetry:
             Logger::writeLog(MVKLogLevel::debug, "BackendIdentifiers: doNotRetry");
-            onIncomeQueue([](ConfigService& self) { self.backendIDsRequestInProcess_ = false; });
+            backendIDsRequestInProcess_ = false;
             break;
     }
 }
@@ -169,33 +205,41 @@ void ConfigService::scheduleIdentificationRetry(std::int64_t delayMillis, std::i
     // The scheduler's thread only hops: the request itself blocks the
     // configuration queue, like every other request. The in-process flag stays
     // set meanwhile, so no second identification starts.
-    auto task = scheduler_->schedule(
-        std::chrono::milliseconds(delayMillis),
-        [weak = weak_from_this(), attempt, applicationKey, identifiers, userRowId] {
+    replacePendingRetry(
+        identificationRetry,
+        scheduler_->schedule(std::chrono::milliseconds(delayMillis), [weak = weak_from_this(),
+                                                                      attempt, applicationKey,
+                                                                      identifiers, userRowId] {
             if (auto self = weak.lock()) {
-                self->onConfigQueue([=](ConfigService& self) {
-                    self.getBackendIdentifiers(attempt + 1, applicationKey, identifiers, userRowId);
+                self->onIncomeQueue([=](ConfigService& self) {
+                    self.requestIdentification(attempt + 1, applicationKey, identifiers, userRowId);
                 });
             }
-        });
+        }));
+}
+
+void ConfigService::replacePendingRetry(RetryKind kind,
+                                        std::shared_ptr<ScheduledWorkProtocol> task) {
     std::shared_ptr<ScheduledWorkProtocol> replaced;
     {
         std::lock_guard lock(retryMutex_);
-        replaced = std::exchange(retryTimerTask_, std::move(task));
+        replaced = std::exchange(pendingRetries_[kind], std::move(task));
     }
     if (replaced) {
         replaced->cancel();
     }
 }
 
-void ConfigService::cancelRetryTimerTask() {
-    std::shared_ptr<ScheduledWorkProtocol> task;
+void ConfigService::cancelPendingRetries() {
+    std::array<std::shared_ptr<ScheduledWorkProtocol>, retryKinds> tasks;
     {
         std::lock_guard lock(retryMutex_);
-        task = std::move(retryTimerTask_);
+        tasks.swap(pendingRetries_);
     }
-    if (task) {
-        task->cancel();
+    for (const auto& task : tasks) {
+        if (task) {
+            task->cancel();
+        }
     }
 }
 
@@ -228,6 +272,9 @@ void ConfigService::processResultBackendIdentifiers(const SummaryBackendData& su
 // MARK: A/B configuration
 
 void ConfigService::receiveABConfig() {
+    if (stopped_->load()) {
+        return;
+    }
     const auto user = stateManager_->getActiveUser();
     if (abConfigRequestInProcess_.exchange(true)) {
         Logger::writeLog(MVKLogLevel::debug,
@@ -235,16 +282,18 @@ void ConfigService::receiveABConfig() {
                              userIdText(*user) + "] has been canceled");
         return;
     }
+    replacePendingRetry(abConfigRetry, nullptr);
     const auto project = stateManager_->getActiveProject();
     Versions versions = stateManager_->getVersion();
     versions.remoteConfigVersion = abTestManager_->configVersion();
     Logger::writeLog(MVKLogLevel::debug,
                      "[A/B-Test Module] Trying to get A/B Test configuration from server");
-    onConfigQueue([key = project->applicationKey(),
-                   identifiers = stateManager_->getIdentifiers(*user),
-                   versions = std::move(versions), userRowId = user->idKey](ConfigService& self) {
-        auto answer = self.backend_->requestABTestConfig(key, identifiers, versions);
-        self.onIncomeQueue([answer = std::move(answer), userRowId](ConfigService& self) {
+    sendThenApply(
+        [backend = backend_, key = project->applicationKey(),
+         identifiers = stateManager_->getIdentifiers(*user), versions = std::move(versions)] {
+            return backend->requestABTestConfig(key, identifiers, versions);
+        },
+        [userRowId = user->idKey](ConfigService& self, const std::optional<RemoteConfig>& answer) {
             self.abConfigRequestInProcess_ = false;
             if (self.isTrackingAvailable()) {
                 self.processResultABConfig(answer, userRowId);
@@ -252,13 +301,12 @@ void ConfigService::receiveABConfig() {
                 Logger::writeLog(MVKLogLevel::info, trackingDisabledText);
             }
         });
-    });
 }
 
 void ConfigService::processResultABConfig(const std::optional<RemoteConfig>& config,
                                           std::int64_t userRowId) {
     if (!config) {
-        retryAfter(remoteConfigAttempt_, attemptTimeoutSeconds,
+        retryAfter(abConfigRetry, remoteConfigAttempt_, attemptTimeoutSeconds,
                    "[A/B-Test Module] Failed to get A/B Test configuration",
                    &ConfigService::receiveABConfig);
         return;
@@ -278,22 +326,25 @@ void ConfigService::processResultABConfig(const std::optional<RemoteConfig>& con
 // MARK: group offer
 
 void ConfigService::receiveAbBackendOffers() {
+    if (stopped_->load()) {
+        return;
+    }
     const auto project = stateManager_->getActiveProject();
     const auto user = stateManager_->getActiveUser();
     SuitableExperiments suitable{abTestManager_->suitableExperiments()};
     Logger::writeLog(MVKLogLevel::debug, "[A/B-Test Module] Trying get A/B Test offer from server");
-    onConfigQueue([key = project->applicationKey(),
-                   identifiers = stateManager_->getIdentifiers(*user),
-                   suitable = std::move(suitable), userRowId = user->idKey](ConfigService& self) {
-        auto offer = self.backend_->requestAbTestOffer(key, identifiers, suitable);
-        self.onIncomeQueue([offer = std::move(offer), suitable, userRowId](ConfigService& self) {
+    sendThenApply(
+        [backend = backend_, key = project->applicationKey(),
+         identifiers = stateManager_->getIdentifiers(*user),
+         suitable] { return backend->requestAbTestOffer(key, identifiers, suitable); },
+        [suitable, userRowId = user->idKey](
+            ConfigService& self, const std::optional<InvolvedExperimentsContainer>& offer) {
             if (self.isTrackingAvailable()) {
                 self.processResultRecivingOffer(offer, suitable, userRowId);
             } else {
                 Logger::writeLog(MVKLogLevel::info, trackingDisabledText);
             }
         });
-    });
 }
 
 void ConfigService::processResultRecivingOffer(
@@ -316,7 +367,7 @@ void ConfigService::processResultRecivingOffer(
     }
     // A fresh counter: the offer is always handed back after the same short wait.
     std::int64_t attempt = 1;
-    retryAfter(attempt, offerRetrySeconds, "Failed to get experiment offer",
+    retryAfter(std::nullopt, attempt, offerRetrySeconds, "Failed to get experiment offer",
                &ConfigService::notifyOfferNoConnection);
 }
 
@@ -328,16 +379,21 @@ void ConfigService::notifyOfferNoConnection() {
 
 // MARK: retries
 
-void ConfigService::retryAfter(std::int64_t& attempt, std::int64_t attemptTimeout,
-                               const std::string& message, Selector retrySelector) {
+void ConfigService::retryAfter(std::optional<RetryKind> kind, std::int64_t& attempt,
+                               std::int64_t attemptTimeout, const std::string& message,
+                               Selector retrySelector) {
     const std::int64_t delay = attempt * attemptTimeout;
     Logger::writeLog(MVKLogLevel::error,
                      message + ", retrying after " + std::to_string(delay) + " seconds");
-    scheduler_->schedule(std::chrono::seconds(delay), [weak = weak_from_this(), retrySelector] {
+    auto task = scheduler_->schedule(std::chrono::seconds(delay), [weak = weak_from_this(),
+                                                                   retrySelector] {
         if (auto self = weak.lock()) {
             self->onIncomeQueue([retrySelector](ConfigService& self) { (self.*retrySelector)(); });
         }
     });
+    if (kind) {
+        replacePendingRetry(*kind, std::move(task));
+    }
     attempt = attempt < maximumAttempt ? attempt + 1 : maximumAttempt;
 }
 

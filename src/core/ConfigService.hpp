@@ -1,6 +1,8 @@
 #pragma once
 
+#include <array>
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -31,9 +33,15 @@ namespace mvk {
 /// second and one day. Answers that come while tracking is off are dropped,
 /// except the analytics configuration.
 ///
+/// Each request kind has at most one retry pending: a later failure or a new
+/// request replaces it, so repeated calls while offline do not start parallel
+/// retry chains.
+///
 /// Hold it in a `std::shared_ptr`: every queued or delayed step holds it weakly
-/// and does nothing once it is gone. Counters, flags and callbacks belong to
-/// the income queue, which is where every caller is.
+/// and does nothing once it is gone or stopped. A request under way holds only
+/// its inputs and the gateway, never the service, so a destroyed core does not
+/// wait for it. Counters, flags and callbacks belong to the income queue,
+/// which is where every caller is.
 class ConfigService final : public AnalyticsConfigServiceProtocol,
                             public ABTestConfigServiceProtocol,
                             public std::enable_shared_from_this<ConfigService> {
@@ -75,6 +83,7 @@ class ConfigService final : public AnalyticsConfigServiceProtocol,
     void receiveAnalyticsConfig() override;
     void receiveUserBackendIds() override;
     void resetUserBackendIds() override {}
+    void stop() override;
 
     // ABTestConfigServiceProtocol
     void receiveABConfig() override;
@@ -101,19 +110,29 @@ class ConfigService final : public AnalyticsConfigServiceProtocol,
   private:
     using Selector = void (ConfigService::*)();
 
-    /// Runs `step` on that queue if the service still exists then.
-    template <class Step>
-    void onConfigQueue(Step step);
+    /// The request kinds that retry on their own; the offer is only handed back.
+    enum RetryKind : std::size_t { configurationRetry, identificationRetry, abConfigRetry };
+    static constexpr std::size_t retryKinds = 3;
+
+    /// Runs `step` on the income queue if the service still exists and runs then.
     template <class Step>
     void onIncomeQueue(Step step);
+    /// `send()` on the configuration queue, then `apply(service, answer)` on
+    /// the income queue if the service still exists and runs by then.
+    template <class Send, class Apply>
+    void sendThenApply(Send send, Apply apply);
 
-    /// On the configuration queue.
-    void getBackendIdentifiers(std::int64_t attempt, const std::string& applicationKey,
+    void requestIdentification(std::int64_t attempt, const std::string& applicationKey,
                                const Identifiers& identifiers, std::int64_t userRowId);
+    void applyIdentification(const BackendIdentifiers& result, std::int64_t attempt,
+                             const std::string& applicationKey, const Identifiers& identifiers,
+                             std::int64_t userRowId);
     void scheduleIdentificationRetry(std::int64_t delayMillis, std::int64_t attempt,
                                      const std::string& applicationKey,
                                      const Identifiers& identifiers, std::int64_t userRowId);
-    void cancelRetryTimerTask();
+    /// Makes `task` the one pending retry of `kind`, cancelling the one before.
+    void replacePendingRetry(RetryKind kind, std::shared_ptr<ScheduledWorkProtocol> task);
+    void cancelPendingRetries();
 
     /// On the income queue.
     bool isTrackingAvailable() const;
@@ -124,8 +143,10 @@ class ConfigService final : public AnalyticsConfigServiceProtocol,
                                     const SuitableExperiments& suitable, std::int64_t userRowId);
     void notifyOfferNoConnection();
     /// Calls `retrySelector` on the income queue attempt x `attemptTimeout`
-    /// seconds from now, then counts the attempt up to `maximumAttempt`.
-    void retryAfter(std::int64_t& attempt, std::int64_t attemptTimeout, const std::string& message,
+    /// seconds from now, then counts the attempt up to `maximumAttempt`. With
+    /// a kind, that retry replaces the kind's pending one.
+    void retryAfter(std::optional<RetryKind> kind, std::int64_t& attempt,
+                    std::int64_t attemptTimeout, const std::string& message,
                     Selector retrySelector);
 
     const std::shared_ptr<StateManagerProtocol> stateManager_;
@@ -137,13 +158,15 @@ class ConfigService final : public AnalyticsConfigServiceProtocol,
     SerialQueue& incomeQueue_;
     SerialQueue& configQueue_;
     const std::shared_ptr<DelayedSchedulerProtocol> scheduler_;
+    /// Shared with the queued steps, which read it without holding the service.
+    const std::shared_ptr<std::atomic<bool>> stopped_ = std::make_shared<std::atomic<bool>>(false);
 
     std::int64_t sdkConfigAttempt_ = 1;
     std::int64_t backendIDsAttempt_ = 1;
     std::int64_t remoteConfigAttempt_ = 1;
-    /// Written on the configuration queue, cancelled from the destructor.
+    /// Written on the income queue, cancelled from the destructor.
     std::mutex retryMutex_;
-    std::shared_ptr<ScheduledWorkProtocol> retryTimerTask_;
+    std::array<std::shared_ptr<ScheduledWorkProtocol>, retryKinds> pendingRetries_;
     std::atomic<bool> backendIDsRequestInProcess_{false};
     std::atomic<bool> abConfigRequestInProcess_{false};
 

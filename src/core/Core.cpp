@@ -96,6 +96,7 @@ void Core::destroy() {
     incomeQueue().addOperation([core = std::move(core)]() mutable {
         // A logic that fails while stopping must still let the core go.
         try {
+            core->stopServices();
             core->analyticsProxy().stopSDK();
         } catch (const std::exception& error) {
             Logger::writeLog(MVKLogLevel::error,
@@ -119,6 +120,17 @@ Core::AnalyticsLogicMaker Core::analyticsLogicMakerForTesting() {
     auto& slot = logicMakerSlot();
     std::lock_guard lock(slot.mutex);
     return slot.maker;
+}
+
+void Core::stopServices() {
+    std::shared_ptr<ServiceFactory> factory;
+    {
+        std::lock_guard lock(mutex_);
+        factory = serviceFactory_;
+    }
+    if (factory) {
+        factory->stopServices();
+    }
 }
 
 ABTestInitalData Core::abTestInitialData() const {
@@ -236,6 +248,11 @@ void Core::runStartUp(const std::string& applicationKey,
         factory, stateManager, std::make_shared<ABTestManager>(), std::move(eventController),
         abTestInitialData(), abTestDefaultParamsCache_,
         ServiceFactory::Scheduling{environment_.mainLoop, environment_.delayedScheduler});
+
+    {
+        std::lock_guard lock(mutex_);
+        serviceFactory_ = serviceFactory;
+    }
 
     if (const auto maker = analyticsLogicMakerForTesting()) {
         if (auto logic = maker(*serviceFactory, factory->lifeCycle())) {

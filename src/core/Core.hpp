@@ -24,6 +24,8 @@
 
 namespace mvk {
 
+class ServiceFactory;
+
 /// The one root object of the library: it holds the proxies through which the
 /// public calls reach the logic objects, the settings the host makes before
 /// start-up, and builds and takes down the whole object graph.
@@ -94,6 +96,9 @@ class Core final : public CoreProtocol, public std::enable_shared_from_this<Core
     void runStartUp(const std::string& applicationKey,
                     const std::optional<MVKAnalyticsConfigurationLocal>& configuration);
     static AnalyticsLogicMaker analyticsLogicMakerForTesting();
+    /// Stops the services of the last start-up; work still in flight then
+    /// applies nothing.
+    void stopServices();
     /// Builds the lower layers; throws when the database cannot be opened.
     std::shared_ptr<CoreFactoryProtocol> initSubModules(const std::string& applicationKey);
 
@@ -120,6 +125,7 @@ class Core final : public CoreProtocol, public std::enable_shared_from_this<Core
 
     mutable std::mutex mutex_;
     ABTestInitalData abTestInitialData_;
+    std::shared_ptr<ServiceFactory> serviceFactory_;
     const std::shared_ptr<LoadWait> loadWait_;
 
     /// Shared with the state manager, which reads it on the income queue.

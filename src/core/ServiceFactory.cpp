@@ -45,6 +45,12 @@ std::shared_ptr<ConfigService> ServiceFactory::configService() {
     return configService_;
 }
 
+void ServiceFactory::stopServices() {
+    if (configService_) {
+        configService_->stop();
+    }
+}
+
 std::shared_ptr<AnalyticsConfigServiceProtocol> ServiceFactory::analyticsAnalyticsConfigService() {
     return configService();
 }

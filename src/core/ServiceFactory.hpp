@@ -17,8 +17,8 @@ namespace mvk {
 
 /// Builds each service from the repositories and the shared start-up objects
 /// on first request, and keeps it while the factory lives. Nothing keeps the
-/// factory after start-up: a service lives as long as the logic objects that
-/// took it. No lock: the slot test and the build are sound only because every
+/// factory after start-up but the core, which stops the services through it
+/// when it is destroyed. No lock: the slot test and the build are sound only because every
 /// caller runs on the income queue.
 class ServiceFactory final : public ServiceFactoryProtocol {
   public:
@@ -51,6 +51,10 @@ class ServiceFactory final : public ServiceFactoryProtocol {
     std::shared_ptr<PeopleServiceProtocol> peopleService() override;
     /// Over the store the host installed when the service is first asked for.
     std::shared_ptr<SubscriptionServiceProtocol> subscriptionService() override;
+
+    /// Stops the services built so far that send requests, so that answers
+    /// still on their way apply nothing. On the income queue.
+    void stopServices();
 
     const ABTestInitalData& abTestInitialData() const { return abTestInitialData_; }
     const std::shared_ptr<ABTestDefaultParamsCache>& abTestDefaultParamsCache() const {

@@ -101,23 +101,28 @@ class Builder {
   public:
     using Json = nlohmann::json;
 
-    bool null() { return add(AnyCodable()); }
-    bool boolean(bool value) { return add(AnyCodable(value)); }
-    bool number_integer(Json::number_integer_t value) { return add(AnyCodable(value)); }
+    bool null() { return counted() && add(AnyCodable()); }
+    bool boolean(bool value) { return counted() && add(AnyCodable(value)); }
+    bool number_integer(Json::number_integer_t value) {
+        return counted() && add(AnyCodable(value));
+    }
     bool number_unsigned(Json::number_unsigned_t value) {
+        if (!counted()) {
+            return false;
+        }
         return value <= kMaxInt64 ? add(AnyCodable(static_cast<std::int64_t>(value)))
                                   : add(AnyCodable(value));
     }
     bool number_float(Json::number_float_t value, const Json::string_t&) {
-        return add(AnyCodable(value));
+        return counted() && add(AnyCodable(value));
     }
-    bool string(Json::string_t& value) { return add(AnyCodable(std::move(value))); }
+    bool string(Json::string_t& value) { return counted() && add(AnyCodable(std::move(value))); }
     bool binary(Json::binary_t&) {
         error_ = "binary values are not JSON";
         return false;
     }
-    bool start_object(std::size_t) { return open(true); }
-    bool start_array(std::size_t) { return open(false); }
+    bool start_object(std::size_t) { return counted() && open(true); }
+    bool start_array(std::size_t) { return counted() && open(false); }
     bool key(Json::string_t& key) {
         stack_.back().key = std::move(key);
         return true;
@@ -159,6 +164,16 @@ class Builder {
         return true;
     }
 
+    bool counted() {
+        if (++values_ > AnyCodable::maxValues) {
+            error_ = "more than " + std::to_string(AnyCodable::maxValues) + " values";
+            return false;
+        }
+        return true;
+    }
+
+    // Containers are counted when they open; a finished one comes back here
+    // through `end_object`/`end_array` and is not counted again.
     bool add(AnyCodable value) {
         if (stack_.empty()) {
             result_ = std::move(value);
@@ -179,6 +194,7 @@ class Builder {
     }
 
     std::vector<Frame> stack_;
+    std::size_t values_ = 0;
     std::optional<AnyCodable> result_;
     std::string error_;
 };

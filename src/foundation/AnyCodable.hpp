@@ -200,9 +200,16 @@ class AnyCodable {
 
     /// Containers nested deeper than this fail to decode and to encode.
     static constexpr std::size_t maxDepth = 128;
+    /// A text holding more values (scalars and containers alike) fails to
+    /// decode. A parsed value takes about a hundred bytes, so this bounds what
+    /// a hostile 16 MiB answer can grow to at about 10 MiB instead of several
+    /// hundred; the largest configuration, experiment list or receipt answer
+    /// holds a few thousand values.
+    static constexpr std::size_t maxValues = 100'000;
 
     /// Strict decoding of one JSON text: invalid JSON, invalid UTF-8, trailing
-    /// data or nesting deeper than `maxDepth` answer nullopt. `error`, when
+    /// data, nesting deeper than `maxDepth` or more than `maxValues` values
+    /// answer nullopt. `error`, when
     /// given, receives the parser's reason. Within an object a repeated key
     /// keeps its position and takes the last value.
     static std::optional<AnyCodable> parse(std::string_view text, std::string* error = nullptr);

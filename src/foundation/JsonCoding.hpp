@@ -14,8 +14,9 @@
 namespace mvk {
 
 /// Strict parse of one JSON text: nullopt (never an exception) for invalid
-/// JSON, invalid UTF-8, trailing data, or containers nested deeper than
-/// `AnyCodable::maxDepth`. `error`, when given, receives the parser's reason.
+/// JSON, invalid UTF-8, trailing data, containers nested deeper than
+/// `AnyCodable::maxDepth` or more than `AnyCodable::maxValues` values. `error`, when given,
+/// receives the parser's reason.
 std::optional<nlohmann::json> parseJson(std::string_view text, std::string* error = nullptr);
 
 /// Compact JSON text; invalid UTF-8 in texts is written as U+FFFD. Throws

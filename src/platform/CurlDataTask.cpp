@@ -7,9 +7,11 @@
 #include <chrono>
 #include <cmath>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 #include "platform/CurlGlobal.hpp"
+#include "platform/ProcessExit.hpp"
 #include "platform/URL.hpp"
 #include "platform/URLSessionSettings.hpp"
 
@@ -46,9 +48,22 @@ struct Transfer {
     bool tooLarge = false;
     std::vector<std::pair<std::string, std::string>> headers;
     std::chrono::milliseconds silentTimeout{0};
-    SteadyClock::time_point lastActivity = SteadyClock::now();
+    SteadyClock::time_point started = SteadyClock::now();
+    SteadyClock::time_point lastActivity = started;
     curl_off_t bytesMoved = 0;
     bool timedOut = false;
+
+    std::chrono::milliseconds totalTimeout{0};
+    bool deadlinePassed = false;
+
+    /// The low-speed watch counts answer bytes per window, from the first one.
+    std::size_t lowSpeedBytesPerSecond = 0;
+    std::chrono::milliseconds lowSpeedWindow{0};
+    std::optional<SteadyClock::time_point> windowStart;
+    curl_off_t downloadedAtWindowStart = 0;
+    bool tooSlow = false;
+
+    bool processExiting = false;
 };
 
 std::size_t receiveBody(char* data, std::size_t size, std::size_t count, void* context) {
@@ -88,10 +103,49 @@ std::size_t receiveHeader(char* data, std::size_t size, std::size_t count, void*
     return bytes;
 }
 
-int watchSilence(void* context, curl_off_t, curl_off_t downloaded, curl_off_t,
-                 curl_off_t uploaded) {
+bool answerTooSlow(Transfer& transfer, SteadyClock::time_point now, curl_off_t downloaded) {
+    if (transfer.lowSpeedBytesPerSecond == 0 || downloaded == 0) {
+        return false;
+    }
+    if (!transfer.windowStart) {
+        transfer.windowStart = now;
+        transfer.downloadedAtWindowStart = downloaded;
+        return false;
+    }
+    if (now - *transfer.windowStart < transfer.lowSpeedWindow) {
+        return false;
+    }
+    const auto windowMillis =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now - *transfer.windowStart).count();
+    const long double wanted = static_cast<long double>(transfer.lowSpeedBytesPerSecond) *
+                               static_cast<long double>(windowMillis) / 1000.0L;
+    if (static_cast<long double>(downloaded - transfer.downloadedAtWindowStart) < wanted) {
+        return true;
+    }
+    transfer.windowStart = now;
+    transfer.downloadedAtWindowStart = downloaded;
+    return false;
+}
+
+/// Every way an exchange is given up while it runs: silence, the total
+/// deadline, an answer that trickles, and a process on its way out (whose
+/// OpenSSL and statics must not be torn down under a running transfer).
+int watchTransfer(void* context, curl_off_t, curl_off_t downloaded, curl_off_t,
+                  curl_off_t uploaded) {
     auto& transfer = *static_cast<Transfer*>(context);
+    if (ProcessExit::isExiting()) {
+        transfer.processExiting = true;
+        return 1;  // makes curl abort the exchange
+    }
     const auto now = SteadyClock::now();
+    if (now - transfer.started >= transfer.totalTimeout) {
+        transfer.deadlinePassed = true;
+        return 1;
+    }
+    if (answerTooSlow(transfer, now, downloaded)) {
+        transfer.tooSlow = true;
+        return 1;
+    }
     const curl_off_t moved = downloaded + uploaded;
     if (moved != transfer.bytesMoved) {
         transfer.bytesMoved = moved;
@@ -100,20 +154,19 @@ int watchSilence(void* context, curl_off_t, curl_off_t downloaded, curl_off_t,
     }
     if (now - transfer.lastActivity >= transfer.silentTimeout) {
         transfer.timedOut = true;
-        return 1;  // makes curl abort the exchange
+        return 1;
     }
     return 0;
 }
 
-// The watch compares the timeout with steady-clock nanoseconds: a longer one
-// would overflow that conversion, and a day of silence is already "never".
-constexpr std::chrono::milliseconds longestSilentTimeout = std::chrono::hours(24);
+// The watch compares the timeouts with steady-clock nanoseconds: a longer one
+// would overflow that conversion, and a day is already "never".
+constexpr std::chrono::milliseconds longestTimeout = std::chrono::hours(24);
 
 std::chrono::milliseconds silentTimeoutFor(const URLRequest& request,
                                            const URLSessionSettings::Values& settings) {
     if (settings.silentTimeout) {
-        return std::clamp(*settings.silentTimeout, std::chrono::milliseconds(1),
-                          longestSilentTimeout);
+        return std::clamp(*settings.silentTimeout, std::chrono::milliseconds(1), longestTimeout);
     }
     double seconds = request.timeoutInterval;
     if (!std::isfinite(seconds) || seconds <= 0) {
@@ -242,8 +295,14 @@ Outcome perform(const URLRequest& request) {
     CURL* curl = handle.get();
 
     Transfer transfer;
-    transfer.maxBytes = settings.maxResponseBytes;
+    transfer.maxBytes = std::min(settings.maxResponseBytes,
+                                 request.maxResponseBytes.value_or(settings.maxResponseBytes));
     transfer.silentTimeout = silentTimeoutFor(request, settings);
+    transfer.totalTimeout =
+        std::clamp(settings.totalTimeout, std::chrono::milliseconds(1), longestTimeout);
+    transfer.lowSpeedBytesPerSecond = settings.lowSpeedBytesPerSecond;
+    transfer.lowSpeedWindow =
+        std::clamp(settings.lowSpeedWindow, std::chrono::milliseconds(1), longestTimeout);
 
     // Each header goes out once, in the order it was added: curl adds none of
     // its own for the fields we set, and its Accept and Expect are removed.
@@ -307,16 +366,35 @@ Outcome perform(const URLRequest& request) {
                      static_cast<long>(std::min<std::int64_t>(transfer.silentTimeout.count(),
                                                               24LL * 3600 * 1000)));
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, watchSilence);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, watchTransfer);
     curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &transfer);
+    // A backstop for the deadline should the callback not be reached in time;
+    // later than the callback's own check, which curl makes at least every
+    // second, so that the callback tells which limit ended the exchange.
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS,
+                     static_cast<long>(transfer.totalTimeout.count() + 2'000));
 
-    transfer.lastActivity = SteadyClock::now();
+    transfer.started = SteadyClock::now();
+    transfer.lastActivity = transfer.started;
     const CURLcode code = curl_easy_perform(curl);
 
     // Partial bytes of a failed exchange are dropped: a caller that decodes
     // whatever body came must never see a truncated one.
     if (transfer.tooLarge || code == CURLE_FILESIZE_EXCEEDED) {
         return failure("The answer is larger than " + std::to_string(transfer.maxBytes) + " bytes");
+    }
+    if (transfer.processExiting) {
+        return failure("The request was given up: the process is exiting");
+    }
+    if (transfer.tooSlow) {
+        return failure("The request timed out: the answer came slower than " +
+                       std::to_string(transfer.lowSpeedBytesPerSecond) + " bytes per second");
+    }
+    if (transfer.deadlinePassed ||
+        (code == CURLE_OPERATION_TIMEDOUT && !transfer.timedOut &&
+         SteadyClock::now() - transfer.started >= transfer.totalTimeout)) {
+        return failure("The request timed out: it took longer than " +
+                       std::to_string(transfer.totalTimeout.count()) + " ms in all");
     }
     if (transfer.timedOut || code == CURLE_OPERATION_TIMEDOUT) {
         return failure("The request timed out");

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,6 +19,9 @@ struct URLRequest {
     std::string body;
     /// Seconds without any byte moving after which the exchange is given up.
     double timeoutInterval = defaultTimeoutInterval;
+    /// The largest answer this request accepts; the session's own cap still
+    /// applies when it is smaller.
+    std::optional<std::size_t> maxResponseBytes;
     /// The protocol's default cache policy; the session never caches.
     int cachePolicy = 0;
 

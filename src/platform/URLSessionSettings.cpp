@@ -50,6 +50,20 @@ void URLSessionSettings::setMaxResponseBytes(std::size_t bytes) {
     s.values.maxResponseBytes = bytes;
 }
 
+void URLSessionSettings::setTotalTimeout(std::chrono::milliseconds timeout) {
+    auto& s = state();
+    std::lock_guard lock(s.mutex);
+    s.values.totalTimeout = timeout;
+}
+
+void URLSessionSettings::setLowSpeedLimit(std::size_t bytesPerSecond,
+                                          std::chrono::milliseconds window) {
+    auto& s = state();
+    std::lock_guard lock(s.mutex);
+    s.values.lowSpeedBytesPerSecond = bytesPerSecond;
+    s.values.lowSpeedWindow = window;
+}
+
 void URLSessionSettings::setReuseConnections(bool reuse) {
     auto& s = state();
     std::lock_guard lock(s.mutex);

@@ -2,6 +2,7 @@
 
 #include "backend/Network.hpp"
 #include "backend/PercentEncoding.hpp"
+#include "platform/ProcessExit.hpp"
 #include "platform/URLSessionSettings.hpp"
 #include "support/GatewayFixture.hpp"
 #include "support/TestRequestContent.hpp"
@@ -157,6 +158,56 @@ TEST(CurlURLSessionTest, SilentTimeoutOfAnyLengthStillLetsAnAnswerThrough) {
     const Response response = post(fixture.url("/v2/x"));
     EXPECT_EQ(response.statusCode, 200);
     EXPECT_FALSE(response.error);
+}
+
+TEST(CurlURLSessionTest, AnswerThatDripsIsCutOff) {
+    // A byte every 20 ms never falls silent for the 200 ms silence watch.
+    const struct {
+        const char* name;
+        std::chrono::milliseconds totalTimeout;
+        std::size_t lowSpeedBytesPerSecond;
+        std::chrono::milliseconds lowSpeedWindow;
+        const char* failure;  // nullptr: the whole answer arrives
+    } cases[] = {
+        {"within every limit", 10s, 10, 300ms, nullptr},
+        {"past the total deadline", 600ms, 0, 300ms, "longer than 600 ms in all"},
+        {"below the low-speed limit", 10s, 200, 300ms, "slower than 200 bytes per second"},
+    };
+    for (const auto& entry : cases) {
+        SCOPED_TRACE(entry.name);
+        GatewayFixture fixture;
+        URLSessionSettings::setSilentTimeout(200ms);
+        URLSessionSettings::setTotalTimeout(entry.totalTimeout);
+        URLSessionSettings::setLowSpeedLimit(entry.lowSpeedBytesPerSecond, entry.lowSpeedWindow);
+        ScriptedAnswer drip =
+            ScriptedAnswer::json(200, R"({"pad":")" + std::string(40, 'x') + "\"}");
+        drip.dripInterval = 20ms;
+        fixture.gateway().setAnswer("/v2/drip", drip);
+
+        const auto started = std::chrono::steady_clock::now();
+        const Response response = post(fixture.url("/v2/drip"));
+        if (entry.failure == nullptr) {
+            EXPECT_EQ(response.statusCode, 200) << errorText(response);
+            EXPECT_EQ(response.data, drip.body);
+        } else {
+            expectTransportFailure(response, "timed out");
+            expectTransportFailure(response, entry.failure);
+            EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
+        }
+    }
+}
+
+TEST(CurlURLSessionTest, ExitingProcessAbortsTheExchange) {
+    GatewayFixture fixture;
+    ScriptedAnswer slow = ScriptedAnswer::json(200, "{}");
+    slow.delay = 60s;
+    fixture.gateway().setAnswer("/v2/slow", slow);
+    ProcessExit::markExitingForTesting();
+    const auto started = std::chrono::steady_clock::now();
+    const Response response = post(fixture.url("/v2/slow"));
+    ProcessExit::resetForTesting();
+    expectTransportFailure(response, "the process is exiting");
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
 }
 
 TEST(CurlURLSessionTest, ConnectionClosedWithoutAnswer) {

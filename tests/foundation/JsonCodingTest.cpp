@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
 #include "foundation/JsonCoding.hpp"
 #include "foundation/RealPaymentMark.hpp"
@@ -116,6 +117,41 @@ TEST(JsonCodingTest, ParseJsonRefusesDeepAndBrokenTextsWithAReason) {
         std::string error;
         EXPECT_FALSE(parseJson(text, &error));
         EXPECT_FALSE(error.empty());
+    }
+}
+
+TEST(JsonCodingTest, BothParsersStopPastTheValueCount) {
+    // An array of n - 1 elements holds n values; objects count their values, not keys.
+    const auto array = [](std::size_t values) {
+        std::string text = "[";
+        for (std::size_t i = 1; i < values; ++i) {
+            text += i == 1 ? "0" : ",0";
+        }
+        return text + "]";
+    };
+    const auto object = [](std::size_t values) {
+        std::string text = "{";
+        for (std::size_t i = 1; i < values; ++i) {
+            text += (i == 1 ? "\"k" : ",\"k") + std::to_string(i) + "\":null";
+        }
+        return text + "}";
+    };
+    const std::function<bool(const std::string&, std::string*)> parsers[] = {
+        [](const std::string& text, std::string* error) {
+            return parseJson(text, error).has_value();
+        },
+        [](const std::string& text, std::string* error) {
+            return AnyCodable::parse(text, error).has_value();
+        },
+    };
+    const std::size_t limit = AnyCodable::maxValues;
+    for (const auto& parses : parsers) {
+        for (const auto& make : {std::function(array), std::function(object)}) {
+            EXPECT_TRUE(parses(make(limit), nullptr));
+            std::string error;
+            EXPECT_FALSE(parses(make(limit + 1), &error));
+            EXPECT_EQ(error, "more than 100000 values");
+        }
     }
 }
 

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string>
+#include <string_view>
+
 #include "support/BackendGatewayFixture.hpp"
 #include "support/LogCapture.hpp"
 
@@ -304,6 +308,53 @@ TEST(BackendAnswerRulesTest, ExperimentsAndOffers) {
         } else {
             EXPECT_TRUE(messages.empty());
         }
+    }
+}
+
+/// `body` (a JSON object) grown by an unknown key to exactly `size` bytes.
+std::string paddedTo(std::string_view body, std::size_t size) {
+    const std::string head = R"({"pad":")";
+    const std::string tail = R"(",)" + std::string(body.substr(1));
+    return head + std::string(size - head.size() - tail.size(), 'x') + tail;
+}
+
+TEST(BackendAnswerRulesTest, StateAnswersAreCappedAtOneMebibyte) {
+    constexpr std::size_t cap = 1024 * 1024;
+    struct Case {
+        const char* endpoint;
+        const char* body;
+        std::function<bool(Backend&)> answered;
+    };
+    const Case cases[] = {
+        {"/analytics/config", validConfig,
+         [](Backend& backend) {
+             return !backend.requestConfig("key", identifiers, Versions{}).isDefault;
+         }},
+        {"/analytics/identification", R"({"morvanixId": 5})",
+         [](Backend& backend) {
+             return backend.requestIdentification("key", 1, identifiers).summary() != nullptr;
+         }},
+        {"/remoteconfig/experiments", R"({"experiments": [], "version": 2, "userProperties": {}})",
+         [](Backend& backend) {
+             return backend.requestABTestConfig("key", identifiers, Versions{}).has_value();
+         }},
+        {"/remoteconfig/offer", R"({"involvedExperiments": []})",
+         [](Backend& backend) {
+             return backend.requestAbTestOffer("key", identifiers, {}).has_value();
+         }},
+        {"/messaging/config", R"({"pushCategories": {"version": 3, "categories": []}})",
+         [](Backend& backend) {
+             return backend.requestMessagingConfig("key", {}, identifiers).has_value();
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.endpoint);
+        BackendGatewayFixture fixture;
+        LogCapture log(MVKLogLevel::info);
+        fixture.answer(c.endpoint, 200, paddedTo(c.body, cap));
+        EXPECT_TRUE(c.answered(fixture.backend()));
+        fixture.answer(c.endpoint, 200, paddedTo(c.body, cap + 1));
+        EXPECT_FALSE(c.answered(fixture.backend()));
     }
 }
 

@@ -154,6 +154,53 @@ TEST(ConfigTest, EncodedFormDecodesToAnEqualConfiguration) {
     EXPECT_NE(full, sparse);
 }
 
+TEST(ConfigTest, NumbersAreBroughtIntoTheirRanges) {
+    const std::int64_t max = std::numeric_limits<std::int64_t>::max();
+    const std::int64_t min = std::numeric_limits<std::int64_t>::min();
+    const std::int64_t day = 86'400'000;
+    struct Case {
+        const char* key;
+        std::int64_t sent;
+        std::int64_t stored;
+    };
+    const Case cases[] = {
+        {"timeForRequest", 0, 1'000},
+        {"timeForRequest", max, day},
+        {"countForRequest", 0, 1},
+        {"countForRequest", -5, 1},
+        {"countForRequest", max, 10'000},
+        {"eventParamsCount", -1, 0},
+        {"eventParamsCount", 1'000'000, 1'000},
+        {"sessionTimeout", min, 1'000},
+        {"sessionTimeout", 10 * day, day},
+        {"morvanixIdTimeout", 0, 1'000},
+        {"morvanixIdTimeout", max, 365 * day},
+        {"serverTime", -1, 0},
+        {"serverTime", max, 253'402'300'799'999},
+        {"aliveTimeout", -1, 1'000},
+        {"aliveTimeout", max, day},
+        {"currencyAggregationTimeout", 0, 1'000},
+        {"currencyAggregationTimeout", max, day},
+        {"numberOfCurrencies", -3, 0},
+        {"numberOfCurrencies", max, 10'000},
+        {"userCardKeysCount", -3, 0},
+        {"userCardKeysCount", max, 1'000},
+        {"sbsConfigVersion", -1, 0},
+        {"sbsConfigVersion", max, max},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.key) + " " + std::to_string(c.sent));
+        auto answer = fullAnswer();
+        answer[c.key] = c.sent;
+        auto config = Config::fromJson(answer);
+        ASSERT_TRUE(config);
+        EXPECT_EQ((*config->toJson())[c.key], c.stored);
+    }
+    // The defaults already lie inside every range.
+    const auto& defaults = Config::defaulConfiguration();
+    EXPECT_EQ(Config::fromJson(*defaults.toJson()), defaults);
+}
+
 TEST(ConfigTest, DefaultConfiguration) {
     const auto& config = Config::defaulConfiguration();
     EXPECT_EQ(&config, &Config::defaulConfiguration());

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <future>
 #include <memory>
 #include <optional>
 #include <string>
@@ -316,6 +317,84 @@ TEST_F(ConfigServiceTest, NothingRunsOnceTheServiceIsGone) {
     configQueue.resume();
     advance(seconds(600));
     EXPECT_EQ(backend->configRequests().size(), 1u);
+}
+
+TEST_F(ConfigServiceTest, CallsWhileOfflineShareOneRetryChain) {
+    Config received = Config::defaulConfiguration();
+    received.timeForRequest = 5'000;
+    std::vector<Config> applied;
+    service->setOnSdkConfigUpdate([&](const Config& config) { applied.push_back(config); });
+
+    for (int call = 0; call < 5; ++call) {
+        service->receiveAnalyticsConfig();
+    }
+    settle();
+    for (int step = 0; step < 360; ++step) {
+        advance(seconds(10));
+    }
+    // Five calls, then one chain whose delay grew with each failure: 300,
+    // 360, 420, 480, 540, 600 and 600 seconds fit into the hour.
+    EXPECT_EQ(backend->configRequests().size(), 12u);
+
+    backend->scriptConfig({received, false});
+    advance(seconds(600));
+    EXPECT_EQ(backend->configRequests().size(), 13u);
+    EXPECT_EQ(applied, std::vector<Config>{received});
+}
+
+TEST_F(ConfigServiceTest, StoppedServiceAppliesNoAnswerStillOnItsWay) {
+    Config received = Config::defaulConfiguration();
+    received.timeForRequest = 5'000;
+    backend->scriptConfig({received, false});
+    backend->scriptIdentification(BackendIdentifiers::identifiers(summaryWith(77)));
+    backend->scriptABConfig(RemoteConfig{.version = 4});
+    int applied = 0;
+    service->setOnSdkConfigUpdate([&](const Config&) { ++applied; });
+    service->setOnIdentifiersUpdate([&](auto) { ++applied; });
+    service->setConfigUpdate([&](const RemoteConfig&) { ++applied; });
+
+    incomeQueue.pause();
+    service->receiveAnalyticsConfig();
+    service->receiveUserBackendIds();
+    service->receiveABConfig();
+    configQueue.drain();  // every request has been answered
+    service->stop();
+    incomeQueue.resume();
+    settle();
+    EXPECT_EQ(backend->configRequests().size(), 1u);
+    EXPECT_EQ(applied, 0);
+    EXPECT_EQ(state->deviceIdentifierUpdates, 0);
+    EXPECT_FALSE(state->device->morvanixId.has_value());
+
+    // Nor does it ask again or start a new request.
+    service->receiveAnalyticsConfig();
+    advance(seconds(86'400));
+    EXPECT_EQ(backend->configRequests().size(), 1u);
+}
+
+TEST_F(ConfigServiceTest, RequestUnderWayDoesNotKeepTheServiceAlive) {
+    std::promise<void> held;
+    std::promise<void> released;
+    auto releasedFuture = released.get_future().share();
+    backend->setBeforeConfigAnswer([&held, releasedFuture] {
+        held.set_value();
+        releasedFuture.wait();
+    });
+    backend->scriptConfig({Config::defaulConfiguration(), false});
+    int applied = 0;
+    service->setOnSdkConfigUpdate([&](const Config&) { ++applied; });
+    service->receiveAnalyticsConfig();
+    held.get_future().wait();
+
+    std::weak_ptr<ConfigService> weak = service;
+    const auto stateUsers = state.use_count();
+    service.reset();
+    EXPECT_TRUE(weak.expired());
+    EXPECT_LT(state.use_count(), stateUsers);
+
+    released.set_value();
+    settle();
+    EXPECT_EQ(applied, 0);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -127,8 +128,17 @@ class FakeBackend final : public BackendProtocol {
     }
 
     std::shared_ptr<BackendRepositoryProtocol> repository() const override { return nullptr; }
+    /// Runs on the requesting thread before each configuration answer, so a
+    /// test can hold a request under way.
+    void setBeforeConfigAnswer(std::function<void()> hook) {
+        locked([&] { beforeConfigAnswer = std::move(hook); });
+    }
+
     ConfigRequestResult requestConfig(const std::string&, const Identifiers&,
                                       const Versions& versions) override {
+        if (auto hook = locked([&] { return beforeConfigAnswer; })) {
+            hook();
+        }
         return locked([&] {
             configSent.push_back(versions);
             return next(configs, ConfigRequestResult{Config::defaulConfiguration(), true});
@@ -194,6 +204,7 @@ class FakeBackend final : public BackendProtocol {
     std::vector<Identification> identificationSent;
     std::vector<Versions> abConfigSent;
     std::vector<SuitableExperiments> offerSent;
+    std::function<void()> beforeConfigAnswer;
 };
 
 class FakeABTestManager final : public ABTestManagerProtocol {

@@ -4,6 +4,7 @@
 #include <openssl/ssl.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <csignal>
@@ -227,7 +228,27 @@ class Gateway::Impl {
         for (const auto& [name, value] : answer.headers) {
             response.headers.emplace(name, value);
         }
-        if (answer.chunked) {
+        if (answer.dripInterval.count() > 0) {
+            auto body = std::make_shared<std::string>(std::move(answer.body));
+            const auto interval = answer.dripInterval;
+            const auto piece = std::max<std::size_t>(answer.dripBytes, 1);
+            response.set_chunked_content_provider(
+                answer.contentType,
+                [this, body, interval, piece](std::size_t offset, httplib::DataSink& sink) {
+                    {
+                        std::unique_lock lock(mutex_);
+                        if (changed_.wait_for(lock, interval, [&] { return stopped_; })) {
+                            return false;
+                        }
+                    }
+                    if (offset < body->size()) {
+                        return sink.write(body->data() + offset,
+                                          std::min(piece, body->size() - offset));
+                    }
+                    sink.done();
+                    return true;
+                });
+        } else if (answer.chunked) {
             auto body = std::make_shared<std::string>(std::move(answer.body));
             response.set_chunked_content_provider(
                 answer.contentType, [body](std::size_t offset, httplib::DataSink& sink) {

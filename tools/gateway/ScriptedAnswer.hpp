@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,6 +22,11 @@ struct ScriptedAnswer {
     bool closeWithoutAnswer = false;
     /// Send the body in chunks, without a Content-Length.
     bool chunked = false;
+    /// When set, the body goes out chunked, `dripBytes` at a time with this
+    /// pause before each piece: an answer that never falls silent but never
+    /// finishes either. A gateway that stops cuts the pauses short.
+    std::chrono::milliseconds dripInterval{0};
+    std::size_t dripBytes = 1;
 
     static ScriptedAnswer json(int status, std::string body) {
         ScriptedAnswer answer;
