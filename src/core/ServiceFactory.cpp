@@ -2,6 +2,9 @@
 
 #include <utility>
 
+#include "analytics/CurrencyAccrualService.hpp"
+#include "analytics/LevelResourceService.hpp"
+#include "analytics/Validator.hpp"
 #include "core/ActivityService.hpp"
 #include "core/ProjectService.hpp"
 #include "core/TimerService.hpp"
@@ -44,9 +47,9 @@ std::shared_ptr<ABTestConfigServiceProtocol> ServiceFactory::abTestConfigService
 
 std::shared_ptr<ProjectServiceProtocol> ServiceFactory::projectService() {
     if (!projectService_) {
-        projectService_ =
-            std::make_shared<ProjectService>(stateManager_, coreFactory_->projectRepository(),
-                                             coreFactory_->realPaymentRepository());
+        projectService_ = std::make_shared<ProjectService>(
+            stateManager_, coreFactory_->projectRepository(), coreFactory_->realPaymentRepository(),
+            std::make_shared<Validator>());
     }
     return projectService_;
 }
@@ -72,6 +75,22 @@ std::shared_ptr<ActivityServiceProtocol> ServiceFactory::activityService() {
             std::make_shared<ActivityService>(stateManager_, coreFactory_->userRepository());
     }
     return activityService_;
+}
+
+std::shared_ptr<CurrencyAccrualServiceProtocol> ServiceFactory::currencyAccrualService() {
+    if (!currencyAccrualService_) {
+        currencyAccrualService_ = std::make_shared<CurrencyAccrualService>(
+            stateManager_, coreFactory_->currencyAccrualResourcesRepository());
+    }
+    return currencyAccrualService_;
+}
+
+std::shared_ptr<LevelResourceServiceProtocol> ServiceFactory::levelResourceService() {
+    if (!levelResourceService_) {
+        levelResourceService_ = std::make_shared<LevelResourceService>(
+            stateManager_, coreFactory_->levelResourcesRepository());
+    }
+    return levelResourceService_;
 }
 
 }  // namespace mvk

@@ -40,6 +40,8 @@ class ServiceFactory final : public ServiceFactoryProtocol {
     std::shared_ptr<UserServiceProtocol> userService() override;
     std::shared_ptr<ActivityServiceProtocol> activityService() override;
     std::shared_ptr<ABTestConfigServiceProtocol> abTestConfigService() override;
+    std::shared_ptr<CurrencyAccrualServiceProtocol> currencyAccrualService() override;
+    std::shared_ptr<LevelResourceServiceProtocol> levelResourceService() override;
 
     const ABTestInitalData& abTestInitialData() const { return abTestInitialData_; }
     const std::shared_ptr<ABTestDefaultParamsCache>& abTestDefaultParamsCache() const {
@@ -62,6 +64,8 @@ class ServiceFactory final : public ServiceFactoryProtocol {
     std::shared_ptr<TimerServiceProtocol> timerService_;
     std::shared_ptr<UserServiceProtocol> userService_;
     std::shared_ptr<ActivityServiceProtocol> activityService_;
+    std::shared_ptr<CurrencyAccrualServiceProtocol> currencyAccrualService_;
+    std::shared_ptr<LevelResourceServiceProtocol> levelResourceService_;
 };
 
 }  // namespace mvk

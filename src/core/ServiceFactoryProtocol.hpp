@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "analytics/CurrencyAccrualServiceProtocol.hpp"
+#include "analytics/LevelResourceServiceProtocol.hpp"
 #include "core/ABTestConfigServiceProtocol.hpp"
 #include "core/ActivityServiceProtocol.hpp"
 #include "core/AnalyticsConfigServiceProtocol.hpp"
@@ -25,6 +27,8 @@ class ServiceFactoryProtocol {
     virtual std::shared_ptr<ActivityServiceProtocol> activityService() = 0;
     /// The same object as `analyticsAnalyticsConfigService`, behind its A/B face.
     virtual std::shared_ptr<ABTestConfigServiceProtocol> abTestConfigService() = 0;
+    virtual std::shared_ptr<CurrencyAccrualServiceProtocol> currencyAccrualService() = 0;
+    virtual std::shared_ptr<LevelResourceServiceProtocol> levelResourceService() = 0;
 };
 
 }  // namespace mvk
