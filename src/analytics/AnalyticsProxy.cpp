@@ -1,6 +1,7 @@
 #include "analytics/AnalyticsProxy.hpp"
 
 #include "analytics/ValidatorRules.hpp"
+#include "backend/Config.hpp"
 
 namespace mvk {
 
@@ -9,6 +10,10 @@ void AnalyticsProxy::stopSDK() {
     if (auto installed = logic()) {
         installed->stopSDK();
     }
+}
+
+std::int64_t AnalyticsProxy::getCustomEventParamsCount() const {
+    return Config::defaulConfiguration().eventParamsCount;
 }
 
 }  // namespace mvk

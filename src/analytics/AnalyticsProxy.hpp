@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 #include "analytics/AnalyticsProtocol.hpp"
 #include "core/LogicProxyBase.hpp"
 
@@ -14,6 +16,11 @@ class AnalyticsProxy final : public AnalyticsProtocol, public LogicProxyBase<Ana
     /// Runs on the caller's queue, not queued: the shut-down block calls it
     /// on the income queue already.
     void stopSDK() override;
+
+    /// How many parameters a custom event may carry; answered on the caller's
+    /// thread. The logic does not offer the configuration's limit yet, so
+    /// this is the default configuration's.
+    std::int64_t getCustomEventParamsCount() const;
 };
 
 }  // namespace mvk

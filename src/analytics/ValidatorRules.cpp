@@ -1,6 +1,10 @@
 #include "analytics/ValidatorRules.hpp"
 
-#include <cstdint>
+#include <algorithm>
+#include <array>
+#include <limits>
+#include <mutex>
+#include <utility>
 
 #include "analytics/Bounder.hpp"
 #include "analytics/Validator.hpp"
@@ -10,19 +14,52 @@
 namespace mvk {
 
 namespace {
+
 constexpr std::string_view initializeMethod = "Initialize";
+constexpr std::string_view customEventMethod = "CustomEvent";
+
+constexpr std::int64_t int32Max = std::numeric_limits<std::int32_t>::max();
+constexpr std::int64_t int64Min = std::numeric_limits<std::int64_t>::min();
+constexpr std::int64_t int64Max = std::numeric_limits<std::int64_t>::max();
+constexpr double doubleMax = std::numeric_limits<double>::max();
+
+struct CurrencyLists {
+    std::mutex mutex;
+    std::array<std::vector<std::string>, 4> lists;
+};
+
+// Leaked on purpose: the income queue may still validate while the process exits.
+CurrencyLists& currencyLists() {
+    static CurrencyLists* const instance = new CurrencyLists();
+    return *instance;
 }
 
-std::vector<std::string> ValidatorRules::virtualCurrencyValidator;
-std::vector<std::string> ValidatorRules::levelUpValidator;
-std::vector<std::string> ValidatorRules::currentBalanceValidator;
-std::vector<std::string> ValidatorRules::finishProgressionValidator;
+std::size_t indexOf(ValidatorRules::CurrencyList list) {
+    return static_cast<std::size_t>(list);
+}
 
-std::optional<std::string> ValidatorRules::cleaned(std::string_view method,
-                                                   std::string_view argument, std::string_view text,
-                                                   std::size_t max) {
-    auto result = Bounder::maxStringLength(method, argument,
-                                           UnicodeText::removingControlCharacters(text), max);
+/// Runs the rule's verdict: nothing, after the cancel line, unless `valid`.
+template <typename Result>
+std::optional<Result> decided(std::string_view method, bool valid, Result&& result) {
+    if (!valid) {
+        ValidatorRules::notifyThatMethodExecutionWasCanceled(method);
+        return std::nullopt;
+    }
+    return std::forward<Result>(result);
+}
+
+}  // namespace
+
+std::string ValidatorRules::cleaned(std::string_view method, std::string_view argument,
+                                    std::string_view text, std::size_t max) {
+    return *Bounder::maxStringLength(method, argument, UnicodeText::removingControlCharacters(text),
+                                     max);
+}
+
+std::optional<std::string> ValidatorRules::cleanedNonEmpty(std::string_view method,
+                                                           std::string_view argument,
+                                                           std::string_view text, std::size_t max) {
+    std::optional<std::string> result = cleaned(method, argument, text, max);
     if (!Validator::notNullOrEmpty(method, argument, result)) {
         return std::nullopt;
     }
@@ -30,7 +67,8 @@ std::optional<std::string> ValidatorRules::cleaned(std::string_view method,
 }
 
 std::optional<std::string> ValidatorRules::validateInitializeKey(std::string_view applicationKey) {
-    auto key = cleaned(initializeMethod, "The application key argument value", applicationKey, 255);
+    auto key = cleanedNonEmpty(initializeMethod, "The application key argument value",
+                               applicationKey, 255);
     if (!key) {
         notifyThatMethodExecutionWasCanceled(initializeMethod);
     }
@@ -58,7 +96,307 @@ std::optional<std::string> ValidatorRules::validateUserId(std::string_view metho
     if (userId.empty()) {
         return userId;
     }
-    return cleaned(method, "The user id argument value", userId, 64);
+    return cleanedNonEmpty(method, "The user id argument value", userId, 64);
+}
+
+std::optional<ValidatorRules::ReplaceUserIdArguments> ValidatorRules::validateReplaceUserId(
+    std::string_view method, std::string_view previousUserId, std::string_view userId) {
+    auto previous = cleanedNonEmpty(method, "The user id argument value", previousUserId, 64);
+    auto next = cleanedNonEmpty(method, "The user id argument value", userId, 64);
+    if (!previous || !next) {
+        return std::nullopt;
+    }
+    return ReplaceUserIdArguments{std::move(*previous), std::move(*next)};
+}
+
+std::optional<AnyCodable> ValidatorRules::customEventValue(std::string_view argument,
+                                                           const AnyCodable& value) {
+    const auto method = customEventMethod;
+    if (value.isInt()) {
+        return value;
+    }
+    if (const auto unsignedInteger = value.asUInt()) {
+        if (!Validator::inInterval(method, argument, *unsignedInteger, int64Min, int64Max)) {
+            return std::nullopt;
+        }
+        return AnyCodable(static_cast<std::int64_t>(*unsignedInteger));
+    }
+    if (const auto number = value.asDouble()) {
+        const bool inRange =
+            Validator::inInterval(method, argument, *number, -doubleMax, doubleMax);
+        const bool notNaN = Validator::validateDoubleNAN(method, argument, *number);
+        return inRange && notNaN ? std::optional(value) : std::nullopt;
+    }
+    if (const auto* text = value.asString()) {
+        auto result = cleanedNonEmpty(method, argument, *text, 255);
+        return result ? std::optional<AnyCodable>(std::move(*result)) : std::nullopt;
+    }
+    return value;
+}
+
+std::optional<ValidatorRules::CustomEventArguments> ValidatorRules::validateCustomEvent(
+    std::string_view name, const AnyCodable::Object& parameters) {
+    const auto method = customEventMethod;
+    auto cleanName = cleanedNonEmpty(method, "The custom event name", name, 72);
+    AnyCodable::Object result;
+    for (const auto& [key, value] : parameters) {
+        auto cleanKey = UnicodeText::removingControlCharacters(key);
+        const auto argument = "The value of the parameters dictionary by [" + cleanKey + "] key";
+        const bool keyPresent = Validator::notNullOrEmpty(
+            method, "The key of the parameters dictionary", std::optional(cleanKey));
+        const bool typed = Validator::validType(method, argument, &value);
+        if (!keyPresent || !typed) {
+            continue;
+        }
+        auto cutKey = cleaned(method, "The key of the parameters dictionary", cleanKey, 32);
+        if (auto checked = customEventValue(argument, value)) {
+            result.assign(std::move(cutKey), std::move(*checked));
+        }
+    }
+    if (!cleanName) {
+        notifyThatMethodExecutionWasCanceled(method);
+        return std::nullopt;
+    }
+    return CustomEventArguments{std::move(*cleanName), std::move(result)};
+}
+
+std::optional<ValidatorRules::CurrencyAccrualArguments> ValidatorRules::validateCurrencyAccrual(
+    std::string_view currencyName, std::int64_t amount, std::string_view source,
+    MVKAccrualType accrualType) {
+    constexpr std::string_view method = "CurrencyAccrual";
+    auto name = cleanedNonEmpty(method, "The currency name", currencyName, 24);
+    auto cleanSource = cleanedNonEmpty(method, "The source", source, 32);
+    const bool amountValid =
+        Validator::inInterval<std::int64_t>(method, "The currency amount", amount, 1, int32Max);
+    const bool valid = name && cleanSource && amountValid;
+    return decided(method, valid,
+                   valid ? CurrencyAccrualArguments{*name, amount, *cleanSource, accrualType}
+                         : CurrencyAccrualArguments{});
+}
+
+std::optional<ValidatorRules::VirtualCurrencyPaymentArguments>
+ValidatorRules::validateVirtualCurrencyPayment(std::string_view purchaseId,
+                                               std::string_view purchaseType, std::int64_t amount,
+                                               const Resources& resources) {
+    constexpr std::string_view method = "VirtualCurrencyPayment";
+    const bool amountValid =
+        Validator::inInterval<std::int64_t>(method, "The purchase amount", amount, 1, int32Max);
+    auto filtered = validateResources(method, "resources dictionary", CurrencyList::virtualCurrency,
+                                      resources, 1, int32Max);
+    if (filtered.empty()) {
+        Logger::writeLog(MVKLogLevel::error,
+                         "VirtualCurrencyPayment has empty Resources dictionary!");
+    }
+    auto id = cleanedNonEmpty(method, "The purchase identifier", purchaseId, 32);
+    auto type = cleanedNonEmpty(method, "The purchase type", purchaseType, 96);
+    const bool valid = amountValid && !filtered.empty() && id && type;
+    return decided(method, valid,
+                   valid ? VirtualCurrencyPaymentArguments{*id, *type, amount, std::move(filtered)}
+                         : VirtualCurrencyPaymentArguments{});
+}
+
+std::optional<ValidatorRules::LevelUpArguments> ValidatorRules::validateLevelUp(
+    std::int64_t level, const Resources& balances) {
+    constexpr std::string_view method = "LevelUp";
+    const bool levelValid = Validator::inInterval<std::int64_t>(method, "The level argument value",
+                                                                level, 1, 2147483646);
+    auto filtered = validateResources(method, "balances dictionary", CurrencyList::levelUp,
+                                      balances, int64Min, int64Max);
+    return decided(method, levelValid, LevelUpArguments{level, std::move(filtered)});
+}
+
+std::optional<ValidatorRules::Resources> ValidatorRules::validateCurrentBalance(
+    const Resources& balances) {
+    constexpr std::string_view method = "CurrentBalance";
+    auto filtered = validateResources(method, "balances dictionary", CurrencyList::currentBalance,
+                                      balances, int64Min, int64Max);
+    const bool valid =
+        Validator::notNullOrEmpty(method, "The balance parameter value", std::optional(filtered));
+    return decided(method, valid, std::move(filtered));
+}
+
+std::optional<ValidatorRules::StartProgressionArguments>
+ValidatorRules::validateStartProgressionEvent(
+    std::string_view eventName, const MVKStartProgressionEventParametersLocal& parameters) {
+    constexpr std::string_view method = "StartProgressionEvent";
+    auto name = cleanedNonEmpty(method, "The event name argument value", eventName, 40);
+    MVKStartProgressionEventParametersLocal result = parameters;
+    if (parameters.source) {
+        result.source = cleaned(method, "The source parameter value", *parameters.source, 40);
+    }
+    const bool difficultyValid =
+        !parameters.difficulty ||
+        Validator::inInterval<std::int64_t>(method, "The difficulty parameter value",
+                                            *parameters.difficulty, 0, int32Max);
+    const bool valid = name && difficultyValid;
+    return decided(method, valid,
+                   StartProgressionArguments{valid ? *name : std::string(), std::move(result)});
+}
+
+std::optional<ValidatorRules::FinishProgressionArguments>
+ValidatorRules::validateFinishProgressionEvent(
+    std::string_view eventName, const MVKFinishProgressionEventParametersLocal& parameters) {
+    constexpr std::string_view method = "FinishProgressionEvent";
+    auto name = cleanedNonEmpty(method, "The event name argument value", eventName, 40);
+    const bool durationValid = Validator::inInterval<std::int64_t>(
+        method, "The duration parameter value", parameters.duration, 0, int32Max);
+    MVKFinishProgressionEventParametersLocal result{
+        .successfulCompletion = parameters.successfulCompletion,
+        .duration = parameters.duration,
+        .spent = validateResources(method, "spent dictionary", CurrencyList::finishProgression,
+                                   parameters.spent, 1, int64Max),
+        .earned = validateResources(method, "earned dictionary", CurrencyList::finishProgression,
+                                    parameters.earned, 1, int64Max),
+    };
+    const bool valid = name && durationValid;
+    return decided(method, valid,
+                   FinishProgressionArguments{valid ? *name : std::string(), std::move(result)});
+}
+
+std::optional<ValidatorRules::RealCurrencyPaymentArguments>
+ValidatorRules::validateRealCurrencyPayment(std::string_view orderId, double price,
+                                            std::string_view productId,
+                                            std::string_view currencyCode) {
+    constexpr std::string_view method = "RealCurrencyPayment";
+    std::optional<std::string> order = cleaned(method, "The order id argument value", orderId, 65);
+    std::optional<std::string> product =
+        cleaned(method, "The product id parameter value", productId, 255);
+    const bool codeValid =
+        Validator::equalStringLength(method, "The currency code parameter value",
+                                     UnicodeText::removingControlCharacters(currencyCode), 3);
+    const bool notNaN = Validator::validateDoubleNAN(method, "The price argument value", price);
+    const bool priceInRange =
+        Validator::inInterval(method, "The price argument value", price, -doubleMax, doubleMax);
+    const bool orderPresent =
+        Validator::notNullOrEmpty(method, "The order id argument value", order);
+    const bool productPresent =
+        Validator::notNullOrEmpty(method, "The product id parameter value", product);
+    const bool valid = codeValid && notNaN && priceInRange && orderPresent && productPresent;
+    return decided(
+        method, valid,
+        RealCurrencyPaymentArguments{*order, price, *product, std::string(currencyCode)});
+}
+
+std::optional<ValidatorRules::SubscriptionPaymentArguments>
+ValidatorRules::validateSubscriptionPayment(std::string_view productId,
+                                            std::string_view transactionId) {
+    constexpr std::string_view method = "SubscriptionPayment";
+    std::optional<std::string> product =
+        cleaned(method, "The product id argument value", productId, 255);
+    std::optional<std::string> transaction =
+        cleaned(method, "The transaction id argument value", transactionId, 255);
+    const bool productPresent =
+        Validator::notNullOrEmpty(method, "The product id argument value", product);
+    const bool transactionPresent =
+        Validator::notNullOrEmpty(method, "The transaction id argument value", transaction);
+    return decided(method, productPresent && transactionPresent,
+                   SubscriptionPaymentArguments{*product, *transaction});
+}
+
+std::optional<std::string> ValidatorRules::validateSocialNetworkConnect(
+    const MVKSocialNetworkLocal& network) {
+    constexpr std::string_view method = "SocialNetworkConnect";
+    auto name = cleanedNonEmpty(method, "The social network name argument value", network.name, 24);
+    return decided(method, name.has_value(), name.value_or(std::string()));
+}
+
+std::optional<ValidatorRules::SocialNetworkPostArguments> ValidatorRules::validateSocialNetworkPost(
+    const MVKSocialNetworkLocal& network, std::string_view reason) {
+    constexpr std::string_view method = "SocialNetworkPost";
+    std::optional<std::string> name =
+        cleaned(method, "The social network name argument value", network.name, 24);
+    std::optional<std::string> cleanReason =
+        cleaned(method, "The post reason argument value", reason, 32);
+    const bool namePresent =
+        Validator::notNullOrEmpty(method, "The social network name argument value", name);
+    const bool reasonPresent =
+        Validator::notNullOrEmpty(method, "The post reason argument value", cleanReason);
+    return decided(method, namePresent && reasonPresent,
+                   SocialNetworkPostArguments{*name, *cleanReason});
+}
+
+std::optional<ValidatorRules::Referrer> ValidatorRules::validateReferrer(const Referrer& referrer) {
+    constexpr std::string_view method = "Referrer";
+    Referrer result;
+    for (const auto& [property, value] : referrer) {
+        const auto cleanValue = UnicodeText::removingControlCharacters(value);
+        const auto argument = "The [" + cleanValue + "] value of the utm data dictionary by [" +
+                              property.name() + "] key";
+        auto cut = cleaned(method, argument, cleanValue, 255);
+        if (!cut.empty()) {
+            result.insert_or_assign(property, std::move(cut));
+        }
+    }
+    const bool valid =
+        Validator::notNullOrEmpty(method, "The referrer argument value", std::optional(result));
+    return decided(method, valid, std::move(result));
+}
+
+std::optional<ValidatorRules::AdImpressionArguments> ValidatorRules::validateAdImpression(
+    std::string_view network, double revenue, const std::optional<std::string>& placement,
+    const std::optional<std::string>& unit) {
+    constexpr std::string_view method = "AdImpression";
+    const auto optionalText = [&](std::string_view argument,
+                                  const std::optional<std::string>& text) {
+        std::optional<std::string> result;
+        if (text) {
+            result = cleaned(method, argument, *text, 100);
+            if (result->empty()) {
+                result.reset();
+            }
+        }
+        return result;
+    };
+    std::optional<std::string> cleanNetwork =
+        cleaned(method, "The network argument value", network, 100);
+    auto cleanPlacement = optionalText("The placement argument value", placement);
+    auto cleanUnit = optionalText("The unit argument value", unit);
+    const bool networkPresent =
+        Validator::notNullOrEmpty(method, "The network argument value", cleanNetwork);
+    const bool notNaN = Validator::validateDoubleNAN(method, "The revenue argument value", revenue);
+    const bool revenueInRange =
+        Validator::inInterval(method, "The revenue argument value", revenue, 0.0, doubleMax);
+    return decided(method, networkPresent && notNaN && revenueInRange,
+                   AdImpressionArguments{*cleanNetwork, revenue, std::move(cleanPlacement),
+                                         std::move(cleanUnit)});
+}
+
+ValidatorRules::Resources ValidatorRules::validateResources(std::string_view method,
+                                                            std::string_view resourcesName,
+                                                            CurrencyList list,
+                                                            const Resources& resources,
+                                                            std::int64_t min, std::int64_t max) {
+    Resources result;
+    const auto valueArgument = "The value of the " + std::string(resourcesName);
+    for (const auto& [name, value] : resources) {
+        const auto cleanName = UnicodeText::removingControlCharacters(name);
+        const auto keyArgument = "The [" + cleanName + "] key of the " + std::string(resourcesName);
+        std::optional<std::string> cut = cleaned(method, keyArgument, cleanName, 24);
+        const bool namePresent = Validator::notNullOrEmpty(method, keyArgument, cut);
+        const bool inRange = Validator::inInterval(method, valueArgument, value, min, max);
+        if (namePresent && inRange && admitCurrency(list, *cut)) {
+            result.insert_or_assign(std::move(*cut), value);
+        }
+    }
+    return result;
+}
+
+bool ValidatorRules::admitCurrency(CurrencyList list, const std::string& name) {
+    const auto limit = Validator::numberOfCurrencies();
+    if (!limit) {
+        return true;
+    }
+    auto& shared = currencyLists();
+    std::lock_guard lock(shared.mutex);
+    auto& names = shared.lists[indexOf(list)];
+    if (std::find(names.begin(), names.end(), name) != names.end()) {
+        return true;
+    }
+    if (std::cmp_less(names.size(), *limit)) {
+        names.push_back(name);
+        return true;
+    }
+    return false;
 }
 
 void ValidatorRules::notifyThatMethodExecutionWasCanceled(std::string_view method) {
@@ -66,11 +404,18 @@ void ValidatorRules::notifyThatMethodExecutionWasCanceled(std::string_view metho
                      "Execution of the " + std::string(method) + " method was canceled!");
 }
 
+std::vector<std::string> ValidatorRules::currencyNames(CurrencyList list) {
+    auto& shared = currencyLists();
+    std::lock_guard lock(shared.mutex);
+    return shared.lists[indexOf(list)];
+}
+
 void ValidatorRules::clearCurrencyValidators() {
-    virtualCurrencyValidator.clear();
-    levelUpValidator.clear();
-    currentBalanceValidator.clear();
-    finishProgressionValidator.clear();
+    auto& shared = currencyLists();
+    std::lock_guard lock(shared.mutex);
+    for (auto& names : shared.lists) {
+        names.clear();
+    }
 }
 
 }  // namespace mvk

@@ -8,6 +8,9 @@
 #include "abtest/UserConfigService.hpp"
 #include "analytics/EventsService.hpp"
 #include "analytics/ReportService.hpp"
+#include "analytics/CurrencyAccrualService.hpp"
+#include "analytics/LevelResourceService.hpp"
+#include "analytics/Validator.hpp"
 #include "core/ActivityService.hpp"
 #include "core/ProjectService.hpp"
 #include "core/TimerService.hpp"
@@ -61,9 +64,9 @@ std::shared_ptr<ABTestConfigServiceProtocol> ServiceFactory::abTestConfigService
 
 std::shared_ptr<ProjectServiceProtocol> ServiceFactory::projectService() {
     if (!projectService_) {
-        projectService_ =
-            std::make_shared<ProjectService>(stateManager_, coreFactory_->projectRepository(),
-                                             coreFactory_->realPaymentRepository());
+        projectService_ = std::make_shared<ProjectService>(
+            stateManager_, coreFactory_->projectRepository(), coreFactory_->realPaymentRepository(),
+            std::make_shared<Validator>());
     }
     return projectService_;
 }
@@ -159,6 +162,22 @@ std::shared_ptr<SubscriptionServiceProtocol> ServiceFactory::subscriptionService
             QueueManager::incomeQueue().queue(), scheduling_.delayedScheduler);
     }
     return subscriptionService_;
+}
+
+std::shared_ptr<CurrencyAccrualServiceProtocol> ServiceFactory::currencyAccrualService() {
+    if (!currencyAccrualService_) {
+        currencyAccrualService_ = std::make_shared<CurrencyAccrualService>(
+            stateManager_, coreFactory_->currencyAccrualResourcesRepository());
+    }
+    return currencyAccrualService_;
+}
+
+std::shared_ptr<LevelResourceServiceProtocol> ServiceFactory::levelResourceService() {
+    if (!levelResourceService_) {
+        levelResourceService_ = std::make_shared<LevelResourceService>(
+            stateManager_, coreFactory_->levelResourcesRepository());
+    }
+    return levelResourceService_;
 }
 
 }  // namespace mvk

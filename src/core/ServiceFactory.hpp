@@ -55,6 +55,8 @@ class ServiceFactory final : public ServiceFactoryProtocol {
     /// Stops the services built so far that send requests, so that answers
     /// still on their way apply nothing. On the income queue.
     void stopServices();
+    std::shared_ptr<CurrencyAccrualServiceProtocol> currencyAccrualService() override;
+    std::shared_ptr<LevelResourceServiceProtocol> levelResourceService() override;
 
     const ABTestInitalData& abTestInitialData() const { return abTestInitialData_; }
     const std::shared_ptr<ABTestDefaultParamsCache>& abTestDefaultParamsCache() const {
@@ -86,6 +88,8 @@ class ServiceFactory final : public ServiceFactoryProtocol {
     std::shared_ptr<ReportServiceProtocol> reportService_;
     std::shared_ptr<PeopleServiceProtocol> peopleService_;
     std::shared_ptr<SubscriptionServiceProtocol> subscriptionService_;
+    std::shared_ptr<CurrencyAccrualServiceProtocol> currencyAccrualService_;
+    std::shared_ptr<LevelResourceServiceProtocol> levelResourceService_;
 };
 
 }  // namespace mvk

@@ -8,6 +8,8 @@
 #include "abtest/UserConfigServiceProtocol.hpp"
 #include "analytics/EventsServiceProtocol.hpp"
 #include "analytics/ReportServiceProtocol.hpp"
+#include "analytics/CurrencyAccrualServiceProtocol.hpp"
+#include "analytics/LevelResourceServiceProtocol.hpp"
 #include "core/ABTestConfigServiceProtocol.hpp"
 #include "core/ActivityServiceProtocol.hpp"
 #include "core/AnalyticsConfigServiceProtocol.hpp"
@@ -42,6 +44,8 @@ class ServiceFactoryProtocol {
     virtual std::shared_ptr<ReportServiceProtocol> reportService() = 0;
     virtual std::shared_ptr<PeopleServiceProtocol> peopleService() = 0;
     virtual std::shared_ptr<SubscriptionServiceProtocol> subscriptionService() = 0;
+    virtual std::shared_ptr<CurrencyAccrualServiceProtocol> currencyAccrualService() = 0;
+    virtual std::shared_ptr<LevelResourceServiceProtocol> levelResourceService() = 0;
 };
 
 }  // namespace mvk

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "mvk/Export.hpp"
+
+namespace mvk {
+
+/// The parameters of one custom event, in the order their keys were first
+/// added. How many a custom event may carry is the project's configuration
+/// (20 before the library has one); an `add` beyond that is refused with an
+/// error line, even for a key already present.
+///
+/// The adders are named, not one overloaded `add`: a string literal would
+/// pick the bool form.
+class MVK_EXPORT MVKCustomEventParameters {
+  public:
+    using Value = std::variant<bool, std::int64_t, std::string, double>;
+    using Parameters = std::vector<std::pair<std::string, Value>>;
+
+    MVKCustomEventParameters() = default;
+
+    /// Each sets the key's value, replacing an earlier one in its place.
+    /// Texts with invalid UTF-8 sequences get U+FFFD in their place.
+    void addBool(const std::string& key, bool value) noexcept;
+    void addInt(const std::string& key, std::int64_t value) noexcept;
+    void addString(const std::string& key, const std::string& value) noexcept;
+    void addDouble(const std::string& key, double value) noexcept;
+
+    const Parameters& getAllParameters() const noexcept { return parameters_; }
+
+    /// "key: K value: V" per parameter, joined by line feeds.
+    std::string description() const noexcept;
+
+  private:
+    void add(const std::string& key, Value value) noexcept;
+
+    Parameters parameters_;
+};
+
+}  // namespace mvk

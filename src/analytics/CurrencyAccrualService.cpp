@@ -1,0 +1,146 @@
+#include "analytics/CurrencyAccrualService.hpp"
+
+#include <algorithm>
+#include <utility>
+
+#include "foundation/ClampedAmount.hpp"
+#include "foundation/Logger.hpp"
+#include "platform/Clock.hpp"
+
+namespace mvk {
+
+CurrencyAccrualService::CurrencyAccrualService(
+    std::shared_ptr<StateManagerProtocol> stateManager,
+    std::shared_ptr<CurrencyAccrualResourcesRepositoryProtocol> currencyAccrualResourcesRepository)
+    : stateManager_(std::move(stateManager)),
+      repository_(std::move(currencyAccrualResourcesRepository)) {}
+
+std::optional<CurrencyAccrualService::Rows> CurrencyAccrualService::rowsOf(std::int64_t userId) {
+    auto rows = repository_->list();
+    if (rows) {
+        std::erase_if(*rows, [&](const auto& row) { return row.userId != userId; });
+    }
+    return rows;
+}
+
+std::optional<CurrencyAccrualService::Rows> CurrencyAccrualService::reportedRows(
+    std::int64_t numberOfCurrencies, const std::shared_ptr<User>& user) {
+    auto rows = rowsOf(user ? user->idKey : stateManager_->getActiveUser()->idKey);
+    if (rows) {
+        // A negative limit from the gateway reports nothing rather than everything.
+        const auto limit = static_cast<std::size_t>(std::max<std::int64_t>(numberOfCurrencies, 0));
+        rows->resize(std::min(rows->size(), limit));
+    }
+    return rows;
+}
+
+bool CurrencyAccrualService::isContainsCurrencyAccrual() {
+    const auto rows = rowsOf(stateManager_->getActiveUser()->idKey);
+    return rows && !rows->empty();
+}
+
+void CurrencyAccrualService::addCurrencyAccrual(const CurrencyAccrualResource& accrual) {
+    if (!stateManager_->getActiveProject()->trackingAvailable) {
+        return;
+    }
+    CurrencyAccrualResource record = accrual;
+    record.userId = stateManager_->getActiveUser()->idKey;
+    record.timestamp = Clock::nowMillis();
+    const auto rows = rowsOf(record.userId);
+    if (!rows) {
+        return;
+    }
+    const auto found = std::find(rows->begin(), rows->end(), record);
+    if (found == rows->end()) {
+        if (repository_->insert(record)) {
+            Logger::writeLog(MVKLogLevel::debug,
+                             "Insert CA resources: \n" + record.description() + " ");
+        }
+        return;
+    }
+    const auto sum = ClampedAmount::sum(found->amount, accrual.amount);
+    if (sum.overflowed) {
+        Logger::writeLog(MVKLogLevel::error, "CA resource: " + found->name + " is overflowed");
+    }
+    CurrencyAccrualResource updated = *found;
+    updated.amount = sum.value;
+    updated.timestamp = record.timestamp;
+    repository_->update(updated);
+    Logger::writeLog(MVKLogLevel::debug, "Update CA resources: \n" + updated.description() + " ");
+}
+
+std::optional<CurrencyAccrualService::Resources> CurrencyAccrualService::getResources(
+    MVKAccrualType type, std::int64_t numberOfCurrencies, const std::shared_ptr<User>& user) {
+    const auto rows = reportedRows(numberOfCurrencies, user);
+    if (!rows) {
+        return std::nullopt;
+    }
+    Resources result;
+    for (const auto& row : *rows) {
+        if (row.type == type) {
+            result[row.source][row.name] = row.amount;
+        }
+    }
+    if (result.empty()) {
+        return std::nullopt;
+    }
+    return result;
+}
+
+std::optional<CurrencyAccrualService::Resources> CurrencyAccrualService::getEarnedResources(
+    std::int64_t numberOfCurrencies, const std::shared_ptr<User>& user) {
+    return getResources(MVKAccrualType::earned, numberOfCurrencies, user);
+}
+
+std::optional<CurrencyAccrualService::Resources> CurrencyAccrualService::getBoughtResources(
+    std::int64_t numberOfCurrencies, const std::shared_ptr<User>& user) {
+    return getResources(MVKAccrualType::bought, numberOfCurrencies, user);
+}
+
+std::optional<std::int64_t> CurrencyAccrualService::getLastCreatedTime(const User& user) {
+    const auto rows = rowsOf(user.idKey);
+    if (!rows || rows->empty()) {
+        return std::nullopt;
+    }
+    return std::max_element(
+               rows->begin(), rows->end(),
+               [](const auto& lhs, const auto& rhs) { return lhs.timestamp < rhs.timestamp; })
+        ->timestamp;
+}
+
+void CurrencyAccrualService::removeReportedResources(std::int64_t numberOfCurrencies,
+                                                     const std::shared_ptr<User>& user) {
+    if (auto rows = reportedRows(numberOfCurrencies, user); rows && !rows->empty()) {
+        repository_->deleteItems(*rows);
+    }
+}
+
+void CurrencyAccrualService::deleteRowsOfUsers(const std::vector<std::int64_t>& userIds) {
+    repository_->deleteForDataForUsers(userIds);
+}
+
+void CurrencyAccrualService::removeResourcesForActiveUser() {
+    deleteRowsOfUsers({stateManager_->getActiveUser()->idKey});
+}
+
+void CurrencyAccrualService::removeResources(const User& user) {
+    deleteRowsOfUsers({user.idKey});
+}
+
+void CurrencyAccrualService::removeAllResources() {
+    repository_->clear();
+}
+
+void CurrencyAccrualService::removeInactiveUserData(
+    const std::vector<std::shared_ptr<User>>& users) {
+    std::vector<std::int64_t> ids;
+    ids.reserve(users.size());
+    for (const auto& user : users) {
+        if (user) {
+            ids.push_back(user->idKey);
+        }
+    }
+    deleteRowsOfUsers(ids);
+}
+
+}  // namespace mvk

@@ -1,0 +1,114 @@
+#include "analytics/LevelResourceService.hpp"
+
+#include <algorithm>
+#include <utility>
+
+#include "foundation/ClampedAmount.hpp"
+#include "foundation/Logger.hpp"
+
+namespace mvk {
+
+LevelResourceService::LevelResourceService(
+    std::shared_ptr<StateManagerProtocol> stateManager,
+    std::shared_ptr<LevelResourcesRepositoryProtocol> levelResourcesRepository)
+    : stateManager_(std::move(stateManager)), repository_(std::move(levelResourcesRepository)) {}
+
+std::optional<LevelResourceService::Rows> LevelResourceService::activeUserRows() {
+    const auto userId = stateManager_->getActiveUser()->idKey;
+    auto rows = repository_->list();
+    if (rows) {
+        std::erase_if(*rows, [&](const auto& row) { return row.userId != userId; });
+    }
+    return rows;
+}
+
+void LevelResourceService::addLevelResource(const LevelResource& resource) {
+    const auto user = stateManager_->getActiveUser();
+    if (!stateManager_->getActiveProject()->trackingAvailable ||
+        !user->isResourceAggregationEnable) {
+        return;
+    }
+    LevelResource record = resource;
+    record.userId = user->idKey;
+    const auto rows = activeUserRows();
+    if (!rows) {
+        return;
+    }
+    const auto found = std::find(rows->begin(), rows->end(), record);
+    if (found == rows->end()) {
+        if (repository_->insert(record)) {
+            Logger::writeLog(MVKLogLevel::debug,
+                             "Insert LU resources: \n" + record.description() + " ");
+        }
+        return;
+    }
+    const auto sum = ClampedAmount::sum(found->amount, resource.amount);
+    if (sum.overflowed) {
+        Logger::writeLog(MVKLogLevel::error, "LU resource: " + found->name + " is overflowed");
+    }
+    LevelResource updated = *found;
+    updated.amount = sum.value;
+    repository_->update(updated);
+    Logger::writeLog(MVKLogLevel::debug, "Update LU resources: \n" + updated.description() + " ");
+}
+
+std::optional<LevelResourceService::Resources> LevelResourceService::getResources(
+    std::int64_t numberOfCurrencies, LevelResourceType type) {
+    auto rows = activeUserRows();
+    if (!rows) {
+        return std::nullopt;
+    }
+    // A negative limit from the gateway reports nothing rather than everything.
+    const auto limit = static_cast<std::size_t>(std::max<std::int64_t>(numberOfCurrencies, 0));
+    rows->resize(std::min(rows->size(), limit));
+    Resources result;
+    for (const auto& row : *rows) {
+        if (row.type == type) {
+            result[row.name] = row.amount;
+        }
+    }
+    if (result.empty()) {
+        return std::nullopt;
+    }
+    return result;
+}
+
+std::optional<LevelResourceService::Resources> LevelResourceService::getSpentResources(
+    std::int64_t numberOfCurrencies) {
+    return getResources(numberOfCurrencies, LevelResourceType::spent);
+}
+
+std::optional<LevelResourceService::Resources> LevelResourceService::getEarnedResources(
+    std::int64_t numberOfCurrencies) {
+    return getResources(numberOfCurrencies, LevelResourceType::earned);
+}
+
+std::optional<LevelResourceService::Resources> LevelResourceService::getBoughtResources(
+    std::int64_t numberOfCurrencies) {
+    return getResources(numberOfCurrencies, LevelResourceType::bought);
+}
+
+void LevelResourceService::deleteRowsOfUsers(const std::vector<std::int64_t>& userIds) {
+    repository_->deleteForDataForUsers(userIds);
+}
+
+void LevelResourceService::removeResourcesForActiveUser() {
+    deleteRowsOfUsers({stateManager_->getActiveUser()->idKey});
+}
+
+void LevelResourceService::removeAllResources() {
+    repository_->clear();
+}
+
+void LevelResourceService::removeInactiveUserData(const std::vector<std::shared_ptr<User>>& users) {
+    std::vector<std::int64_t> ids;
+    ids.reserve(users.size());
+    for (const auto& user : users) {
+        if (user) {
+            ids.push_back(user->idKey);
+        }
+    }
+    deleteRowsOfUsers(ids);
+}
+
+}  // namespace mvk

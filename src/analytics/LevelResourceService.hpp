@@ -1,0 +1,44 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "analytics/LevelResourceServiceProtocol.hpp"
+#include "core/StateManagerProtocol.hpp"
+#include "storage/LevelResourcesRepositoryProtocol.hpp"
+
+namespace mvk {
+
+/// Keeps the active user's running totals of the current level in
+/// "levelResource", one row per user, type and currency. Used on the income
+/// queue only.
+class LevelResourceService final : public LevelResourceServiceProtocol {
+  public:
+    LevelResourceService(
+        std::shared_ptr<StateManagerProtocol> stateManager,
+        std::shared_ptr<LevelResourcesRepositoryProtocol> levelResourcesRepository);
+
+    /// Dropped silently while tracking is off or the user's aggregation is.
+    void addLevelResource(const LevelResource& resource) override;
+    std::optional<Resources> getSpentResources(std::int64_t numberOfCurrencies) override;
+    std::optional<Resources> getEarnedResources(std::int64_t numberOfCurrencies) override;
+    std::optional<Resources> getBoughtResources(std::int64_t numberOfCurrencies) override;
+    void removeResourcesForActiveUser() override;
+    void removeAllResources() override;
+    void removeInactiveUserData(const std::vector<std::shared_ptr<User>>& users) override;
+
+  private:
+    using Rows = std::vector<LevelResource>;
+
+    /// The active user's rows in cache order; none when the table cannot be
+    /// read, so that nothing is summed onto a table we could not see.
+    std::optional<Rows> activeUserRows();
+    std::optional<Resources> getResources(std::int64_t numberOfCurrencies, LevelResourceType type);
+    void deleteRowsOfUsers(const std::vector<std::int64_t>& userIds);
+
+    const std::shared_ptr<StateManagerProtocol> stateManager_;
+    const std::shared_ptr<LevelResourcesRepositoryProtocol> repository_;
+};
+
+}  // namespace mvk

@@ -1,0 +1,25 @@
+#include "mvk/MVKStartProgressionEventParameters.hpp"
+
+#include "analytics/MVKStartProgressionEventParametersLocal.hpp"
+#include "platform/Utf8.hpp"
+
+namespace mvk {
+
+void MVKStartProgressionEventParameters::setSource(
+    const std::optional<std::string>& source) noexcept {
+    try {
+        source_ = source ? std::optional(Utf8::sanitized(*source)) : std::nullopt;
+    } catch (...) {
+        source_.reset();
+    }
+}
+
+std::string MVKStartProgressionEventParameters::description() const noexcept {
+    try {
+        return MVKStartProgressionEventParametersLocal::from(*this).description();
+    } catch (...) {
+        return {};
+    }
+}
+
+}  // namespace mvk
