@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "foundation/ClampedAmount.hpp"
+#include "analytics/ResourceSum.hpp"
 #include "foundation/Logger.hpp"
 #include "platform/Clock.hpp"
 
@@ -50,23 +50,8 @@ void CurrencyAccrualService::addCurrencyAccrual(const CurrencyAccrualResource& a
     if (!rows) {
         return;
     }
-    const auto found = std::find(rows->begin(), rows->end(), record);
-    if (found == rows->end()) {
-        if (repository_->insert(record)) {
-            Logger::writeLog(MVKLogLevel::debug,
-                             "Insert CA resources: \n" + record.description() + " ");
-        }
-        return;
-    }
-    const auto sum = ClampedAmount::sum(found->amount, accrual.amount);
-    if (sum.overflowed) {
-        Logger::writeLog(MVKLogLevel::error, "CA resource: " + found->name + " is overflowed");
-    }
-    CurrencyAccrualResource updated = *found;
-    updated.amount = sum.value;
-    updated.timestamp = record.timestamp;
-    repository_->update(updated);
-    Logger::writeLog(MVKLogLevel::debug, "Update CA resources: \n" + updated.description() + " ");
+    storeOrSum(*repository_, *rows, record, "CA",
+               [&](CurrencyAccrualResource& row) { row.timestamp = record.timestamp; });
 }
 
 std::optional<CurrencyAccrualService::Resources> CurrencyAccrualService::getResources(

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "foundation/ClampedAmount.hpp"
+#include "analytics/ResourceSum.hpp"
 #include "foundation/Logger.hpp"
 
 namespace mvk {
@@ -34,22 +34,7 @@ void LevelResourceService::addLevelResource(const LevelResource& resource) {
     if (!rows) {
         return;
     }
-    const auto found = std::find(rows->begin(), rows->end(), record);
-    if (found == rows->end()) {
-        if (repository_->insert(record)) {
-            Logger::writeLog(MVKLogLevel::debug,
-                             "Insert LU resources: \n" + record.description() + " ");
-        }
-        return;
-    }
-    const auto sum = ClampedAmount::sum(found->amount, resource.amount);
-    if (sum.overflowed) {
-        Logger::writeLog(MVKLogLevel::error, "LU resource: " + found->name + " is overflowed");
-    }
-    LevelResource updated = *found;
-    updated.amount = sum.value;
-    repository_->update(updated);
-    Logger::writeLog(MVKLogLevel::debug, "Update LU resources: \n" + updated.description() + " ");
+    storeOrSum(*repository_, *rows, record, "LU", [](LevelResource&) {});
 }
 
 std::optional<LevelResourceService::Resources> LevelResourceService::getResources(

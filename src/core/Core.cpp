@@ -20,8 +20,8 @@
 #include "core/StateManager.hpp"
 #include "foundation/Logger.hpp"
 #include "foundation/QueueManager.hpp"
-#include "platform/StdoutLine.hpp"
 #include "platform/ApplicationNotification.hpp"
+#include "platform/StdoutLine.hpp"
 #include "storage/MigrationRepositories.hpp"
 #include "storage/SDKMigrationManager.hpp"
 #include "storage/SQLiteProvider.hpp"
@@ -191,7 +191,8 @@ void Core::finishLoadWait(NotificationCenterProtocol& center, LoadWait& wait) {
 void Core::startInitialize(const std::string& applicationKey,
                            std::optional<MVKAnalyticsConfigurationLocal> configuration) {
     if (isInitialized_.exchange(true)) {
-        Logger::writeLog(MVKLogLevel::error, std::string(initializeErrorHead) + " SDK is already initialized");
+        Logger::writeLog(MVKLogLevel::error,
+                         std::string(initializeErrorHead) + " SDK is already initialized");
         return;
     }
     incomeQueue().addOperation(
@@ -217,7 +218,8 @@ void Core::runStartUp(const std::string& applicationKey,
     try {
         factory = initSubModules(*key);
     } catch (...) {
-        Logger::writeLog(MVKLogLevel::error, std::string(initializeErrorHead) + " Can't init submodules");
+        Logger::writeLog(MVKLogLevel::error,
+                         std::string(initializeErrorHead) + " Can't init submodules");
         return;
     }
 
@@ -237,7 +239,8 @@ void Core::runStartUp(const std::string& applicationKey,
     if (!stateManager) {
         // Running on a project or user row that was never stored would lose
         // every event recorded from here on.
-        Logger::writeLog(MVKLogLevel::error, std::string(initializeErrorHead) + " Can't init submodules");
+        Logger::writeLog(MVKLogLevel::error,
+                         std::string(initializeErrorHead) + " Can't init submodules");
         return;
     }
 

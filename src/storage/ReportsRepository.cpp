@@ -80,8 +80,8 @@ bool ReportsRepository::deleteWhereIn(std::string_view column,
         return true;
     }
     const std::vector<SQLiteValue> arguments(values.begin(), values.end());
-    const auto deleted = database_->deleteRows(
-        Entry::tableName, sqlSelectionIn(column, arguments.size()), arguments);
+    const auto deleted = database_->deleteRows(Entry::tableName,
+                                               sqlSelectionIn(column, arguments.size()), arguments);
     if (!deleted) {
         keys_.reset();
         return false;

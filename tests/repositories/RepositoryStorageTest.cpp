@@ -228,7 +228,8 @@ TEST_F(RepositoryStorageTest, EveryWriteAnswersItsFailureAndTheTableKeepsItsRows
 
     // A row that is not stored is not updated either.
     LevelResourcesRepository resources(provider_);
-    LevelResource missing{.userId = 1, .type = LevelResourceType::earned, .name = "ce", .amount = 1};
+    LevelResource missing{
+        .userId = 1, .type = LevelResourceType::earned, .name = "ce", .amount = 1};
     missing.idKey = 999;
     EXPECT_FALSE(resources.update(missing));
 }

@@ -15,6 +15,7 @@
 
 #include "backend/Backend.hpp"
 #include "backend/BackendConfigUrl.hpp"
+#include "core/Core.hpp"
 #include "foundation/Logger.hpp"
 #include "foundation/QueueManager.hpp"
 #include "mvk/MVKEngineWrapper.hpp"
@@ -54,11 +55,16 @@ int exitFromALibraryQueue() {
     return 1;
 }
 
-// The core's teardown runs on a library queue and writes to stdout, which the
-// test has made a pipe without a reader.
+// The core's teardown writes to stdout, which the test has made a pipe
+// without a reader: once on a library queue, once on the host's own thread,
+// which holds the last reference to a destroyed core.
 int destroyWithClosedStdout() {
     MVKEngineWrapper::destroySDK();
     QueueManager::incomeQueue().waitUntilAllOperationsAreFinished();
+    auto held = Core::shared();
+    MVKEngineWrapper::destroySDK();
+    QueueManager::incomeQueue().waitUntilAllOperationsAreFinished();
+    held.reset();
     return 0;
 }
 
