@@ -93,6 +93,7 @@ void Core::destroy() {
     if (!core) {
         core = std::make_shared<Core>();
     }
+    core->isRetired_ = true;
     incomeQueue().addOperation([core = std::move(core)]() mutable {
         // A logic that fails while stopping must still let the core go.
         try {
@@ -190,6 +191,13 @@ void Core::finishLoadWait(NotificationCenterProtocol& center, LoadWait& wait) {
 
 void Core::startInitialize(const std::string& applicationKey,
                            std::optional<MVKAnalyticsConfigurationLocal> configuration) {
+    // A host thread may still hold a core that `destroy` took out: nothing
+    // would ever stop what its start-up builds.
+    if (isRetired_) {
+        Logger::writeLog(MVKLogLevel::error,
+                         std::string(initializeErrorHead) + " SDK has been destroyed");
+        return;
+    }
     if (isInitialized_.exchange(true)) {
         Logger::writeLog(MVKLogLevel::error,
                          std::string(initializeErrorHead) + " SDK is already initialized");

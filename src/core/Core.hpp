@@ -131,6 +131,8 @@ class Core final : public CoreProtocol, public std::enable_shared_from_this<Core
     /// Shared with the state manager, which reads it on the income queue.
     const std::shared_ptr<std::atomic<bool>> isEditorMode_;
     std::atomic<bool> isInitialized_{false};
+    /// Set once `destroy` has taken this core out of the singleton.
+    std::atomic<bool> isRetired_{false};
 };
 
 }  // namespace mvk

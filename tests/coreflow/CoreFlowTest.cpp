@@ -419,6 +419,22 @@ TEST_F(CoreFlow, InitializeRightAfterDestroyStartsAFreshCore) {
     EXPECT_EQ(h.center->observerCount(), 4u) << "only the new core's life cycle listens";
 }
 
+TEST_F(CoreFlow, ACoreHeldPastItsDestroyStartsNothing) {
+    auto held = Core::shared();
+    test::LogCapture log(MVKLogLevel::error);
+    testing::internal::CaptureStdout();
+    MVKEngineWrapper::destroySDK();
+    held->initialize("coreflow-key", std::nullopt);
+    ASSERT_TRUE(h.drainIncome());
+    testing::internal::GetCapturedStdout();
+
+    EXPECT_EQ(startUps(), 0);
+    EXPECT_TRUE(
+        log.contains(MVKLogLevel::error,
+                     "In the Initialize method an error has occurred: SDK has been destroyed"));
+    held.reset();
+}
+
 TEST_F(CoreFlow, ChildrensPrivacyOutlivesDestroyAndTheNextCoreReadsNoVendorIdentifier) {
     h.identifiers->vendor = "vendor-of-the-device";
     MVKAnalytics::coppaControlEnable();
