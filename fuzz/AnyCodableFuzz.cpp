@@ -3,15 +3,9 @@
 #include "FuzzInput.hpp"
 #include "foundation/AnyCodable.hpp"
 #include "foundation/JsonCoding.hpp"
-#include "foundation/Logger.hpp"
 #include "foundation/StringExtensions.hpp"
 
 using namespace mvk;
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    Logger::setLogLevel(MVKLogLevel::no);
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const auto text = fuzz::textOf(data, size);

@@ -12,7 +12,6 @@
 #include "backend/RetryAfter.hpp"
 #include "backend/SummaryBackendData.hpp"
 #include "foundation/JsonCoding.hpp"
-#include "foundation/Logger.hpp"
 #include "messaging/MessagingConfig.hpp"
 #include "purchases/ReceiptResult.hpp"
 
@@ -42,11 +41,6 @@ void requireRoundTrip(const T& value, const char* what) {
 }
 
 }  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    Logger::setLogLevel(MVKLogLevel::no);
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const auto [decoder, text] = fuzz::select(data, size, 8);

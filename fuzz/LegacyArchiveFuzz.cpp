@@ -2,18 +2,12 @@
 // it: the structure scan, the plist library behind it, the keyed-archive
 // references, and the users, preferences and purchases inside.
 #include "FuzzInput.hpp"
-#include "foundation/Logger.hpp"
 #include "storage/LegacyKeyedArchive.hpp"
 #include "storage/LegacyPlistScan.hpp"
 #include "storage/MigrationObject.hpp"
 #include "storage/UsersStoragesMigration.hpp"
 
 using namespace mvk;
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    Logger::setLogLevel(MVKLogLevel::no);
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const auto bytes = fuzz::textOf(data, size);

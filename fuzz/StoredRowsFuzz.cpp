@@ -17,7 +17,6 @@
 #include "events/RestoredTransaction.hpp"
 #include "events/SubscriptionProduct.hpp"
 #include "foundation/JsonCoding.hpp"
-#include "foundation/Logger.hpp"
 #include "people/PeopleCard.hpp"
 #include "people/PeopleValueType.hpp"
 #include "platform/Utf8.hpp"
@@ -75,11 +74,6 @@ void experimentRows(std::string_view text) {
 }
 
 }  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    Logger::setLogLevel(MVKLogLevel::no);
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const auto [decoder, text] = fuzz::select(data, size, 6);
