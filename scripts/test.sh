@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test: the normal
-# build, the AddressSanitizer + UndefinedBehaviorSanitizer build, and the
-# concurrency tests under ThreadSanitizer.
+# build, the installed package with a host built against it, the
+# AddressSanitizer + UndefinedBehaviorSanitizer build, the concurrency tests
+# under ThreadSanitizer, and a short run of every fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,7 +22,51 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}
 
+# Installs the normal build into a temporary prefix and builds the example
+# host against it twice, through the CMake package and through pkg-config,
+# so a broken install fails here.
+check_install() {
+  echo "=== install: package and consumer"
+  local tmp
+  tmp=$(mktemp -d "${TMPDIR:-/tmp}/mvk-install.XXXXXX")
+  cmake --install build/default --prefix "$tmp/prefix" >/dev/null
+  local unexpected
+  unexpected=$(cd "$tmp/prefix" && find . -type f ! -path './include/mvk/*.hpp' \
+    ! -name 'libMVKAnalyticsUnreal.so.*' ! -path './lib*/cmake/MVKAnalyticsUnreal/*.cmake' \
+    ! -name 'MVKAnalyticsUnreal.pc')
+  if [ -n "$unexpected" ]; then
+    echo "install puts more than the library and its headers: $unexpected" >&2
+    return 1
+  fi
+  if ! readelf -d "$tmp"/prefix/lib*/libMVKAnalyticsUnreal.so | grep -q 'SONAME.*libMVKAnalyticsUnreal\.so\.[0-9]*\]'; then
+    echo "the installed library has no versioned soname" >&2
+    return 1
+  fi
+  cmake -S examples/consumer -B "$tmp/consumer" -G Ninja \
+    -DCMAKE_PREFIX_PATH="$tmp/prefix" >/dev/null
+  cmake --build "$tmp/consumer" -j "$jobs"
+  "$tmp/consumer/mvk-consumer"
+  local pc_dir
+  pc_dir=$(dirname "$(find "$tmp/prefix" -name MVKAnalyticsUnreal.pc)")
+  # shellcheck disable=SC2046
+  c++ -std=c++20 -o "$tmp/consumer-pc" examples/consumer/main.cpp \
+    -DMVK_PACKAGE_VERSION="\"$(PKG_CONFIG_PATH=$pc_dir pkg-config --modversion MVKAnalyticsUnreal)\"" \
+    $(PKG_CONFIG_PATH=$pc_dir pkg-config --cflags --libs MVKAnalyticsUnreal)
+  LD_LIBRARY_PATH=$(dirname "$pc_dir") "$tmp/consumer-pc"
+  rm -rf "$tmp"
+}
+
+run_fuzz() {
+  echo "=== fuzz: configure and build"
+  cmake --preset fuzz >/dev/null
+  cmake --build --preset fuzz -j "$jobs"
+  echo "=== fuzz: a short run of every target"
+  scripts/fuzz.sh 3
+}
+
 run_preset default
+check_install
 run_preset asan
 run_preset tsan
+run_fuzz
 echo "All test suites passed."

@@ -21,7 +21,11 @@ std::optional<std::vector<std::string>> textArray(std::string_view text) {
         if (!value) {
             return std::nullopt;
         }
-        texts.push_back(std::move(*value));
+        // An empty name is no property; the joined form drops it as well, so
+        // both forms of a column read the same names.
+        if (!value->empty()) {
+            texts.push_back(std::move(*value));
+        }
     }
     return texts;
 }

@@ -69,6 +69,7 @@ TEST_F(PeopleCardTest, ChangedKeysColumnForms) {
     EXPECT_EQ(PeopleCard::parseChangedKeys("[oops,b"), (Keys{"[oops", "b"}));
     EXPECT_EQ(PeopleCard::parseChangedKeys("[1,2]"), (Keys{"[1", "2]"}));
     EXPECT_EQ(PeopleCard::parseChangedKeys(",a,,b,"), (Keys{"a", "b"}));
+    EXPECT_EQ(PeopleCard::parseChangedKeys(R"(["","a",""])"), (Keys{"a"}));
 }
 
 TEST_F(PeopleCardTest, RowReaderColumns) {

@@ -1,0 +1,24 @@
+// The earlier native SDK's archive file, read as the one-time import reads
+// it: the structure scan, the plist library behind it, the keyed-archive
+// references, and the users, preferences and purchases inside.
+#include "FuzzInput.hpp"
+#include "storage/LegacyKeyedArchive.hpp"
+#include "storage/LegacyPlistScan.hpp"
+#include "storage/MigrationObject.hpp"
+#include "storage/UsersStoragesMigration.hpp"
+
+using namespace mvk;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const auto bytes = fuzz::textOf(data, size);
+    const bool safe = LegacyPlistScan::isSafeToLoad(bytes);
+    auto archive = LegacyKeyedArchive::fromBytes(bytes);
+    fuzz::require(!archive || safe, "only a file the scan passed is loaded");
+    if (!archive) {
+        return 0;
+    }
+    if (auto storages = UsersStoragesMigration::fromArchive(*archive)) {
+        (void)MigrationObject::fromNativeArchive(*storages);
+    }
+    return 0;
+}
