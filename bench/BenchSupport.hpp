@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "events/Storable.hpp"
 #include "platform/ApplicationSupportDirectory.hpp"
 
 namespace mvk::bench {
@@ -46,6 +47,12 @@ inline const std::string typicalEventJson =
     R"({"code":"ce","timestamp":1700000000123,"sessionId":1700000000000,"level":3,)"
     R"("eventName":"level_complete","parameters":{"difficulty":"hard","score":12345,)"
     R"("time":93.5,"boss":"dragon","weapon":"bow","attempt":4},"inProgress":["Forest"]})";
+
+struct TypicalEvent final : Storable {
+    std::string code() const override { return "ce"; }
+    std::string getJson() const override { return typicalEventJson; }
+    std::string description() const override { return "custom event"; }
+};
 
 /// Resident memory of this process in bytes.
 inline std::size_t residentBytes() {

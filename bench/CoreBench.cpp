@@ -19,7 +19,6 @@
 #include "BenchSupport.hpp"
 #include "core/Core.hpp"
 #include "core/ServiceFactory.hpp"
-#include "events/Storable.hpp"
 #include "foundation/QueueManager.hpp"
 #include "gateway/CannedAnswers.hpp"
 #include "gateway/Gateway.hpp"
@@ -116,12 +115,6 @@ void BM_DidEnterBackgroundBlocksHost(benchmark::State& state) {
     }
     shutDown();
 }
-struct TypicalEvent final : Storable {
-    std::string code() const override { return "ce"; }
-    std::string getJson() const override { return bench::typicalEventJson; }
-    std::string description() const override { return "custom event"; }
-};
-
 /// The pipeline services a start-up builds, taken from its service factory in
 /// place of the analytics logic, which would wire them the same way.
 class PipelineOfStartUp {
@@ -193,7 +186,7 @@ void BM_StartUpWithBacklog(benchmark::State& state) {
     pipeline.release();
     shutDown();
     storeBacklog(state.range(0));
-    const TypicalEvent event;
+    const bench::TypicalEvent event;
     constexpr double mebibyte = 1024.0 * 1024.0;
     std::map<std::string, double> cpuSpent;
     bool first = true;

@@ -35,6 +35,7 @@ namespace {
 
 using namespace mvk;
 using bench::BenchDirectory;
+using bench::TypicalEvent;
 using bench::typicalEventJson;
 
 /// One project with `users` users (row ids 1...), the first active.
@@ -73,12 +74,6 @@ class BenchState final : public StateManagerProtocol {
     std::vector<std::shared_ptr<User>> all;
     std::shared_ptr<DeviceIdentifiers> device =
         std::make_shared<DeviceIdentifiers>(1, "device", "uuid", std::nullopt);
-};
-
-struct TypicalEvent final : Storable {
-    std::string code() const override { return "ce"; }
-    std::string getJson() const override { return typicalEventJson; }
-    std::string description() const override { return "custom event"; }
 };
 
 void fill(DatabaseProtocol& database, std::int64_t rows, int users) {
