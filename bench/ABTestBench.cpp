@@ -36,8 +36,12 @@ class BenchStateManager final : public StateManagerProtocol {
     std::shared_ptr<Project> getActiveProject() const override { return project; }
     std::shared_ptr<User> getActiveUser() const override { return user; }
     std::shared_ptr<DeviceIdentifiers> getActiveDeviceIdentifiers() override { return nullptr; }
-    std::vector<std::shared_ptr<User>> getAllUsers() override { return {}; }
-    std::vector<std::shared_ptr<User>> getInactiveProjectUsers() override { return {}; }
+    std::optional<std::vector<std::shared_ptr<User>>> getAllUsers() override {
+        return std::vector<std::shared_ptr<User>>{};
+    }
+    std::optional<std::vector<std::shared_ptr<User>>> getInactiveProjectUsers() override {
+        return std::vector<std::shared_ptr<User>>{};
+    }
     void replaceUserId(const std::shared_ptr<User>&, const std::string&) override {}
     void activateUser(const std::string&) override {}
     Identifiers getIdentifiers(const User&) override { return {}; }

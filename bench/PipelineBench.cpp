@@ -1,14 +1,20 @@
 // The event pipeline at large backlogs: storing one custom event while the
 // controller holds sending (so the full-stack check and its action run at
 // every event), and packing a 250k-event backlog into report rows, then
-// sending them to the local gateway.
+// sending them to the local gateway. And a burst of events arriving while
+// the full-stack action packs and sends them.
 // Run in Release: cmake --preset bench && cmake --build --preset bench &&
 // build/bench/bench/PipelineBench
 
 #include <benchmark/benchmark.h>
 
+#include <atomic>
+#include <chrono>
+#include <map>
 #include <memory>
 #include <string>
+
+#include <nlohmann/json.hpp>
 
 #include "BenchSupport.hpp"
 #include "abtest/EventController.hpp"
@@ -16,6 +22,7 @@
 #include "analytics/ReportService.hpp"
 #include "backend/Backend.hpp"
 #include "backend/BackendConfigUrl.hpp"
+#include "backend/Config.hpp"
 #include "foundation/QueueManager.hpp"
 #include "gateway/Gateway.hpp"
 #include "platform/URLSessionSettings.hpp"
@@ -28,6 +35,7 @@ namespace {
 
 using namespace mvk;
 using bench::BenchDirectory;
+using bench::TypicalEvent;
 using bench::typicalEventJson;
 
 /// One project with `users` users (row ids 1...), the first active.
@@ -47,8 +55,10 @@ class BenchState final : public StateManagerProtocol {
     std::shared_ptr<Project> getActiveProject() const override { return project; }
     std::shared_ptr<User> getActiveUser() const override { return all.front(); }
     std::shared_ptr<DeviceIdentifiers> getActiveDeviceIdentifiers() override { return device; }
-    std::vector<std::shared_ptr<User>> getAllUsers() override { return all; }
-    std::vector<std::shared_ptr<User>> getInactiveProjectUsers() override { return {}; }
+    std::optional<std::vector<std::shared_ptr<User>>> getAllUsers() override { return all; }
+    std::optional<std::vector<std::shared_ptr<User>>> getInactiveProjectUsers() override {
+        return std::vector<std::shared_ptr<User>>{};
+    }
     void replaceUserId(const std::shared_ptr<User>&, const std::string&) override {}
     void activateUser(const std::string&) override {}
     Identifiers getIdentifiers(const User&) override { return {}; }
@@ -64,12 +74,6 @@ class BenchState final : public StateManagerProtocol {
     std::vector<std::shared_ptr<User>> all;
     std::shared_ptr<DeviceIdentifiers> device =
         std::make_shared<DeviceIdentifiers>(1, "device", "uuid", std::nullopt);
-};
-
-struct TypicalEvent final : Storable {
-    std::string code() const override { return "ce"; }
-    std::string getJson() const override { return typicalEventJson; }
-    std::string description() const override { return "custom event"; }
 };
 
 void fill(DatabaseProtocol& database, std::int64_t rows, int users) {
@@ -129,7 +133,8 @@ void BM_PackAndSendBacklog(benchmark::State& state) {
         QueueManager::incomeQueue().queue().addOperationAndWait(
             [&] { reports->sendBufferedEvents(); });
         state.PauseTiming();
-        const auto rows = query<Report>(*database, {.tableName = "reports"});
+        const auto rows =
+            query<Report>(*database, {.tableName = "reports"}).value_or(std::vector<Report>{});
         std::size_t bytes = 0;
         for (const auto& report : rows) {
             bytes += report.packagesJson.value_or("").size();
@@ -155,5 +160,80 @@ void BM_PackAndSendBacklog(benchmark::State& state) {
     URLSessionSettings::reset();
 }
 BENCHMARK(BM_PackAndSendBacklog)->Arg(1)->Arg(4)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+/// A game that records 5,000 custom events at once, one call each, with the
+/// default count per request: the full-stack action packs and sends while
+/// events still arrive. Timed from the first call to the moment the last
+/// report was accepted by the gateway.
+void BM_EventBurstToGateway(benchmark::State& state) {
+    using Clock = std::chrono::steady_clock;
+    constexpr int burst = 5'000;
+    gateway::Gateway gateway;
+    URLSessionSettings::setCaPem(gateway.caPem());
+    BackendConfigUrl::setTestProxyUrl(gateway.baseUrl());
+    const TypicalEvent event;
+    auto& income = QueueManager::incomeQueue().queue();
+    std::map<std::string, double> cpuSpent;
+    for (auto _ : state) {
+        BenchDirectory directory;
+        auto database = std::make_shared<SQLiteProvider>("bench");
+        auto stateManager = std::make_shared<BenchState>(1);
+        stateManager->project->configuration = Config::defaulConfiguration();
+        auto controller = std::make_shared<EventController>();
+        auto events = std::make_shared<EventRepository>(database);
+        auto reportsRepository = std::make_shared<ReportsRepository>(database);
+        auto reports = std::make_shared<ReportService>(stateManager, controller, events,
+                                                       reportsRepository, Backend::make());
+        auto service = std::make_shared<EventsService>(stateManager, controller, events);
+        service->setOnFullStackAction([&] { reports->sendBufferedEvents(); });
+        std::atomic<Clock::time_point> lastAccepted{Clock::time_point{}};
+        reports->setOnReportSendAction([&] { lastAccepted = Clock::now(); });
+        gateway.clearRequests();
+        const auto cpuBefore = bench::cpuSecondsByThreadName();
+
+        const auto start = Clock::now();
+        for (int n = 0; n < burst; ++n) {
+            income.addOperation([&] { service->addEvent(event); });
+        }
+        // A pass that stops on a refused report would leave rows for good.
+        const auto deadline = start + std::chrono::minutes(5);
+        bool settled = false;
+        while (!settled && Clock::now() < deadline) {
+            income.drain();
+            QueueManager::networkSerialQueue().queue().drain();
+            income.addOperationAndWait([&] {
+                const auto keys = reportsRepository->keys();
+                settled = events->count(1).value_or(-1) == 0 && keys && keys->empty();
+            });
+        }
+        if (!settled) {
+            state.SkipWithError("the burst was not sent within five minutes");
+            break;
+        }
+        state.SetIterationTime(std::chrono::duration<double>(lastAccepted.load() - start).count());
+
+        bench::addCpuSpent(cpuSpent, cpuBefore, bench::cpuSecondsByThreadName());
+        const auto requests = gateway.requests("/v2/analytics/report");
+        std::size_t sent = 0;
+        for (const auto& request : requests) {
+            const auto body = nlohmann::json::parse(request.body, nullptr, false);
+            for (const auto& report : body.at("reports")) {
+                for (const auto& package : report.at("packages")) {
+                    sent += package.at("events").size();
+                }
+            }
+        }
+        state.counters["requests"] = static_cast<double>(requests.size());
+        state.counters["eventsSent"] = static_cast<double>(sent);
+    }
+    bench::reportCpuSpent(state, cpuSpent);
+    BackendConfigUrl::setTestProxyUrl("");
+    URLSessionSettings::reset();
+}
+BENCHMARK(BM_EventBurstToGateway)
+    ->Iterations(3)
+    ->UseManualTime()
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -71,10 +71,11 @@ void BM_ReadEventRows(benchmark::State& state) {
     fill(provider, state.range(0));
     for (auto _ : state) {
         auto rows = query<EventObject>(provider, {.tableName = "events"});
-        if (rows.size() != static_cast<std::size_t>(state.range(0))) {
+        if (!rows || rows->size() != static_cast<std::size_t>(state.range(0))) {
             state.SkipWithError("rows missing");
+            break;
         }
-        benchmark::DoNotOptimize(rows.data());
+        benchmark::DoNotOptimize(rows->data());
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
@@ -104,7 +105,11 @@ void BM_DeleteEventRowsById(benchmark::State& state) {
                     arguments.emplace_back(ids[first + n]);
                 }
                 selection += ")";
-                deleted += provider.deleteRows("events", selection, arguments);
+                const auto removed = provider.deleteRows("events", selection, arguments);
+                if (!removed) {
+                    return false;
+                }
+                deleted += *removed;
             }
             return true;
         });

@@ -62,6 +62,11 @@ class ServiceFactory final : public ServiceFactoryProtocol {
     const std::shared_ptr<ABTestDefaultParamsCache>& abTestDefaultParamsCache() const {
         return abTestDefaultParamsCache_;
     }
+    /// The gate the event storage and the report service share; the A/B
+    /// logic holds and releases sending through it.
+    const std::shared_ptr<EventControllerProtocol>& eventController() const {
+        return eventController_;
+    }
 
   private:
     /// The one configuration service behind both of its faces.
