@@ -7,6 +7,7 @@
 
 #include "abtest/ABTestManager.hpp"
 #include "abtest/EventController.hpp"
+#include "analytics/AnalyticsLogic.hpp"
 #include "analytics/ValidatorRules.hpp"
 #include "backend/Backend.hpp"
 #include "core/ApplicationLifeCycle.hpp"
@@ -20,8 +21,8 @@
 #include "core/StateManager.hpp"
 #include "foundation/Logger.hpp"
 #include "foundation/QueueManager.hpp"
-#include "platform/StdoutLine.hpp"
 #include "platform/ApplicationNotification.hpp"
+#include "platform/StdoutLine.hpp"
 #include "storage/MigrationRepositories.hpp"
 #include "storage/SDKMigrationManager.hpp"
 #include "storage/SQLiteProvider.hpp"
@@ -191,7 +192,8 @@ void Core::finishLoadWait(NotificationCenterProtocol& center, LoadWait& wait) {
 void Core::startInitialize(const std::string& applicationKey,
                            std::optional<MVKAnalyticsConfigurationLocal> configuration) {
     if (isInitialized_.exchange(true)) {
-        Logger::writeLog(MVKLogLevel::error, std::string(initializeErrorHead) + " SDK is already initialized");
+        Logger::writeLog(MVKLogLevel::error,
+                         std::string(initializeErrorHead) + " SDK is already initialized");
         return;
     }
     incomeQueue().addOperation(
@@ -217,7 +219,8 @@ void Core::runStartUp(const std::string& applicationKey,
     try {
         factory = initSubModules(*key);
     } catch (...) {
-        Logger::writeLog(MVKLogLevel::error, std::string(initializeErrorHead) + " Can't init submodules");
+        Logger::writeLog(MVKLogLevel::error,
+                         std::string(initializeErrorHead) + " Can't init submodules");
         return;
     }
 
@@ -237,7 +240,8 @@ void Core::runStartUp(const std::string& applicationKey,
     if (!stateManager) {
         // Running on a project or user row that was never stored would lose
         // every event recorded from here on.
-        Logger::writeLog(MVKLogLevel::error, std::string(initializeErrorHead) + " Can't init submodules");
+        Logger::writeLog(MVKLogLevel::error,
+                         std::string(initializeErrorHead) + " Can't init submodules");
         return;
     }
 
@@ -254,12 +258,21 @@ void Core::runStartUp(const std::string& applicationKey,
         serviceFactory_ = serviceFactory;
     }
 
+    std::shared_ptr<AnalyticsProtocol> logic;
     if (const auto maker = analyticsLogicMakerForTesting()) {
-        if (auto logic = maker(*serviceFactory, factory->lifeCycle())) {
-            analyticsProxy_.installLogic(logic);
-            if (auto broadcaster = std::dynamic_pointer_cast<LogicBroadcasterProtocol>(logic)) {
-                analyticsObserver_->addLogicBroadcaster(broadcaster);
-            }
+        logic = maker(*serviceFactory, factory->lifeCycle());
+    } else {
+        auto analyticsLogic = AnalyticsLogic::make(*serviceFactory, stateManager,
+                                                   factory->lifeCycle(), incomeQueue());
+        analyticsLogic->prepareCallBacks();
+        analyticsLogic->applyAnalyticsConfiguration(validConfiguration);
+        analyticsLogic->tryStartSDK();
+        logic = std::move(analyticsLogic);
+    }
+    if (logic) {
+        analyticsProxy_.installLogic(logic);
+        if (auto broadcaster = std::dynamic_pointer_cast<LogicBroadcasterProtocol>(logic)) {
+            analyticsObserver_->addLogicBroadcaster(broadcaster);
         }
     }
 
