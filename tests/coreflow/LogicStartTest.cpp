@@ -31,6 +31,10 @@ struct StartCase {
     bool trackingAfter;
 };
 
+void PrintTo(const StartCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class LogicStart : public LogicFlow, public ::testing::WithParamInterface<StartCase> {};
 
 TEST_P(LogicStart, StoredTrackingAndTheStartConfigurationDecideWhatGoesOut) {
