@@ -639,8 +639,8 @@ void AnalyticsLogic::levelUp(std::int64_t newLevel, const Amounts& balance) {
                   .balance = unlessEmpty(balance),
                   .inProgress = inProgress()};
     const std::int64_t current = level();
-    // Written as a difference so that a stored level of INT64_MAX cannot overflow.
-    if (current < std::numeric_limits<std::int64_t>::max() && newLevel - 1 == current) {
+    // A stored level may be INT64_MAX: "current + 1" only below it.
+    if (current < std::numeric_limits<std::int64_t>::max() && newLevel == current + 1) {
         const auto n = numberOfCurrencies();
         event.spent = levelResourceService_->getSpentResources(n);
         event.earned = levelResourceService_->getEarnedResources(n);
