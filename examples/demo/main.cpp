@@ -94,6 +94,33 @@ void printRequests(const mvk::gateway::Gateway& gateway) {
     }
 }
 
+/// Each report the gateway received, one line per event: its code, session
+/// id and level, so a session can be followed from "ss" to "ue".
+void printReports(const mvk::gateway::Gateway& gateway) {
+    const auto reports = gateway.requests("/v2/analytics/report");
+    step("The reports: " + std::to_string(reports.size()) + " request(s)");
+    int number = 0;
+    for (const auto& request : reports) {
+        say("  report request " + std::to_string(++number));
+        const auto body = nlohmann::json::parse(request.body, nullptr, false);
+        if (!body.is_object()) {
+            say("    (body is not JSON)");
+            continue;
+        }
+        for (const auto& report : body.value("reports", nlohmann::json::array())) {
+            for (const auto& package : report.value("packages", nlohmann::json::array())) {
+                for (const auto& event : package.value("events", nlohmann::json::array())) {
+                    const auto field = [&](const char* key) {
+                        return event.contains(key) ? event[key].dump() : std::string("-");
+                    };
+                    say("    " + event.value("code", std::string("?")) +
+                        "  sessionId=" + field("sessionId") + "  level=" + field("level"));
+                }
+            }
+        }
+    }
+}
+
 int printTable(sqlite3* db, const std::string& table) {
     sqlite3_stmt* statement = nullptr;
     const std::string sql = "SELECT * FROM \"" + table + "\"";
@@ -198,9 +225,11 @@ int main(int argc, char** argv) {
         std::string(mvk::UnrealBridge::isAnalyticsInited() ? "true" : "false"));
     settle(gateway);
 
-    step("The application becomes active");
+    step("The application becomes active; the player plays for over a second");
     mvk::MVKApplication::didBecomeActive();
     settle(gateway);
+    // An engagement event needs a foreground period of a whole second.
+    std::this_thread::sleep_for(1200ms);
 
     step("The player switches away: the application goes to the background");
     mvk::MVKApplication::willResignActive();
@@ -224,6 +253,7 @@ int main(int argc, char** argv) {
     mvk::MVKEngineWrapper::setEngineLoggerMessageClosure({});
 
     printRequests(gateway);
+    printReports(gateway);
     printDatabase(dataDirectory / "morvanix" / "morvanix.db");
 
     gateway.stop();

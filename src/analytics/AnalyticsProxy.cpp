@@ -13,6 +13,9 @@ void AnalyticsProxy::stopSDK() {
 }
 
 std::int64_t AnalyticsProxy::getCustomEventParamsCount() const {
+    if (auto installed = logic()) {
+        return installed->getCustomEventParamsCount();
+    }
     return Config::defaulConfiguration().eventParamsCount;
 }
 

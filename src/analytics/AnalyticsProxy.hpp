@@ -9,17 +9,17 @@ namespace mvk {
 
 /// Entry of every analytics call. Until start-up installs the analytics logic
 /// each queued call is dropped with the not-initialised line.
-class AnalyticsProxy final : public AnalyticsProtocol, public LogicProxyBase<AnalyticsProtocol> {
+class AnalyticsProxy final : public LogicProxyBase<AnalyticsProtocol> {
   public:
     using LogicProxyBase::LogicProxyBase;
 
     /// Runs on the caller's queue, not queued: the shut-down block calls it
     /// on the income queue already.
-    void stopSDK() override;
+    void stopSDK();
 
     /// How many parameters a custom event may carry; answered on the caller's
-    /// thread. The logic does not offer the configuration's limit yet, so
-    /// this is the default configuration's.
+    /// thread: the installed logic's copy of the configuration's limit, or
+    /// the default configuration's before start-up.
     std::int64_t getCustomEventParamsCount() const;
 };
 

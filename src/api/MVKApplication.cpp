@@ -2,8 +2,8 @@
 
 #include "platform/Application.hpp"
 #include "platform/ApplicationInfo.hpp"
-#include "platform/DeviceInfo.hpp"
 #include "platform/GuardedCall.hpp"
+#include "platform/MachineDeviceInfo.hpp"
 #include "platform/Store.hpp"
 
 namespace mvk {
@@ -48,11 +48,11 @@ void MVKApplication::setSandbox(bool isSandbox) noexcept {
 
 void MVKApplication::setScreenSize(std::int64_t widthPixels, std::int64_t heightPixels) noexcept {
     callGuarded("setScreenSize",
-                [&] { DeviceInfo::shared()->setScreenSize(widthPixels, heightPixels); });
+                [&] { MachineDeviceInfo::shared()->setScreenSize(widthPixels, heightPixels); });
 }
 
 void MVKApplication::setScreenPpi(std::int64_t ppi) noexcept {
-    callGuarded("setScreenPpi", [&] { DeviceInfo::shared()->setScreenPpi(ppi); });
+    callGuarded("setScreenPpi", [&] { MachineDeviceInfo::shared()->setScreenPpi(ppi); });
 }
 
 void MVKApplication::setStore(std::shared_ptr<MVKStore> store) noexcept {

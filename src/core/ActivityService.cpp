@@ -13,7 +13,9 @@ ActivityService::ActivityService(std::shared_ptr<StateManagerProtocol> stateMana
     : stateManager_(std::move(stateManager)), userRepository_(std::move(userRepository)) {}
 
 bool ActivityService::continuesSession(const User& user, std::int64_t now) const {
-    if (!user.lastBackgroundTime) {
+    // Without a session id there is nothing to continue: going on would drop
+    // every session event and keep the user from ever stopping an activity.
+    if (!user.lastBackgroundTime || !user.sessionId) {
         return false;
     }
     const Config& config = stateManager_->getActiveProject()->configuration;

@@ -7,6 +7,7 @@
 
 #include "abtest/ABTestManager.hpp"
 #include "abtest/EventController.hpp"
+#include "analytics/AnalyticsLogic.hpp"
 #include "analytics/ValidatorRules.hpp"
 #include "backend/Backend.hpp"
 #include "core/ApplicationLifeCycle.hpp"
@@ -265,12 +266,21 @@ void Core::runStartUp(const std::string& applicationKey,
         serviceFactory_ = serviceFactory;
     }
 
+    std::shared_ptr<AnalyticsProtocol> logic;
     if (const auto maker = analyticsLogicMakerForTesting()) {
-        if (auto logic = maker(*serviceFactory, factory->lifeCycle())) {
-            analyticsProxy_.installLogic(logic);
-            if (auto broadcaster = std::dynamic_pointer_cast<LogicBroadcasterProtocol>(logic)) {
-                analyticsObserver_->addLogicBroadcaster(broadcaster);
-            }
+        logic = maker(*serviceFactory, factory->lifeCycle());
+    } else {
+        auto analyticsLogic = AnalyticsLogic::make(*serviceFactory, stateManager,
+                                                   factory->lifeCycle(), incomeQueue());
+        analyticsLogic->prepareCallBacks();
+        analyticsLogic->applyAnalyticsConfiguration(validConfiguration);
+        analyticsLogic->tryStartSDK();
+        logic = std::move(analyticsLogic);
+    }
+    if (logic) {
+        analyticsProxy_.installLogic(logic);
+        if (auto broadcaster = std::dynamic_pointer_cast<LogicBroadcasterProtocol>(logic)) {
+            analyticsObserver_->addLogicBroadcaster(broadcaster);
         }
     }
 

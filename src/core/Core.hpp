@@ -82,10 +82,10 @@ class Core final : public CoreProtocol, public std::enable_shared_from_this<Core
 
     bool isInitializationFinished() const { return analyticsObserver_->isInitializationFinished(); }
 
-    /// For tests, until start-up builds the analytics logic itself: builds a
-    /// stand-in from the service factory and the life cycle at the step where
-    /// the analytics logic is built; start-up then installs it as it would the
-    /// logic. An empty function removes it.
+    /// For core tests: builds a stand-in (a failing or recording logic) from
+    /// the service factory and the life cycle in place of the analytics logic;
+    /// start-up then installs it as it would the logic. An empty function
+    /// removes it.
     using AnalyticsLogicMaker = std::function<std::shared_ptr<AnalyticsProtocol>(
         ServiceFactoryProtocol&, const std::shared_ptr<LifeCycleRepositoryProtocol>&)>;
     static void setAnalyticsLogicMakerForTesting(AnalyticsLogicMaker maker);

@@ -1,9 +1,9 @@
 #include "core/PlatformServices.hpp"
 
 #include "platform/ApplicationInfo.hpp"
-#include "platform/DeviceInfo.hpp"
 #include "platform/FileSecureStore.hpp"
 #include "platform/IdentifierSource.hpp"
+#include "platform/MachineDeviceInfo.hpp"
 #include "platform/SecureStorePath.hpp"
 
 namespace mvk {
@@ -13,7 +13,7 @@ PlatformServices PlatformServices::system() {
     const auto& application = ApplicationInfo::shared();
     return PlatformServices{
         application,
-        DeviceInfo::shared(),
+        MachineDeviceInfo::shared(),
         std::make_shared<IdentifierSource>(store, application),
         store,
     };

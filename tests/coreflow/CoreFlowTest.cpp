@@ -15,6 +15,7 @@
 #include "mvk/MVKEngineWrapper.hpp"
 #include "mvk/UnrealBridge.hpp"
 #include "support/LogCapture.hpp"
+#include "support/QuietAnalyticsLogic.hpp"
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define MVK_TEST_SANITIZED 1
@@ -36,7 +37,7 @@ const std::string alreadyInitialized =
 /// takes its services and the life cycle as the logic does, asks for the
 /// configuration and the backend identifiers and starts the timers on its
 /// first start, and records what reaches it.
-class StandInLogic final : public AnalyticsProtocol,
+class StandInLogic final : public test::QuietAnalyticsLogic,
                            public LifeCycleProtocol,
                            public LogicBroadcasterProtocol,
                            public std::enable_shared_from_this<StandInLogic> {
@@ -340,7 +341,7 @@ TEST_F(CoreFlow, ADatabaseThatCannotBeOpenedLeavesAFailedStartWithNothingKept) {
 }
 
 TEST_F(CoreFlow, ALogicThatThrowsWhileStoppingStillLetsTheCoreGo) {
-    struct ThrowingLogic final : AnalyticsProtocol {
+    struct ThrowingLogic final : test::QuietAnalyticsLogic {
         void stopSDK() override { throw std::runtime_error("logic broke"); }
     };
     Core::setAnalyticsLogicMakerForTesting(

@@ -7,7 +7,7 @@
 #include "platform/Application.hpp"
 #include "platform/ApplicationInfo.hpp"
 #include "platform/ApplicationNotification.hpp"
-#include "platform/DeviceInfo.hpp"
+#include "platform/MachineDeviceInfo.hpp"
 #include "platform/NotificationCenter.hpp"
 
 namespace mvk {
@@ -51,15 +51,15 @@ TEST(MVKApplicationTest, ValuesSetBeforeStartUpReachThePlatformLayer) {
     EXPECT_EQ(app.applicationVersion(), "1.4.2");
     EXPECT_EQ(app.applicationBuildVersion(), "1402");
     EXPECT_EQ(app.sandboxState(), 1);
-    EXPECT_EQ(DeviceInfo::shared()->screenSize(), (ScreenSize{1170, 2532}));
-    EXPECT_EQ(DeviceInfo::shared()->screenPpi(), 460);
+    EXPECT_EQ(MachineDeviceInfo::shared()->screenSize(), (ScreenSize{1170, 2532}));
+    EXPECT_EQ(MachineDeviceInfo::shared()->screenPpi(), 460);
 
     MVKApplication::setBundleName("");
     MVKApplication::setBundleIdentifier("");
     MVKApplication::setScreenSize(0, 0);
     MVKApplication::setScreenPpi(0);
     EXPECT_EQ(app.bundleName(), "tests_platform");
-    EXPECT_EQ(DeviceInfo::shared()->screenSize(), std::nullopt);
+    EXPECT_EQ(MachineDeviceInfo::shared()->screenSize(), std::nullopt);
 }
 
 }  // namespace

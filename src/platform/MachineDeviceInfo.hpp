@@ -13,7 +13,7 @@ namespace mvk {
 /// model are read once, at construction; language, region and time-zone offset
 /// on every call, since they may change while the game runs. Screen values come
 /// from the host only.
-class DeviceInfo final : public DeviceInfoProtocol {
+class MachineDeviceInfo final : public DeviceInfoProtocol {
   public:
     struct Sources {
         std::vector<std::filesystem::path> osRelease{"/etc/os-release", "/usr/lib/os-release"};
@@ -21,11 +21,11 @@ class DeviceInfo final : public DeviceInfoProtocol {
                                                   "/sys/class/dmi/id/board_vendor"};
     };
 
-    DeviceInfo() : DeviceInfo(Sources{}) {}
-    explicit DeviceInfo(const Sources& sources);
+    MachineDeviceInfo() : MachineDeviceInfo(Sources{}) {}
+    explicit MachineDeviceInfo(const Sources& sources);
 
     /// The instance the public calls fill; never destroyed.
-    static const std::shared_ptr<DeviceInfo>& shared();
+    static const std::shared_ptr<MachineDeviceInfo>& shared();
 
     std::optional<std::string> language() const override;
     std::string country() const override;

@@ -1,4 +1,4 @@
-#include "platform/DeviceInfo.hpp"
+#include "platform/MachineDeviceInfo.hpp"
 
 #include <sys/utsname.h>
 
@@ -48,7 +48,7 @@ std::string firstLine(const std::vector<std::filesystem::path>& paths) {
 
 }  // namespace
 
-DeviceInfo::DeviceInfo(const Sources& sources) {
+MachineDeviceInfo::MachineDeviceInfo(const Sources& sources) {
     utsname system{};
     const bool hasUname = uname(&system) == 0;
     model_ = hasUname ? Utf8::sanitized(system.machine) : std::string();
@@ -65,12 +65,13 @@ DeviceInfo::DeviceInfo(const Sources& sources) {
     manufacturer_ = firstLine(sources.vendor);
 }
 
-const std::shared_ptr<DeviceInfo>& DeviceInfo::shared() {
-    static auto* info = new std::shared_ptr<DeviceInfo>(std::make_shared<DeviceInfo>());
+const std::shared_ptr<MachineDeviceInfo>& MachineDeviceInfo::shared() {
+    static auto* info =
+        new std::shared_ptr<MachineDeviceInfo>(std::make_shared<MachineDeviceInfo>());
     return *info;
 }
 
-std::optional<std::string> DeviceInfo::language() const {
+std::optional<std::string> MachineDeviceInfo::language() const {
     auto locale = messagesLocale();
     // LANGUAGE lists the preferred languages in order, but like gettext it is
     // only heeded when a real locale is set.
@@ -84,27 +85,27 @@ std::optional<std::string> DeviceInfo::language() const {
     return locale.language();
 }
 
-std::string DeviceInfo::country() const {
+std::string MachineDeviceInfo::country() const {
     return messagesLocale().region();
 }
 
-std::string DeviceInfo::osName() const {
+std::string MachineDeviceInfo::osName() const {
     return osName_;
 }
 
-std::string DeviceInfo::osVersion() const {
+std::string MachineDeviceInfo::osVersion() const {
     return osVersion_;
 }
 
-std::string DeviceInfo::manufacturer() const {
+std::string MachineDeviceInfo::manufacturer() const {
     return manufacturer_;
 }
 
-std::string DeviceInfo::model() const {
+std::string MachineDeviceInfo::model() const {
     return model_;
 }
 
-std::int64_t DeviceInfo::timeZoneOffset() const {
+std::int64_t MachineDeviceInfo::timeZoneOffset() const {
     const std::int64_t millis = Clock::nowMillis();
     std::time_t seconds = static_cast<std::time_t>(millis / 1000);
     tzset();  // picks up a TZ the host changed since the last call
@@ -115,17 +116,17 @@ std::int64_t DeviceInfo::timeZoneOffset() const {
     return local.tm_gmtoff;
 }
 
-std::optional<ScreenSize> DeviceInfo::screenSize() const {
+std::optional<ScreenSize> MachineDeviceInfo::screenSize() const {
     std::lock_guard lock(mutex_);
     return screenSize_;
 }
 
-std::optional<std::int64_t> DeviceInfo::screenPpi() const {
+std::optional<std::int64_t> MachineDeviceInfo::screenPpi() const {
     std::lock_guard lock(mutex_);
     return screenPpi_;
 }
 
-void DeviceInfo::setScreenSize(std::int64_t width, std::int64_t height) {
+void MachineDeviceInfo::setScreenSize(std::int64_t width, std::int64_t height) {
     std::lock_guard lock(mutex_);
     if (width > 0 && height > 0) {
         screenSize_ = ScreenSize{width, height};
@@ -134,7 +135,7 @@ void DeviceInfo::setScreenSize(std::int64_t width, std::int64_t height) {
     }
 }
 
-void DeviceInfo::setScreenPpi(std::int64_t ppi) {
+void MachineDeviceInfo::setScreenPpi(std::int64_t ppi) {
     std::lock_guard lock(mutex_);
     if (ppi > 0) {
         screenPpi_ = ppi;

@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/DeviceInfo.hpp"
 #include "platform/LocaleName.hpp"
+#include "platform/MachineDeviceInfo.hpp"
 #include "platform/OsRelease.hpp"
 #include "support/ScopedEnvironment.hpp"
 #include "support/TempDir.hpp"
@@ -71,19 +71,19 @@ class DeviceInfoTest : public ::testing::Test {
 };
 
 TEST_F(DeviceInfoTest, SystemValuesComeFromOsReleaseAndTheMachine) {
-    DeviceInfo::Sources sources;
+    MachineDeviceInfo::Sources sources;
     sources.osRelease = {dir.path() / "absent", file("os-release",
                                                      "NAME=Fedora Linux\n"
                                                      "VERSION_ID=40\n")};
     sources.vendor = {dir.path() / "absent", file("sys_vendor", "  LENOVO \n")};
-    DeviceInfo info(sources);
+    MachineDeviceInfo info(sources);
     EXPECT_EQ(info.osName(), "Fedora Linux");
     EXPECT_EQ(info.osVersion(), "40");
     EXPECT_EQ(info.manufacturer(), "LENOVO");
 
     sources.osRelease = {file("rolling", "NAME=\"Arch Linux\"\nBUILD_ID=rolling\n")};
     sources.vendor = {file("blank_vendor", "\n")};
-    DeviceInfo rolling(sources);
+    MachineDeviceInfo rolling(sources);
     EXPECT_EQ(rolling.osVersion(), "rolling");
     EXPECT_EQ(rolling.manufacturer(), "");
 }
@@ -91,7 +91,7 @@ TEST_F(DeviceInfoTest, SystemValuesComeFromOsReleaseAndTheMachine) {
 TEST_F(DeviceInfoTest, WithoutOsReleaseTheKernelNamesTheSystem) {
     utsname system{};
     ASSERT_EQ(uname(&system), 0);
-    DeviceInfo info(DeviceInfo::Sources{{dir.path() / "absent"}, {}});
+    MachineDeviceInfo info(MachineDeviceInfo::Sources{{dir.path() / "absent"}, {}});
     EXPECT_EQ(info.osName(), system.sysname);
     EXPECT_EQ(info.osVersion(), system.release);
 }
@@ -99,7 +99,7 @@ TEST_F(DeviceInfoTest, WithoutOsReleaseTheKernelNamesTheSystem) {
 TEST_F(DeviceInfoTest, ThisMachine) {
     utsname system{};
     ASSERT_EQ(uname(&system), 0);
-    DeviceInfo info;
+    MachineDeviceInfo info;
     EXPECT_EQ(info.model(), system.machine);
     EXPECT_FALSE(info.model().empty());
     EXPECT_FALSE(info.osName().empty());
@@ -126,7 +126,7 @@ TEST_F(DeviceInfoTest, LanguageAndCountryFollowTheLocaleVariablesOnEachRead) {
         {std::nullopt, std::nullopt, "C.UTF-8", "pt_BR:en", std::nullopt, ""},
         {std::nullopt, std::nullopt, std::nullopt, "pt_BR", std::nullopt, ""},
     };
-    DeviceInfo info;
+    MachineDeviceInfo info;
     for (const auto& c : cases) {
         ScopedEnvironment lcAll("LC_ALL", c.lcAll);
         ScopedEnvironment lcMessages("LC_MESSAGES", c.lcMessages);
@@ -138,7 +138,7 @@ TEST_F(DeviceInfoTest, LanguageAndCountryFollowTheLocaleVariablesOnEachRead) {
 }
 
 TEST_F(DeviceInfoTest, TimeZoneOffsetIsSecondsEastOfGmtNow) {
-    DeviceInfo info;
+    MachineDeviceInfo info;
     const std::pair<const char*, std::int64_t> cases[] = {
         {"UTC0", 0},
         {"EST5", -5 * 3600},
@@ -154,7 +154,7 @@ TEST_F(DeviceInfoTest, TimeZoneOffsetIsSecondsEastOfGmtNow) {
 }
 
 TEST_F(DeviceInfoTest, ScreenValuesAreTheHostsAndNonPositiveOnesClearThem) {
-    DeviceInfo info;
+    MachineDeviceInfo info;
     info.setScreenSize(2532, 1170);
     info.setScreenPpi(460);
     EXPECT_EQ(info.screenSize(), (ScreenSize{2532, 1170}));

@@ -1,0 +1,183 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "analytics/AnalyticsInitProtocol.hpp"
+#include "analytics/AnalyticsProtocol.hpp"
+#include "analytics/CurrencyAccrualServiceProtocol.hpp"
+#include "analytics/EventsServiceProtocol.hpp"
+#include "analytics/LevelResourceServiceProtocol.hpp"
+#include "analytics/ReportServiceProtocol.hpp"
+#include "core/ActivityServiceProtocol.hpp"
+#include "core/AnalyticsConfigServiceProtocol.hpp"
+#include "core/LifeCycleProtocol.hpp"
+#include "core/LifeCycleRepositoryProtocol.hpp"
+#include "core/LogicBroadcasterProtocol.hpp"
+#include "core/ProjectServiceProtocol.hpp"
+#include "core/ServiceFactoryProtocol.hpp"
+#include "core/StateManagerProtocol.hpp"
+#include "core/TimerServiceProtocol.hpp"
+#include "core/UserServiceProtocol.hpp"
+#include "events/Storable.hpp"
+#include "people/PeopleServiceProtocol.hpp"
+#include "platform/SerialQueue.hpp"
+#include "purchases/SubscriptionServiceProtocol.hpp"
+
+namespace mvk {
+
+/// Acts on every analytics call: sessions and the life cycle, identity,
+/// levels and tracking, the events of each call, and the gathered user-card
+/// and accrual events. Its state lives in the project and user rows and in
+/// the services; everything runs on the income queue except the life-cycle
+/// entries (which only queue) and the parameter limit.
+class AnalyticsLogic final : public AnalyticsProtocol,
+                             public AnalyticsInitProtocol,
+                             public LifeCycleProtocol,
+                             public LogicBroadcasterProtocol,
+                             public std::enable_shared_from_this<AnalyticsLogic> {
+  public:
+    /// Takes its services from the factory and subscribes to the life cycle.
+    static std::shared_ptr<AnalyticsLogic> make(
+        ServiceFactoryProtocol& factory, std::shared_ptr<StateManagerProtocol> stateManager,
+        std::shared_ptr<LifeCycleRepositoryProtocol> lifeCycle, SerialQueue& incomeQueue);
+
+    // AnalyticsInitProtocol
+    void prepareCallBacks() override;
+    void applyAnalyticsConfiguration(
+        const std::optional<MVKAnalyticsConfigurationLocal>& configuration) override;
+    void tryStartSDK() override;
+    void startActivity() override;
+    void stopActivity() override;
+
+    // LifeCycleProtocol, on the notifying thread.
+    void goActive() override;
+    void goInactive() override;
+    void goBackground() override;
+    void goTerminate() override;
+
+    // LogicBroadcasterProtocol
+    BackendIdentifiersUpdate onBackendIdentifiersUpdate() const override;
+    void setOnBackendIdentifiersUpdate(BackendIdentifiersUpdate update) override;
+    void forceUpdate() override;
+
+    // AnalyticsProtocol
+    void stopSDK() override;
+    void getDeviceId(const TextCompletion& completion) override;
+    void getSDKVersion(const TextCompletion& completion) override;
+    void getTrackingAvailability(const FlagCompletion& completion) override;
+    void setTrackingAvailability(bool allowed) override;
+    void getUserId(const TextCompletion& completion) override;
+    void setUserId(const std::string& userId) override;
+    void replaceUserId(const std::string& fromUserId, const std::string& toUserId) override;
+    void getCurrentLevel(const NumberCompletion& completion) override;
+    void setCurrentLevel(std::int64_t level) override;
+    void levelUp(std::int64_t level, const Amounts& balance) override;
+    void currentBalance(const Amounts& balance) override;
+    void customEvent(const std::string& name,
+                     const std::optional<AnyCodable::Object>& parameters) override;
+    void sendBufferedEvents() override;
+    void virtualCurrencyPayment(const std::string& purchaseId, const std::string& purchaseType,
+                                std::int64_t purchaseAmount, const Amounts& purchasePrice) override;
+    void currencyAccrual(const std::string& currencyName, std::int64_t amount,
+                         const std::string& source, MVKAccrualType type) override;
+    void startProgressionEvent(const std::string& name,
+                               const MVKStartProgressionEventParametersLocal& parameters) override;
+    void finishProgressionEvent(
+        const std::string& name,
+        const MVKFinishProgressionEventParametersLocal& parameters) override;
+    void realCurrencyPayment(const std::string& orderId, double price, const std::string& productId,
+                             const std::string& currencyCode) override;
+    void socialNetworkConnect(const MVKSocialNetworkLocal& network) override;
+    void socialNetworkPost(const MVKSocialNetworkLocal& network,
+                           const std::string& reason) override;
+    void tutorial(std::int64_t step) override;
+    void referrer(const ReferralData& data) override;
+    std::int64_t getCustomEventParamsCount() const override;
+    void isRestoreTransactionHistoryRequired(const FlagCompletion& completion) override;
+    void subscriptionPayment(const MVKStoreTransaction& transaction,
+                             const MVKStoreProduct& product) override;
+    void subscriptionPayment(const std::string& productId,
+                             const std::string& transactionId) override;
+    void subscriptionHistory(const std::vector<MVKStoreTransaction>& transactions) override;
+    void subscriptionHistory(const TransactionHistory& history) override;
+    void adImpression(const std::string& network, double revenue,
+                      const std::optional<std::string>& placement,
+                      const std::optional<std::string>& unit) override;
+
+    /// The user-card event: the changed keys, or the whole card.
+    void generatePeopleEvent(bool needFullCard);
+    /// The active user's pending accruals as one "ca" event.
+    void addCurrencyAccrual();
+    /// Accruals left by earlier runs, oldest session first.
+    void addSavedCurrencyAccrualResources();
+    void removeUsers(const std::vector<std::shared_ptr<User>>& users);
+
+  private:
+    AnalyticsLogic(ServiceFactoryProtocol& factory,
+                   std::shared_ptr<StateManagerProtocol> stateManager,
+                   std::shared_ptr<LifeCycleRepositoryProtocol> lifeCycle,
+                   SerialQueue& incomeQueue);
+
+    void prepareTimersCallback();
+    void prepareConfigCallbacks();
+    void prepareRerportSendCallback();
+    void preparePeopleCardCallback();
+    void applyReceivedConfiguration(const Config& config);
+    void startSDK();
+    void startSubscriptionsService();
+    void onSubscriptionProducts(std::int64_t sessionId,
+                                const std::optional<std::vector<SubscriptionProduct>>& products);
+    void sendSubscriptionsHistoryEvent();
+    void subscriptionPayment(const SubscriptionProduct& product, const std::string& transactionId,
+                             bool isRenewal);
+    void removeEventsAndResources();
+    void sendAlive();
+    void sendDeviceInfo();
+    void stopSession();
+    void prepareCurrencyAccrualEvent(std::int64_t sessionId, std::int64_t currentLevel,
+                                     std::optional<std::int64_t> timestamp,
+                                     const std::shared_ptr<User>& user);
+    /// Deletes what an accrual event of `user` reported, and nothing after it.
+    void removeReportedAccruals(const std::shared_ptr<User>& user);
+    void requestBackendIdsIfNeeded();
+    void refreshParamsCount();
+
+    bool trackingOn() const;
+    std::optional<std::int64_t> sessionId() const;
+    std::int64_t level() const;
+    std::optional<std::vector<std::string>> inProgress() const;
+    std::int64_t numberOfCurrencies() const;
+    void store(const Storable& event);
+    template <class Record>
+    void storeRecord(Record record);
+
+    /// Queues `block` on the income queue with the logic held weakly.
+    template <class Block>
+    void queueWeakly(Block block);
+
+    const std::shared_ptr<LifeCycleRepositoryProtocol> lifeCycle_;
+    const std::shared_ptr<StateManagerProtocol> stateManager_;
+    const std::shared_ptr<ProjectServiceProtocol> projectService_;
+    const std::shared_ptr<UserServiceProtocol> userService_;
+    const std::shared_ptr<EventsServiceProtocol> eventsService_;
+    const std::shared_ptr<ReportServiceProtocol> reportService_;
+    const std::shared_ptr<ActivityServiceProtocol> activityService_;
+    const std::shared_ptr<TimerServiceProtocol> timerService_;
+    const std::shared_ptr<CurrencyAccrualServiceProtocol> currencyAccrualService_;
+    const std::shared_ptr<LevelResourceServiceProtocol> levelResourceService_;
+    const std::shared_ptr<AnalyticsConfigServiceProtocol> configService_;
+    const std::shared_ptr<PeopleServiceProtocol> peopleService_;
+    const std::shared_ptr<SubscriptionServiceProtocol> subscriptionService_;
+    SerialQueue& incomeQueue_;
+    bool started_ = false;
+    /// A copy of the configuration's limit for the host's thread, which must
+    /// not read the project row while the income queue replaces it.
+    std::atomic<std::int64_t> eventParamsCount_;
+};
+
+}  // namespace mvk

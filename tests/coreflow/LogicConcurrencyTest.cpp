@@ -1,0 +1,64 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "coreflow/LogicFlowFixture.hpp"
+
+namespace mvk::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST_F(LogicFlow, LifeCycleFromFourThreadsOnABusyQueueEndsEachForegroundOnce) {
+    start();
+    constexpr int periods = 3;
+    std::atomic<bool> reading{true};
+    std::atomic<std::int64_t> limitSum{0};
+    std::thread reader([&] {
+        while (reading) {
+            limitSum += Core::shared()->analyticsProxy().getCustomEventParamsCount();
+        }
+    });
+    for (int period = 0; period < periods; ++period) {
+        h.clock->advance(2000);
+        // Keep the income queue busy while the notifications arrive.
+        for (int i = 0; i < 200; ++i) {
+            Core::shared()->analyticsProxy().enqueue(
+                "busy", [](AnalyticsProtocol& logic) { logic.customEvent("busy", std::nullopt); });
+        }
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 4; ++t) {
+            threads.emplace_back([&, t] {
+                switch (t) {
+                    case 0:
+                        h.application->willResignActive();
+                        break;
+                    case 1:
+                        h.application->didEnterBackground();
+                        break;
+                    case 2:
+                        h.application->willTerminate();
+                        break;
+                    default:
+                        h.application->didEnterBackground();
+                        break;
+                }
+            });
+        }
+        for (auto& thread : threads) {
+            thread.join();
+        }
+        settle();
+        h.application->didBecomeActive();
+        settle();
+    }
+    reading = false;
+    reader.join();
+    EXPECT_GT(limitSum.load(), 0);
+    EXPECT_EQ(sent("ue").size(), static_cast<std::size_t>(periods));
+}
+
+}  // namespace
+}  // namespace mvk::test

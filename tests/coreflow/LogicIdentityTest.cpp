@@ -1,0 +1,176 @@
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "coreflow/LogicFlowFixture.hpp"
+#include "support/LogCapture.hpp"
+
+namespace mvk::test {
+namespace {
+
+struct UserCase {
+    const char* name;
+    std::optional<std::string> startUser;
+    std::function<void(AnalyticsProtocol&)> call;
+    std::string userAfter;
+    std::string line;
+    bool newSession;
+};
+
+void PrintTo(const UserCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class LogicUsers : public LogicFlow, public ::testing::WithParamInterface<UserCase> {};
+
+TEST_P(LogicUsers, SetAndReplaceChooseTheUserAndItsSession) {
+    const auto& c = GetParam();
+    MVKAnalyticsConfiguration configuration;
+    configuration.setUserId(c.startUser);
+    start(configuration);
+    h.clock->advance(700'000);
+    LogCapture log(MVKLogLevel::debug);
+    onLogic(c.call);
+    std::string active;
+    onLogic([&](AnalyticsProtocol& logic) {
+        logic.getUserId([&](const std::string& id) { active = id; });
+    });
+    // The default user is named by the device identifier.
+    EXPECT_EQ(active, c.userAfter == "<device>"
+                          ? h.columnTexts("deviceIdentifiers", "deviceIdentifier").front()
+                          : c.userAfter);
+    EXPECT_TRUE(log.containsFragment(c.line)) << c.line;
+    EXPECT_EQ(sent("ss").size(), c.newSession ? 2u : 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LogicUsers,
+    ::testing::Values(UserCase{"SetToAnotherCountedUser", "alice",
+                               [](AnalyticsProtocol& l) { l.setUserId("bob"); }, "bob",
+                               "The userId [alice] changed to [bob]!", true},
+                      UserCase{"SetTheSameId", "alice",
+                               [](AnalyticsProtocol& l) { l.setUserId("alice"); }, "alice",
+                               "The current userId is equal to the new userId [alice]!", false},
+                      UserCase{"SetEmptyOnTheDefaultUser", std::nullopt,
+                               [](AnalyticsProtocol& l) { l.setUserId(""); }, "<device>",
+                               "The current user is already a default user!", false},
+                      UserCase{"SetFromTheDefaultUserKeepsTheActivity", std::nullopt,
+                               [](AnalyticsProtocol& l) { l.setUserId("carol"); }, "carol",
+                               "changed to [carol]!", false},
+                      UserCase{"ReplaceTheActiveUsersId", "alice",
+                               [](AnalyticsProtocol& l) { l.replaceUserId("alice", "alicia"); },
+                               "alicia", "UserId: [alice] renamed to [alicia]", false},
+                      UserCase{"ReplaceAnUnknownId", "alice",
+                               [](AnalyticsProtocol& l) { l.replaceUserId("nobody", "x"); },
+                               "alice", "The userId: [nobody] not found!", false},
+                      UserCase{"ReplaceOntoTheSameId", "alice",
+                               [](AnalyticsProtocol& l) { l.replaceUserId("alice", "alice"); },
+                               "alice", "The fromUserId is equal to the toUserId [alice]!", false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(LogicFlow, ReplacingOntoAnotherStoredUsersIdDeletesThatUserFirst) {
+    MVKAnalyticsConfiguration configuration;
+    configuration.setUserId("alice");
+    start(configuration);
+    onLogic([](AnalyticsProtocol& l) {
+        l.setUserId("bob");
+        l.customEvent("bobs", std::nullopt);
+        l.setUserId("alice");
+        l.replaceUserId("alice", "bob");
+    });
+    EXPECT_EQ(h.columnTexts("users", "userId"), std::vector<std::string>{"bob"});
+    EXPECT_EQ(h.columnTexts("users", "previousUserId"), std::vector<std::string>{"alice"});
+    for (const auto& json : h.columnTexts("events", "eventJson")) {
+        EXPECT_EQ(json.find("bobs"), std::string::npos) << "the old bob's events went with it";
+    }
+}
+
+TEST_F(LogicFlow, TrackingOffSendsItsStatusAndNothingStoredBefore) {
+    start();
+    const auto before = sentEvents().size();
+    onLogic([](AnalyticsProtocol& l) {
+        l.customEvent("stored-before", std::nullopt);
+        l.currencyAccrual("gold", 3, "quest", MVKAccrualType::earned);
+        l.setTrackingAvailability(false);
+    });
+    const auto events = sentEvents();
+    ASSERT_GT(events.size(), before);
+    std::vector<std::string> codesAfter;
+    for (auto it = events.begin() + static_cast<std::ptrdiff_t>(before); it != events.end(); ++it) {
+        codesAfter.push_back(it->value("code", ""));
+    }
+    EXPECT_EQ(codesAfter, std::vector<std::string>{"ts"})
+        << "neither the stored custom event nor the accrual may leave";
+    EXPECT_EQ(sent("ts").back()["trackingAllowed"], false);
+    EXPECT_TRUE(h.columnTexts("events", "code").empty());
+    EXPECT_TRUE(h.columnTexts("reports", "uuid").empty());
+    EXPECT_TRUE(h.columnTexts("currencyAccrualResources", "id").empty());
+    EXPECT_EQ(h.columnTexts("deviceIdentifiers", "morvanixId"), std::vector<std::string>{"NULL"});
+
+    onLogic([](AnalyticsProtocol& l) {
+        l.customEvent("while-off", std::nullopt);
+        l.setTrackingAvailability(true);
+        l.sendBufferedEvents();
+    });
+    const auto statuses = sent("ts");
+    ASSERT_EQ(statuses.size(), 2u);
+    EXPECT_EQ(statuses.back()["trackingAllowed"], true);
+    for (const auto& event : sent("ce")) {
+        EXPECT_NE(event.value("name", ""), "stored-before");
+        EXPECT_NE(event.value("name", ""), "while-off");
+    }
+}
+
+struct LevelCase {
+    const char* name;
+    std::int64_t from;
+    std::int64_t to;
+    bool carriesResources;
+};
+
+void PrintTo(const LevelCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class LogicLevelUp : public LogicFlow, public ::testing::WithParamInterface<LevelCase> {};
+
+TEST_P(LogicLevelUp, OnlyTheNextLevelCarriesTheCollectedResources) {
+    const auto& c = GetParam();
+    start();
+    onLogic([&](AnalyticsProtocol& l) {
+        l.setCurrentLevel(c.from);
+        l.levelUp(c.from, {});  // collects from here on
+        l.currencyAccrual("gold", 7, "quest", MVKAccrualType::earned);
+        l.virtualCurrencyPayment("sword", "weapon", 1, {{"gold", 4}});
+        l.levelUp(c.to, {{"gold", 3}});
+    });
+    const auto levelUps = sent("lu");
+    ASSERT_EQ(levelUps.size(), 2u);
+    const auto& last = levelUps.back();
+    EXPECT_EQ(last["level"].get<std::int64_t>(), c.to);
+    EXPECT_EQ(last["balance"], nlohmann::json({{"gold", 3}}));
+    EXPECT_EQ(last.contains("earned"), c.carriesResources);
+    EXPECT_EQ(last.contains("spent"), c.carriesResources);
+    if (c.carriesResources) {
+        EXPECT_EQ(last["earned"], nlohmann::json({{"gold", 7}}));
+        EXPECT_EQ(last["spent"], nlohmann::json({{"gold", 4}}));
+    }
+    EXPECT_TRUE(h.columnTexts("levelResource", "id").empty());
+    std::int64_t level = 0;
+    onLogic([&](AnalyticsProtocol& l) { l.getCurrentLevel([&](std::int64_t v) { level = v; }); });
+    EXPECT_EQ(level, c.to);
+}
+
+constexpr auto maxLevel = std::numeric_limits<std::int64_t>::max();
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LogicLevelUp,
+    ::testing::Values(LevelCase{"ThreeToFour", 3, 4, true}, LevelCase{"ThreeToFive", 3, 5, false},
+                      LevelCase{"FromTheLargestLevel", maxLevel, 1, false},
+                      LevelCase{"ToTheLargestLevel", maxLevel - 1, maxLevel, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace mvk::test
