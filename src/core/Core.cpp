@@ -5,8 +5,10 @@
 #include <string>
 #include <utility>
 
+#include "abtest/ABTestLogic.hpp"
 #include "abtest/ABTestManager.hpp"
 #include "abtest/EventController.hpp"
+#include "abtest/RemoteConfigStore.hpp"
 #include "analytics/ValidatorRules.hpp"
 #include "backend/Backend.hpp"
 #include "core/ApplicationLifeCycle.hpp"
@@ -20,8 +22,8 @@
 #include "core/StateManager.hpp"
 #include "foundation/Logger.hpp"
 #include "foundation/QueueManager.hpp"
-#include "platform/StdoutLine.hpp"
 #include "platform/ApplicationNotification.hpp"
+#include "platform/StdoutLine.hpp"
 #include "storage/MigrationRepositories.hpp"
 #include "storage/SDKMigrationManager.hpp"
 #include "storage/SQLiteProvider.hpp"
@@ -64,7 +66,11 @@ Core::Core(CoreEnvironment environment)
       analyticsObserver_(std::make_shared<AnalyticsObserver>(environment_.mainLoop, incomeQueue())),
       abTestDefaultParamsCache_(std::make_shared<ABTestDefaultParamsCache>()),
       loadWait_(std::make_shared<LoadWait>()),
-      isEditorMode_(std::make_shared<std::atomic<bool>>(false)) {}
+      isEditorMode_(std::make_shared<std::atomic<bool>>(false)) {
+    // The host set its defaults once, maybe before a `destroy`; a new core
+    // that started empty would fail every group for want of defaults.
+    RemoteConfigStore::shared().seed(*abTestDefaultParamsCache_);
+}
 
 Core::~Core() {
     // Observers still waiting for the activation stay: they resume the queue.
@@ -144,14 +150,15 @@ void Core::setAbTestInitialData(const ABTestInitalData& data) {
 }
 
 void Core::initialize(const std::string& applicationKey,
-                      std::optional<MVKAnalyticsConfigurationLocal> configuration) {
+                      std::optional<MVKAnalyticsConfigurationLocal> configuration,
+                      std::shared_ptr<MVKRemoteConfigListener> listener) {
     const auto& application = environment_.application;
     if (application->applicationState() != ApplicationState::background) {
-        startInitialize(applicationKey, std::move(configuration));
+        startInitialize(applicationKey, std::move(configuration), std::move(listener));
         return;
     }
     incomeQueue().pause();
-    startInitialize(applicationKey, std::move(configuration));
+    startInitialize(applicationKey, std::move(configuration), std::move(listener));
     const auto observer = environment_.notificationCenter->addObserver(
         ApplicationNotification::didBecomeActive,
         [center = std::weak_ptr<NotificationCenterProtocol>(environment_.notificationCenter),
@@ -189,21 +196,25 @@ void Core::finishLoadWait(NotificationCenterProtocol& center, LoadWait& wait) {
 }
 
 void Core::startInitialize(const std::string& applicationKey,
-                           std::optional<MVKAnalyticsConfigurationLocal> configuration) {
+                           std::optional<MVKAnalyticsConfigurationLocal> configuration,
+                           std::shared_ptr<MVKRemoteConfigListener> listener) {
     if (isInitialized_.exchange(true)) {
-        Logger::writeLog(MVKLogLevel::error, std::string(initializeErrorHead) + " SDK is already initialized");
+        Logger::writeLog(MVKLogLevel::error,
+                         std::string(initializeErrorHead) + " SDK is already initialized");
         return;
     }
-    incomeQueue().addOperation(
-        [weak = weak_from_this(), applicationKey, configuration = std::move(configuration)] {
-            if (auto core = weak.lock()) {
-                core->runStartUp(applicationKey, configuration);
-            }
-        });
+    incomeQueue().addOperation([weak = weak_from_this(), applicationKey,
+                                configuration = std::move(configuration),
+                                listener = std::move(listener)] {
+        if (auto core = weak.lock()) {
+            core->runStartUp(applicationKey, configuration, listener);
+        }
+    });
 }
 
 void Core::runStartUp(const std::string& applicationKey,
-                      const std::optional<MVKAnalyticsConfigurationLocal>& configuration) {
+                      const std::optional<MVKAnalyticsConfigurationLocal>& configuration,
+                      const std::shared_ptr<MVKRemoteConfigListener>& listener) {
     if (configuration && configuration->logLevel != MVKLogLevel::unknown) {
         Logger::setLogLevel(configuration->logLevel);
     }
@@ -217,7 +228,8 @@ void Core::runStartUp(const std::string& applicationKey,
     try {
         factory = initSubModules(*key);
     } catch (...) {
-        Logger::writeLog(MVKLogLevel::error, std::string(initializeErrorHead) + " Can't init submodules");
+        Logger::writeLog(MVKLogLevel::error,
+                         std::string(initializeErrorHead) + " Can't init submodules");
         return;
     }
 
@@ -237,7 +249,8 @@ void Core::runStartUp(const std::string& applicationKey,
     if (!stateManager) {
         // Running on a project or user row that was never stored would lose
         // every event recorded from here on.
-        Logger::writeLog(MVKLogLevel::error, std::string(initializeErrorHead) + " Can't init submodules");
+        Logger::writeLog(MVKLogLevel::error,
+                         std::string(initializeErrorHead) + " Can't init submodules");
         return;
     }
 
@@ -254,6 +267,10 @@ void Core::runStartUp(const std::string& applicationKey,
         serviceFactory_ = serviceFactory;
     }
 
+    if (listener) {
+        startABTest(*serviceFactory, stateManager, factory->lifeCycle(), listener);
+    }
+
     if (const auto maker = analyticsLogicMakerForTesting()) {
         if (auto logic = maker(*serviceFactory, factory->lifeCycle())) {
             analyticsProxy_.installLogic(logic);
@@ -264,6 +281,28 @@ void Core::runStartUp(const std::string& applicationKey,
     }
 
     analyticsObserver_->finishInitialization();
+}
+
+void Core::startABTest(ServiceFactory& serviceFactory,
+                       const std::shared_ptr<StateManagerProtocol>& stateManager,
+                       const std::shared_ptr<LifeCycleRepositoryProtocol>& lifeCycle,
+                       std::shared_ptr<MVKRemoteConfigListener> listener) {
+    auto logic = ABTestLogic::make(
+        ABTestLogic::Services{.stateManager = stateManager,
+                              .abTestConfigService = serviceFactory.abTestConfigService(),
+                              .remoteConfigService = serviceFactory.remoteConfigService(),
+                              .involvedExpService = serviceFactory.involvedExpService(),
+                              .suitableExpService = serviceFactory.suitableExpService(),
+                              .userConfigService = serviceFactory.userConfigService(),
+                              .taskService = serviceFactory.taskService(),
+                              .userService = serviceFactory.userService(),
+                              .projectService = serviceFactory.projectService(),
+                              .peopleService = serviceFactory.peopleService(),
+                              .reportService = serviceFactory.reportService()},
+        serviceFactory.eventController(), lifeCycle, incomeQueue());
+    abTestProxy_.initialize(logic);
+    logic->prepareInitialState(std::move(listener));
+    logic->startABTestLogic();
 }
 
 std::shared_ptr<CoreFactoryProtocol> Core::initSubModules(const std::string& applicationKey) {
