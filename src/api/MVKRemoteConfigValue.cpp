@@ -174,7 +174,15 @@ float MVKRemoteConfigValue::floatValue() const noexcept {
                           [](std::int64_t number) { return static_cast<float>(number); },
                           [](float number) { return number; },
                           [](double number) { return narrow(number); },
-                          [](const std::string& text) { return readFloat(text).value_or(0.0F); },
+                          [](const std::string& text) {
+                              // A finite text beyond float's range reads as the
+                              // bound, as a double beyond it does.
+                              const auto number = readFloat(text);
+                              if (number && std::isinf(*number)) {
+                                  return narrow(readDouble(text).value_or(*number));
+                              }
+                              return number.value_or(0.0F);
+                          },
                       },
                       value());
 }
