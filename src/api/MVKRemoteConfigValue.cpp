@@ -27,29 +27,31 @@ locale_t cLocale() {
     return locale;
 }
 
-/// The whole text as a number, none when it is not one.
-std::optional<double> readDouble(const std::string& text) {
+/// The whole text as a number (strtod or strtof), none when it is not one.
+template <class Floating>
+std::optional<Floating> readNumber(const std::string& text) {
     if (text.empty() || cLocale() == locale_t{}) {
         return std::nullopt;
     }
     char* end = nullptr;
-    const double value = strtod_l(text.c_str(), &end, cLocale());
+    Floating value;
+    if constexpr (std::is_same_v<Floating, float>) {
+        value = strtof_l(text.c_str(), &end, cLocale());
+    } else {
+        value = strtod_l(text.c_str(), &end, cLocale());
+    }
     if (end != text.c_str() + text.size()) {
         return std::nullopt;
     }
     return value;
 }
 
+std::optional<double> readDouble(const std::string& text) {
+    return readNumber<double>(text);
+}
+
 std::optional<float> readFloat(const std::string& text) {
-    if (text.empty() || cLocale() == locale_t{}) {
-        return std::nullopt;
-    }
-    char* end = nullptr;
-    const float value = strtof_l(text.c_str(), &end, cLocale());
-    if (end != text.c_str() + text.size()) {
-        return std::nullopt;
-    }
-    return value;
+    return readNumber<float>(text);
 }
 
 /// Truncated toward zero and clamped to `Integer`; NaN gives 0.
