@@ -386,16 +386,14 @@ void ABTestLogic::onOfferNoConnection() {
 void ABTestLogic::onOfferExpired() {
     if (auto marker = involvedMarker()) {
         services_.suitableExpService->markAsProcessed({marker->idKey});
-        log(MVKLogLevel::warning, "Involved experiment [" + std::to_string(marker->idKey) +
-                                      "] was cancelled.\n\tReason: time is over");
+        Logger::writeLog(MVKLogLevel::warning, cancelled(marker->idKey, "time is over"));
     }
     restartSearchExperiment();
 }
 
 void ABTestLogic::onActivationExpired() {
     if (auto marker = involvedMarker()) {
-        log(MVKLogLevel::error, "Involved experiment [" + std::to_string(marker->idKey) +
-                                    "] was cancelled.\n\tReason: time is over");
+        Logger::writeLog(MVKLogLevel::error, cancelled(marker->idKey, "time is over"));
         services_.suitableExpService->markAsProcessed({marker->idKey});
     } else {
         log(MVKLogLevel::error, "Init activation task error: involved experiment is loose");
