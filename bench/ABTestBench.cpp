@@ -2,6 +2,9 @@
 // users (each with a state row per experiment, except on first arrival):
 // the first arrival of the experiments, an unchanged answer, and an answer in
 // which every experiment's updateDate changed.
+// Also the search an A/B start runs on every stored event: events per second
+// through the event storage with 0, 10 and 100 candidate experiments whose one
+// "ce" condition never holds, against storage without the A/B feature (-1).
 // Run in Release: cmake --preset bench && cmake --build --preset bench &&
 // build/bench/bench/ABTestBench
 
@@ -12,11 +15,15 @@
 
 #include "BenchSupport.hpp"
 #include "abtest/ABTestManager.hpp"
+#include "abtest/EventController.hpp"
 #include "abtest/RemoteConfigService.hpp"
+#include "abtest/SuitableExperimentsService.hpp"
+#include "analytics/EventsService.hpp"
 #include "core/StateManagerProtocol.hpp"
 #include "storage/ABTestsExperimentRepository.hpp"
 #include "storage/ABTestsExperimentStateRepository.hpp"
 #include "storage/ABTestsProjectRepository.hpp"
+#include "storage/EventRepository.hpp"
 #include "storage/SQLiteProvider.hpp"
 
 namespace {
@@ -135,5 +142,38 @@ BENCHMARK(BM_ApplyExperimentsEveryUpdateDateChanged)
     ->Arg(10)
     ->Arg(100)
     ->Unit(benchmark::kMillisecond);
+
+struct LosingEvent final : Storable {
+    std::string code() const override { return "ce"; }
+    std::string getJson() const override {
+        return R"({"code":"ce","name":"lose","level":3,"sessionId":1,"parameters":{"score":10}})";
+    }
+    std::string description() const override { return "ce"; }
+};
+
+void BM_StoreEventWithCandidates(benchmark::State& state) {
+    Store store;
+    auto stateManager = std::make_shared<BenchStateManager>();
+    const auto candidates = state.range(0);
+    auto controller = std::make_shared<EventController>();
+    SuitableExperimentsService suitable(stateManager, std::make_shared<ABTestManager>(),
+                                        store.experiments, store.states);
+    if (candidates >= 0) {
+        store.prepare(candidates);
+        store.service.createExperimentState();
+        suitable.updateActiveAudienceState({}, std::nullopt, std::nullopt);
+        controller->setEventProvider([&](const EventObject& event) {
+            benchmark::DoNotOptimize(suitable.searchSuitableExperiments(&event));
+        });
+    }
+    EventsService events(stateManager, controller,
+                         std::make_shared<EventRepository>(store.database));
+    const LosingEvent event;
+    for (auto _ : state) {
+        events.addEvent(event);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_StoreEventWithCandidates)->Arg(-1)->Arg(0)->Arg(10)->Arg(100);
 
 }  // namespace

@@ -13,7 +13,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -25,6 +27,7 @@
 #include "mvk/MVKAnalytics.hpp"
 #include "mvk/MVKApplication.hpp"
 #include "mvk/MVKEngineWrapper.hpp"
+#include "mvk/MVKRemoteConfig.hpp"
 #include "mvk/UnrealBridge.hpp"
 // The two test settings: the data folder and the gateway's certificate.
 #include "platform/ApplicationSupportDirectory.hpp"
@@ -182,6 +185,27 @@ void printDatabase(const std::filesystem::path& file) {
     sqlite3_close(db);
 }
 
+/// Prints what the library tells the game about its experiments.
+class PrintingListener final : public mvk::MVKRemoteConfigListener {
+  public:
+    void onReceivedResult(mvk::MVKRemoteConfigReceiveResult result) override {
+        say("  [game] experiments configuration received: " +
+            std::string(mvk::description(result)));
+    }
+    void onPrepareToChange() override { say("  [game] an experiment fits; a group is asked for"); }
+    void onChangedResult(mvk::MVKRemoteConfigChangeResult result,
+                         const std::optional<std::string>& error) override {
+        say("  [game] the group's configuration: " + std::string(mvk::description(result)) +
+            (error ? " (" + *error + ")" : ""));
+    }
+};
+
+void printRemoteValues() {
+    for (const auto& [key, value] : mvk::MVKRemoteConfig::config()->getRawConfig()) {
+        say("  " + key + ": " + value->description());
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -195,6 +219,16 @@ int main(int argc, char** argv) {
     for (auto& [path, answer] : mvk::gateway::cannedAnswers()) {
         gateway.setAnswer(path, std::move(answer));
     }
+    // One experiment that every player fits, offering group "B".
+    gateway.setAnswer(
+        "/v2/remoteconfig/experiments",
+        mvk::gateway::ScriptedAnswer::json(
+            200, R"({"version":1,"userProperties":{},"experiments":[{"id":7,"creationDate":1,)"
+                 R"("updateDate":1,"completionDate":0,"isTesting":false,"conditions":[],)"
+                 R"("parameters":[{"key":"speed","values":{"A":"1.5","B":"2.5"}}]}]})"));
+    gateway.setAnswer("/v2/remoteconfig/offer",
+                      mvk::gateway::ScriptedAnswer::json(
+                          200, R"({"involvedExperiments":[{"id":7,"group":"B"}]})"));
     say("  listening on " + gateway.baseUrl());
 
     // Test settings, before the first call: trust the gateway's own
@@ -214,13 +248,20 @@ int main(int argc, char** argv) {
     mvk::MVKApplication::setVersion("1.0.0");
     mvk::MVKApplication::setBuildVersion("100");
 
-    step("The game starts the library: initialize(\"demo-app-key\", user \"player-1\", level 3)");
+    step(
+        "The game starts the library with its A/B listener: initializeWithAbTest(\"demo-app-key\", "
+        "user \"player-1\", level 3)");
     mvk::MVKAnalyticsConfiguration configuration;
     configuration.setLogLevel(mvk::MVKLogLevel::debug);
     configuration.setUserId("player-1");
     configuration.setCurrentLevel(3);
     configuration.setTrackingAvailability(mvk::MVKTrackingStatus::enable);
-    mvk::MVKAnalytics::initialize("demo-app-key", configuration);
+    mvk::MVKRemoteConfig::setDefaults(
+        {{"speed", 1.0}, {"title", std::string("Classic")}, {"hardMode", false}});
+    say("  default remote values:");
+    printRemoteValues();
+    mvk::MVKAnalytics::initializeWithAbTest("demo-app-key", configuration,
+                                            std::make_shared<PrintingListener>());
     say("  isAnalyticsInited: " +
         std::string(mvk::UnrealBridge::isAnalyticsInited() ? "true" : "false"));
     settle(gateway);
@@ -230,6 +271,13 @@ int main(int argc, char** argv) {
     settle(gateway);
     // An engagement event needs a foreground period of a whole second.
     std::this_thread::sleep_for(1200ms);
+
+    step("The game applies the offered remote configuration: applyConfig()");
+    mvk::MVKRemoteConfig::applyConfig();
+    printRemoteValues();
+    say("  (events stored from here on carry the experiment; the analytics calls that store "
+        "them come with the analytics logic)");
+    settle(gateway);
 
     step("The player switches away: the application goes to the background");
     mvk::MVKApplication::willResignActive();

@@ -8,6 +8,7 @@
 #include "mvk/MVKAnalyticsConfiguration.hpp"
 #include "mvk/MVKIdentifiersListener.hpp"
 #include "mvk/MVKLogLevel.hpp"
+#include "mvk/MVKRemoteConfigListener.hpp"
 
 namespace mvk {
 
@@ -24,6 +25,15 @@ class MVK_EXPORT MVKAnalytics {
     static void initialize(const std::string& applicationKey) noexcept;
     static void initialize(const std::string& applicationKey,
                            const MVKAnalyticsConfiguration& configuration) noexcept;
+    /// Starts the library with the A/B feature: the listener hears about
+    /// experiments and groups (see `MVKRemoteConfig`). A null listener starts
+    /// the library without it.
+    static void initializeWithAbTest(
+        const std::string& applicationKey,
+        std::shared_ptr<MVKRemoteConfigListener> abConfigListener) noexcept;
+    static void initializeWithAbTest(
+        const std::string& applicationKey, const MVKAnalyticsConfiguration& configuration,
+        std::shared_ptr<MVKRemoteConfigListener> abConfigListener) noexcept;
 
     /// Lines of this level and more severe are written; default `error`.
     static MVKLogLevel logLevel() noexcept;

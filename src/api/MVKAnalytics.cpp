@@ -22,6 +22,25 @@ void MVKAnalytics::initialize(const std::string& applicationKey,
     });
 }
 
+void MVKAnalytics::initializeWithAbTest(
+    const std::string& applicationKey,
+    std::shared_ptr<MVKRemoteConfigListener> abConfigListener) noexcept {
+    callGuarded("initializeWithAbTest", [&] {
+        Core::shared()->initialize(Utf8::sanitized(applicationKey), std::nullopt,
+                                   std::move(abConfigListener));
+    });
+}
+
+void MVKAnalytics::initializeWithAbTest(
+    const std::string& applicationKey, const MVKAnalyticsConfiguration& configuration,
+    std::shared_ptr<MVKRemoteConfigListener> abConfigListener) noexcept {
+    callGuarded("initializeWithAbTest", [&] {
+        Core::shared()->initialize(Utf8::sanitized(applicationKey),
+                                   MVKAnalyticsConfigurationLocal::from(configuration),
+                                   std::move(abConfigListener));
+    });
+}
+
 MVKLogLevel MVKAnalytics::logLevel() noexcept {
     return Logger::logLevel();
 }

@@ -5,9 +5,11 @@
 #include <string>
 #include <utility>
 
+#include "abtest/ABTestLogic.hpp"
 #include "abtest/ABTestManager.hpp"
 #include "abtest/EventController.hpp"
 #include "analytics/AnalyticsLogic.hpp"
+#include "abtest/RemoteConfigStore.hpp"
 #include "analytics/ValidatorRules.hpp"
 #include "backend/Backend.hpp"
 #include "core/ApplicationLifeCycle.hpp"
@@ -65,7 +67,11 @@ Core::Core(CoreEnvironment environment)
       analyticsObserver_(std::make_shared<AnalyticsObserver>(environment_.mainLoop, incomeQueue())),
       abTestDefaultParamsCache_(std::make_shared<ABTestDefaultParamsCache>()),
       loadWait_(std::make_shared<LoadWait>()),
-      isEditorMode_(std::make_shared<std::atomic<bool>>(false)) {}
+      isEditorMode_(std::make_shared<std::atomic<bool>>(false)) {
+    // The host set its defaults once, maybe before a `destroy`; a new core
+    // that started empty would fail every group for want of defaults.
+    RemoteConfigStore::shared().seed(*abTestDefaultParamsCache_);
+}
 
 Core::~Core() {
     // Observers still waiting for the activation stay: they resume the queue.
@@ -146,14 +152,15 @@ void Core::setAbTestInitialData(const ABTestInitalData& data) {
 }
 
 void Core::initialize(const std::string& applicationKey,
-                      std::optional<MVKAnalyticsConfigurationLocal> configuration) {
+                      std::optional<MVKAnalyticsConfigurationLocal> configuration,
+                      std::shared_ptr<MVKRemoteConfigListener> listener) {
     const auto& application = environment_.application;
     if (application->applicationState() != ApplicationState::background) {
-        startInitialize(applicationKey, std::move(configuration));
+        startInitialize(applicationKey, std::move(configuration), std::move(listener));
         return;
     }
     incomeQueue().pause();
-    startInitialize(applicationKey, std::move(configuration));
+    startInitialize(applicationKey, std::move(configuration), std::move(listener));
     const auto observer = environment_.notificationCenter->addObserver(
         ApplicationNotification::didBecomeActive,
         [center = std::weak_ptr<NotificationCenterProtocol>(environment_.notificationCenter),
@@ -191,7 +198,8 @@ void Core::finishLoadWait(NotificationCenterProtocol& center, LoadWait& wait) {
 }
 
 void Core::startInitialize(const std::string& applicationKey,
-                           std::optional<MVKAnalyticsConfigurationLocal> configuration) {
+                           std::optional<MVKAnalyticsConfigurationLocal> configuration,
+                           std::shared_ptr<MVKRemoteConfigListener> listener) {
     // A host thread may still hold a core that `destroy` took out: nothing
     // would ever stop what its start-up builds.
     if (isRetired_) {
@@ -204,16 +212,18 @@ void Core::startInitialize(const std::string& applicationKey,
                          std::string(initializeErrorHead) + " SDK is already initialized");
         return;
     }
-    incomeQueue().addOperation(
-        [weak = weak_from_this(), applicationKey, configuration = std::move(configuration)] {
-            if (auto core = weak.lock()) {
-                core->runStartUp(applicationKey, configuration);
-            }
-        });
+    incomeQueue().addOperation([weak = weak_from_this(), applicationKey,
+                                configuration = std::move(configuration),
+                                listener = std::move(listener)] {
+        if (auto core = weak.lock()) {
+            core->runStartUp(applicationKey, configuration, listener);
+        }
+    });
 }
 
 void Core::runStartUp(const std::string& applicationKey,
-                      const std::optional<MVKAnalyticsConfigurationLocal>& configuration) {
+                      const std::optional<MVKAnalyticsConfigurationLocal>& configuration,
+                      const std::shared_ptr<MVKRemoteConfigListener>& listener) {
     if (configuration && configuration->logLevel != MVKLogLevel::unknown) {
         Logger::setLogLevel(configuration->logLevel);
     }
@@ -266,6 +276,10 @@ void Core::runStartUp(const std::string& applicationKey,
         serviceFactory_ = serviceFactory;
     }
 
+    if (listener) {
+        startABTest(*serviceFactory, stateManager, factory->lifeCycle(), listener);
+    }
+
     std::shared_ptr<AnalyticsProtocol> logic;
     if (const auto maker = analyticsLogicMakerForTesting()) {
         logic = maker(*serviceFactory, factory->lifeCycle());
@@ -285,6 +299,28 @@ void Core::runStartUp(const std::string& applicationKey,
     }
 
     analyticsObserver_->finishInitialization();
+}
+
+void Core::startABTest(ServiceFactory& serviceFactory,
+                       const std::shared_ptr<StateManagerProtocol>& stateManager,
+                       const std::shared_ptr<LifeCycleRepositoryProtocol>& lifeCycle,
+                       std::shared_ptr<MVKRemoteConfigListener> listener) {
+    auto logic = ABTestLogic::make(
+        ABTestLogic::Services{.stateManager = stateManager,
+                              .abTestConfigService = serviceFactory.abTestConfigService(),
+                              .remoteConfigService = serviceFactory.remoteConfigService(),
+                              .involvedExpService = serviceFactory.involvedExpService(),
+                              .suitableExpService = serviceFactory.suitableExpService(),
+                              .userConfigService = serviceFactory.userConfigService(),
+                              .taskService = serviceFactory.taskService(),
+                              .userService = serviceFactory.userService(),
+                              .projectService = serviceFactory.projectService(),
+                              .peopleService = serviceFactory.peopleService(),
+                              .reportService = serviceFactory.reportService()},
+        serviceFactory.eventController(), lifeCycle, incomeQueue());
+    abTestProxy_.initialize(logic);
+    logic->prepareInitialState(std::move(listener));
+    logic->startABTestLogic();
 }
 
 std::shared_ptr<CoreFactoryProtocol> Core::initSubModules(const std::string& applicationKey) {

@@ -16,9 +16,12 @@
 #include "core/CoreEnvironment.hpp"
 #include "core/CoreFactoryProtocol.hpp"
 #include "core/CoreProtocol.hpp"
+#include "core/LifeCycleRepositoryProtocol.hpp"
 #include "core/ServiceFactoryProtocol.hpp"
+#include "core/StateManagerProtocol.hpp"
 #include "foundation/CoppaControl.hpp"
 #include "messaging/MessagingLogicProxy.hpp"
+#include "mvk/MVKRemoteConfigListener.hpp"
 #include "people/PeopleLogicProxy.hpp"
 #include "purchases/AntiCheatLogic.hpp"
 
@@ -53,7 +56,8 @@ class Core final : public CoreProtocol, public std::enable_shared_from_this<Core
     /// the application is in the background the income queue is paused
     /// until it becomes active, so nothing queued runs before that.
     void initialize(const std::string& applicationKey,
-                    std::optional<MVKAnalyticsConfigurationLocal> configuration) override;
+                    std::optional<MVKAnalyticsConfigurationLocal> configuration,
+                    std::shared_ptr<MVKRemoteConfigListener> listener = nullptr) override;
 
     /// The application became active after `initialize` found it in the
     /// background.
@@ -92,9 +96,17 @@ class Core final : public CoreProtocol, public std::enable_shared_from_this<Core
 
   private:
     void startInitialize(const std::string& applicationKey,
-                         std::optional<MVKAnalyticsConfigurationLocal> configuration);
+                         std::optional<MVKAnalyticsConfigurationLocal> configuration,
+                         std::shared_ptr<MVKRemoteConfigListener> listener);
     void runStartUp(const std::string& applicationKey,
-                    const std::optional<MVKAnalyticsConfigurationLocal>& configuration);
+                    const std::optional<MVKAnalyticsConfigurationLocal>& configuration,
+                    const std::shared_ptr<MVKRemoteConfigListener>& listener);
+    /// The A/B start, only for a host that gave a listener; its logic is
+    /// subscribed to the life cycle before the analytics logic.
+    void startABTest(ServiceFactory& serviceFactory,
+                     const std::shared_ptr<StateManagerProtocol>& stateManager,
+                     const std::shared_ptr<LifeCycleRepositoryProtocol>& lifeCycle,
+                     std::shared_ptr<MVKRemoteConfigListener> listener);
     static AnalyticsLogicMaker analyticsLogicMakerForTesting();
     /// Stops the services of the last start-up; work still in flight then
     /// applies nothing.

@@ -4,12 +4,13 @@
 
 #include "abtest/InvolvedExperimentsService.hpp"
 #include "abtest/RemoteConfigService.hpp"
+#include "abtest/SuitableExperimentsService.hpp"
 #include "abtest/TaskService.hpp"
 #include "abtest/UserConfigService.hpp"
-#include "analytics/EventsService.hpp"
-#include "analytics/ReportService.hpp"
 #include "analytics/CurrencyAccrualService.hpp"
+#include "analytics/EventsService.hpp"
 #include "analytics/LevelResourceService.hpp"
+#include "analytics/ReportService.hpp"
 #include "analytics/Validator.hpp"
 #include "core/ActivityService.hpp"
 #include "core/ProjectService.hpp"
@@ -120,6 +121,15 @@ std::shared_ptr<UserConfigServiceProtocol> ServiceFactory::userConfigService() {
             abTestDefaultParamsCache_);
     }
     return userConfigService_;
+}
+
+std::shared_ptr<SuitableExperimentsServiceProtocol> ServiceFactory::suitableExpService() {
+    if (!suitableExpService_) {
+        suitableExpService_ = std::make_shared<SuitableExperimentsService>(
+            stateManager_, abTestManager_, coreFactory_->abTestsExperimentRepository(),
+            coreFactory_->abTestsExperimentStateRepository());
+    }
+    return suitableExpService_;
 }
 
 std::shared_ptr<TaskServiceProtocol> ServiceFactory::taskService() {

@@ -45,6 +45,7 @@ class ServiceFactory final : public ServiceFactoryProtocol {
     std::shared_ptr<RemoteConfigServiceProtocol> remoteConfigService() override;
     std::shared_ptr<InvolvedExperimentsServiceProtocol> involvedExpService() override;
     std::shared_ptr<UserConfigServiceProtocol> userConfigService() override;
+    std::shared_ptr<SuitableExperimentsServiceProtocol> suitableExpService() override;
     std::shared_ptr<TaskServiceProtocol> taskService() override;
     std::shared_ptr<EventsServiceProtocol> eventsService() override;
     std::shared_ptr<ReportServiceProtocol> reportService() override;
@@ -58,16 +59,15 @@ class ServiceFactory final : public ServiceFactoryProtocol {
     std::shared_ptr<CurrencyAccrualServiceProtocol> currencyAccrualService() override;
     std::shared_ptr<LevelResourceServiceProtocol> levelResourceService() override;
 
+    const std::shared_ptr<EventControllerProtocol>& eventController() const {
+        return eventController_;
+    }
     const ABTestInitalData& abTestInitialData() const { return abTestInitialData_; }
     const std::shared_ptr<ABTestDefaultParamsCache>& abTestDefaultParamsCache() const {
         return abTestDefaultParamsCache_;
     }
     /// The gate the event storage and the report service share; the A/B
     /// logic holds and releases sending through it.
-    const std::shared_ptr<EventControllerProtocol>& eventController() const {
-        return eventController_;
-    }
-
   private:
     /// The one configuration service behind both of its faces.
     std::shared_ptr<ConfigService> configService();
@@ -88,6 +88,7 @@ class ServiceFactory final : public ServiceFactoryProtocol {
     std::shared_ptr<RemoteConfigServiceProtocol> remoteConfigService_;
     std::shared_ptr<InvolvedExperimentsServiceProtocol> involvedExpService_;
     std::shared_ptr<UserConfigServiceProtocol> userConfigService_;
+    std::shared_ptr<SuitableExperimentsServiceProtocol> suitableExpService_;
     std::shared_ptr<TaskServiceProtocol> taskService_;
     std::shared_ptr<EventsServiceProtocol> eventsService_;
     std::shared_ptr<ReportServiceProtocol> reportService_;

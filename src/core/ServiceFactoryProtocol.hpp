@@ -4,12 +4,13 @@
 
 #include "abtest/InvolvedExperimentsServiceProtocol.hpp"
 #include "abtest/RemoteConfigServiceProtocol.hpp"
+#include "abtest/SuitableExperimentsServiceProtocol.hpp"
 #include "abtest/TaskServiceProtocol.hpp"
 #include "abtest/UserConfigServiceProtocol.hpp"
-#include "analytics/EventsServiceProtocol.hpp"
-#include "analytics/ReportServiceProtocol.hpp"
 #include "analytics/CurrencyAccrualServiceProtocol.hpp"
+#include "analytics/EventsServiceProtocol.hpp"
 #include "analytics/LevelResourceServiceProtocol.hpp"
+#include "analytics/ReportServiceProtocol.hpp"
 #include "core/ABTestConfigServiceProtocol.hpp"
 #include "core/ActivityServiceProtocol.hpp"
 #include "core/AnalyticsConfigServiceProtocol.hpp"
@@ -38,6 +39,7 @@ class ServiceFactoryProtocol {
     virtual std::shared_ptr<RemoteConfigServiceProtocol> remoteConfigService() = 0;
     virtual std::shared_ptr<InvolvedExperimentsServiceProtocol> involvedExpService() = 0;
     virtual std::shared_ptr<UserConfigServiceProtocol> userConfigService() = 0;
+    virtual std::shared_ptr<SuitableExperimentsServiceProtocol> suitableExpService() = 0;
     virtual std::shared_ptr<TaskServiceProtocol> taskService() = 0;
     /// The event storage and the report service share one event repository.
     virtual std::shared_ptr<EventsServiceProtocol> eventsService() = 0;

@@ -1,0 +1,122 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "abtest/ABTestLogicProtocol.hpp"
+#include "abtest/EventControllerProtocol.hpp"
+#include "abtest/InvolvedExperimentsServiceProtocol.hpp"
+#include "abtest/RemoteConfigServiceProtocol.hpp"
+#include "abtest/SuitableExperimentsServiceProtocol.hpp"
+#include "abtest/TaskServiceProtocol.hpp"
+#include "abtest/UserConfigServiceProtocol.hpp"
+#include "analytics/ReportServiceProtocol.hpp"
+#include "core/ABTestConfigServiceProtocol.hpp"
+#include "core/LifeCycleProtocol.hpp"
+#include "core/LifeCycleRepositoryProtocol.hpp"
+#include "core/ProjectServiceProtocol.hpp"
+#include "core/StateManagerProtocol.hpp"
+#include "core/UserServiceProtocol.hpp"
+#include "mvk/MVKLogLevel.hpp"
+#include "mvk/MVKRemoteConfigListener.hpp"
+#include "people/PeopleServiceProtocol.hpp"
+#include "platform/SerialQueue.hpp"
+
+namespace mvk {
+
+/// The A/B state machine: keeps the experiments current, watches events and
+/// the user's audience for an experiment that fits, holds report sending while
+/// it asks the gateway for a group, prepares the group's configuration and
+/// tells the host at each step. Everything but `getConfig` runs on the income
+/// queue; every callback it installs holds it weakly.
+class ABTestLogic final : public ABTestLogicProtocol,
+                          public LifeCycleProtocol,
+                          public std::enable_shared_from_this<ABTestLogic> {
+  public:
+    struct Services {
+        std::shared_ptr<StateManagerProtocol> stateManager;
+        std::shared_ptr<ABTestConfigServiceProtocol> abTestConfigService;
+        std::shared_ptr<RemoteConfigServiceProtocol> remoteConfigService;
+        std::shared_ptr<InvolvedExperimentsServiceProtocol> involvedExpService;
+        std::shared_ptr<SuitableExperimentsServiceProtocol> suitableExpService;
+        std::shared_ptr<UserConfigServiceProtocol> userConfigService;
+        std::shared_ptr<TaskServiceProtocol> taskService;
+        std::shared_ptr<UserServiceProtocol> userService;
+        std::shared_ptr<ProjectServiceProtocol> projectService;
+        std::shared_ptr<PeopleServiceProtocol> peopleService;
+        std::shared_ptr<ReportServiceProtocol> reportService;
+    };
+
+    /// Subscribes the logic to `lifeCycle`; the life-cycle blocks go to
+    /// `incomeQueue`.
+    static std::shared_ptr<ABTestLogic> make(
+        Services services, std::shared_ptr<EventControllerProtocol> eventController,
+        const std::shared_ptr<LifeCycleRepositoryProtocol>& lifeCycle, SerialQueue& incomeQueue);
+
+    void prepareInitialState(std::shared_ptr<MVKRemoteConfigListener> listener) override;
+    void startABTestLogic() override;
+    void tryStartInvolvedExperiment() override;
+    MVKRemoteConfigParameters getConfig() override;
+    void resetConfig() override;
+
+    void goActive() override;
+    void goInactive() override {}
+    void goBackground() override;
+    void goTerminate() override {}
+
+    /// Start-up's steps, also run by `prepareInitialState`.
+    void setRemoteConfigListener(std::shared_ptr<MVKRemoteConfigListener> listener);
+    void prepareBackendCallBacks();
+    void offerCallBacks();
+    void servicesCallBacks();
+
+  private:
+    ABTestLogic(Services services, std::shared_ptr<EventControllerProtocol> eventController,
+                SerialQueue& incomeQueue);
+
+    void configActualization();
+    void configReceivedNotification();
+    void onConfigUpdate(const RemoteConfig& config);
+    void onBackendUserData(UserData userData);
+    void onOfferUpdate(const std::vector<InvolvedExperiment>& involved,
+                       const SuitableExperiments& suitable);
+    void onOfferNoConnection();
+    void onOfferUserChanged(const MVKError& error);
+    void onOfferExpired();
+    void onActivationExpired();
+    void tryActivateExperiment(const ExperimentMarker& marker);
+    void tryIntersectionParameters(const ExperimentMarker& marker);
+    void changeUser(const std::shared_ptr<User>& previousUser);
+    void restartSearchExperiment();
+    void searchSuitableExperiment(const EventObject* event);
+    void updateAudienceState(const std::optional<UserData>& userData);
+    void refusedLate(const std::vector<std::int64_t>& ids, MVKLogLevel refusedLineLevel);
+
+    std::optional<ExperimentMarker> involvedMarker();
+    bool hasStoredInvolvement();
+    void clearInvolvement();
+    void installEventListener();
+    void removeEventListener();
+    void startReportSending();
+    void stopReportSending();
+    void removeCheckMarks();
+
+    void notifyReceived(MVKRemoteConfigReceiveResult result);
+    void notifyPrepare();
+    void notifyChanged(MVKRemoteConfigChangeResult result, std::optional<std::string> error);
+
+    /// Runs `work` on the logic when it still exists.
+    template <class Work>
+    auto weakly(Work work);
+
+    const Services services_;
+    const std::shared_ptr<EventControllerProtocol> eventController_;
+    SerialQueue& incomeQueue_;
+    std::shared_ptr<MVKRemoteConfigListener> remoteConfigListener_;
+    bool isApplicationForeground_ = true;
+    bool isABLogicStopped_ = false;
+};
+
+}  // namespace mvk

@@ -1,0 +1,382 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "abtest/ABLogicHarness.hpp"
+
+namespace mvk {
+namespace {
+
+using test::ABLogicHarness;
+
+const std::string refusedByServer =
+    "changed 0 [A/B-Test Module] Server refused to conduct the experiment";
+const std::string refusedInBackground =
+    "changed 0 [A/B-Test Module] Offer refused because application enter background";
+const std::string lateOffer =
+    "changed 0 [A/B-Test Module] Offer from morvanix not received within the allotted [10.0] "
+    "seconds";
+
+struct Scenario {
+    std::string name;
+    /// Stores experiments and rows, starts the logic and drives it.
+    std::function<void(ABLogicHarness&)> script;
+    std::vector<std::string> calls;
+    bool sending;
+    /// The user's stored involvement, "" for none.
+    std::string storedGroup;
+};
+
+void PrintTo(const Scenario& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class ABTestLogicScenarios : public ABLogicHarness, public ::testing::WithParamInterface<Scenario> {
+  protected:
+    /// The stored version, so that a configuration answer of that version
+    /// leaves the stored experiments alone.
+    void storeProjectVersion(std::int64_t version) {
+        abProjects->insert(std::make_shared<ABTestsProject>(
+            ABTestsProject{.projectId = project(), .version = version}));
+    }
+};
+
+TEST_P(ABTestLogicScenarios, TellsTheHostAndGatesSending) {
+    const auto& scenario = GetParam();
+    storeProjectVersion(1);
+    scenario.script(*this);
+    queue.drain();
+    EXPECT_EQ(calls(), scenario.calls);
+    EXPECT_EQ(sending(), scenario.sending);
+    EXPECT_EQ(storedGroup(), scenario.storedGroup);
+}
+
+void answerConfig(ABLogicHarness& t) {
+    t.config->configUpdate()(RemoteConfig{.version = 1});
+}
+
+void background(ABLogicHarness& t) {
+    t.logic->goBackground();
+    t.queue.drain();
+}
+
+/// One experiment on the event "go", found and offered.
+void offered(ABLogicHarness& t, ABTestInitalData data = {}) {
+    t.addExperiment(7, true);
+    t.start(data);
+    t.fire();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Logic, ABTestLogicScenarios,
+    ::testing::Values(
+        Scenario{"NoWaitEveryConfigurationSaysReceived",
+                 [](ABLogicHarness& t) {
+                     t.start();
+                     answerConfig(t);
+                     answerConfig(t);
+                     EXPECT_EQ(t.config->configRequests, 1);
+                 },
+                 {"received 1", "received 1"},
+                 true,
+                 ""},
+        Scenario{"WaitExpiresFirstAndTheSearchStops",
+                 [](ABLogicHarness& t) {
+                     t.addExperiment(7, true);
+                     t.start({.abConfigWaiting = 5.0});
+                     t.advance(5'000);
+                     answerConfig(t);
+                     t.fire();
+                     EXPECT_TRUE(t.config->offersSent.empty());
+                 },
+                 {"received 0"},
+                 true,
+                 ""},
+        Scenario{"WaitAnsweredInTime",
+                 [](ABLogicHarness& t) {
+                     t.start({.abConfigWaiting = 5.0});
+                     t.advance(1'000);
+                     answerConfig(t);
+                     t.advance(10'000);
+                 },
+                 {"received 1"},
+                 true,
+                 ""},
+        Scenario{"SearchDuringTheWaitEndsIt",
+                 [](ABLogicHarness& t) {
+                     t.addExperiment(7, true);
+                     t.start({.abConfigWaiting = 5.0});
+                     t.fire();
+                     t.advance(5'000);
+                 },
+                 {"received 1", "prepare"},
+                 false,
+                 ""},
+        Scenario{"TwoIdsOfferedTheFirstEntryTaken",
+                 [](ABLogicHarness& t) {
+                     t.addExperiment(7, true);
+                     t.addExperiment(8, true);
+                     t.start();
+                     t.fire("other");
+                     t.fire();
+                     ASSERT_EQ(t.config->offersSent.size(), 1U);
+                     EXPECT_EQ(t.config->offersSent[0].suitableExperiments,
+                               (std::vector<std::int64_t>{7, 8}));
+                     t.config->answerOffer({{8, "B"}, {7, "A"}});
+                     EXPECT_EQ(t.involved->getCacheExperimentMarker(),
+                               (ExperimentMarker{.idKey = 8, .group = "B"}));
+                     EXPECT_EQ(t.logic->getConfig(),
+                               (MVKRemoteConfigParameters{{"speed", std::int64_t{5}}}));
+                 },
+                 {"prepare", "changed 1"},
+                 false,
+                 ""},
+        Scenario{"AcceptedThenAppliedMarksWhatLeavesFromTheTriggerOn",
+                 [](ABLogicHarness& t) {
+                     offered(t);
+                     EXPECT_TRUE(t.leaving().empty());
+                     t.config->answerOffer({{7, "B"}});
+                     t.apply();
+                     const auto leaving = t.leaving();
+                     ASSERT_EQ(leaving.size(), 1U);
+                     EXPECT_NE(leaving[0].json.find(R"("inExperiments":[{"id":7,"group":"B"}])"),
+                               std::string::npos);
+                 },
+                 {"prepare", "changed 1"},
+                 true,
+                 "B"},
+        Scenario{"EmptyAnswerRefusesForGood",
+                 [](ABLogicHarness& t) {
+                     offered(t);
+                     t.config->answerOffer({});
+                     EXPECT_EQ(t.storedStates(),
+                               (std::vector<test::ABStoreTest::StateRow>{{t.me(), 7, false, ""}}));
+                     EXPECT_TRUE(t.logs().contains(MVKLogLevel::error,
+                                                   "[A/B-Test Module] Suitable experiments [[7]] "
+                                                   "marked as refused"));
+                 },
+                 {"prepare", refusedByServer},
+                 true,
+                 ""},
+        Scenario{"LateAnswerInTheForeground",
+                 [](ABLogicHarness& t) {
+                     offered(t);
+                     t.advance(10'000);
+                     t.config->answerOffer({{7, "B"}});
+                     t.fire();
+                     EXPECT_EQ(t.config->offersSent.size(), 1U);
+                 },
+                 {"prepare", lateOffer},
+                 true,
+                 ""},
+        Scenario{"LateAnswerInTheBackgroundChangesNothing",
+                 [](ABLogicHarness& t) {
+                     offered(t);
+                     t.advance(10'000);
+                     background(t);
+                     t.config->answerOffer({{7, "B"}});
+                 },
+                 {"prepare"},
+                 true,
+                 ""},
+        Scenario{"ExpiryAfterAGroupDropsIt",
+                 [](ABLogicHarness& t) {
+                     offered(t);
+                     t.config->answerOffer({{7, "B"}});
+                     t.advance(10'000);
+                     EXPECT_TRUE(t.logic->getConfig().empty());
+                     EXPECT_TRUE(t.logs().contains(MVKLogLevel::warning,
+                                                   "[A/B-Test Module] Involved experiment [7] was "
+                                                   "cancelled.\n\tReason: time is over"));
+                     t.apply();
+                     EXPECT_TRUE(t.logs().containsFragment("Current user is not involved"));
+                 },
+                 {"prepare", "changed 1"},
+                 true,
+                 ""},
+        Scenario{"ResetWithNothingPending",
+                 [](ABLogicHarness& t) {
+                     t.start();
+                     t.logic->resetConfig();
+                     EXPECT_TRUE(t.logs().containsFragment(
+                         "Unable to reset configuration, no suitable experiments found"));
+                 },
+                 {},
+                 true,
+                 ""},
+        Scenario{"ResetDuringTheOffer",
+                 [](ABLogicHarness& t) {
+                     offered(t);
+                     t.logic->resetConfig();
+                     EXPECT_TRUE(t.logs().containsFragment(
+                         "Offer request aborted, suitable experiments [[7]] canceled!"));
+                     t.config->answerOffer({{7, "B"}});
+                 },
+                 {"prepare"},
+                 true,
+                 ""},
+        Scenario{"ResetOfTheAppliedGroup",
+                 [](ABLogicHarness& t) {
+                     offered(t);
+                     t.config->answerOffer({{7, "B"}});
+                     t.apply();
+                     t.logic->resetConfig();
+                     EXPECT_TRUE(t.logs().containsFragment("Involved experiment [7] canceled!"));
+                     EXPECT_EQ(t.leaving().at(0).json.find("inExperiments"), std::string::npos);
+                 },
+                 {"prepare", "changed 1"},
+                 true,
+                 ""},
+        Scenario{"ApplyTwice",
+                 [](ABLogicHarness& t) {
+                     offered(t);
+                     t.config->answerOffer({{7, "B"}});
+                     t.apply();
+                     t.apply();
+                     EXPECT_TRUE(
+                         t.logs().contains(MVKLogLevel::warning,
+                                           "[A/B-Test Module] Involved experiment is already "
+                                           "active"));
+                 },
+                 {"prepare", "changed 1"},
+                 true,
+                 "B"},
+        Scenario{"ApplyAfterResettingTheActiveExperimentIsRefused",
+                 [](ABLogicHarness& t) {
+                     t.addExperiment(8, true);
+                     offered(t);
+                     t.config->answerOffer({{7, "B"}});
+                     t.apply();
+                     t.logic->resetConfig();
+                     t.fire();
+                     t.config->answerOffer({{8, "B"}});
+                     t.apply();
+                     EXPECT_TRUE(
+                         t.logs().containsFragment("Involved experiment is already active"));
+                 },
+                 {"prepare", "changed 1", "prepare", "changed 1"},
+                 false,
+                 ""},
+        Scenario{"BackgroundDuringTheOfferWithoutAGroup",
+                 [](ABLogicHarness& t) {
+                     offered(t);
+                     background(t);
+                 },
+                 {"prepare", refusedInBackground},
+                 true,
+                 ""},
+        Scenario{"BackgroundDuringTheOfferWithAGroup",
+                 [](ABLogicHarness& t) {
+                     offered(t);
+                     t.config->answerOffer({{7, "B"}});
+                     background(t);
+                     EXPECT_TRUE(t.logic->getConfig().empty());
+                 },
+                 {"prepare", "changed 1"},
+                 true,
+                 ""},
+        Scenario{"StoredTestInvolvementIsDroppedAndRefused",
+                 [](ABLogicHarness& t) {
+                     t.addExperiment(7, true, true);
+                     t.storeState({t.me(), 7, true, "B"});
+                     t.start();
+                     EXPECT_EQ(t.storedStates().back(),
+                               (test::ABStoreTest::StateRow{t.me(), 7, false, ""}));
+                 },
+                 {},
+                 true,
+                 ""},
+        Scenario{"StoredTestInvolvementIsKeptWhenCached",
+                 [](ABLogicHarness& t) {
+                     t.addExperiment(7, true, true);
+                     t.storeState({t.me(), 7, true, "B"});
+                     t.start({.cacheTestExperiment = true});
+                     EXPECT_FALSE(t.sending());
+                     t.apply();
+                 },
+                 {"received 1", "prepare", "changed 1"},
+                 true,
+                 "B"},
+        Scenario{"MergeFailureDropsTheGroup",
+                 [](ABLogicHarness& t) {
+                     t.addExperiment(7, true, false, "fast");
+                     t.start();
+                     t.fire();
+                     t.config->answerOffer({{7, "B"}});
+                 },
+                 {"prepare",
+                  "changed 0 [A/B-Test Module] Involved experiment [7] was cancelled.\n\tReason: "
+                  "remote configuration intersection error"},
+                 true,
+                 ""},
+        Scenario{"AnswerOfAnEarlierSearchIsIgnored",
+                 [](ABLogicHarness& t) {
+                     t.addExperiment(8, true, false, "5", "run");
+                     offered(t);
+                     t.advance(10'000);
+                     t.fire("run");
+                     t.config->answerOffer({{7, "B"}}, 0);
+                     EXPECT_TRUE(t.logs().contains(MVKLogLevel::debug,
+                                                   "[A/B-Test Module] Offer answer for experiments "
+                                                   "[7] ignored: not pending"));
+                     t.config->answerOffer({{8, "B"}}, 1);
+                 },
+                 {"prepare", "prepare", "changed 1"},
+                 false,
+                 ""},
+        Scenario{"LateResultsAfterTheApplyAreIgnored",
+                 [](ABLogicHarness& t) {
+                     offered(t);
+                     t.config->offerNoConnection()();
+                     ASSERT_EQ(t.config->offersSent.size(), 2U);
+                     t.config->answerOffer({{7, "B"}}, 1);
+                     t.apply();
+                     t.config->answerOffer({{7, "B"}}, 0);
+                     t.config->offerNoConnection()();
+                 },
+                 {"prepare", "changed 1"},
+                 true,
+                 "B"},
+        Scenario{"UserChangeWhileAGroupWaitsTurnsSendingOn",
+                 [](ABLogicHarness& t) {
+                     t.stateManager().project->configuration.userCounting = true;
+                     offered(t);
+                     t.config->answerOffer({{7, "B"}});
+                     t.userService->activateUser("player-2");
+                     EXPECT_FALSE(t.involved->getCacheExperimentMarker());
+                 },
+                 {"prepare", "changed 1"},
+                 true,
+                 ""},
+        Scenario{"UserChangeFromAnInvolvedUserReturnsToDefaults",
+                 [](ABLogicHarness& t) {
+                     t.stateManager().project->configuration.userCounting = true;
+                     offered(t);
+                     t.config->answerOffer({{7, "B"}});
+                     t.apply();
+                     t.userService->activateUser("player-2");
+                     EXPECT_TRUE(t.logic->getConfig().empty());
+                     EXPECT_EQ(t.storedGroup(), "") << "the new user has none";
+                 },
+                 {"prepare", "changed 1", "prepare", "changed 1"},
+                 true,
+                 ""},
+        Scenario{"ExpiryOfAStoppedWaitDoesNotEndTheNextOne",
+                 [](ABLogicHarness& t) {
+                     t.addExperiment(8, true, false, "5", "run");
+                     offered(t);
+                     t.advance(5'000);
+                     t.logic->resetConfig();
+                     t.fire("run");
+                     t.advance(5'000);
+                     t.config->answerOffer({{8, "B"}});
+                 },
+                 {"prepare", "prepare", "changed 1"},
+                 false,
+                 ""}));
+
+}  // namespace
+}  // namespace mvk
