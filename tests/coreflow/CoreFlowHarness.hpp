@@ -100,6 +100,8 @@ class CoreFlowHarness {
         sqlite3* db = nullptr;
         if (sqlite3_open_v2(databasePath().c_str(), &db, SQLITE_OPEN_READONLY, nullptr) ==
             SQLITE_OK) {
+            // A library thread may still hold the write lock for a moment.
+            sqlite3_busy_timeout(db, 5000);
             sqlite3_stmt* statement = nullptr;
             const auto sql = "SELECT \"" + column + "\" FROM \"" + table + "\" ORDER BY id";
             if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) == SQLITE_OK) {
