@@ -63,9 +63,10 @@ TEST_P(LogicSubscriptions, PaymentsAndHistoryAreStoredOnceAndSent) {
     h.gateway().clearRequests();
 
     LogCapture log(MVKLogLevel::debug);
-    for (const auto& [transaction, productId] : c.payments) {
-        onLogic(
-            [&](AnalyticsProtocol& l) { l.subscriptionPayment(transaction, offered(productId)); });
+    for (const auto& payment : c.payments) {
+        onLogic([&](AnalyticsProtocol& l) {
+            l.subscriptionPayment(payment.first, offered(payment.second));
+        });
     }
     if (c.history) {
         onLogic([&](AnalyticsProtocol& l) { l.subscriptionHistory(*c.history); });
