@@ -11,79 +11,21 @@
 #include <sqlite3.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <map>
-#include <mutex>
-#include <optional>
+#include <memory>
+#include <string>
 
 #include "BenchSupport.hpp"
+#include "StartUpSupport.hpp"
 #include "core/Core.hpp"
 #include "core/ServiceFactory.hpp"
 #include "foundation/QueueManager.hpp"
-#include "gateway/CannedAnswers.hpp"
-#include "gateway/Gateway.hpp"
-#include "mvk/MVKAnalytics.hpp"
 #include "mvk/MVKApplication.hpp"
-#include "mvk/MVKEngineWrapper.hpp"
-#include "platform/URLSessionSettings.hpp"
-#include "storage/EventRepository.hpp"
-#include "storage/SQLiteContracts.hpp"
-#include "storage/SQLiteConvertible.hpp"
-#include "storage/SQLiteProvider.hpp"
 
 namespace {
 
 using namespace mvk;
-using Clock = std::chrono::steady_clock;
-
-class BenchSetting {
-  public:
-    BenchSetting() {
-        for (auto& [path, answer] : gateway::cannedAnswers()) {
-            gateway_.setAnswer(path, std::move(answer));
-        }
-        URLSessionSettings::setCaPem(gateway_.caPem());
-        MVKAnalytics::setTestProxyUrl(gateway_.baseUrl());
-        MVKAnalytics::setLogLevel(MVKLogLevel::no);
-    }
-    ~BenchSetting() {
-        gateway_.stop();
-        URLSessionSettings::reset();
-    }
-
-  private:
-    bench::BenchDirectory directory_;
-    gateway::Gateway gateway_;
-};
-
-/// One start-up: `initialize` until the host's callback has run.
-class StartUp {
-  public:
-    Clock::duration run() {
-        MVKAnalytics::setInitializationCompleteCallback([this] {
-            std::lock_guard lock(mutex_);
-            done_ = Clock::now();
-            finished_.notify_all();
-        });
-        const auto start = Clock::now();
-        MVKAnalytics::initialize("bench-app-key");
-        std::unique_lock lock(mutex_);
-        finished_.wait(lock, [&] { return done_.has_value(); });
-        const auto elapsed = *done_ - start;
-        done_.reset();
-        return elapsed;
-    }
-
-  private:
-    std::mutex mutex_;
-    std::condition_variable finished_;
-    std::optional<Clock::time_point> done_;
-};
-
-void shutDown() {
-    MVKEngineWrapper::destroySDK();
-    QueueManager::incomeQueue().queue().drain();
-}
+using namespace mvk::bench;
 
 void BM_InitializeToCompleteCallbackOnWarmDatabase(benchmark::State& state) {
     BenchSetting setting;
@@ -107,9 +49,9 @@ void BM_DidEnterBackgroundBlocksHost(benchmark::State& state) {
     startUp.run();
     MVKApplication::didBecomeActive();
     for (auto _ : state) {
-        const auto start = Clock::now();
+        const auto start = WallClock::now();
         MVKApplication::didEnterBackground();
-        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+        state.SetIterationTime(std::chrono::duration<double>(WallClock::now() - start).count());
         MVKApplication::didBecomeActive();
         QueueManager::incomeQueue().queue().drain();
     }
@@ -149,28 +91,6 @@ class PipelineOfStartUp {
     std::shared_ptr<EventsServiceProtocol> events;
     std::shared_ptr<ReportServiceProtocol> reports;
 };
-
-/// Stores `count` typical events for the database's one user, in one
-/// transaction, while no core is running.
-void storeBacklog(std::int64_t count) {
-    SQLiteProvider database("bench-app-key");
-    const auto users =
-        query<User>(database, {.tableName = std::string(SQLiteContracts::UserEntry::tableName)});
-    if (!users || users->size() != 1) {
-        throw std::runtime_error("expected the one user of the first start-up");
-    }
-    const auto userId = users->front().idKey;
-    EventRepository repository(std::shared_ptr<DatabaseProtocol>(&database, [](auto*) {}));
-    database.transaction([&] {
-        for (std::int64_t n = 0; n < count; ++n) {
-            EventObject event("ce", -1, userId, bench::typicalEventJson);
-            if (!repository.insert(event)) {
-                return false;
-            }
-        }
-        return true;
-    });
-}
 
 /// Start-up on a database holding `range(0)` stored events of the active
 /// user, then one more event whose full-stack check runs a send pass while

@@ -8,8 +8,8 @@
 #include "abtest/ABTestLogic.hpp"
 #include "abtest/ABTestManager.hpp"
 #include "abtest/EventController.hpp"
-#include "analytics/AnalyticsLogic.hpp"
 #include "abtest/RemoteConfigStore.hpp"
+#include "analytics/AnalyticsLogic.hpp"
 #include "analytics/ValidatorRules.hpp"
 #include "backend/Backend.hpp"
 #include "core/ApplicationLifeCycle.hpp"
@@ -128,6 +128,11 @@ Core::AnalyticsLogicMaker Core::analyticsLogicMakerForTesting() {
     auto& slot = logicMakerSlot();
     std::lock_guard lock(slot.mutex);
     return slot.maker;
+}
+
+std::shared_ptr<ServiceFactoryProtocol> Core::serviceFactory() const {
+    std::lock_guard lock(mutex_);
+    return serviceFactory_;
 }
 
 void Core::stopServices() {

@@ -65,6 +65,9 @@ class Core final : public CoreProtocol, public std::enable_shared_from_this<Core
 
     AnalyticsProxy& analyticsProxy() { return analyticsProxy_; }
     PeopleLogicProxy& peopleProxy() { return peopleProxy_; }
+    /// The factory of the running start-up, or none before it; its services
+    /// are the ones the analytics logic holds. Call them on the income queue.
+    std::shared_ptr<ServiceFactoryProtocol> serviceFactory() const;
     AntiCheatLogic& antiCheatLogic() { return antiCheatLogic_; }
     MessagingLogicProxy& messagingProxy() { return messagingProxy_; }
     AnalyticsObserverProtocol& analyticsObserver() { return *analyticsObserver_; }
