@@ -788,6 +788,15 @@ void AnalyticsLogic::finishProgressionEvent(
     Logger::writeLog(MVKLogLevel::info, "The ProgressionEvent [" + name + "] is finished");
 }
 
+bool AnalyticsLogic::isNewPaymentId(const std::string& orderId, MVKLogLevel usedLevel,
+                                    const std::string& usedLine) {
+    const auto mark = projectService_->isCurrencyPaymentMarked(orderId);
+    if (mark == MarkLookup::marked) {
+        Logger::writeLog(usedLevel, usedLine);
+    }
+    return mark == MarkLookup::notMarked;
+}
+
 void AnalyticsLogic::realCurrencyPayment(const std::string& orderId, double price,
                                          const std::string& productId,
                                          const std::string& currencyCode) {
@@ -795,13 +804,8 @@ void AnalyticsLogic::realCurrencyPayment(const std::string& orderId, double pric
     if (!session) {
         return;
     }
-    const auto mark = projectService_->isCurrencyPaymentMarked(orderId);
-    if (mark == MarkLookup::unknown) {
-        return;
-    }
-    if (mark == MarkLookup::marked) {
-        Logger::writeLog(MVKLogLevel::warning,
-                         "Real payment with orderId [" + orderId + "]  is already used!");
+    if (!isNewPaymentId(orderId, MVKLogLevel::warning,
+                        "Real payment with orderId [" + orderId + "]  is already used!")) {
         return;
     }
     storeRecord(RealCurrencyPayment{.sessionId = *session,
@@ -977,13 +981,8 @@ void AnalyticsLogic::subscriptionPayment(const std::string& productId,
     if (!session) {
         return;
     }
-    const auto mark = projectService_->isCurrencyPaymentMarked(transactionId);
-    if (mark == MarkLookup::unknown) {
-        return;
-    }
-    if (mark == MarkLookup::marked) {
-        Logger::writeLog(MVKLogLevel::debug,
-                         "Subscription payment with orderId [" + transactionId + "] is renewal");
+    if (!isNewPaymentId(transactionId, MVKLogLevel::debug,
+                        "Subscription payment with orderId [" + transactionId + "] is renewal")) {
         return;
     }
     const auto local = subscriptionService_->findLocalProduct(productId);

@@ -149,6 +149,11 @@ class AnalyticsLogic final : public AnalyticsProtocol,
 
     bool trackingOn() const;
     std::optional<std::int64_t> sessionId() const;
+    /// True when no payment event was stored for `orderId` yet. A used id
+    /// writes `usedLine` at `usedLevel`; marks that cannot be read answer
+    /// false, so no payment is stored twice.
+    bool isNewPaymentId(const std::string& orderId, MVKLogLevel usedLevel,
+                        const std::string& usedLine);
     std::int64_t level() const;
     std::optional<std::vector<std::string>> inProgress() const;
     std::int64_t numberOfCurrencies() const;

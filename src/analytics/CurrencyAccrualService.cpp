@@ -118,13 +118,7 @@ void CurrencyAccrualService::removeAllResources() {
 
 void CurrencyAccrualService::removeInactiveUserData(
     const std::vector<std::shared_ptr<User>>& users) {
-    std::vector<std::int64_t> ids;
-    ids.reserve(users.size());
-    for (const auto& user : users) {
-        if (user) {
-            ids.push_back(user->idKey);
-        }
-    }
+    const auto ids = User::rowIds(users);
     deleteRowsOfUsers(ids);
 }
 

@@ -66,13 +66,7 @@ void EventsService::removeAllEvents() {
 }
 
 void EventsService::removeInactiveUserData(const std::vector<std::shared_ptr<User>>& users) {
-    std::vector<std::int64_t> userIds;
-    userIds.reserve(users.size());
-    for (const auto& user : users) {
-        if (user) {
-            userIds.push_back(user->idKey);
-        }
-    }
+    const auto userIds = User::rowIds(users);
     if (!eventRepository_->deleteForDataForUsers(userIds)) {
         Logger::writeLog(MVKLogLevel::error, "The events of removed users can't be deleted");
     }

@@ -352,12 +352,7 @@ void ReportService::sendFlashEvent(const Storable& event) {
 }
 
 void ReportService::removeInactiveUserData(const std::vector<std::shared_ptr<User>>& users) {
-    std::vector<std::int64_t> userIds;
-    for (const auto& user : users) {
-        if (user) {
-            userIds.push_back(user->idKey);
-        }
-    }
+    const auto userIds = User::rowIds(users);
     if (!reportsRepository_->deleteForDataForUsers(userIds)) {
         Logger::writeLog(MVKLogLevel::error, "The reports of removed users can't be deleted");
     }

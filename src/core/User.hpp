@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "storage/Cursor.hpp"
 #include "storage/DatabaseProtocol.hpp"
@@ -12,6 +14,18 @@ namespace mvk {
 /// One user of a project: one row of "users". The row cache and the services
 /// share one object and change it in place.
 struct User {
+    /// The row ids of the users given, the null ones left out.
+    static std::vector<std::int64_t> rowIds(const std::vector<std::shared_ptr<User>>& users) {
+        std::vector<std::int64_t> ids;
+        ids.reserve(users.size());
+        for (const auto& user : users) {
+            if (user) {
+                ids.push_back(user->idKey);
+            }
+        }
+        return ids;
+    }
+
     /// A user not stored yet: level 1, no session, resource aggregation on.
     User(std::int64_t projectId, std::optional<std::string> userId, bool isDefault)
         : projectId(projectId), userId(std::move(userId)), isDefaultUser(isDefault) {}

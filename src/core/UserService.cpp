@@ -105,13 +105,7 @@ std::optional<std::vector<std::shared_ptr<User>>> UserService::getInactiveUsers(
 }
 
 bool UserService::removeInactiveUserData(const std::vector<std::shared_ptr<User>>& users) {
-    std::vector<std::int64_t> ids;
-    ids.reserve(users.size());
-    for (const auto& user : users) {
-        if (user) {
-            ids.push_back(user->idKey);
-        }
-    }
+    const auto ids = User::rowIds(users);
     if (!userRepository_->deleteItems(users)) {
         return false;
     }

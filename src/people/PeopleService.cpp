@@ -174,13 +174,7 @@ void PeopleService::clearChangedKeys() {
 }
 
 void PeopleService::removeInactiveUserData(const std::vector<std::shared_ptr<User>>& users) {
-    std::vector<std::int64_t> userIds;
-    userIds.reserve(users.size());
-    for (const auto& user : users) {
-        if (user) {
-            userIds.push_back(user->idKey);
-        }
-    }
+    const auto userIds = User::rowIds(users);
     peopleRepository_->deleteForDataForUsers(userIds);
     cards_.forget(userIds);
 }
