@@ -31,7 +31,8 @@ namespace mvk {
 /// The file is kept in WAL journal mode with `synchronous=NORMAL`: a commit
 /// is durable against a process kill without an fsync, and a power loss can
 /// only take the newest commits, never leave a hole. A file written in
-/// rollback mode is switched when it is opened.
+/// rollback mode is switched when it is opened, unless it is of a later
+/// schema, whose journal mode is that version's choice.
 class SQLiteProvider final : public DatabaseProtocol {
   public:
     static constexpr std::string_view folderName = "morvanix";

@@ -206,6 +206,35 @@ TEST_F(GroupCommitTest, AFailedUnitUndoesOnlyItsOwnWrites) {
     }
 }
 
+// A commit can still fail as a whole (here a deferred constraint checked only
+// at COMMIT); the writes it takes along must be reported, not vanish quietly.
+TEST_F(GroupCommitTest, AFailedCommitIsReportedWithWhatItLost) {
+    open();
+    ASSERT_TRUE(provider_->raw("PRAGMA foreign_keys=ON"));
+    ASSERT_TRUE(provider_->raw(
+        "CREATE TABLE parent (id INTEGER PRIMARY KEY); CREATE TABLE child (parentId INTEGER "
+        "REFERENCES parent(id) DEFERRABLE INITIALLY DEFERRED)"));
+    const auto parents = [&] {
+        return test::RawDatabase(databasePath()).single("SELECT COUNT(*) FROM parent");
+    };
+    test::LogCapture logs(MVKLogLevel::error);
+    runQueued({[&] {
+                   provider_->insert("parent", {{"id", 1}});
+               },
+               [&] {
+                   provider_->insert("child", {{"parentId", 7}});
+               }});
+    EXPECT_EQ(parents(), "0");
+    EXPECT_TRUE(logs.contains(MVKLogLevel::error,
+                              "[Database Module] Error in group commit: 2 stored writes were "
+                              "not committed and are lost: FOREIGN KEY constraint failed (code: "
+                              "19)"))
+        << testing::PrintToString(logs.lines());
+    // The next group starts afresh.
+    runQueued({[&] { provider_->insert("parent", {{"id", 2}}); }, [] {}});
+    EXPECT_EQ(parents(), "1");
+}
+
 TEST_F(GroupCommitTest, ClosingTheProviderCommitsItsGroup) {
     open();
     int before = -1;
