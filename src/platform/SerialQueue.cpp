@@ -106,6 +106,38 @@ bool SerialQueue::drain(std::chrono::milliseconds timeout) {
     return changed_.wait_for(lock, timeout, [&] { return pending_.empty() && !running_; });
 }
 
+bool SerialQueue::addBoundaryHook(BoundaryHook hook) {
+    if (!isCurrent() || !hook) {
+        return false;
+    }
+    hooks_.push_back(std::move(hook));
+    return true;
+}
+
+bool SerialQueue::nextRunsNow() const {
+    return !paused_ && !pending_.empty() && !ProcessExit::isExiting();
+}
+
+void SerialQueue::askHooks(bool nextRunsNow) {
+    ProcessExit::InFlight inFlight;
+    auto asked = std::move(hooks_);
+    hooks_.clear();
+    for (auto& hook : asked) {
+        bool again = false;
+        try {
+            again = hook(nextRunsNow);
+        } catch (const std::exception& error) {
+            Logger::writeLog(MVKLogLevel::error,
+                             "A boundary hook on " + name_ + " has failed: " + error.what());
+        } catch (...) {
+            Logger::writeLog(MVKLogLevel::error, "A boundary hook on " + name_ + " has failed");
+        }
+        if (again && nextRunsNow) {
+            hooks_.push_back(std::move(hook));
+        }
+    }
+}
+
 std::size_t SerialQueue::operationCount() const {
     std::lock_guard lock(mutex_);
     return pending_.size();
@@ -121,6 +153,14 @@ void SerialQueue::run() {
     tCurrentQueue = this;
     std::unique_lock lock(mutex_);
     for (;;) {
+        // A pause or an exit may have come after the last hook was told that
+        // another block follows: nothing runs now, so the hooks hear it.
+        if (!hooks_.empty() && !nextRunsNow()) {
+            lock.unlock();
+            askHooks(false);
+            lock.lock();
+            continue;
+        }
         changed_.wait(lock, [&] { return stopping_ || (!paused_ && !pending_.empty()); });
         if (ProcessExit::isExiting() && !paused_ && !pending_.empty()) {
             if (stopping_) {
@@ -155,6 +195,12 @@ void SerialQueue::run() {
                 Logger::writeLog(MVKLogLevel::error, "An operation on " + name_ + " has failed");
             }
             entry.block = nullptr;  // release captures before reporting completion
+        }
+        if (!hooks_.empty()) {
+            lock.lock();
+            const bool more = nextRunsNow();
+            lock.unlock();
+            askHooks(more);
         }
         lock.lock();
         running_ = false;

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace mvk {
 
@@ -23,6 +24,12 @@ class SerialQueue {
     using Block = std::function<void()>;
     /// Identifies an added block; tickets grow by one per block.
     using Ticket = std::uint64_t;
+    /// Runs on this queue's thread between blocks. `nextRunsNow` tells whether
+    /// another block starts right after; the answer says whether the hook wants
+    /// to be asked again after that block. Once no block runs next (the queue
+    /// is empty, paused or halted) every hook is asked with false and dropped,
+    /// whatever it answers.
+    using BoundaryHook = std::function<bool(bool nextRunsNow)>;
 
     explicit SerialQueue(std::string name);
     /// Runs what is queued (unless paused), then stops the thread.
@@ -55,6 +62,11 @@ class SerialQueue {
     /// Waits for every block added so far, by the rules of `waitUntilFinished`.
     bool waitUntilAllOperationsAreFinished();
 
+    /// Adds a hook, only from a block running on this queue (false otherwise).
+    /// The block that adds it counts as completed only after the hook has
+    /// been asked, so a waiter for the last block sees what the hook did.
+    bool addBoundaryHook(BoundaryHook hook);
+
     /// For tests: waits until nothing is queued or running, at most `timeout`.
     /// A paused queue with waiting blocks never drains; this answers false then.
     bool drain(std::chrono::milliseconds timeout = std::chrono::seconds(30));
@@ -65,6 +77,11 @@ class SerialQueue {
 
   private:
     void run();
+    /// True when the next block would start at once; under `mutex_`.
+    bool nextRunsNow() const;
+    /// Asks the hooks, keeping those that want to be asked again; on this
+    /// queue's thread without `mutex_`.
+    void askHooks(bool nextRunsNow);
 
     struct Entry {
         Ticket ticket;
@@ -84,6 +101,8 @@ class SerialQueue {
     /// Set while the process exits and blocks are no longer started.
     bool halted_ = false;
     static constexpr std::chrono::milliseconds haltedRecheck{100};
+    /// Only touched on this queue's thread.
+    std::vector<BoundaryHook> hooks_;
     std::thread thread_;
 };
 

@@ -1,6 +1,7 @@
 #include "storage/SQLiteProvider.hpp"
 
 #include "foundation/Logger.hpp"
+#include "foundation/QueueManager.hpp"
 #include "platform/ApplicationSupportDirectory.hpp"
 #include "storage/SQLiteError.hpp"
 #include "storage/SchemaMigration.hpp"
@@ -75,11 +76,28 @@ std::string joined(const std::vector<Item>& items, std::string_view separator, F
 
 // Runs one operation under the connection's lock; any failure is logged after
 // `prefix`, noted for an open transaction and answered with `fallback`.
+// `writes` lets the operation open a group, or count in the open one.
 template <typename Result, typename Operation>
-Result SQLiteProvider::guarded(std::string_view prefix, Result fallback, Operation&& operation) {
+Result SQLiteProvider::guarded(std::string_view prefix, Result fallback, bool writes,
+                               Operation&& operation) {
+    if (group_) {
+        group_->commitOtherGroupOfThisThread();
+    }
     LockedOperation scope(*database_);
+    const auto noteGroup = [&](std::optional<std::string> failure) {
+        if (failure) {
+            LockedOperation::logFailure("", *failure);
+        }
+    };
+    if (group_) {
+        noteGroup(group_->prepare(writes));
+    }
     try {
-        return operation();
+        Result result = operation();
+        if (group_) {
+            noteGroup(group_->finish(writes));
+        }
+        return result;
     } catch (const SQLiteError& error) {
         LockedOperation::logFailure(prefix, error.description());
     } catch (const std::exception& error) {
@@ -88,6 +106,9 @@ Result SQLiteProvider::guarded(std::string_view prefix, Result fallback, Operati
         LockedOperation::logFailure(prefix, "unknown error");
     }
     failedSinceBegin_ = true;
+    if (group_) {
+        noteGroup(group_->finish(false));
+    }
     return fallback;
 }
 
@@ -99,7 +120,11 @@ std::optional<std::filesystem::path> SQLiteProvider::folderPath() {
     return *directory / folderName;
 }
 
-SQLiteProvider::SQLiteProvider(std::string_view /*applicationKey*/) {
+SQLiteProvider::SQLiteProvider(std::string_view applicationKey)
+    : SQLiteProvider(applicationKey, &QueueManager::incomeQueue().queue()) {}
+
+SQLiteProvider::SQLiteProvider(std::string_view /*applicationKey*/, SerialQueue* groupQueue,
+                               GroupCommit::Limits limits) {
     const auto folder = folderPath();
     if (!folder) {
         throw SQLiteError("SQLite error", 1);
@@ -114,8 +139,54 @@ SQLiteProvider::SQLiteProvider(std::string_view /*applicationKey*/) {
     } else {
         Logger::writeLog(MVKLogLevel::debug, "[Database Module] Trying to load database");
     }
-    database_ = std::make_unique<Connection>((*folder / fileName).string());
+    database_ = std::make_shared<Connection>((*folder / fileName).string());
     SchemaMigration::apply(*database_);
+    // A file of a later schema is used as it is: its journal mode is that
+    // version's choice.
+    if (SchemaMigration::readVersion(*database_) <= SchemaMigration::currentVersion) {
+        useWriteAheadLog();
+    }
+    if (groupQueue != nullptr) {
+        group_ = std::make_shared<GroupCommit>(database_, *groupQueue, limits);
+    }
+}
+
+SQLiteProvider::~SQLiteProvider() {
+    commitPending();
+}
+
+bool SQLiteProvider::commitPending() {
+    if (!group_) {
+        return true;
+    }
+    LockedOperation scope(*database_);
+    if (auto failure = group_->commit()) {
+        LockedOperation::logFailure("", *failure);
+        return false;
+    }
+    return true;
+}
+
+// Without WAL every commit costs fsyncs of the journal and the file; with it a
+// commit is an append that survives a process kill, and a power loss can only
+// take the newest commits. Another process that keeps the file open in
+// rollback mode can prevent the switch; the file then works as before.
+void SQLiteProvider::useWriteAheadLog() {
+    try {
+        Statement switchMode(*database_, "PRAGMA journal_mode=WAL");
+        const auto row = switchMode.failableNext();
+        if (row && (*row)[0] == std::optional<std::string>("wal")) {
+            database_->execute("PRAGMA synchronous=NORMAL");
+            return;
+        }
+    } catch (const SQLiteError& error) {
+        Logger::writeLog(MVKLogLevel::debug,
+                         "[Database Module] The database stays in rollback journal mode: " +
+                             error.description());
+        return;
+    }
+    Logger::writeLog(MVKLogLevel::debug,
+                     "[Database Module] The database stays in rollback journal mode");
 }
 
 std::string SQLiteProvider::rawSql(const SelectQuery& query) {
@@ -166,7 +237,7 @@ std::string SQLiteProvider::clearSql(std::string_view tableName) {
 }
 
 bool SQLiteProvider::queryRows(const SelectQuery& query, const RowVisitor& visitor) {
-    return guarded("Error in query: ", false, [&] {
+    return guarded("Error in query: ", false, false, [&] {
         Statement statement(*database_, rawSql(query),
                             query.selectionArgs.value_or(std::vector<SQLiteValue>{}));
         statement.reset();
@@ -179,7 +250,7 @@ bool SQLiteProvider::queryRows(const SelectQuery& query, const RowVisitor& visit
 
 std::optional<std::int64_t> SQLiteProvider::insert(std::string_view tableName,
                                                    const ContentValues& content) {
-    return guarded("Error in inserting: ", std::optional<std::int64_t>{}, [&] {
+    return guarded("Error in inserting: ", std::optional<std::int64_t>{}, true, [&] {
         Statement statement(*database_, insertSql(tableName, content));
         statement.bind(valuesOf(content)).run();
         return std::optional(database_->lastInsertRowId());
@@ -190,7 +261,7 @@ std::optional<std::int64_t> SQLiteProvider::update(std::string_view tableName,
                                                    const ContentValues& values,
                                                    std::string_view selection,
                                                    const std::vector<SQLiteValue>& selectionArgs) {
-    return guarded("Error in updating: ", std::optional<std::int64_t>{}, [&] {
+    return guarded("Error in updating: ", std::optional<std::int64_t>{}, true, [&] {
         Statement statement(*database_, updateSql(tableName, values, selection));
         auto arguments = valuesOf(values);
         arguments.insert(arguments.end(), selectionArgs.begin(), selectionArgs.end());
@@ -202,7 +273,7 @@ std::optional<std::int64_t> SQLiteProvider::update(std::string_view tableName,
 std::optional<std::int64_t> SQLiteProvider::deleteRows(
     std::string_view tableName, std::string_view selection,
     const std::vector<SQLiteValue>& selectionArgs) {
-    return guarded("Error in delete: ", std::optional<std::int64_t>{}, [&] {
+    return guarded("Error in delete: ", std::optional<std::int64_t>{}, true, [&] {
         Statement statement(*database_, deleteSql(tableName, selection));
         statement.bind(selectionArgs).run();
         return std::optional(database_->changes());
@@ -210,35 +281,56 @@ std::optional<std::int64_t> SQLiteProvider::deleteRows(
 }
 
 bool SQLiteProvider::clear(std::string_view tableName) {
-    return guarded("Error in clear: ", false, [&] {
+    return guarded("Error in clear: ", false, true, [&] {
         Statement(*database_, clearSql(tableName)).run();
         return true;
     });
 }
 
 bool SQLiteProvider::raw(const std::string& sql) {
-    return guarded("Error in raw: ", false, [&] {
+    return guarded("Error in raw: ", false, true, [&] {
         database_->execute(sql);
         return true;
     });
 }
 
 bool SQLiteProvider::transaction(const std::function<bool()>& body) {
-    return guarded("Error in transaction: ", false, [&] {
-        if (!database_->isAutocommit()) {
-            if (body()) {
+    return guarded("Error in transaction: ", false, true, [&] {
+        if (transactionDepth_ > 0) {
+            ++transactionDepth_;
+            bool answered = false;
+            try {
+                answered = body();
+            } catch (...) {
+                --transactionDepth_;
+                throw;
+            }
+            --transactionDepth_;
+            if (answered) {
                 return true;
             }
             // Only the outer transaction can undo what this body did.
             failedSinceBegin_ = true;
             return false;
         }
-        database_->execute("BEGIN IMMEDIATE");
+        // Inside a group the body gets a savepoint: its failure must not take
+        // the writes of earlier blocks with it.
+        const bool inGroup = group_ && group_->isOpen();
+        database_->execute(inGroup ? "SAVEPOINT unit" : "BEGIN IMMEDIATE");
         failedSinceBegin_ = false;
+        const auto undo = [&] {
+            // After some failures SQLite has already rolled everything back.
+            if (database_->isAutocommit()) {
+                return;
+            }
+            database_->execute(inGroup ? "ROLLBACK TO unit; RELEASE unit" : "ROLLBACK");
+        };
+        ++transactionDepth_;
         try {
             const bool answered = body();
+            --transactionDepth_;
             if (answered && !failedSinceBegin_) {
-                database_->execute("COMMIT");
+                database_->execute(inGroup ? "RELEASE unit" : "COMMIT");
                 return true;
             }
             if (answered) {
@@ -246,12 +338,11 @@ bool SQLiteProvider::transaction(const std::function<bool()>& body) {
                                             "an operation inside it failed; rolled back");
             }
         } catch (...) {
-            if (!database_->isAutocommit()) {
-                database_->execute("ROLLBACK");
-            }
+            transactionDepth_ = 0;
+            undo();
             throw;
         }
-        database_->execute("ROLLBACK");
+        undo();
         return false;
     });
 }

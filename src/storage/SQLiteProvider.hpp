@@ -6,8 +6,10 @@
 #include <string>
 #include <string_view>
 
+#include "platform/SerialQueue.hpp"
 #include "storage/Connection.hpp"
 #include "storage/DatabaseProtocol.hpp"
+#include "storage/GroupCommit.hpp"
 
 namespace mvk {
 
@@ -20,6 +22,17 @@ namespace mvk {
 /// library and is never mistaken for an empty table.
 /// Each operation holds the connection's lock from prepare to its last column
 /// read, so operations from several threads never interleave.
+///
+/// Writes made on the income queue while more blocks wait there share one
+/// transaction (`GroupCommit`). Inside such a group a `transaction` is a
+/// savepoint of its own: its failure undoes only its changes, never the
+/// writes of the blocks before it.
+///
+/// The file is kept in WAL journal mode with `synchronous=NORMAL`: a commit
+/// is durable against a process kill without an fsync, and a power loss can
+/// only take the newest commits, never leave a hole. A file written in
+/// rollback mode is switched when it is opened, unless it is of a later
+/// schema, whose journal mode is that version's choice.
 class SQLiteProvider final : public DatabaseProtocol {
   public:
     static constexpr std::string_view folderName = "morvanix";
@@ -30,6 +43,18 @@ class SQLiteProvider final : public DatabaseProtocol {
     /// the folder cannot be created, and the `SQLiteError` of a failed open or
     /// schema statement (the file is then left as it was).
     explicit SQLiteProvider(std::string_view applicationKey);
+    /// Groups writes made on `groupQueue` (each write commits at once when
+    /// null); the queue must outlive the provider.
+    SQLiteProvider(std::string_view applicationKey, SerialQueue* groupQueue,
+                   GroupCommit::Limits limits = {});
+    /// Commits the open group.
+    ~SQLiteProvider() override;
+
+    SQLiteProvider(const SQLiteProvider&) = delete;
+    SQLiteProvider& operator=(const SQLiteProvider&) = delete;
+
+    /// Commits the open group now; false when that commit failed.
+    bool commitPending();
 
     /// The "morvanix" folder, or absent without an application-support
     /// directory; the folder is not created.
@@ -57,9 +82,14 @@ class SQLiteProvider final : public DatabaseProtocol {
 
   private:
     template <typename Result, typename Operation>
-    Result guarded(std::string_view prefix, Result fallback, Operation&& operation);
+    Result guarded(std::string_view prefix, Result fallback, bool writes, Operation&& operation);
+    void useWriteAheadLog();
 
-    std::unique_ptr<Connection> database_;
+    std::shared_ptr<Connection> database_;
+    /// Null when writes are not grouped.
+    std::shared_ptr<GroupCommit> group_;
+    /// Depth of the `transaction` bodies running; under the connection's lock.
+    int transactionDepth_ = 0;
     /// Set by every failed operation and cleared when a transaction begins, so
     /// the transaction sees what failed inside it. Only touched under the
     /// connection's lock.

@@ -9,13 +9,19 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "gateway/Gateway.hpp"
+#include "platform/ApplicationSupportDirectory.hpp"
 #include "platform/ProcessExit.hpp"
+#include "storage/SQLiteProvider.hpp"
+#include "storage/StorageTestSupport.hpp"
 #include "support/TempDir.hpp"
 
 extern char** environ;
@@ -158,6 +164,44 @@ TEST(ProcessBoundaryTest, LibraryLinesLeaveTheHostsSyslogSettingsAlone) {
     const auto ours = text.find(host + "MVKAnalytics[" + std::to_string(child.pid()) + "]: ");
     ASSERT_NE(ours, std::string::npos) << text;
     EXPECT_NE(text.find("library line", ours), std::string::npos) << text;
+}
+
+// Group commit may lose the newest events at a kill, never an older one: after
+// each kill the file is sound, the library opens it, and the stored numbers
+// run from 0 without a gap.
+TEST(ProcessBoundaryTest, AKillLosesOnlyATailOfStoredEvents) {
+    TempDir dir;
+    const auto database = dir.path() / "morvanix" / "morvanix.db";
+    std::mt19937 random(std::random_device{}());
+    std::size_t stored = 0;
+    for (int kill = 0; kill < 10; ++kill) {
+        SCOPED_TRACE("kill " + std::to_string(kill));
+        Child child({"store-numbered", dir.path().string()}, dir.path() / "stderr");
+        std::this_thread::sleep_for(
+            std::chrono::milliseconds(std::uniform_int_distribution<int>(80, 400)(random)));
+        ::kill(child.pid(), SIGKILL);
+        const int status = child.wait();
+        ASSERT_TRUE(WIFSIGNALED(status)) << describe(status) << "\n" << child.stderrText();
+
+        ASSERT_EQ(RawDatabase(database).single("PRAGMA integrity_check"), "ok");
+        ApplicationSupportDirectory::setOverride(dir.path());
+        std::vector<std::int64_t> numbers;
+        {
+            SQLiteProvider provider("kill", nullptr);
+            ASSERT_TRUE(provider.queryRows(
+                {.tableName = "events",
+                 .projection = std::vector<std::string>{"eventJson"},
+                 .sortOrder = "id"},
+                [&](const Cursor& row) { numbers.push_back(std::stoll(row.text(0).value())); }));
+        }
+        ApplicationSupportDirectory::setOverride(std::nullopt);
+        ASSERT_GE(numbers.size(), stored);
+        for (std::size_t index = 0; index < numbers.size(); ++index) {
+            ASSERT_EQ(numbers[index], static_cast<std::int64_t>(index));
+        }
+        stored = numbers.size();
+    }
+    EXPECT_GT(stored, 0u);
 }
 
 }  // namespace

@@ -19,7 +19,10 @@
 #include "foundation/Logger.hpp"
 #include "foundation/QueueManager.hpp"
 #include "mvk/MVKEngineWrapper.hpp"
+#include "platform/ApplicationSupportDirectory.hpp"
 #include "platform/URLSessionSettings.hpp"
+#include "storage/EventRepository.hpp"
+#include "storage/SQLiteProvider.hpp"
 
 namespace {
 
@@ -78,6 +81,31 @@ int logBesideHostSyslog() {
     return 0;
 }
 
+// Stores events numbered on from what the file already holds, one per block
+// on the income queue as the library stores them, until the test kills it.
+int storeNumberedEvents(const char* directory) {
+    ApplicationSupportDirectory::setOverride(std::filesystem::path(directory));
+    auto repository = std::make_shared<EventRepository>(std::make_shared<SQLiteProvider>("kill"));
+    auto& queue = QueueManager::incomeQueue().queue();
+    std::int64_t next = 0;
+    queue.addOperationAndWait([&] { next = repository->count(1).value_or(-1); });
+    if (next < 0) {
+        return 3;
+    }
+    for (;; ++next) {
+        queue.addOperation([repository, next] {
+            EventObject row("ce", -1, 1, std::to_string(next));
+            if (!repository->insert(row)) {
+                std::_Exit(4);
+            }
+        });
+        // Bounded like a game's call rate, so the queue never holds minutes of work.
+        while (queue.operationCount() > 2000) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -94,9 +122,12 @@ int main(int argc, char** argv) {
     if (mode == "host-syslog") {
         return logBesideHostSyslog();
     }
+    if (mode == "store-numbered" && argc == 3) {
+        return storeNumberedEvents(argv[2]);
+    }
     std::fprintf(stderr,
                  "usage: %s exit-under-transfers URL CA_FILE DELAY_MS | exit-from-queue | "
-                 "closed-stdout | host-syslog\n",
+                 "closed-stdout | host-syslog | store-numbered DIRECTORY\n",
                  argv[0]);
     return 2;
 }

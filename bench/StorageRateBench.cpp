@@ -1,0 +1,155 @@
+// How many events per second reach committed rows through the income queue,
+// how long a burst of 5,000 takes, and beside them the bare SQLite rates on
+// the same disk: one autocommit insert per row, and all rows in one
+// transaction. Compare ratios of medians; the machine is shared and noisy.
+// Run in Release: cmake --preset bench && cmake --build --preset bench &&
+// build/bench/bench/StorageRateBench --benchmark_repetitions=5
+//   --benchmark_report_aggregates_only=true
+
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+
+#include <chrono>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "BenchSupport.hpp"
+#include "events/EventObject.hpp"
+#include "foundation/QueueManager.hpp"
+#include "storage/EventRepository.hpp"
+#include "storage/SQLiteProvider.hpp"
+
+namespace {
+
+using namespace mvk;
+
+using bench::BenchDirectory;
+using bench::typicalEventJson;
+
+// Queues `events` stores one block each, as the library's event calls do, and
+// waits until the last is committed (a group commits as the queue runs empty).
+double storeThroughIncomeQueue(EventRepository& repository, int events) {
+    auto& queue = QueueManager::incomeQueue().queue();
+    const auto start = std::chrono::steady_clock::now();
+    for (int n = 0; n < events; ++n) {
+        queue.addOperation([&repository] {
+            EventObject row("ce", -1, 1, typicalEventJson);
+            benchmark::DoNotOptimize(repository.insert(row));
+        });
+    }
+    queue.waitUntilAllOperationsAreFinished();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+void incomeQueueRate(benchmark::State& state, bool grouped) {
+    BenchDirectory directory;
+    auto provider = grouped ? std::make_shared<SQLiteProvider>("bench")
+                            : std::make_shared<SQLiteProvider>("bench", nullptr);
+    EventRepository repository(provider);
+    const auto events = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        state.SetIterationTime(storeThroughIncomeQueue(repository, events));
+    }
+    state.SetItemsProcessed(state.iterations() * events);
+}
+
+void BM_IncomeQueueSustained(benchmark::State& state) {
+    incomeQueueRate(state, true);
+}
+BENCHMARK(BM_IncomeQueueSustained)->Arg(20000)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// Each event its own commit, as before grouping (WAL already on).
+void BM_IncomeQueueUngrouped(benchmark::State& state) {
+    incomeQueueRate(state, false);
+}
+BENCHMARK(BM_IncomeQueueUngrouped)->Arg(2000)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// From the first queued event of a 5,000-event burst to the last one committed.
+void BM_Burst5000(benchmark::State& state) {
+    incomeQueueRate(state, true);
+}
+BENCHMARK(BM_Burst5000)->Arg(5000)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+class BareDatabase {
+  public:
+    explicit BareDatabase(const std::string& path) {
+        if (sqlite3_open(path.c_str(), &handle_) != SQLITE_OK) {
+            throw std::runtime_error("open failed");
+        }
+        exec(
+            "CREATE TABLE events (id INTEGER PRIMARY KEY AUTOINCREMENT, code TEXT, "
+            "userId INTEGER, eventJson TEXT)");
+        sqlite3_prepare_v2(handle_, "INSERT INTO events (code, userId, eventJson) VALUES(?,?,?)",
+                           -1, &insert_, nullptr);
+    }
+    ~BareDatabase() {
+        sqlite3_finalize(insert_);
+        sqlite3_close(handle_);
+    }
+    BareDatabase(const BareDatabase&) = delete;
+    BareDatabase& operator=(const BareDatabase&) = delete;
+
+    void exec(const char* sql) { sqlite3_exec(handle_, sql, nullptr, nullptr, nullptr); }
+    void insertRow() {
+        sqlite3_bind_text(insert_, 1, "ce", 2, SQLITE_STATIC);
+        sqlite3_bind_int64(insert_, 2, 1);
+        sqlite3_bind_text(insert_, 3, typicalEventJson.data(),
+                          static_cast<int>(typicalEventJson.size()), SQLITE_STATIC);
+        sqlite3_step(insert_);
+        sqlite3_reset(insert_);
+    }
+
+  private:
+    sqlite3* handle_ = nullptr;
+    sqlite3_stmt* insert_ = nullptr;
+};
+
+std::string bareFile() {
+    return (std::filesystem::temp_directory_path() /
+            ("mvk-bench-bare-" + std::to_string(::getpid()) + ".db"))
+        .string();
+}
+
+void removeBareFile(const std::string& path) {
+    for (const char* suffix : {"", "-journal", "-wal", "-shm"}) {
+        std::error_code ignored;
+        std::filesystem::remove(path + suffix, ignored);
+    }
+}
+
+// SQLite's defaults: rollback journal, synchronous=FULL, one commit per row.
+void BM_BareSQLiteAutocommit(benchmark::State& state) {
+    const auto path = bareFile();
+    removeBareFile(path);
+    {
+        BareDatabase database(path);
+        for (auto _ : state) {
+            database.insertRow();
+        }
+    }
+    removeBareFile(path);
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_BareSQLiteAutocommit)->MinTime(1.0)->UseRealTime()->Unit(benchmark::kMicrosecond);
+
+void BM_BareSQLiteOneTransaction(benchmark::State& state) {
+    const auto path = bareFile();
+    removeBareFile(path);
+    const auto rows = state.range(0);
+    {
+        BareDatabase database(path);
+        for (auto _ : state) {
+            database.exec("BEGIN");
+            for (std::int64_t n = 0; n < rows; ++n) {
+                database.insertRow();
+            }
+            database.exec("COMMIT");
+        }
+    }
+    removeBareFile(path);
+    state.SetItemsProcessed(state.iterations() * rows);
+}
+BENCHMARK(BM_BareSQLiteOneTransaction)->Arg(20000)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+}  // namespace
