@@ -25,8 +25,8 @@
 #include "core/UserServiceProtocol.hpp"
 #include "events/Storable.hpp"
 #include "people/PeopleServiceProtocol.hpp"
-#include "purchases/AntiCheatServiceProctocol.hpp"
 #include "platform/SerialQueue.hpp"
+#include "purchases/AntiCheatServiceProctocol.hpp"
 #include "purchases/SubscriptionServiceProtocol.hpp"
 
 namespace mvk {

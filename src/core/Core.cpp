@@ -65,8 +65,8 @@ SerialQueue& incomeQueue() {
 
 Core::Core(CoreEnvironment environment)
     : environment_(std::move(environment)),
-      antiCheatLogic_(std::make_shared<AntiCheatLogic>(incomeQueue(),
-                                                       QueueManager::anticheatQueue().queue())),
+      antiCheatLogic_(
+          std::make_shared<AntiCheatLogic>(incomeQueue(), QueueManager::anticheatQueue().queue())),
       analyticsObserver_(std::make_shared<AnalyticsObserver>(environment_.mainLoop, incomeQueue())),
       abTestDefaultParamsCache_(std::make_shared<ABTestDefaultParamsCache>()),
       loadWait_(std::make_shared<LoadWait>()),

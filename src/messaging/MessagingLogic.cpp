@@ -18,7 +18,8 @@ MessagingLogic::MessagingLogic(ServiceFactoryProtocol& serviceFactory)
 void MessagingLogic::pushToken(const std::string& token, bool isAllowed) {
     const auto sessionId = activityService_->getSessionId();
     if (!sessionId) {
-        Logger::writeLog(MVKLogLevel::error, "Failed to generate push token event, sessionId is lost");
+        Logger::writeLog(MVKLogLevel::error,
+                         "Failed to generate push token event, sessionId is lost");
         return;
     }
     eventsService_->addEvent(StorableEvent<PushToken>(

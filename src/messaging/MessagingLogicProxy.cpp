@@ -24,10 +24,10 @@ void MessagingLogicProxy::pushOpened(std::int64_t timestamp, std::int64_t pushId
 }
 
 void MessagingLogicProxy::getPushCategories(CategoriesCompletion completion) {
-    enqueue("getPushCategories(_:)", [completion = std::move(completion)](
-                                          MessagingProtocol& logic) mutable {
-        logic.getPushCategories(std::move(completion));
-    });
+    enqueue("getPushCategories(_:)",
+            [completion = std::move(completion)](MessagingProtocol& logic) mutable {
+                logic.getPushCategories(std::move(completion));
+            });
 }
 
 }  // namespace mvk

@@ -24,8 +24,7 @@ MessagingService::MessagingService(
     std::shared_ptr<StateManagerProtocol> stateManager,
     std::shared_ptr<ProjectRepositoryProtocol> projectRepository,
     std::shared_ptr<MessagingCategoryRepositoryProtocol> messagingCategoryRepository,
-    std::shared_ptr<BackendProtocol> backend, SerialQueue& incomeQueue,
-    SerialQueue& messagingQueue)
+    std::shared_ptr<BackendProtocol> backend, SerialQueue& incomeQueue, SerialQueue& messagingQueue)
     : stateManager_(std::move(stateManager)),
       projectRepository_(std::move(projectRepository)),
       messagingCategoryRepository_(std::move(messagingCategoryRepository)),
@@ -63,25 +62,25 @@ void MessagingService::getPushCategories(MessagingProtocol::CategoriesCompletion
         .language = stateManager_->getDeviceData().language,
     };
 
-    messagingQueue_.addOperation([weak = weak_from_this(), applicationKey = project->applicationKey(),
-                                  stored = std::move(*stored), request = std::move(request),
-                                  identifiers = std::move(identifiers),
-                                  completion = std::move(completion)] {
-        auto service = weak.lock();
-        if (!service || service->stopped_) {
-            completion(stored);
-            return;
-        }
-        Logger::writeLog(MVKLogLevel::debug,
-                         "[Messaging Module] Trying to get push categories from the server");
-        const auto config =
-            service->backend_->requestMessagingConfig(applicationKey, request, identifiers);
-        if (!config || service->stopped_) {
-            completion(stored);
-            return;
-        }
-        completion(service->updateSavedConfig(*config, stored));
-    });
+    messagingQueue_.addOperation(
+        [weak = weak_from_this(), applicationKey = project->applicationKey(),
+         stored = std::move(*stored), request = std::move(request),
+         identifiers = std::move(identifiers), completion = std::move(completion)] {
+            auto service = weak.lock();
+            if (!service || service->stopped_) {
+                completion(stored);
+                return;
+            }
+            Logger::writeLog(MVKLogLevel::debug,
+                             "[Messaging Module] Trying to get push categories from the server");
+            const auto config =
+                service->backend_->requestMessagingConfig(applicationKey, request, identifiers);
+            if (!config || service->stopped_) {
+                completion(stored);
+                return;
+            }
+            completion(service->updateSavedConfig(*config, stored));
+        });
 }
 
 std::vector<MessagingCategory> MessagingService::updateSavedConfig(
@@ -115,23 +114,22 @@ std::vector<MessagingCategory> MessagingService::updateSavedConfig(
     }
 
     const auto toSaveCount = toSave.size();
-    incomeQueue_.addOperation([weak = weak_from_this(), toSave = std::move(toSave), removed,
-                               version = config.version] {
-        auto service = weak.lock();
-        if (!service || service->stopped_) {
-            return;
-        }
-        service->saveCategories(toSave);
-        service->removeCategories(removed);
-        service->updateProject(version);
-    });
+    incomeQueue_.addOperation(
+        [weak = weak_from_this(), toSave = std::move(toSave), removed, version = config.version] {
+            auto service = weak.lock();
+            if (!service || service->stopped_) {
+                return;
+            }
+            service->saveCategories(toSave);
+            service->removeCategories(removed);
+            service->updateProject(version);
+        });
 
     Logger::writeLog(MVKLogLevel::debug,
                      "[Messaging Module] Update push categories:\n\tsaved new categories: [" +
                          std::to_string(toSaveCount) + "]\n\tremoved categories [" +
-                         std::to_string(removed.size()) +
-                         "]\n\tcurrent categories version: [" + std::to_string(config.version) +
-                         "]");
+                         std::to_string(removed.size()) + "]\n\tcurrent categories version: [" +
+                         std::to_string(config.version) + "]");
 
     std::erase_if(all, [&](const MessagingCategory& c) { return removedIds.contains(c.id); });
     return all;
@@ -154,8 +152,7 @@ void MessagingService::removeCategories(const std::vector<MessagingCategory>& ca
         }
     }
     if (!storedRows.empty() && !messagingCategoryRepository_->deleteItems(storedRows)) {
-        Logger::writeLog(MVKLogLevel::error,
-                         "[Messaging Module] Can't remove the push categories");
+        Logger::writeLog(MVKLogLevel::error, "[Messaging Module] Can't remove the push categories");
     }
 }
 

@@ -23,11 +23,12 @@ namespace mvk {
 class MessagingService final : public MessagingServiceProtocol,
                                public std::enable_shared_from_this<MessagingService> {
   public:
-    MessagingService(std::shared_ptr<StateManagerProtocol> stateManager,
-                     std::shared_ptr<ProjectRepositoryProtocol> projectRepository,
-                     std::shared_ptr<MessagingCategoryRepositoryProtocol> messagingCategoryRepository,
-                     std::shared_ptr<BackendProtocol> backend, SerialQueue& incomeQueue,
-                     SerialQueue& messagingQueue);
+    MessagingService(
+        std::shared_ptr<StateManagerProtocol> stateManager,
+        std::shared_ptr<ProjectRepositoryProtocol> projectRepository,
+        std::shared_ptr<MessagingCategoryRepositoryProtocol> messagingCategoryRepository,
+        std::shared_ptr<BackendProtocol> backend, SerialQueue& incomeQueue,
+        SerialQueue& messagingQueue);
 
     void getPushCategories(MessagingProtocol::CategoriesCompletion completion) override;
     void stop() override;

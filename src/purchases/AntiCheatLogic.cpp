@@ -3,9 +3,9 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <system_error>
 #include <fstream>
 #include <iterator>
+#include <system_error>
 #include <utility>
 
 #include "foundation/Base64.hpp"
