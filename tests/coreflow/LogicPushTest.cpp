@@ -17,11 +17,14 @@ namespace {
 struct HostAnswers {
     std::mutex mutex;
     std::vector<std::vector<std::string>> lists;
+    bool allOnTheMessagingQueue = true;
 
     UnrealBridge::MessagingCategoriesCompletion completion() {
         return [this](const std::vector<std::string>& texts) {
+            const bool onQueue = QueueManager::networkMessagingQueue().queue().isCurrent();
             std::lock_guard lock(mutex);
             lists.push_back(texts);
+            allOnTheMessagingQueue = allOnTheMessagingQueue && onQueue;
         };
     }
 
@@ -108,6 +111,7 @@ TEST_P(LogicPushCategories, AnAnswerIsMergedIntoTheStoredCategories) {
 
     ASSERT_EQ(host.count(), 2u);
     EXPECT_EQ(host.lastIds(), c.completion);
+    EXPECT_TRUE(host.allOnTheMessagingQueue);
     EXPECT_EQ(h.columnTexts("messagingCategory", "identifier"), c.rows);
     EXPECT_EQ(h.columnTexts("projects", "categoriesVersion"), std::vector<std::string>{c.version});
     if (c.countsLine.empty()) {
