@@ -46,6 +46,11 @@ class MVK_EXPORT MVKApplication {
     /// Pixels per inch; a value that is not positive clears it.
     static void setScreenPpi(std::int64_t ppi) noexcept;
 
+    /// The file holding the application's purchase receipt, which
+    /// `MVKAntiCheat::verifyPayment` without a receipt text reads and sends.
+    /// An empty path clears it; without one there is no receipt.
+    static void setAppStoreReceiptPath(const std::string& path) noexcept;
+
     /// The application store the library asks for subscription products.
     /// Install it before `MVKAnalytics::initialize`; null removes it. Without
     /// one, no products are reported.

@@ -29,6 +29,10 @@ class MVK_EXPORT MVKEngineWrapper {
     /// The game runs inside the engine's editor; set before `initialize`.
     static void enableEditorMode() noexcept;
 
+    /// Writes the value and its base64 form in one debug line, to check
+    /// that texts cross from the engine to the library unchanged.
+    static void testString(const std::string& value) noexcept;
+
     /// While set, every log line that passes the level goes to the closure
     /// instead of the system log. An empty function removes it.
     static EngineLoggerMessageClosure engineLoggerMessageClosure() noexcept;

@@ -26,6 +26,7 @@
 #include "events/Storable.hpp"
 #include "people/PeopleServiceProtocol.hpp"
 #include "platform/SerialQueue.hpp"
+#include "purchases/AntiCheatServiceProctocol.hpp"
 #include "purchases/SubscriptionServiceProtocol.hpp"
 
 namespace mvk {
@@ -176,6 +177,8 @@ class AnalyticsLogic final : public AnalyticsProtocol,
     const std::shared_ptr<CurrencyAccrualServiceProtocol> currencyAccrualService_;
     const std::shared_ptr<LevelResourceServiceProtocol> levelResourceService_;
     const std::shared_ptr<AnalyticsConfigServiceProtocol> configService_;
+    /// Held for the receipt checks; no analytics call uses it yet.
+    const std::shared_ptr<AntiCheatServiceProctocol> antiCheatService_;
     const std::shared_ptr<PeopleServiceProtocol> peopleService_;
     const std::shared_ptr<SubscriptionServiceProtocol> subscriptionService_;
     SerialQueue& incomeQueue_;

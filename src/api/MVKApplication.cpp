@@ -46,6 +46,11 @@ void MVKApplication::setSandbox(bool isSandbox) noexcept {
     callGuarded("setSandbox", [&] { ApplicationInfo::shared()->setSandbox(isSandbox); });
 }
 
+void MVKApplication::setAppStoreReceiptPath(const std::string& path) noexcept {
+    callGuarded("setAppStoreReceiptPath",
+                [&] { ApplicationInfo::shared()->setAppStoreReceiptPath(path); });
+}
+
 void MVKApplication::setScreenSize(std::int64_t widthPixels, std::int64_t heightPixels) noexcept {
     callGuarded("setScreenSize",
                 [&] { MachineDeviceInfo::shared()->setScreenSize(widthPixels, heightPixels); });

@@ -1,6 +1,7 @@
 #include "mvk/MVKEngineWrapper.hpp"
 
 #include "core/Core.hpp"
+#include "foundation/Base64.hpp"
 #include "foundation/Logger.hpp"
 #include "foundation/SdkConstraints.hpp"
 #include "platform/GuardedCall.hpp"
@@ -18,6 +19,15 @@ void MVKEngineWrapper::setSDKVersion(const std::string& version) noexcept {
 
 void MVKEngineWrapper::enableEditorMode() noexcept {
     callGuarded("enableEditorMode", [] { Core::shared()->setEditorMode(true); });
+}
+
+void MVKEngineWrapper::testString(const std::string& value) noexcept {
+    callGuarded("testString", [&] {
+        // The base64 form shows the bytes the engine sent, invalid ones too.
+        Logger::writeLog(MVKLogLevel::debug, "[EngineWrapper] Test string:\n\tOrigin: [" +
+                                                 Utf8::sanitized(value) + "]\n\tBase64: [" +
+                                                 base64Encode(value) + "]");
+    });
 }
 
 MVKEngineWrapper::EngineLoggerMessageClosure

@@ -23,6 +23,7 @@
 #include "core/StateManager.hpp"
 #include "foundation/Logger.hpp"
 #include "foundation/QueueManager.hpp"
+#include "messaging/MessagingLogic.hpp"
 #include "platform/ApplicationNotification.hpp"
 #include "platform/StdoutLine.hpp"
 #include "storage/MigrationRepositories.hpp"
@@ -64,6 +65,8 @@ SerialQueue& incomeQueue() {
 
 Core::Core(CoreEnvironment environment)
     : environment_(std::move(environment)),
+      antiCheatLogic_(
+          std::make_shared<AntiCheatLogic>(incomeQueue(), QueueManager::anticheatQueue().queue())),
       analyticsObserver_(std::make_shared<AnalyticsObserver>(environment_.mainLoop, incomeQueue())),
       abTestDefaultParamsCache_(std::make_shared<ABTestDefaultParamsCache>()),
       loadWait_(std::make_shared<LoadWait>()),
@@ -302,6 +305,10 @@ void Core::runStartUp(const std::string& applicationKey,
             analyticsObserver_->addLogicBroadcaster(broadcaster);
         }
     }
+
+    // Receipt verification and push messaging.
+    antiCheatLogic_->setAntiCheatService(serviceFactory->antiCheatService());
+    messagingProxy_.installLogic(std::make_shared<MessagingLogic>(*serviceFactory));
 
     analyticsObserver_->finishInitialization();
 }

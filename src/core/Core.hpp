@@ -68,7 +68,7 @@ class Core final : public CoreProtocol, public std::enable_shared_from_this<Core
     /// The factory of the running start-up, or none before it; its services
     /// are the ones the analytics logic holds. Call them on the income queue.
     std::shared_ptr<ServiceFactoryProtocol> serviceFactory() const;
-    AntiCheatLogic& antiCheatLogic() { return antiCheatLogic_; }
+    AntiCheatLogic& antiCheatLogic() { return *antiCheatLogic_; }
     MessagingLogicProxy& messagingProxy() { return messagingProxy_; }
     AnalyticsObserverProtocol& analyticsObserver() { return *analyticsObserver_; }
     ABTestProxyProtocol& abTestProxy() { return abTestProxy_; }
@@ -121,7 +121,8 @@ class Core final : public CoreProtocol, public std::enable_shared_from_this<Core
 
     AnalyticsProxy analyticsProxy_;
     PeopleLogicProxy peopleProxy_;
-    AntiCheatLogic antiCheatLogic_;
+    /// Shared so that its queued blocks can hold it weakly.
+    const std::shared_ptr<AntiCheatLogic> antiCheatLogic_;
     MessagingLogicProxy messagingProxy_;
     const std::shared_ptr<AnalyticsObserver> analyticsObserver_;
     ABTestProxy abTestProxy_;

@@ -17,8 +17,10 @@
 #include "core/TimerService.hpp"
 #include "core/UserService.hpp"
 #include "foundation/QueueManager.hpp"
+#include "messaging/MessagingService.hpp"
 #include "people/PeopleService.hpp"
 #include "platform/Store.hpp"
+#include "purchases/AntiCheatService.hpp"
 #include "purchases/SubscriptionService.hpp"
 
 namespace mvk {
@@ -52,6 +54,9 @@ std::shared_ptr<ConfigService> ServiceFactory::configService() {
 void ServiceFactory::stopServices() {
     if (configService_) {
         configService_->stop();
+    }
+    if (messagingService_) {
+        messagingService_->stop();
     }
 }
 
@@ -188,6 +193,24 @@ std::shared_ptr<LevelResourceServiceProtocol> ServiceFactory::levelResourceServi
             stateManager_, coreFactory_->levelResourcesRepository());
     }
     return levelResourceService_;
+}
+
+std::shared_ptr<AntiCheatServiceProctocol> ServiceFactory::antiCheatService() {
+    if (!antiCheatService_) {
+        antiCheatService_ = std::make_shared<AntiCheatService>(
+            stateManager_, coreFactory_->projectRepository(), coreFactory_->backend());
+    }
+    return antiCheatService_;
+}
+
+std::shared_ptr<MessagingServiceProtocol> ServiceFactory::messagingService() {
+    if (!messagingService_) {
+        messagingService_ = std::make_shared<MessagingService>(
+            stateManager_, coreFactory_->projectRepository(),
+            coreFactory_->messagingCategoryRepository(), coreFactory_->backend(),
+            QueueManager::incomeQueue().queue(), QueueManager::networkMessagingQueue().queue());
+    }
+    return messagingService_;
 }
 
 }  // namespace mvk

@@ -58,6 +58,8 @@ class ServiceFactory final : public ServiceFactoryProtocol {
     void stopServices();
     std::shared_ptr<CurrencyAccrualServiceProtocol> currencyAccrualService() override;
     std::shared_ptr<LevelResourceServiceProtocol> levelResourceService() override;
+    std::shared_ptr<AntiCheatServiceProctocol> antiCheatService() override;
+    std::shared_ptr<MessagingServiceProtocol> messagingService() override;
 
     const std::shared_ptr<EventControllerProtocol>& eventController() const {
         return eventController_;
@@ -96,6 +98,8 @@ class ServiceFactory final : public ServiceFactoryProtocol {
     std::shared_ptr<SubscriptionServiceProtocol> subscriptionService_;
     std::shared_ptr<CurrencyAccrualServiceProtocol> currencyAccrualService_;
     std::shared_ptr<LevelResourceServiceProtocol> levelResourceService_;
+    std::shared_ptr<AntiCheatServiceProctocol> antiCheatService_;
+    std::shared_ptr<MessagingServiceProtocol> messagingService_;
 };
 
 }  // namespace mvk

@@ -17,7 +17,9 @@
 #include "core/ProjectServiceProtocol.hpp"
 #include "core/TimerServiceProtocol.hpp"
 #include "core/UserServiceProtocol.hpp"
+#include "messaging/MessagingServiceProtocol.hpp"
 #include "people/PeopleServiceProtocol.hpp"
+#include "purchases/AntiCheatServiceProctocol.hpp"
 #include "purchases/SubscriptionServiceProtocol.hpp"
 
 namespace mvk {
@@ -48,6 +50,9 @@ class ServiceFactoryProtocol {
     virtual std::shared_ptr<SubscriptionServiceProtocol> subscriptionService() = 0;
     virtual std::shared_ptr<CurrencyAccrualServiceProtocol> currencyAccrualService() = 0;
     virtual std::shared_ptr<LevelResourceServiceProtocol> levelResourceService() = 0;
+    /// The receipt verification the analytics logic and the receipt logic share.
+    virtual std::shared_ptr<AntiCheatServiceProctocol> antiCheatService() = 0;
+    virtual std::shared_ptr<MessagingServiceProtocol> messagingService() = 0;
 };
 
 }  // namespace mvk

@@ -77,6 +77,21 @@ void ApplicationInfo::setSandbox(bool isSandbox) {
     sandboxState_ = isSandbox ? kSandboxBuild : kReleaseBuild;
 }
 
+std::optional<std::string> ApplicationInfo::appStoreReceiptPath() const {
+    std::lock_guard lock(mutex_);
+    if (receiptPath_.empty()) {
+        return std::nullopt;
+    }
+    return receiptPath_;
+}
+
+void ApplicationInfo::setAppStoreReceiptPath(std::string_view path) {
+    // A path is bytes to the file system: made valid text it would name
+    // another file.
+    std::lock_guard lock(mutex_);
+    receiptPath_ = std::string(path);
+}
+
 std::string ApplicationInfo::read(const std::string& field, bool orFallback) const {
     std::lock_guard lock(mutex_);
     return field.empty() && orFallback ? fallbackName_ : field;

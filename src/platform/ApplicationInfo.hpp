@@ -2,6 +2,9 @@
 
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
 
 #include "platform/ApplicationInfoProtocol.hpp"
 
@@ -34,6 +37,11 @@ class ApplicationInfo final : public ApplicationInfoProtocol {
     void setApplicationBuildVersion(std::string_view buildVersion);
     void setSandbox(bool isSandbox);
 
+    /// The file holding the application's purchase receipt, as the host names
+    /// it; none until set, and an empty path clears it.
+    std::optional<std::string> appStoreReceiptPath() const;
+    void setAppStoreReceiptPath(std::string_view path);
+
   private:
     std::string read(const std::string& field, bool orFallback) const;
     void write(std::string& field, std::string_view value);
@@ -45,6 +53,7 @@ class ApplicationInfo final : public ApplicationInfoProtocol {
     std::string version_;
     std::string buildVersion_;
     std::int64_t sandboxState_ = 0;
+    std::string receiptPath_;
 };
 
 }  // namespace mvk

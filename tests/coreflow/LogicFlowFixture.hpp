@@ -57,6 +57,8 @@ class LogicFlow : public ::testing::Test {
             QueueManager::networkSerialQueue().queue().drain();
             QueueManager::networkFlashQueue().queue().drain();
             QueueManager::configQueue().queue().drain();
+            QueueManager::networkMessagingQueue().queue().drain();
+            QueueManager::anticheatQueue().queue().drain();
         }
         ASSERT_TRUE(h.drainIncome());
     }

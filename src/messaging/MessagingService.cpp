@@ -1,0 +1,168 @@
+#include "messaging/MessagingService.hpp"
+
+#include <algorithm>
+#include <string>
+#include <unordered_set>
+#include <utility>
+
+#include "foundation/Logger.hpp"
+#include "foundation/SdkConstraints.hpp"
+#include "messaging/MessagingRequestObject.hpp"
+
+namespace mvk {
+
+namespace {
+
+bool holdsId(const std::vector<MessagingCategory>& categories, const std::string& id) {
+    return std::any_of(categories.begin(), categories.end(),
+                       [&](const MessagingCategory& category) { return category.id == id; });
+}
+
+}  // namespace
+
+MessagingService::MessagingService(
+    std::shared_ptr<StateManagerProtocol> stateManager,
+    std::shared_ptr<ProjectRepositoryProtocol> projectRepository,
+    std::shared_ptr<MessagingCategoryRepositoryProtocol> messagingCategoryRepository,
+    std::shared_ptr<BackendProtocol> backend, SerialQueue& incomeQueue, SerialQueue& messagingQueue)
+    : stateManager_(std::move(stateManager)),
+      projectRepository_(std::move(projectRepository)),
+      messagingCategoryRepository_(std::move(messagingCategoryRepository)),
+      backend_(std::move(backend)),
+      incomeQueue_(incomeQueue),
+      messagingQueue_(messagingQueue) {}
+
+void MessagingService::stop() {
+    stopped_ = true;
+}
+
+std::optional<std::vector<MessagingCategory>> MessagingService::loadStoredCategoties() {
+    return messagingCategoryRepository_->list();
+}
+
+void MessagingService::getPushCategories(MessagingProtocol::CategoriesCompletion completion) {
+    const auto project = stateManager_->getActiveProject();
+    const auto user = stateManager_->getActiveUser();
+    auto identifiers = stateManager_->getIdentifiers(*user);
+
+    auto stored = loadStoredCategoties();
+    if (!stored) {
+        // Merging an answer into a list that could not be read would store
+        // every category a second time.
+        Logger::writeLog(MVKLogLevel::error,
+                         "[Messaging Module] Can't read the stored push categories");
+        completion({});
+        return;
+    }
+
+    MessagingRequestObject request{
+        .sdkVersion = SdkConstraints::sdkVersion(),
+        .appVersion = stateManager_->getAppData().applicationVersion,
+        .categoriesVersion = project->categoriesVersion.value_or(0),
+        .language = stateManager_->getDeviceData().language,
+    };
+
+    messagingQueue_.addOperation(
+        [weak = weak_from_this(), applicationKey = project->applicationKey(),
+         stored = std::move(*stored), request = std::move(request),
+         identifiers = std::move(identifiers), completion = std::move(completion)] {
+            auto service = weak.lock();
+            if (!service || service->stopped_) {
+                completion(stored);
+                return;
+            }
+            Logger::writeLog(MVKLogLevel::debug,
+                             "[Messaging Module] Trying to get push categories from the server");
+            const auto config =
+                service->backend_->requestMessagingConfig(applicationKey, request, identifiers);
+            if (!config || service->stopped_) {
+                completion(stored);
+                return;
+            }
+            completion(service->updateSavedConfig(*config, stored));
+        });
+}
+
+std::vector<MessagingCategory> MessagingService::updateSavedConfig(
+    const MessagingConfig& config, const std::vector<MessagingCategory>& currentCategories) {
+    auto all = currentCategories;
+    std::vector<MessagingCategory> fresh;
+    for (const auto& category : config.categories) {
+        if (!holdsId(all, category.id)) {
+            all.push_back(category);
+            fresh.push_back(category);
+        }
+    }
+
+    std::vector<MessagingCategory> removed;
+    std::unordered_set<std::string> removedIds;
+    for (const auto& id : config.removed.value_or(std::vector<std::string>{})) {
+        const auto found = std::find_if(all.begin(), all.end(),
+                                        [&](const MessagingCategory& c) { return c.id == id; });
+        if (found != all.end() && removedIds.insert(id).second) {
+            removed.push_back(*found);
+        }
+    }
+
+    // A category the same answer adds and removes would find no row to delete
+    // and come back with every later answer.
+    std::vector<MessagingCategory> toSave;
+    for (const auto& category : fresh) {
+        if (!removedIds.contains(category.id)) {
+            toSave.push_back(category);
+        }
+    }
+
+    const auto toSaveCount = toSave.size();
+    incomeQueue_.addOperation(
+        [weak = weak_from_this(), toSave = std::move(toSave), removed, version = config.version] {
+            auto service = weak.lock();
+            if (!service || service->stopped_) {
+                return;
+            }
+            service->saveCategories(toSave);
+            service->removeCategories(removed);
+            service->updateProject(version);
+        });
+
+    Logger::writeLog(MVKLogLevel::debug,
+                     "[Messaging Module] Update push categories:\n\tsaved new categories: [" +
+                         std::to_string(toSaveCount) + "]\n\tremoved categories [" +
+                         std::to_string(removed.size()) + "]\n\tcurrent categories version: [" +
+                         std::to_string(config.version) + "]");
+
+    std::erase_if(all, [&](const MessagingCategory& c) { return removedIds.contains(c.id); });
+    return all;
+}
+
+void MessagingService::saveCategories(const std::vector<MessagingCategory>& categories) {
+    for (const auto& category : categories) {
+        if (!messagingCategoryRepository_->insert(category)) {
+            Logger::writeLog(MVKLogLevel::error,
+                             "[Messaging Module] Can't save the push category " + category.id);
+        }
+    }
+}
+
+void MessagingService::removeCategories(const std::vector<MessagingCategory>& categories) {
+    std::vector<MessagingCategory> storedRows;
+    for (const auto& category : categories) {
+        if (category.idKey >= 0) {
+            storedRows.push_back(category);
+        }
+    }
+    if (!storedRows.empty() && !messagingCategoryRepository_->deleteItems(storedRows)) {
+        Logger::writeLog(MVKLogLevel::error, "[Messaging Module] Can't remove the push categories");
+    }
+}
+
+void MessagingService::updateProject(std::int64_t version) {
+    auto project = stateManager_->getActiveProject();
+    project->categoriesVersion = version;
+    if (!projectRepository_->update(project)) {
+        Logger::writeLog(MVKLogLevel::error,
+                         "[Messaging Module] Can't store the push categories version");
+    }
+}
+
+}  // namespace mvk
