@@ -23,6 +23,7 @@
 #include "core/StateManager.hpp"
 #include "foundation/Logger.hpp"
 #include "foundation/QueueManager.hpp"
+#include "people/PeopleLogic.hpp"
 #include "platform/ApplicationNotification.hpp"
 #include "platform/StdoutLine.hpp"
 #include "storage/MigrationRepositories.hpp"
@@ -302,6 +303,9 @@ void Core::runStartUp(const std::string& applicationKey,
             analyticsObserver_->addLogicBroadcaster(broadcaster);
         }
     }
+
+    // After the analytics logic, which listens to the card for its full-card event.
+    peopleProxy_.installLogic(std::make_shared<PeopleLogic>(*serviceFactory));
 
     analyticsObserver_->finishInitialization();
 }
