@@ -54,13 +54,13 @@ class OnceAnswer {
     explicit OnceAnswer(PeopleLogicProxy::ValueCompletion completion)
         : completion_(std::move(completion)) {}
 
-    void operator()(std::optional<PeopleValueType> value) {
+    void operator()(const std::optional<PeopleValueType>& value) {
         if (answered_) {
             return;
         }
         answered_ = true;
         if (completion_) {
-            completion_(std::move(value));
+            completion_(value);
         }
     }
 
@@ -121,7 +121,7 @@ void PeopleLogicProxy::getValue(std::string key, ValueCompletion completion, std
                     return;
                 }
                 logic.getValue(normalised(*valid), [answer](std::optional<PeopleValueType> value) {
-                    (*answer)(std::move(value));
+                    (*answer)(value);
                 });
             } catch (...) {
                 // A host waiting for its answer must not wait for ever.
