@@ -91,26 +91,29 @@ void PeopleLogic::clearUser() {
     peopleService_->clearUser();
 }
 
-void PeopleLogic::generateCheaterEvent(bool cheater) {
+std::optional<PeopleLogic::MarkContext> PeopleLogic::markContext(std::string_view mark) {
     const auto level = userService_->getUserLevel();
     const auto sessionId = activityService_->getSessionId();
     if (!sessionId) {
-        Logger::writeLog(MVKLogLevel::error, "Failed to generate cheater event, sessionId is lost");
-        return;
+        Logger::writeLog(MVKLogLevel::error,
+                         "Failed to generate " + std::string(mark) + " event, sessionId is lost");
+        return std::nullopt;
     }
-    eventsService_->addEvent(StorableEvent<CheaterMark>(
-        CheaterMark{.sessionId = *sessionId, .level = level, .cheater = cheater}));
+    return MarkContext{.sessionId = *sessionId, .level = level};
+}
+
+void PeopleLogic::generateCheaterEvent(bool cheater) {
+    if (const auto context = markContext("cheater")) {
+        eventsService_->addEvent(StorableEvent<CheaterMark>(CheaterMark{
+            .sessionId = context->sessionId, .level = context->level, .cheater = cheater}));
+    }
 }
 
 void PeopleLogic::generateTesterEvent(bool tester) {
-    const auto level = userService_->getUserLevel();
-    const auto sessionId = activityService_->getSessionId();
-    if (!sessionId) {
-        Logger::writeLog(MVKLogLevel::error, "Failed to generate tester event, sessionId is lost");
-        return;
+    if (const auto context = markContext("tester")) {
+        eventsService_->addEvent(StorableEvent<TesterMark>(TesterMark{
+            .sessionId = context->sessionId, .level = context->level, .tester = tester}));
     }
-    eventsService_->addEvent(StorableEvent<TesterMark>(
-        TesterMark{.sessionId = *sessionId, .level = level, .tester = tester}));
 }
 
 }  // namespace mvk

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "analytics/EventsServiceProtocol.hpp"
@@ -30,6 +33,12 @@ class PeopleLogic final : public PeopleLogicProtocol {
     void clearUser() override;
 
   private:
+    struct MarkContext {
+        std::int64_t sessionId;
+        std::int64_t level;
+    };
+    /// The active user's session and level, or nothing (logged) without a session.
+    std::optional<MarkContext> markContext(std::string_view mark);
     void generateCheaterEvent(bool cheater);
     void generateTesterEvent(bool tester);
 

@@ -89,6 +89,8 @@ struct CardCase {
     std::vector<std::string> errors;
     /// Texts the stored card must not hold.
     std::vector<std::string> notOnCard;
+    /// The gateway configuration's "exclude" events, if any.
+    const char* excluded = nullptr;
 };
 
 void PrintTo(const CardCase& c, std::ostream* os) {
@@ -118,6 +120,9 @@ class UserCard : public LogicFlow, public ::testing::WithParamInterface<CardCase
 TEST_P(UserCard, PublicCallsReachTheCardAndTheGateway) {
     const auto& c = GetParam();
     LogCapture log(MVKLogLevel::info);
+    if (c.excluded) {
+        answerConfiguration(R"(,"exclude":{"version":1,"events":)" + std::string(c.excluded) + "}");
+    }
     if (c.started) {
         start();
     }
@@ -249,6 +254,20 @@ INSTANTIATE_TEST_SUITE_P(
                  {},
                  {},
                  {"Ann"}},
+        CardCase{"ExcludedKeyIsNeitherSetNorUnset",
+                 true,
+                 [](Answers& a) {
+                     MVKUserCard::setInt("clan", 1);
+                     MVKUserCard::setInt("rank", 2);
+                     askValue(a, "rank");
+                     MVKUserCard::unset({"clan", "rank"});
+                     askValue(a, "rank");
+                 },
+                 {"rank=2", "rank=<none>"},
+                 {},
+                 {},
+                 {"clan"},
+                 R"({"pl":["clan"]})"},
         CardCase{"RefusedKeyAnswersNothing",
                  true,
                  [](Answers& a) { askValue(a, "\x01\x02"); },
