@@ -24,6 +24,7 @@
 #include "foundation/Logger.hpp"
 #include "foundation/QueueManager.hpp"
 #include "messaging/MessagingLogic.hpp"
+#include "people/PeopleLogic.hpp"
 #include "platform/ApplicationNotification.hpp"
 #include "platform/StdoutLine.hpp"
 #include "storage/MigrationRepositories.hpp"
@@ -305,6 +306,9 @@ void Core::runStartUp(const std::string& applicationKey,
             analyticsObserver_->addLogicBroadcaster(broadcaster);
         }
     }
+
+    // After the analytics logic, which listens to the card for its full-card event.
+    peopleProxy_.installLogic(std::make_shared<PeopleLogic>(*serviceFactory));
 
     // Receipt verification and push messaging.
     antiCheatLogic_->setAntiCheatService(serviceFactory->antiCheatService());

@@ -1,0 +1,168 @@
+#include "people/PeopleLogicProxy.hpp"
+
+#include <algorithm>
+#include <memory>
+
+#include "analytics/Validator.hpp"
+#include "events/EventCode.hpp"
+#include "people/PeopleReservedKeys.hpp"
+#include "people/PeopleValidatorRules.hpp"
+#include "platform/Utf8.hpp"
+
+namespace mvk {
+
+namespace {
+
+constexpr std::string_view peopleCode = EventCode::peopleEvent;
+
+// The reserved names are ASCII, and no other letter lower-cases into ASCII
+// but the Kelvin sign, which none of them contains.
+std::optional<PeopleReservedKeys> reservedKey(std::string_view key) {
+    std::string lower(key);
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) {
+        return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    });
+    return PeopleReservedKeysFromRawValue(lower);
+}
+
+std::string normalised(std::string key) {
+    if (const auto reserved = reservedKey(key)) {
+        return std::string(rawValue(*reserved));
+    }
+    return key;
+}
+
+/// Host texts are repaired inside the queued block, before anything reads them.
+std::string repaired(const std::string& text) {
+    return Utf8::isValid(text) ? text : Utf8::sanitized(text);
+}
+
+PeopleValueType repaired(const PeopleValueType& value) {
+    if (const auto text = value.toString()) {
+        return PeopleValueType(repaired(*text));
+    }
+    return value;
+}
+
+bool isExcluded(const std::string& key) {
+    return Validator::isExcluded(peopleCode, AnyCodable(key));
+}
+
+/// Calls the host's completion once, whichever path of the block ends first.
+class OnceAnswer {
+  public:
+    explicit OnceAnswer(PeopleLogicProxy::ValueCompletion completion)
+        : completion_(std::move(completion)) {}
+
+    void operator()(const std::optional<PeopleValueType>& value) {
+        if (answered_) {
+            return;
+        }
+        answered_ = true;
+        if (completion_) {
+            completion_(value);
+        }
+    }
+
+  private:
+    // Only the income queue touches it.
+    bool answered_ = false;
+    PeopleLogicProxy::ValueCompletion completion_;
+};
+
+}  // namespace
+
+std::optional<std::pair<std::string, PeopleValueType>> PeopleLogicProxy::validateChanges(
+    const std::string& key, const PeopleValueType& value, const std::string& method) {
+    std::string usedKey = key;
+    if (const auto reserved = reservedKey(key)) {
+        usedKey = std::string(rawValue(*reserved));
+        if (!PeopleValidatorRules::validateReservedValueType(*reserved, value)) {
+            return std::nullopt;
+        }
+    }
+    auto pair = PeopleValidatorRules::validateSet(method, usedKey, value);
+    if (!pair || isExcluded(pair->first)) {
+        return std::nullopt;
+    }
+    return pair;
+}
+
+void PeopleLogicProxy::setReservedValue(std::string key, PeopleValueType value,
+                                        std::string method) {
+    enqueue(method, [key = std::move(key), value = std::move(value),
+                     method](PeopleLogicProtocol& logic) {
+        const auto pair = PeopleValidatorRules::validateSet(method, repaired(key), repaired(value));
+        if (!pair || isExcluded(pair->first)) {
+            return;
+        }
+        logic.setValue(pair->first, pair->second);
+    });
+}
+
+void PeopleLogicProxy::setValue(std::string key, PeopleValueType value, std::string method) {
+    enqueue(method,
+            [key = std::move(key), value = std::move(value), method](PeopleLogicProtocol& logic) {
+                if (const auto pair = validateChanges(repaired(key), repaired(value), method)) {
+                    logic.setValue(pair->first, pair->second);
+                }
+            });
+}
+
+void PeopleLogicProxy::getValue(std::string key, ValueCompletion completion, std::string method) {
+    auto answer = std::make_shared<OnceAnswer>(std::move(completion));
+    enqueue(
+        method,
+        [key = std::move(key), answer, method](PeopleLogicProtocol& logic) {
+            try {
+                const auto valid = PeopleValidatorRules::validateKey(method, repaired(key));
+                if (!valid) {
+                    (*answer)(std::nullopt);
+                    return;
+                }
+                logic.getValue(normalised(*valid), [answer](std::optional<PeopleValueType> value) {
+                    (*answer)(value);
+                });
+            } catch (...) {
+                // A host waiting for its answer must not wait for ever.
+                (*answer)(std::nullopt);
+                throw;
+            }
+            // A logic that forgot to answer would leave the host waiting too.
+            (*answer)(std::nullopt);
+        },
+        [answer] { (*answer)(std::nullopt); });
+}
+
+void PeopleLogicProxy::increment(std::string key, PeopleValueType value, std::string method) {
+    enqueue(method,
+            [key = std::move(key), value = std::move(value), method](PeopleLogicProtocol& logic) {
+                if (const auto pair = validateChanges(repaired(key), repaired(value), method)) {
+                    logic.increment(pair->first, pair->second);
+                }
+            });
+}
+
+void PeopleLogicProxy::unset(std::vector<std::string> properties, std::string method) {
+    enqueue(method, [properties = std::move(properties), method](PeopleLogicProtocol& logic) {
+        std::vector<std::string> keys;
+        keys.reserve(properties.size());
+        for (const auto& key : properties) {
+            keys.push_back(normalised(repaired(key)));
+        }
+        auto valid = PeopleValidatorRules::validateUnset(method, keys);
+        if (!valid) {
+            return;
+        }
+        std::erase_if(*valid, [](const std::string& key) { return isExcluded(key); });
+        if (!valid->empty()) {
+            logic.unset(std::move(*valid));
+        }
+    });
+}
+
+void PeopleLogicProxy::clearUser(std::string method) {
+    enqueue(std::move(method), [](PeopleLogicProtocol& logic) { logic.clearUser(); });
+}
+
+}  // namespace mvk
