@@ -61,8 +61,9 @@ void repair(MVKStoreProduct& product) {
 AnyCodable::Object customParameters(const MVKCustomEventParameters& parameters) {
     AnyCodable::Object::Entries entries;
     entries.reserve(parameters.getAllParameters().size());
-    for (const auto& [key, value] : parameters.getAllParameters()) {
-        std::visit([&](const auto& held) { entries.emplace_back(key, AnyCodable(held)); }, value);
+    for (const auto& entry : parameters.getAllParameters()) {
+        std::visit([&](const auto& held) { entries.emplace_back(entry.first, AnyCodable(held)); },
+                   entry.second);
     }
     return AnyCodable::Object(std::move(entries));
 }
