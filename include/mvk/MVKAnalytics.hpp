@@ -1,22 +1,50 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "mvk/Export.hpp"
+#include "mvk/MVKAccrualType.hpp"
 #include "mvk/MVKAnalyticsConfiguration.hpp"
+#include "mvk/MVKCustomEventParameters.hpp"
+#include "mvk/MVKFinishProgressionEventParameters.hpp"
 #include "mvk/MVKIdentifiersListener.hpp"
 #include "mvk/MVKLogLevel.hpp"
+#include "mvk/MVKReferralProperty.hpp"
 #include "mvk/MVKRemoteConfigListener.hpp"
+#include "mvk/MVKSocialNetwork.hpp"
+#include "mvk/MVKStartProgressionEventParameters.hpp"
+#include "mvk/MVKStoreProduct.hpp"
+#include "mvk/MVKStoreTransaction.hpp"
 
 namespace mvk {
 
 /// The library's entry for the game. Every call may be made from any thread,
 /// returns at once and never throws; work that changes state runs later, in
-/// call order, on the library's own queue.
+/// call order, on the library's own queue. Texts that are not valid UTF-8 get
+/// U+FFFD in place of each invalid sequence.
+///
+/// Getters answer through their handler, once, on the library's queue; before
+/// start-up (and for a call that `MVKEngineWrapper::destroySDK` overtook) with
+/// the default named beside them. A handler must not wait there for another
+/// answer of the library: that answer would come on the same queue, after it.
+/// Whatever a handler throws is logged and goes no further.
 class MVK_EXPORT MVKAnalytics {
   public:
+    using TextHandler = std::function<void(const std::string&)>;
+    using FlagHandler = std::function<void(bool)>;
+    using NumberHandler = std::function<void(std::int64_t)>;
+    /// Currency or resource name to amount.
+    using Amounts = std::map<std::string, std::int64_t>;
+    using ReferralData = std::unordered_map<MVKReferralProperty, std::string>;
+    using LoggerMessageClosure = std::function<void(const std::string&)>;
+
     MVKAnalytics() = delete;
 
     /// Starts the library for the application key. Only the first call of a
@@ -57,6 +85,92 @@ class MVK_EXPORT MVKAnalytics {
     static void setTestCustomUrl(const std::string& url) noexcept;
     static void getTestCustomUrl(
         const std::function<void(const std::string&)>& urlHandler) noexcept;
+
+    /// Default "".
+    static void getDeviceId(TextHandler completionHandler) noexcept;
+    /// Default "".
+    static void getSDKVersion(TextHandler completionHandler) noexcept;
+    /// Default false.
+    static void getTrackingAvailability(FlagHandler completionHandler) noexcept;
+    static void setTrackingAvailability(bool value) noexcept;
+    /// A text would silently become `true`.
+    static void setTrackingAvailability(const char*) = delete;
+    /// Default "".
+    static void getUserId(TextHandler completionHandler) noexcept;
+    static void setUserId(const std::string& userId) noexcept;
+    static void replace(const std::string& fromUserId, const std::string& toUserId) noexcept;
+    /// Default 1.
+    static void getCurrentLevel(NumberHandler completionHandler) noexcept;
+    /// 1 to 2147483646; other values are refused with an error line.
+    static void setCurrentLevel(std::int64_t currentLevel) noexcept;
+    static void levelUp(std::int64_t level) noexcept;
+    static void levelUp(std::int64_t level, const Amounts& balances) noexcept;
+    static void currentBalance(const Amounts& balance) noexcept;
+
+    static void customEvent(const std::string& eventName) noexcept;
+    /// Takes the parameters as they are at the call; later changes to the
+    /// object are not seen. Taking them copies nothing (see
+    /// `MVKCustomEventParameters`).
+    static void customEvent(const std::string& eventName,
+                            const MVKCustomEventParameters& parameters) noexcept;
+    /// Asks for the stored events to be sent now.
+    static void sendBufferedEvents() noexcept;
+
+    /// A purchase paid with one in-game currency.
+    static void virtualCurrencyPayment(const std::string& purchaseId,
+                                       const std::string& purchaseType, std::int64_t purchaseAmount,
+                                       std::int64_t purchasePrice,
+                                       const std::string& purchaseCurrency) noexcept;
+    /// A purchase paid with several currencies, name to amount.
+    static void virtualCurrencyPayment(const std::string& purchaseId,
+                                       const std::string& purchaseType, std::int64_t purchaseAmount,
+                                       const Amounts& resources) noexcept;
+    static void currencyAccrual(const std::string& currencyName, std::int64_t currencyAmount,
+                                const std::string& source, MVKAccrualType accrualType) noexcept;
+
+    static void startProgressionEvent(const std::string& eventName) noexcept;
+    static void startProgressionEvent(
+        const std::string& eventName,
+        const MVKStartProgressionEventParameters& parameters) noexcept;
+    /// An unsuccessful progression of no length, without resources.
+    static void finishProgressionEvent(const std::string& eventName) noexcept;
+    static void finishProgressionEvent(
+        const std::string& eventName,
+        const MVKFinishProgressionEventParameters& parameters) noexcept;
+
+    static void realCurrencyPayment(const std::string& orderId, double price,
+                                    const std::string& productId,
+                                    const std::string& currencyCode) noexcept;
+
+    /// Default false.
+    static void isRestoreTransactionHistoryRequired(FlagHandler completionHandler) noexcept;
+    static void subscriptionHistory(const std::vector<MVKStoreTransaction>& transactions) noexcept;
+    static void subscriptionPayment(const MVKStoreTransaction& transaction,
+                                    const MVKStoreProduct& product) noexcept;
+
+    static void socialNetworkConnect(const MVKSocialNetwork& socialNetwork) noexcept;
+    static void socialNetworkPost(const MVKSocialNetwork& socialNetwork,
+                                  const std::string& reason) noexcept;
+    /// -2 to 2147483647; other steps are refused with an error line.
+    static void tutorial(std::int64_t step) noexcept;
+    static void referrer(const ReferralData& utmData) noexcept;
+    static void adImpression(const std::string& network, double revenue,
+                             const std::optional<std::string>& placement,
+                             const std::optional<std::string>& unit) noexcept;
+
+    /// Kept and handed back only: log lines reach the host through
+    /// `MVKEngineWrapper::setEngineLoggerMessageClosure`.
+    static LoggerMessageClosure loggerMessageClosure() noexcept;
+    static void setLoggerMessageClosure(LoggerMessageClosure closure) noexcept;
+
+    /// The library's data folder, or "fileMessagerError" when it has none.
+    static std::string sdkFolderPath() noexcept;
+    /// Deletes the device identifiers the library keeps in the secure store,
+    /// so the next start-up makes new ones.
+    static void clearKeychain() noexcept;
+    /// One line at each of the levels error, warning, info and debug, as far
+    /// as the log level admits them.
+    static void testLogs() noexcept;
 
     /// Children's-privacy mode: no advertising or vendor identifier is read.
     /// It counts from the next `initialize` on and holds for the rest of the

@@ -22,7 +22,15 @@ class MVK_EXPORT MVKCustomEventParameters {
     using Value = std::variant<bool, std::int64_t, std::string, double>;
     using Parameters = std::vector<std::pair<std::string, Value>>;
 
-    MVKCustomEventParameters() = default;
+    MVKCustomEventParameters() noexcept = default;
+    /// Copies share the parameters until one of them changes (copy on write),
+    /// so handing the object to `MVKAnalytics::customEvent` costs no copy of
+    /// its texts.
+    MVKCustomEventParameters(const MVKCustomEventParameters& other) noexcept;
+    MVKCustomEventParameters(MVKCustomEventParameters&& other) noexcept;
+    MVKCustomEventParameters& operator=(const MVKCustomEventParameters& other) noexcept;
+    MVKCustomEventParameters& operator=(MVKCustomEventParameters&& other) noexcept;
+    ~MVKCustomEventParameters();
 
     /// Each sets the key's value, replacing an earlier one in its place.
     /// Texts with invalid UTF-8 sequences get U+FFFD in their place.
@@ -31,15 +39,19 @@ class MVK_EXPORT MVKCustomEventParameters {
     void addString(const std::string& key, const std::string& value) noexcept;
     void addDouble(const std::string& key, double value) noexcept;
 
-    const Parameters& getAllParameters() const noexcept { return parameters_; }
+    const Parameters& getAllParameters() const noexcept;
 
     /// "key: K value: V" per parameter, joined by line feeds.
     std::string description() const noexcept;
 
   private:
     void add(const std::string& key, Value value) noexcept;
+    /// The parameters for a change: copied first while another object shares them.
+    Parameters& writable();
+    void release() noexcept;
 
-    Parameters parameters_;
+    struct Shared;
+    Shared* shared_ = nullptr;
 };
 
 }  // namespace mvk

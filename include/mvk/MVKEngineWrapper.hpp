@@ -2,6 +2,8 @@
 
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "mvk/Export.hpp"
 #include "mvk/MVKLogLevel.hpp"
@@ -37,6 +39,15 @@ class MVK_EXPORT MVKEngineWrapper {
     /// instead of the system log. An empty function removes it.
     static EngineLoggerMessageClosure engineLoggerMessageClosure() noexcept;
     static void setEngineLoggerMessageClosure(EngineLoggerMessageClosure closure) noexcept;
+
+    /// Product identifier to the identifiers of its transactions, as the
+    /// engine's store reports the restored history.
+    using EngineTransactionHistory = std::vector<std::pair<std::string, std::vector<std::string>>>;
+    static void engineSubscriptionHistory(const EngineTransactionHistory& history) noexcept;
+    static void engineSubscriprtionPayment(const std::string& productId,
+                                           const std::string& transactionId) noexcept;
+    /// The same as `MVKAnalytics::sdkFolderPath`.
+    static std::string unitySdkFolderPath() noexcept;
 };
 
 }  // namespace mvk

@@ -1,9 +1,85 @@
 #include "analytics/AnalyticsProxy.hpp"
 
+#include <memory>
+#include <utility>
+#include <variant>
+
+#include "analytics/Validator.hpp"
 #include "analytics/ValidatorRules.hpp"
 #include "backend/Config.hpp"
+#include "platform/GuardedCall.hpp"
+#include "platform/Utf8.hpp"
 
 namespace mvk {
+
+namespace {
+
+// Host texts are repaired inside the queued block, before validation, the
+// exclusion test or the logic see them; valid texts (nearly all) are left in place.
+void repair(std::string& text) {
+    if (!Utf8::isValid(text)) {
+        text = Utf8::sanitized(text);
+    }
+}
+
+void repair(std::optional<std::string>& text) {
+    if (text) {
+        repair(*text);
+    }
+}
+
+template <typename Value>
+void repairKeys(std::map<std::string, Value>& map) {
+    for (auto entry = map.begin(); entry != map.end();) {
+        if (Utf8::isValid(entry->first)) {
+            ++entry;
+            continue;
+        }
+        // The repaired key may meet an existing one; the valid key's value stays.
+        auto node = map.extract(entry++);
+        node.key() = Utf8::sanitized(node.key());
+        map.insert(std::move(node));
+    }
+}
+
+void repair(MVKStoreTransaction& transaction) {
+    repair(transaction.transactionIdentifier);
+    repair(transaction.originalTransactionIdentifier);
+    repair(transaction.productIdentifier);
+}
+
+void repair(MVKStoreProduct& product) {
+    repair(product.productIdentifier);
+    repair(product.priceLocale.identifier);
+    repair(product.priceLocale.regionCode);
+    repair(product.priceLocale.currencyCode);
+    for (auto& discount : product.discounts) {
+        repair(discount.identifier);
+    }
+}
+
+AnyCodable::Object customParameters(const MVKCustomEventParameters& parameters) {
+    AnyCodable::Object::Entries entries;
+    entries.reserve(parameters.getAllParameters().size());
+    for (const auto& entry : parameters.getAllParameters()) {
+        std::visit([&](const auto& held) { entries.emplace_back(entry.first, AnyCodable(held)); },
+                   entry.second);
+    }
+    return AnyCodable::Object(std::move(entries));
+}
+
+/// The host's completion, run so that nothing it throws reaches the income
+/// queue. It holds the completion itself, so a logic may keep it.
+template <typename Completion>
+auto guarded(std::shared_ptr<const Completion> completion) {
+    return [completion = std::move(completion)](const auto& value) {
+        if (*completion) {
+            callGuarded("Completion handler", [&] { (*completion)(value); });
+        }
+    };
+}
+
+}  // namespace
 
 void AnalyticsProxy::stopSDK() {
     ValidatorRules::clearCurrencyValidators();
@@ -17,6 +93,353 @@ std::int64_t AnalyticsProxy::getCustomEventParamsCount() const {
         return installed->getCustomEventParamsCount();
     }
     return Config::defaulConfiguration().eventParamsCount;
+}
+
+template <typename Completion, typename Value, typename Ask>
+void AnalyticsProxy::queueGetter(MethodText method, Completion completion, Value fallback,
+                                 Ask ask) {
+    // The answering path and the dropped path share the completion; one runs.
+    auto shared = std::make_shared<const Completion>(std::move(completion));
+    enqueue(
+        std::move(method),
+        [shared, ask](AnalyticsProtocol& logic) { ask(logic, Completion(guarded(shared))); },
+        [shared, fallback] { guarded(shared)(fallback); });
+}
+
+void AnalyticsProxy::getDeviceId(TextCompletion completion) {
+    queueGetter(
+        "getDeviceId(_:)", std::move(completion), std::string(),
+        [](AnalyticsProtocol& logic, const TextCompletion& answer) { logic.getDeviceId(answer); });
+}
+
+void AnalyticsProxy::getSDKVersion(TextCompletion completion) {
+    queueGetter("getSDKVersion(_:)", std::move(completion), std::string(),
+                [](AnalyticsProtocol& logic, const TextCompletion& answer) {
+                    logic.getSDKVersion(answer);
+                });
+}
+
+void AnalyticsProxy::getUserId(TextCompletion completion) {
+    queueGetter(
+        "getUserId(_:)", std::move(completion), std::string(),
+        [](AnalyticsProtocol& logic, const TextCompletion& answer) { logic.getUserId(answer); });
+}
+
+void AnalyticsProxy::getCurrentLevel(NumberCompletion completion) {
+    queueGetter("getCurrentLevel(_:)", std::move(completion), std::int64_t{1},
+                [](AnalyticsProtocol& logic, const NumberCompletion& answer) {
+                    logic.getCurrentLevel(answer);
+                });
+}
+
+void AnalyticsProxy::getTrackingAvailability(FlagCompletion completion) {
+    queueGetter("getTrackingAvailability(_:)", std::move(completion), false,
+                [](AnalyticsProtocol& logic, const FlagCompletion& answer) {
+                    logic.getTrackingAvailability(answer);
+                });
+}
+
+void AnalyticsProxy::isRestoreTransactionHistoryRequired(FlagCompletion completion) {
+    queueGetter("isRestoreTransactionHistoryRequired(_:)", std::move(completion), false,
+                [](AnalyticsProtocol& logic, const FlagCompletion& answer) {
+                    logic.isRestoreTransactionHistoryRequired(answer);
+                });
+}
+
+void AnalyticsProxy::setUserId(std::string userId) {
+    enqueue("setUserId(_:)", [userId = std::move(userId)](AnalyticsProtocol& logic) mutable {
+        repair(userId);
+        auto valid = ValidatorRules::validateUserId("SetUserId", userId);
+        if (!valid) {
+            ValidatorRules::notifyThatMethodExecutionWasCanceled("SetUserId");
+            return;
+        }
+        logic.setUserId(*valid);
+    });
+}
+
+void AnalyticsProxy::replaceUserId(std::string fromUserId, std::string toUserId) {
+    enqueue("replaceUserId(_:_:)", [fromUserId = std::move(fromUserId),
+                                    toUserId =
+                                        std::move(toUserId)](AnalyticsProtocol& logic) mutable {
+        repair(fromUserId);
+        repair(toUserId);
+        auto valid = ValidatorRules::validateReplaceUserId("replaceUserId", fromUserId, toUserId);
+        if (!valid) {
+            ValidatorRules::notifyThatMethodExecutionWasCanceled("replaceUserId");
+            return;
+        }
+        logic.replaceUserId(valid->prevUserName, valid->userName);
+    });
+}
+
+void AnalyticsProxy::setCurrentLevel(std::int64_t level) {
+    enqueue("setCurrentLevel(_:)", [level](AnalyticsProtocol& logic) {
+        if (!Validator::inInterval<std::int64_t>("SetCurrentLevel", "The level argument value",
+                                                 level, 1, 2147483646)) {
+            ValidatorRules::notifyThatMethodExecutionWasCanceled("SetCurrentLevel");
+            return;
+        }
+        logic.setCurrentLevel(level);
+    });
+}
+
+void AnalyticsProxy::setTrackingAvailability(bool allowed) {
+    enqueue("setTrackingAvailability(_:)",
+            [allowed](AnalyticsProtocol& logic) { logic.setTrackingAvailability(allowed); });
+}
+
+void AnalyticsProxy::customEvent(std::string name, MVKCustomEventParameters parameters) {
+    enqueue("customEvent(_:_:)", [name = std::move(name), parameters = std::move(parameters)](
+                                     AnalyticsProtocol& logic) mutable {
+        repair(name);
+        auto valid = ValidatorRules::validateCustomEvent(name, customParameters(parameters));
+        if (!valid || Validator::isExcluded("ce", AnyCodable(name))) {
+            return;
+        }
+        logic.customEvent(valid->name, std::move(valid->params));
+    });
+}
+
+void AnalyticsProxy::currencyAccrual(std::string currencyName, std::int64_t amount,
+                                     std::string source, MVKAccrualType type) {
+    enqueue("currencyAccrual(_:_:_:_:)", [currencyName = std::move(currencyName), amount,
+                                          source = std::move(source),
+                                          type](AnalyticsProtocol& logic) mutable {
+        repair(currencyName);
+        repair(source);
+        auto valid = ValidatorRules::validateCurrencyAccrual(currencyName, amount, source, type);
+        if (!valid || Validator::isExcluded("ca", AnyCodable(source))) {
+            return;
+        }
+        logic.currencyAccrual(valid->currencyName, valid->currencyAmount, valid->source,
+                              valid->accrualType);
+    });
+}
+
+void AnalyticsProxy::virtualCurrencyPayment(std::string purchaseId, std::string purchaseType,
+                                            std::int64_t purchaseAmount, Amounts resources) {
+    enqueue("virtualCurrencyPayment(_:_:_:_:)",
+            [purchaseId = std::move(purchaseId), purchaseType = std::move(purchaseType),
+             purchaseAmount, resources = std::move(resources)](AnalyticsProtocol& logic) mutable {
+                repair(purchaseId);
+                repair(purchaseType);
+                repairKeys(resources);
+                auto valid = ValidatorRules::validateVirtualCurrencyPayment(
+                    purchaseId, purchaseType, purchaseAmount, resources);
+                if (!valid || Validator::isExcluded("vp", AnyCodable(purchaseId))) {
+                    return;
+                }
+                logic.virtualCurrencyPayment(valid->purchaseId, valid->purchaseType,
+                                             valid->purchaseAmount, valid->resources);
+            });
+}
+
+void AnalyticsProxy::levelUp(std::int64_t level, Amounts balances) {
+    enqueue("levelUp(_:_:)",
+            [level, balances = std::move(balances)](AnalyticsProtocol& logic) mutable {
+                repairKeys(balances);
+                auto valid = ValidatorRules::validateLevelUp(level, balances);
+                if (!valid || Validator::isExcluded("lu", std::nullopt)) {
+                    return;
+                }
+                logic.levelUp(valid->level, valid->balances);
+            });
+}
+
+void AnalyticsProxy::currentBalance(Amounts balances) {
+    enqueue("currentBalance(_:)",
+            [balances = std::move(balances)](AnalyticsProtocol& logic) mutable {
+                repairKeys(balances);
+                auto valid = ValidatorRules::validateCurrentBalance(balances);
+                if (!valid || Validator::isExcluded("cb", std::nullopt)) {
+                    return;
+                }
+                logic.currentBalance(*valid);
+            });
+}
+
+void AnalyticsProxy::startProgressionEvent(std::string name,
+                                           MVKStartProgressionEventParametersLocal parameters) {
+    enqueue("startProgressionEvent(_:_:)",
+            [name = std::move(name),
+             parameters = std::move(parameters)](AnalyticsProtocol& logic) mutable {
+                repair(name);
+                repair(parameters.source);
+                auto valid = ValidatorRules::validateStartProgressionEvent(name, parameters);
+                if (!valid || Validator::isExcluded("pe", AnyCodable(name))) {
+                    return;
+                }
+                logic.startProgressionEvent(valid->eventName, valid->parameters);
+            });
+}
+
+void AnalyticsProxy::finishProgressionEvent(std::string name,
+                                            MVKFinishProgressionEventParametersLocal parameters) {
+    enqueue("finishProgressionEvent(_:_:)",
+            [name = std::move(name),
+             parameters = std::move(parameters)](AnalyticsProtocol& logic) mutable {
+                repair(name);
+                repairKeys(parameters.spent);
+                repairKeys(parameters.earned);
+                auto valid = ValidatorRules::validateFinishProgressionEvent(name, parameters);
+                if (!valid || Validator::isExcluded("pe", AnyCodable(name))) {
+                    return;
+                }
+                logic.finishProgressionEvent(valid->eventName, valid->parameters);
+            });
+}
+
+void AnalyticsProxy::realCurrencyPayment(std::string orderId, double price, std::string productId,
+                                         std::string currencyCode) {
+    enqueue("realCurrencyPayment(_:_:_:_:)",
+            [orderId = std::move(orderId), price, productId = std::move(productId),
+             currencyCode = std::move(currencyCode)](AnalyticsProtocol& logic) mutable {
+                repair(orderId);
+                repair(productId);
+                repair(currencyCode);
+                auto valid = ValidatorRules::validateRealCurrencyPayment(orderId, price, productId,
+                                                                         currencyCode);
+                if (!valid || Validator::isExcluded("rp", std::nullopt)) {
+                    return;
+                }
+                logic.realCurrencyPayment(valid->orderId, valid->price, valid->productId,
+                                          valid->currencyCode);
+            });
+}
+
+void AnalyticsProxy::subscriptionHistory(std::vector<MVKStoreTransaction> transactions) {
+    enqueue("subscriptionHistory(_:)",
+            [transactions = std::move(transactions)](AnalyticsProtocol& logic) mutable {
+                for (auto& transaction : transactions) {
+                    repair(transaction);
+                }
+                if (Validator::isExcluded("sbsr", std::nullopt)) {
+                    return;
+                }
+                logic.subscriptionHistory(transactions);
+            });
+}
+
+void AnalyticsProxy::subscriptionHistory(TransactionHistory history) {
+    enqueue("subscriptionHistory(_:)",
+            [history = std::move(history)](AnalyticsProtocol& logic) mutable {
+                for (auto& [productId, transactionIds] : history) {
+                    repair(productId);
+                    for (auto& id : transactionIds) {
+                        repair(id);
+                    }
+                }
+                if (Validator::isExcluded("sbsr", std::nullopt)) {
+                    return;
+                }
+                logic.subscriptionHistory(history);
+            });
+}
+
+void AnalyticsProxy::subscriptionPayment(MVKStoreTransaction transaction, MVKStoreProduct product) {
+    enqueue("subscriptionPayment(_:_:)",
+            [transaction = std::move(transaction),
+             product = std::move(product)](AnalyticsProtocol& logic) mutable {
+                repair(transaction);
+                repair(product);
+                if (Validator::isExcluded("sbs", std::nullopt)) {
+                    return;
+                }
+                logic.subscriptionPayment(transaction, product);
+            });
+}
+
+void AnalyticsProxy::subscriptionPayment(std::string productId, std::string transactionId) {
+    enqueue("subscriptionPayment(_:_:)",
+            [productId = std::move(productId),
+             transactionId = std::move(transactionId)](AnalyticsProtocol& logic) mutable {
+                repair(productId);
+                repair(transactionId);
+                // An excluded payment is dropped before validation can write about it.
+                if (Validator::isExcluded("sbs", std::nullopt)) {
+                    return;
+                }
+                auto valid = ValidatorRules::validateSubscriptionPayment(productId, transactionId);
+                if (!valid) {
+                    return;
+                }
+                logic.subscriptionPayment(valid->productId, valid->transactionId);
+            });
+}
+
+void AnalyticsProxy::tutorial(std::int64_t step) {
+    enqueue("tutorial(_:)", [step](AnalyticsProtocol& logic) {
+        if (!Validator::inInterval<std::int64_t>("Tutorial", "The step argument value", step, -2,
+                                                 2147483647)) {
+            ValidatorRules::notifyThatMethodExecutionWasCanceled("Tutorial");
+            return;
+        }
+        if (Validator::isExcluded("tr", AnyCodable(step))) {
+            return;
+        }
+        logic.tutorial(step);
+    });
+}
+
+void AnalyticsProxy::socialNetworkConnect(MVKSocialNetworkLocal network) {
+    enqueue("socialNetworkConnect(_:)",
+            [network = std::move(network)](AnalyticsProtocol& logic) mutable {
+                repair(network.name);
+                auto name = ValidatorRules::validateSocialNetworkConnect(network);
+                if (!name || Validator::isExcluded("sc", AnyCodable(*name))) {
+                    return;
+                }
+                logic.socialNetworkConnect(MVKSocialNetworkLocal{.name = std::move(*name)});
+            });
+}
+
+void AnalyticsProxy::socialNetworkPost(MVKSocialNetworkLocal network, std::string reason) {
+    enqueue("socialNetworkPost(_:_:)", [network = std::move(network), reason = std::move(reason)](
+                                           AnalyticsProtocol& logic) mutable {
+        repair(network.name);
+        repair(reason);
+        auto valid = ValidatorRules::validateSocialNetworkPost(network, reason);
+        if (!valid || Validator::isExcluded("sp", AnyCodable(valid->name))) {
+            return;
+        }
+        logic.socialNetworkPost(MVKSocialNetworkLocal{.name = valid->name}, valid->reason);
+    });
+}
+
+void AnalyticsProxy::referrer(ReferralData data) {
+    enqueue("referrer(_:)", [data = std::move(data)](AnalyticsProtocol& logic) mutable {
+        // The property names were repaired when the host made them.
+        for (auto& [property, value] : data) {
+            repair(value);
+        }
+        auto valid = ValidatorRules::validateReferrer(data);
+        if (!valid || Validator::isExcluded("rf", std::nullopt)) {
+            return;
+        }
+        logic.referrer(*valid);
+    });
+}
+
+void AnalyticsProxy::sendBufferedEvents() {
+    enqueue("sendBufferedEvents()", [](AnalyticsProtocol& logic) { logic.sendBufferedEvents(); });
+}
+
+void AnalyticsProxy::adImpression(std::string network, double revenue,
+                                  std::optional<std::string> placement,
+                                  std::optional<std::string> unit) {
+    enqueue("adImpression(_:_:_:_:)", [network = std::move(network), revenue,
+                                       placement = std::move(placement),
+                                       unit = std::move(unit)](AnalyticsProtocol& logic) mutable {
+        repair(network);
+        repair(placement);
+        repair(unit);
+        auto valid = ValidatorRules::validateAdImpression(network, revenue, placement, unit);
+        if (!valid || Validator::isExcluded("adrv", std::nullopt)) {
+            return;
+        }
+        logic.adImpression(valid->network, valid->revenue, valid->placement, valid->unit);
+    });
 }
 
 }  // namespace mvk

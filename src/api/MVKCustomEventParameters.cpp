@@ -1,7 +1,9 @@
 #include "mvk/MVKCustomEventParameters.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
+#include <utility>
 
 #include "core/Core.hpp"
 #include "foundation/Logger.hpp"
@@ -31,6 +33,70 @@ std::string printed(const MVKCustomEventParameters::Value& value) {
 
 }  // namespace
 
+// A reference count of our own rather than a shared_ptr: deciding that a copy
+// is unshared needs an acquire load, so that the reads of a snapshot released
+// on the income queue happen before the host's next change.
+struct MVKCustomEventParameters::Shared {
+    std::atomic<std::size_t> holders{1};
+    Parameters parameters;
+};
+
+MVKCustomEventParameters::MVKCustomEventParameters(const MVKCustomEventParameters& other) noexcept
+    : shared_(other.shared_) {
+    if (shared_ != nullptr) {
+        shared_->holders.fetch_add(1, std::memory_order_relaxed);
+    }
+}
+
+MVKCustomEventParameters::MVKCustomEventParameters(MVKCustomEventParameters&& other) noexcept
+    : shared_(std::exchange(other.shared_, nullptr)) {}
+
+MVKCustomEventParameters& MVKCustomEventParameters::operator=(
+    const MVKCustomEventParameters& other) noexcept {
+    if (this != &other) {
+        MVKCustomEventParameters copy(other);
+        std::swap(shared_, copy.shared_);
+    }
+    return *this;
+}
+
+MVKCustomEventParameters& MVKCustomEventParameters::operator=(
+    MVKCustomEventParameters&& other) noexcept {
+    if (this != &other) {
+        release();
+        shared_ = std::exchange(other.shared_, nullptr);
+    }
+    return *this;
+}
+
+MVKCustomEventParameters::~MVKCustomEventParameters() {
+    release();
+}
+
+void MVKCustomEventParameters::release() noexcept {
+    if (shared_ != nullptr && shared_->holders.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+        delete shared_;
+    }
+    shared_ = nullptr;
+}
+
+const MVKCustomEventParameters::Parameters& MVKCustomEventParameters::getAllParameters()
+    const noexcept {
+    static const Parameters* const none = new Parameters();
+    return shared_ != nullptr ? shared_->parameters : *none;
+}
+
+MVKCustomEventParameters::Parameters& MVKCustomEventParameters::writable() {
+    if (shared_ == nullptr) {
+        shared_ = new Shared();
+    } else if (shared_->holders.load(std::memory_order_acquire) != 1) {
+        auto* own = new Shared{.parameters = shared_->parameters};
+        release();
+        shared_ = own;
+    }
+    return shared_->parameters;
+}
+
 void MVKCustomEventParameters::addBool(const std::string& key, bool value) noexcept {
     add(key, value);
 }
@@ -51,19 +117,20 @@ void MVKCustomEventParameters::addDouble(const std::string& key, double value) n
 void MVKCustomEventParameters::add(const std::string& key, Value value) noexcept {
     callGuarded("CustomEventParameters add", [&] {
         const auto limit = Core::shared()->analyticsProxy().getCustomEventParamsCount();
-        if (std::cmp_greater_equal(parameters_.size(), std::max<std::int64_t>(limit, 0))) {
+        if (std::cmp_greater_equal(getAllParameters().size(), std::max<std::int64_t>(limit, 0))) {
             Logger::writeLog(MVKLogLevel::error, "[CustomEventParameters] Limit of [" +
                                                      std::to_string(limit) +
                                                      "] is reached when adding a new parameter");
             return;
         }
         auto cleanKey = Utf8::sanitized(key);
-        auto present = std::find_if(parameters_.begin(), parameters_.end(),
+        auto& parameters = writable();
+        auto present = std::find_if(parameters.begin(), parameters.end(),
                                     [&](const auto& entry) { return entry.first == cleanKey; });
-        if (present != parameters_.end()) {
+        if (present != parameters.end()) {
             present->second = std::move(value);
         } else {
-            parameters_.emplace_back(std::move(cleanKey), std::move(value));
+            parameters.emplace_back(std::move(cleanKey), std::move(value));
         }
     });
 }
@@ -71,7 +138,7 @@ void MVKCustomEventParameters::add(const std::string& key, Value value) noexcept
 std::string MVKCustomEventParameters::description() const noexcept {
     try {
         std::string text;
-        for (const auto& [key, value] : parameters_) {
+        for (const auto& [key, value] : getAllParameters()) {
             if (!text.empty()) {
                 text += "\n";
             }

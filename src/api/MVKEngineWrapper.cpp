@@ -4,6 +4,7 @@
 #include "foundation/Base64.hpp"
 #include "foundation/Logger.hpp"
 #include "foundation/SdkConstraints.hpp"
+#include "mvk/MVKAnalytics.hpp"
 #include "platform/GuardedCall.hpp"
 #include "platform/Utf8.hpp"
 
@@ -41,6 +42,22 @@ MVKEngineWrapper::engineLoggerMessageClosure() noexcept {
 void MVKEngineWrapper::setEngineLoggerMessageClosure(EngineLoggerMessageClosure closure) noexcept {
     callGuarded("setEngineLoggerMessageClosure",
                 [&] { Logger::setEngineLoggerMessageClosure(std::move(closure)); });
+}
+
+void MVKEngineWrapper::engineSubscriptionHistory(const EngineTransactionHistory& history) noexcept {
+    callGuarded("engineSubscriptionHistory",
+                [&] { Core::shared()->analyticsProxy().subscriptionHistory(history); });
+}
+
+void MVKEngineWrapper::engineSubscriprtionPayment(const std::string& productId,
+                                                  const std::string& transactionId) noexcept {
+    callGuarded("engineSubscriprtionPayment", [&] {
+        Core::shared()->analyticsProxy().subscriptionPayment(productId, transactionId);
+    });
+}
+
+std::string MVKEngineWrapper::unitySdkFolderPath() noexcept {
+    return MVKAnalytics::sdkFolderPath();
 }
 
 }  // namespace mvk

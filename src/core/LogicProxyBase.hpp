@@ -1,9 +1,12 @@
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
+#include <type_traits>
 #include <utility>
 
 #include "foundation/Logger.hpp"
@@ -22,6 +25,10 @@ namespace mvk {
 /// blocks still waiting do nothing.
 template <typename Logic>
 class LogicProxyBase {
+    struct NothingDropped {
+        void operator()() const {}
+    };
+
   public:
     explicit LogicProxyBase(SerialQueue& queue = QueueManager::incomeQueue().queue())
         : queue_(queue), slot_(std::make_shared<Slot>()) {}
@@ -40,23 +47,42 @@ class LogicProxyBase {
         // A replaced logic is released after the lock, in `logic`'s destructor.
     }
 
-    static std::string notInitializedMessage(const std::string& method) {
-        return "In the " + method +
+    static std::string notInitializedMessage(std::string_view method) {
+        return "In the " + std::string(method) +
                " method an error has occurred: The SDK is not initialized yet!";
     }
 
-    /// Queues `call`. When it runs without a logic it is dropped with the
-    /// not-initialised line; `dropped` then runs, so a completion still gets
-    /// its empty answer. With the proxy gone only `dropped` runs.
-    void enqueue(std::string method, std::function<void(Logic&)> call,
-                 std::function<void()> dropped = {}) {
+    /// The name of a queued call. A literal is kept as a pointer, so queueing a
+    /// call builds no text on the host's thread; any other text is owned.
+    class MethodText {
+      public:
+        template <std::size_t Size>
+        MethodText(const char (&literal)[Size]) : literal_(literal) {}  // NOLINT: implicit
+        template <typename Text>
+        requires std::is_convertible_v<Text, std::string> &&
+            (!std::is_array_v<std::remove_reference_t<Text>>)MethodText(Text&& text)
+            : owned_(std::forward<Text>(text)) {}  // NOLINT: implicit
+
+        std::string_view view() const {
+            return literal_ != nullptr ? std::string_view(literal_) : std::string_view(owned_);
+        }
+
+      private:
+        const char* literal_ = nullptr;
+        std::string owned_;
+    };
+
+    /// Queues `call` (invoked with the logic) as one block. When it runs
+    /// without a logic it is dropped with the not-initialised line; `dropped`
+    /// then runs, so a completion still gets its empty answer. With the proxy
+    /// gone only `dropped` runs, silently.
+    template <typename Call, typename Dropped = NothingDropped>
+    void enqueue(MethodText method, Call call, Dropped dropped = {}) {
         queue_.addOperation([weak = std::weak_ptr<Slot>(slot_), method = std::move(method),
-                             call = std::move(call), dropped = std::move(dropped)] {
+                             call = std::move(call), dropped = std::move(dropped)]() mutable {
             auto slot = weak.lock();
             if (!slot) {
-                if (dropped) {
-                    dropped();
-                }
+                runDropped(dropped);
                 return;
             }
             std::shared_ptr<Logic> logic;
@@ -65,10 +91,8 @@ class LogicProxyBase {
                 logic = slot->logic;
             }
             if (!logic) {
-                Logger::writeLog(MVKLogLevel::error, notInitializedMessage(method));
-                if (dropped) {
-                    dropped();
-                }
+                Logger::writeLog(MVKLogLevel::error, notInitializedMessage(method.view()));
+                runDropped(dropped);
                 return;
             }
             call(*logic);
@@ -79,6 +103,17 @@ class LogicProxyBase {
     ~LogicProxyBase() = default;
 
   private:
+    template <typename Dropped>
+    static void runDropped(Dropped& dropped) {
+        if constexpr (std::is_same_v<Dropped, std::function<void()>>) {
+            if (dropped) {
+                dropped();
+            }
+        } else {
+            dropped();
+        }
+    }
+
     struct Slot {
         std::mutex mutex;
         std::shared_ptr<Logic> logic;
