@@ -11,6 +11,7 @@
 #include "analytics/Validator.hpp"
 #include "api/RecordingAnalyticsLogic.hpp"
 #include "core/Core.hpp"
+#include "foundation/QueueManager.hpp"
 #include "coreflow/CoreFlowHarness.hpp"
 #include "mvk/MVKAnalytics.hpp"
 #include "mvk/MVKEngineWrapper.hpp"
@@ -425,6 +426,8 @@ TEST_F(FrameFixture, GettersOvertakenByDestroyAreAnsweredWithTheirDefaultsSilent
     LogCapture log(MVKLogLevel::debug);
     auto old = Core::shared();
     testing::internal::CaptureStdout();
+    // Held until the proxy is gone, so no getter can run while `old` keeps it.
+    QueueManager::incomeQueue().pause();
     MVKEngineWrapper::destroySDK();
     auto& proxy = old->analyticsProxy();
     proxy.getDeviceId(answers.text());
@@ -435,6 +438,7 @@ TEST_F(FrameFixture, GettersOvertakenByDestroyAreAnsweredWithTheirDefaultsSilent
     proxy.isRestoreTransactionHistoryRequired(answers.flag());
     proxy.setCurrentLevel(5);
     old.reset();
+    QueueManager::incomeQueue().resume();
     ASSERT_TRUE(h.drainIncome());
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(answers.take(), (std::vector<std::string>{"", "", "", "1", "false", "false"}));
