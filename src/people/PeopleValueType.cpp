@@ -87,7 +87,7 @@ std::string PeopleValueType::description() const {
                               if (std::isinf(number)) {
                                   return number > 0 ? "inf" : "-inf";
                               }
-                              return nlohmann::json(number).dump();
+                              return nlohmann::ordered_json(number).dump();
                           },
                           [](MVKGender gender) { return std::string(mvk::description(gender)); },
                       },

@@ -10,6 +10,7 @@
 #include <system_error>
 #include <vector>
 
+#include "foundation/JsonCoding.hpp"
 #include "foundation/Logger.hpp"
 #include "platform/ApplicationSupportDirectory.hpp"
 #include "platform/SecureStoreLimits.hpp"
@@ -182,13 +183,14 @@ std::optional<FileSecureStore::Values> FileSecureStore::load(
         text.append(buffer, static_cast<std::size_t>(n));
     }
 
-    const auto json = nlohmann::json::parse(text, nullptr, false);
-    if (!json.is_object()) {
+    // The library's one bounded parser: a file is as untrusted as an answer.
+    const auto json = parseJson(text);
+    if (!json || !json->is_object()) {
         problems.push_back("The file " + path_.string() + " is damaged; its values are lost");
         return Values{};
     }
     Values values;
-    for (const auto& [account, value] : json.items()) {
+    for (const auto& [account, value] : json->items()) {
         if (value.is_string() && SecureStoreLimits::allows(account, value.get<std::string>())) {
             values.emplace(account, value.get<std::string>());
         }
@@ -200,11 +202,13 @@ bool FileSecureStore::save(const Values& values, std::vector<std::string>& probl
     if (!makePrivateDirectory(directory_, problems)) {
         return false;
     }
-    nlohmann::json json = nlohmann::json::object();
+    // Written through the same writer as every record; the map's order keeps
+    // the keys sorted as before.
+    nlohmann::ordered_json json = nlohmann::ordered_json::object();
     for (const auto& [account, value] : values) {
         json[account] = value;
     }
-    const std::string text = json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    const std::string text = dumpJson(json);
 
     std::string temporary = path_.string() + ".tmp-XXXXXX";
     FileDescriptor file(::mkostemp(temporary.data(), O_CLOEXEC));

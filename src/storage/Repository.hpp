@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "storage/DatabaseProtocol.hpp"
+#include "storage/DeleteRowsIn.hpp"
 #include "storage/RepositoryProtocol.hpp"
 #include "storage/SQLiteConvertible.hpp"
-#include "storage/SqlSelection.hpp"
 
 namespace mvk {
 
@@ -155,9 +155,7 @@ class Repository : public Protocol {
         std::erase_if(cache_,
                       [&](const Item& item) { return doomed.contains(field(rowOf(item))); });
         const bool deleted =
-            values.size() <= maxIdsPerStatement
-                ? deleteChunk(column, values.begin(), values.end())
-                : database_->transaction([&] { return deleteChunks(column, values); });
+            deleteRowsIn(*database_, Derived::Entry::tableName, column, values, maxIdsPerStatement);
         if (!deleted) {
             cache_.clear();
             loaded_ = false;
@@ -188,28 +186,6 @@ class Repository : public Protocol {
         } else {
             return row.idKey == key;
         }
-    }
-
-    /// Every chunk, stopping at the first that fails.
-    bool deleteChunks(std::string_view column, const std::vector<std::int64_t>& values) {
-        for (auto first = values.begin(); first != values.end();) {
-            const auto count = std::min<std::ptrdiff_t>(
-                static_cast<std::ptrdiff_t>(maxIdsPerStatement), values.end() - first);
-            if (!deleteChunk(column, first, first + count)) {
-                return false;
-            }
-            first += count;
-        }
-        return true;
-    }
-
-    bool deleteChunk(std::string_view column, std::vector<std::int64_t>::const_iterator first,
-                     std::vector<std::int64_t>::const_iterator last) {
-        const std::vector<SQLiteValue> arguments(first, last);
-        return database_
-            ->deleteRows(Derived::Entry::tableName, sqlSelectionIn(column, arguments.size()),
-                         arguments)
-            .has_value();
     }
 
     /// False when the cache is unread and reading it failed.

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/FileSecureStore.hpp"
@@ -118,7 +119,12 @@ TEST_F(FileSecureStoreTest, LeftoverOfAnInterruptedWriteIsIgnored) {
 
 TEST_F(FileSecureStoreTest, DamagedFileReadsAsEmptyAndIsReplacedByTheNextWrite) {
     fs::create_directories(folder());
-    const std::string damaged[] = {"", R"({"id": "x")", R"(["id"])", std::string("\0\1junk", 6)};
+    // Nesting no store ever writes is read as damage, like any other bound
+    // the library's parser keeps.
+    const std::string tooDeep =
+        R"({"id": "x", "deep": )" + std::string(200, '[') + std::string(200, ']') + "}";
+    const std::string damaged[] = {"", R"({"id": "x")", R"(["id"])", std::string("\0\1junk", 6),
+                                   tooDeep};
     for (const auto& damage : damaged) {
         writeFile(file(), damage);
         FileSecureStore store(folder());
@@ -127,6 +133,29 @@ TEST_F(FileSecureStoreTest, DamagedFileReadsAsEmptyAndIsReplacedByTheNextWrite) 
         EXPECT_EQ(store.get("id"), "fresh");
     }
     EXPECT_TRUE(log.containsFragment("is damaged"));
+}
+
+TEST_F(FileSecureStoreTest, FileIsCompactJsonWithSortedKeysAndReadsBackItsOwnText) {
+    const struct {
+        std::vector<std::pair<std::string, std::string>> values;
+        std::string text;
+    } cases[] = {
+        {{{"zeta", "2"}, {"alpha", "1"}}, R"({"alpha":"1","zeta":"2"})"},
+        {{{"id", "quote \" and \\ slash"}}, R"({"id":"quote \" and \\ slash"})"},
+        {{{"name", "caf\xC3\xA9 \xF0\x9F\x8E\xAE"}}, "{\"name\":\"caf\xC3\xA9 \xF0\x9F\x8E\xAE\"}"},
+    };
+    for (const auto& c : cases) {
+        fs::remove_all(folder());
+        FileSecureStore store(folder());
+        for (const auto& [account, value] : c.values) {
+            ASSERT_TRUE(store.set(account, value));
+        }
+        EXPECT_EQ(readFile(file()), c.text);
+        FileSecureStore restarted(folder());
+        for (const auto& [account, value] : c.values) {
+            EXPECT_EQ(restarted.get(account), value) << account;
+        }
+    }
 }
 
 TEST_F(FileSecureStoreTest, OverLongOrMistypedEntriesReadAsMissing) {
