@@ -6,11 +6,15 @@
 namespace demo {
 
 namespace {
-std::mutex outputMutex;
+// Never destroyed: a library thread may still log while the process exits.
+std::mutex& outputMutex() {
+    static auto* mutex = new std::mutex;
+    return *mutex;
 }
+}  // namespace
 
 void say(const std::string& text) {
-    std::lock_guard lock(outputMutex);
+    std::lock_guard lock(outputMutex());
     std::cout << text << '\n' << std::flush;
 }
 

@@ -7,6 +7,7 @@ namespace demo {
 void PrintingListener::onReceivedResult(mvk::MVKRemoteConfigReceiveResult result) {
     say("  [listener] experiments configuration received: " +
         std::string(mvk::description(result)));
+    received.set(result);
 }
 
 void PrintingListener::onPrepareToChange() {

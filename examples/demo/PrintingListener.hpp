@@ -9,7 +9,8 @@
 namespace demo {
 
 /// The game's view of its experiments: prints every call and lets the game
-/// wait until an offered group is ready to apply.
+/// wait until the experiments are known (an event can only fit one after
+/// that) and until an offered group is ready to apply.
 class PrintingListener final : public mvk::MVKRemoteConfigListener {
   public:
     void onReceivedResult(mvk::MVKRemoteConfigReceiveResult result) override;
@@ -17,6 +18,7 @@ class PrintingListener final : public mvk::MVKRemoteConfigListener {
     void onChangedResult(mvk::MVKRemoteConfigChangeResult result,
                          const std::optional<std::string>& error) override;
 
+    Signal<mvk::MVKRemoteConfigReceiveResult> received;
     Signal<mvk::MVKRemoteConfigChangeResult> changed;
 };
 

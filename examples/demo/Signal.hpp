@@ -10,7 +10,8 @@ namespace demo {
 
 /// A value one of the library's queues hands back once. The demo waits for
 /// it with a deadline, so a completion that never comes shows up as a
-/// missing line instead of a hung demo.
+/// missing line instead of a hung demo. A late completion may still come
+/// after the wait gave up, so completions hold a signal by `shared_ptr`.
 template <typename T>
 class Signal {
   public:

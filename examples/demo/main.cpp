@@ -160,15 +160,15 @@ void shopAndProfile() {
 }
 
 void readUserCard() {
-    demo::Signal<std::string> name;
-    demo::Signal<std::string> clan;
-    mvk::MVKUserCard::getName([&](const std::string& value) { name.set(value); });
-    mvk::MVKUserCard::getValue("clan", [&](const std::optional<mvk::MVKUserCard::Value>& value) {
+    const auto name = std::make_shared<demo::Signal<std::string>>();
+    const auto clan = std::make_shared<demo::Signal<std::string>>();
+    mvk::MVKUserCard::getName([name](const std::string& value) { name->set(value); });
+    mvk::MVKUserCard::getValue("clan", [clan](const std::optional<mvk::MVKUserCard::Value>& value) {
         const auto* text = value ? std::get_if<std::string>(&*value) : nullptr;
-        clan.set(text ? *text : std::string("(none)"));
+        clan->set(text ? *text : std::string("(none)"));
     });
-    const auto readName = name.wait(kWaitLimit);
-    const auto readClan = clan.wait(kWaitLimit);
+    const auto readName = name->wait(kWaitLimit);
+    const auto readClan = clan->wait(kWaitLimit);
     if (!readName || !readClan) {
         problems.add("the user card's getters never answered");
         return;
@@ -203,10 +203,10 @@ void pushStep() {
     const std::int64_t openedAt = std::int64_t{std::time(nullptr)} * 1000;
     mvk::UnrealBridge::sendPushOpened(openedAt, 42, std::string("claim"));
 
-    demo::Signal<std::vector<std::string>> categories;
+    const auto categories = std::make_shared<demo::Signal<std::vector<std::string>>>();
     mvk::UnrealBridge::getMessagingCategories(
-        [&](const std::vector<std::string>& list) { categories.set(list); });
-    const auto received = categories.wait(kWaitLimit);
+        [categories](const std::vector<std::string>& list) { categories->set(list); });
+    const auto received = categories->wait(kWaitLimit);
     if (!received) {
         problems.add("the push categories never arrived");
         return;
@@ -219,11 +219,11 @@ void pushStep() {
 
 void receiptStep() {
     step("A receipt check: MVKAntiCheat::verifyPayment(\"ZGVtby1yZWNlaXB0\")");
-    demo::Signal<mvk::MVKVerifyResponse> verified;
+    const auto verified = std::make_shared<demo::Signal<mvk::MVKVerifyResponse>>();
     mvk::MVKAntiCheat::verifyPayment(
         "ZGVtby1yZWNlaXB0",
-        [&](const mvk::MVKVerifyResponse& response) { verified.set(response); });
-    const auto response = verified.wait(kWaitLimit);
+        [verified](const mvk::MVKVerifyResponse& response) { verified->set(response); });
+    const auto response = verified->wait(kWaitLimit);
     if (!response) {
         problems.add("the receipt verification never completed");
         return;
@@ -254,10 +254,10 @@ int main(int argc, char** argv) {
     mvk::MVKEngineWrapper::setEngineLoggerMessageClosure(
         [](mvk::MVKLogLevel, const std::string& line) { say("  [library] " + line); });
     mvk::MVKAnalytics::setTestProxyUrl(gateway.baseUrl());
-    demo::Signal<bool> started;
-    mvk::MVKAnalytics::setInitializationCompleteCallback([&started] {
+    const auto started = std::make_shared<demo::Signal<bool>>();
+    mvk::MVKAnalytics::setInitializationCompleteCallback([started] {
         say("  [game] the library says start-up is complete");
-        started.set(true);
+        started->set(true);
     });
     mvk::MVKApplication::setBundleName("DemoGame");
     mvk::MVKApplication::setBundleIdentifier("com.example.demogame");
@@ -278,8 +278,11 @@ int main(int argc, char** argv) {
     configuration.setTrackingAvailability(mvk::MVKTrackingStatus::enable);
     mvk::MVKAnalytics::initializeWithAbTest("demo-app-key", configuration, listener);
     mvk::MVKApplication::didBecomeActive();
-    if (!started.wait(kWaitLimit)) {
+    if (!started->wait(kWaitLimit)) {
         problems.add("start-up never completed");
+    }
+    if (!listener->received.wait(kWaitLimit)) {
+        problems.add("the experiments configuration never arrived");
     }
     settle(gateway);
     const auto playStarted = std::chrono::steady_clock::now();
