@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdint>
 #include <ctime>
+#include <exception>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -231,10 +232,7 @@ void receiptStep() {
     say("  receipt: " + response->description());
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    const bool keep = argc > 1 && std::string(argv[1]) == "--keep";
+int play(bool keep) {
     const auto dataDirectory =
         std::filesystem::temp_directory_path() /
         ("mvk-demo-" + std::to_string(std::chrono::system_clock::now().time_since_epoch().count()));
@@ -354,4 +352,17 @@ int main(int argc, char** argv) {
         return 1;
     }
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const bool keep = argc > 1 && std::string(argv[1]) == "--keep";
+    try {
+        return play(keep);
+    } catch (const std::exception& error) {
+        // The gateway throws when it cannot listen; nothing else here does.
+        say(std::string("The demo could not run: ") + error.what());
+        return 1;
+    }
 }
