@@ -1,33 +1,37 @@
 // A short game session through the library's public calls, against a local
-// HTTPS gateway started in this process. It prints what the library logs,
-// what the gateway received and what the library's database holds afterwards.
+// HTTPS gateway started in this process. It prints what the library logs and
+// tells the game, every report the gateway received, the events by code and
+// what the library's database holds afterwards.
 //
 //   build/default/examples/mvk-demo [--keep]
 //
 // The data lives in a temporary folder, removed at the end unless --keep.
-
-#include <openssl/evp.h>
-#include <sqlite3.h>
+// The demo exits 1 when a step it waits for never comes.
 
 #include <chrono>
-#include <cstdlib>
+#include <cstdint>
+#include <ctime>
+#include <exception>
 #include <filesystem>
-#include <iostream>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include <nlohmann/json.hpp>
-
+#include "Console.hpp"
+#include "DatabaseDump.hpp"
+#include "PrintingListener.hpp"
+#include "ReportPrinter.hpp"
+#include "Signal.hpp"
 #include "gateway/CannedAnswers.hpp"
 #include "gateway/Gateway.hpp"
 #include "mvk/MVKAnalytics.hpp"
+#include "mvk/MVKAntiCheat.hpp"
 #include "mvk/MVKApplication.hpp"
 #include "mvk/MVKEngineWrapper.hpp"
 #include "mvk/MVKRemoteConfig.hpp"
+#include "mvk/MVKUserCard.hpp"
 #include "mvk/UnrealBridge.hpp"
 // The two test settings: the data folder and the gateway's certificate.
 #include "platform/ApplicationSupportDirectory.hpp"
@@ -36,17 +40,31 @@
 namespace {
 
 using namespace std::chrono_literals;
+using demo::say;
+using demo::step;
 
-std::mutex outputMutex;
+constexpr auto kWaitLimit = 10s;
+const std::string kReportPath = "/v2/analytics/report";
 
-void say(const std::string& text) {
-    std::lock_guard lock(outputMutex);
-    std::cout << text << '\n' << std::flush;
-}
+/// What the demo waited for and never saw; any entry makes the exit code 1.
+class Problems {
+  public:
+    void add(const std::string& problem) {
+        say("  !! " + problem);
+        std::lock_guard lock(mutex_);
+        list_.push_back(problem);
+    }
+    std::vector<std::string> list() const {
+        std::lock_guard lock(mutex_);
+        return list_;
+    }
 
-void step(const std::string& title) {
-    say("\n== " + title);
-}
+  private:
+    mutable std::mutex mutex_;
+    std::vector<std::string> list_;
+};
+
+Problems problems;
 
 /// Waits until the gateway has had no new request for a moment, so the
 /// library's requests (sent from its own queues) have arrived.
@@ -62,143 +80,35 @@ void settle(const mvk::gateway::Gateway& gateway) {
     }
 }
 
-std::string fromBase64(const std::string& text) {
-    std::string bytes(text.size(), '\0');
-    const int length = EVP_DecodeBlock(reinterpret_cast<unsigned char*>(bytes.data()),
-                                       reinterpret_cast<const unsigned char*>(text.data()),
-                                       static_cast<int>(text.size()));
-    if (length < 0) {
-        return "?";
+void scriptGateway(mvk::gateway::Gateway& gateway) {
+    using mvk::gateway::ScriptedAnswer;
+    for (auto& [path, answer] : mvk::gateway::cannedAnswers()) {
+        gateway.setAnswer(path, std::move(answer));
     }
-    bytes.resize(static_cast<std::size_t>(length));
-    // EVP_DecodeBlock counts the padding as zero bytes.
-    for (auto end = text.rbegin(); end != text.rend() && *end == '='; ++end) {
-        bytes.pop_back();
-    }
-    return bytes;
+    // One experiment for every player who reaches the boss fight: group "B"
+    // plays faster under a new title.
+    gateway.setAnswer(
+        "/v2/remoteconfig/experiments",
+        ScriptedAnswer::json(
+            200, R"({"version":1,"userProperties":{},"experiments":[{"id":7,"creationDate":1,)"
+                 R"("updateDate":1,"completionDate":0,"isTesting":false,)"
+                 R"("conditions":[{"code":"ce","name":{"==":"boss_fight"}}],)"
+                 R"("parameters":[{"key":"speed","values":{"A":"1.5","B":"2.5"}},)"
+                 R"({"key":"title","values":{"A":"Classic","B":"Turbo"}}]}]})"));
+    gateway.setAnswer(
+        "/v2/remoteconfig/offer",
+        ScriptedAnswer::json(200, R"({"involvedExperiments":[{"id":7,"group":"B"}]})"));
+    gateway.setAnswer("/v2/messaging/config",
+                      ScriptedAnswer::json(
+                          200, R"({"pushCategories":{"version":2,"categories":[)"
+                               R"({"id":"daily_reward","buttons":[{"id":"claim","text":"Claim",)"
+                               R"("activationMode":"foreground"}]},)"
+                               R"({"id":"friend_invite","buttons":[{"id":"accept","text":"Accept",)"
+                               R"("activationMode":"foreground"},{"id":"later","text":"Later",)"
+                               R"("activationMode":"background"}]}]}})"));
+    gateway.setAnswer("/v2/verify/payment",
+                      ScriptedAnswer::json(200, R"({"status":0,"verificationResult":"valid"})"));
 }
-
-void printRequests(const mvk::gateway::Gateway& gateway) {
-    const auto requests = gateway.requests();
-    step("What the gateway received: " + std::to_string(requests.size()) + " request(s)");
-    if (requests.empty()) {
-        say("  (nothing: no part of the library has asked the gateway for anything yet)");
-    }
-    for (const auto& request : requests) {
-        say("  " + request.method + " " + request.path + "?" + request.query);
-        for (const auto& [name, value] : request.headers) {
-            const bool encoded = name == "DeviceId" || name == "PreviousDeviceId" ||
-                                 name == "UserId" || name == "PreviousUserId";
-            say("    " + name + ": " + value +
-                (encoded ? "   (base64 of \"" + fromBase64(value) + "\")" : ""));
-        }
-        const auto body = nlohmann::json::parse(request.body, nullptr, false);
-        say("    body: " + (body.is_discarded() ? request.body : body.dump()));
-    }
-}
-
-/// Each report the gateway received, one line per event: its code, session
-/// id and level, so a session can be followed from "ss" to "ue".
-void printReports(const mvk::gateway::Gateway& gateway) {
-    const auto reports = gateway.requests("/v2/analytics/report");
-    step("The reports: " + std::to_string(reports.size()) + " request(s)");
-    int number = 0;
-    for (const auto& request : reports) {
-        say("  report request " + std::to_string(++number));
-        const auto body = nlohmann::json::parse(request.body, nullptr, false);
-        if (!body.is_object()) {
-            say("    (body is not JSON)");
-            continue;
-        }
-        for (const auto& report : body.value("reports", nlohmann::json::array())) {
-            for (const auto& package : report.value("packages", nlohmann::json::array())) {
-                for (const auto& event : package.value("events", nlohmann::json::array())) {
-                    const auto field = [&](const char* key) {
-                        return event.contains(key) ? event[key].dump() : std::string("-");
-                    };
-                    say("    " + event.value("code", std::string("?")) +
-                        "  sessionId=" + field("sessionId") + "  level=" + field("level"));
-                }
-            }
-        }
-    }
-}
-
-int printTable(sqlite3* db, const std::string& table) {
-    sqlite3_stmt* statement = nullptr;
-    const std::string sql = "SELECT * FROM \"" + table + "\"";
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
-        return 0;
-    }
-    int rows = 0;
-    std::vector<std::string> lines;
-    while (sqlite3_step(statement) == SQLITE_ROW) {
-        ++rows;
-        std::string line = "    ";
-        for (int column = 0; column < sqlite3_column_count(statement); ++column) {
-            const auto* text = sqlite3_column_text(statement, column);
-            line += std::string(column ? ", " : "") + sqlite3_column_name(statement, column) + "=" +
-                    (text ? reinterpret_cast<const char*>(text) : "NULL");
-        }
-        lines.push_back(line);
-    }
-    sqlite3_finalize(statement);
-    say("  " + table + ": " + std::to_string(rows) + " row(s)");
-    for (const auto& line : lines) {
-        say(line.size() > 400 ? line.substr(0, 400) + " ..." : line);
-    }
-    return rows;
-}
-
-void printDatabase(const std::filesystem::path& file) {
-    step("What the database holds (" + file.string() + ")");
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-        say("  (no database: start-up did not get that far)");
-        sqlite3_close(db);
-        return;
-    }
-    std::vector<std::string> tables;
-    sqlite3_stmt* statement = nullptr;
-    sqlite3_prepare_v2(db,
-                       "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE "
-                       "'sqlite_%' ORDER BY rowid",
-                       -1, &statement, nullptr);
-    while (sqlite3_step(statement) == SQLITE_ROW) {
-        tables.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)));
-    }
-    sqlite3_finalize(statement);
-    int empty = 0;
-    for (const auto& table : tables) {
-        sqlite3_stmt* count = nullptr;
-        const std::string sql = "SELECT COUNT(*) FROM \"" + table + "\"";
-        sqlite3_prepare_v2(db, sql.c_str(), -1, &count, nullptr);
-        const bool hasRows = sqlite3_step(count) == SQLITE_ROW && sqlite3_column_int(count, 0) > 0;
-        sqlite3_finalize(count);
-        if (hasRows) {
-            printTable(db, table);
-        } else {
-            ++empty;
-        }
-    }
-    say("  (" + std::to_string(empty) + " more table(s), all empty)");
-    sqlite3_close(db);
-}
-
-/// Prints what the library tells the game about its experiments.
-class PrintingListener final : public mvk::MVKRemoteConfigListener {
-  public:
-    void onReceivedResult(mvk::MVKRemoteConfigReceiveResult result) override {
-        say("  [game] experiments configuration received: " +
-            std::string(mvk::description(result)));
-    }
-    void onPrepareToChange() override { say("  [game] an experiment fits; a group is asked for"); }
-    void onChangedResult(mvk::MVKRemoteConfigChangeResult result,
-                         const std::optional<std::string>& error) override {
-        say("  [game] the group's configuration: " + std::string(mvk::description(result)) +
-            (error ? " (" + *error + ")" : ""));
-    }
-};
 
 void printRemoteValues() {
     for (const auto& [key, value] : mvk::MVKRemoteConfig::config()->getRawConfig()) {
@@ -206,29 +116,130 @@ void printRemoteValues() {
     }
 }
 
-}  // namespace
+/// The player's run through the first stage, on the game's main thread.
+void playStage() {
+    mvk::MVKCustomEventParameters start;
+    start.addString("mode", "story");
+    start.addInt("stage", 1);
+    start.addBool("tutorial", false);
+    mvk::MVKAnalytics::customEvent("stage_entered", start);
 
-int main(int argc, char** argv) {
-    const bool keep = argc > 1 && std::string(argv[1]) == "--keep";
+    mvk::MVKStartProgressionEventParameters progression;
+    progression.setDifficulty(2);
+    progression.setSource("world_map");
+    mvk::MVKAnalytics::startProgressionEvent("stage_1", progression);
+
+    mvk::MVKCustomEventParameters kill;
+    kill.addString("weapon", "bow");
+    kill.addDouble("damage", 12.5);
+    mvk::MVKAnalytics::customEvent("enemy_defeated", kill);
+
+    mvk::MVKFinishProgressionEventParameters finish;
+    finish.setSuccessfulCompletion(true);
+    finish.setDuration(95);
+    finish.setSpent({{"energy", 5}});
+    finish.setEarned({{"gold", 120}});
+    mvk::MVKAnalytics::finishProgressionEvent("stage_1", finish);
+
+    mvk::MVKAnalytics::levelUp(4, {{"gold", 370}, {"gems", 12}});
+}
+
+/// The shop and the profile screen, on a second thread of the game.
+void shopAndProfile() {
+    mvk::MVKAnalytics::currencyAccrual("gold", 120, "stage_1", mvk::MVKAccrualType::earned);
+    mvk::MVKAnalytics::currencyAccrual("gems", 10, "starter_pack", mvk::MVKAccrualType::bought);
+    mvk::MVKAnalytics::realCurrencyPayment("order-0001", 4.99, "starter_pack", "USD");
+    mvk::MVKAnalytics::virtualCurrencyPayment("sword-01", "weapon", 1, 250, "gold");
+
+    mvk::MVKUserCard::setName("Demo Player");
+    mvk::MVKUserCard::setAge(27);
+    mvk::MVKUserCard::setGender(mvk::MVKGender::female);
+    mvk::MVKUserCard::setString("clan", "Wolves");
+    mvk::MVKUserCard::setBool("vip", true);
+    mvk::MVKUserCard::incrementInt("games_played", 1);
+    mvk::MVKUserCard::incrementDouble("hours_played", 0.25);
+}
+
+void readUserCard() {
+    const auto name = std::make_shared<demo::Signal<std::string>>();
+    const auto clan = std::make_shared<demo::Signal<std::string>>();
+    mvk::MVKUserCard::getName([name](const std::string& value) { name->set(value); });
+    mvk::MVKUserCard::getValue("clan", [clan](const std::optional<mvk::MVKUserCard::Value>& value) {
+        const auto* text = value ? std::get_if<std::string>(&*value) : nullptr;
+        clan->set(text ? *text : std::string("(none)"));
+    });
+    const auto readName = name->wait(kWaitLimit);
+    const auto readClan = clan->wait(kWaitLimit);
+    if (!readName || !readClan) {
+        problems.add("the user card's getters never answered");
+        return;
+    }
+    say("  user card: name \"" + *readName + "\", clan \"" + *readClan + "\"");
+}
+
+void remoteConfigurationStep(const std::shared_ptr<demo::PrintingListener>& listener) {
+    step("The player reaches the boss: customEvent(\"boss_fight\") fits the experiment");
+    mvk::MVKCustomEventParameters boss;
+    boss.addString("boss", "stone_golem");
+    mvk::MVKAnalytics::customEvent("boss_fight", boss);
+    const auto changed = listener->changed.wait(kWaitLimit);
+    if (!changed) {
+        problems.add("the listener never heard of the offered group");
+        return;
+    }
+
+    step("The game applies the offered group's configuration: applyConfig()");
+    mvk::MVKRemoteConfig::applyConfig();
+    printRemoteValues();
+
+    mvk::MVKCustomEventParameters won;
+    won.addInt("hits", 7);
+    mvk::MVKAnalytics::customEvent("boss_defeated", won);
+    say("  (the events from \"boss_fight\" on carry \"inExperiments\" in their reports)");
+}
+
+void pushStep() {
+    step("Push messages: the game passes its push token and an opened push");
+    mvk::UnrealBridge::sendPushToken("demo-push-token-0001", true);
+    const std::int64_t openedAt = std::int64_t{std::time(nullptr)} * 1000;
+    mvk::UnrealBridge::sendPushOpened(openedAt, 42, std::string("claim"));
+
+    const auto categories = std::make_shared<demo::Signal<std::vector<std::string>>>();
+    mvk::UnrealBridge::getMessagingCategories(
+        [categories](const std::vector<std::string>& list) { categories->set(list); });
+    const auto received = categories->wait(kWaitLimit);
+    if (!received) {
+        problems.add("the push categories never arrived");
+        return;
+    }
+    say("  push categories: " + std::to_string(received->size()));
+    for (const auto& category : *received) {
+        say("    " + category);
+    }
+}
+
+void receiptStep() {
+    step("A receipt check: MVKAntiCheat::verifyPayment(\"ZGVtby1yZWNlaXB0\")");
+    const auto verified = std::make_shared<demo::Signal<mvk::MVKVerifyResponse>>();
+    mvk::MVKAntiCheat::verifyPayment(
+        "ZGVtby1yZWNlaXB0",
+        [verified](const mvk::MVKVerifyResponse& response) { verified->set(response); });
+    const auto response = verified->wait(kWaitLimit);
+    if (!response) {
+        problems.add("the receipt verification never completed");
+        return;
+    }
+    say("  receipt: " + response->description());
+}
+
+int play(bool keep) {
     const auto dataDirectory =
         std::filesystem::temp_directory_path() /
         ("mvk-demo-" + std::to_string(std::chrono::system_clock::now().time_since_epoch().count()));
 
     step("Starting a local HTTPS gateway with canned answers");
     mvk::gateway::Gateway gateway;
-    for (auto& [path, answer] : mvk::gateway::cannedAnswers()) {
-        gateway.setAnswer(path, std::move(answer));
-    }
-    // One experiment that every player fits, offering group "B".
-    gateway.setAnswer(
-        "/v2/remoteconfig/experiments",
-        mvk::gateway::ScriptedAnswer::json(
-            200, R"({"version":1,"userProperties":{},"experiments":[{"id":7,"creationDate":1,)"
-                 R"("updateDate":1,"completionDate":0,"isTesting":false,"conditions":[],)"
-                 R"("parameters":[{"key":"speed","values":{"A":"1.5","B":"2.5"}}]}]})"));
-    gateway.setAnswer("/v2/remoteconfig/offer",
-                      mvk::gateway::ScriptedAnswer::json(
-                          200, R"({"involvedExperiments":[{"id":7,"group":"B"}]})"));
+    scriptGateway(gateway);
     say("  listening on " + gateway.baseUrl());
 
     // Test settings, before the first call: trust the gateway's own
@@ -241,51 +252,58 @@ int main(int argc, char** argv) {
     mvk::MVKEngineWrapper::setEngineLoggerMessageClosure(
         [](mvk::MVKLogLevel, const std::string& line) { say("  [library] " + line); });
     mvk::MVKAnalytics::setTestProxyUrl(gateway.baseUrl());
-    mvk::MVKAnalytics::setInitializationCompleteCallback(
-        [] { say("  [game] the library says start-up is complete"); });
+    const auto started = std::make_shared<demo::Signal<bool>>();
+    mvk::MVKAnalytics::setInitializationCompleteCallback([started] {
+        say("  [game] the library says start-up is complete");
+        started->set(true);
+    });
     mvk::MVKApplication::setBundleName("DemoGame");
     mvk::MVKApplication::setBundleIdentifier("com.example.demogame");
     mvk::MVKApplication::setVersion("1.0.0");
     mvk::MVKApplication::setBuildVersion("100");
 
-    step(
-        "The game starts the library with its A/B listener: initializeWithAbTest(\"demo-app-key\", "
-        "user \"player-1\", level 3)");
+    step("Remote-configuration defaults and a printing listener");
+    mvk::MVKRemoteConfig::setDefaults(
+        {{"speed", 1.0}, {"title", std::string("Classic")}, {"hardMode", false}});
+    printRemoteValues();
+    const auto listener = std::make_shared<demo::PrintingListener>();
+
+    step("initializeWithAbTest(\"demo-app-key\", user \"player-1\", level 3)");
     mvk::MVKAnalyticsConfiguration configuration;
-    configuration.setLogLevel(mvk::MVKLogLevel::debug);
+    configuration.setLogLevel(mvk::MVKLogLevel::info);
     configuration.setUserId("player-1");
     configuration.setCurrentLevel(3);
     configuration.setTrackingAvailability(mvk::MVKTrackingStatus::enable);
-    mvk::MVKRemoteConfig::setDefaults(
-        {{"speed", 1.0}, {"title", std::string("Classic")}, {"hardMode", false}});
-    say("  default remote values:");
-    printRemoteValues();
-    mvk::MVKAnalytics::initializeWithAbTest("demo-app-key", configuration,
-                                            std::make_shared<PrintingListener>());
-    say("  isAnalyticsInited: " +
-        std::string(mvk::UnrealBridge::isAnalyticsInited() ? "true" : "false"));
-    settle(gateway);
-
-    step("The application becomes active; the player plays for over a second");
+    mvk::MVKAnalytics::initializeWithAbTest("demo-app-key", configuration, listener);
     mvk::MVKApplication::didBecomeActive();
+    if (!started->wait(kWaitLimit)) {
+        problems.add("start-up never completed");
+    }
+    if (!listener->received.wait(kWaitLimit)) {
+        problems.add("the experiments configuration never arrived");
+    }
     settle(gateway);
+    const auto playStarted = std::chrono::steady_clock::now();
+
+    step("The game plays on two threads: a stage on one, the shop and profile on the other");
+    std::thread shop(shopAndProfile);
+    playStage();
+    shop.join();
+    readUserCard();
+
+    remoteConfigurationStep(listener);
+    pushStep();
+    receiptStep();
+
     // An engagement event needs a foreground period of a whole second.
-    std::this_thread::sleep_for(1200ms);
-
-    step("The game applies the offered remote configuration: applyConfig()");
-    mvk::MVKRemoteConfig::applyConfig();
-    printRemoteValues();
-    say("  (events stored from here on carry the experiment; the analytics calls that store "
-        "them come with the analytics logic)");
-    settle(gateway);
-
+    std::this_thread::sleep_until(playStarted + 1200ms);
     step("The player switches away: the application goes to the background");
+    const auto reportsBefore = gateway.requests(kReportPath).size();
     mvk::MVKApplication::willResignActive();
     mvk::MVKApplication::didEnterBackground();
-    settle(gateway);
-
-    step("The player comes back: the application is active again");
-    mvk::MVKApplication::didBecomeActive();
+    if (!gateway.waitForRequests(kReportPath, reportsBefore + 1, kWaitLimit)) {
+        problems.add("going to the background sent no report");
+    }
     settle(gateway);
 
     step("The game shuts the library down: destroySDK()");
@@ -299,17 +317,52 @@ int main(int argc, char** argv) {
         std::string(mvk::UnrealBridge::isAnalyticsInited() ? "true" : "false"));
     settle(gateway);
     mvk::MVKEngineWrapper::setEngineLoggerMessageClosure({});
-
-    printRequests(gateway);
-    printReports(gateway);
-    printDatabase(dataDirectory / "morvanix" / "morvanix.db");
-
     gateway.stop();
+
+    const auto requests = gateway.requests();
+    step("What the gateway received: " + std::to_string(requests.size()) + " request(s)");
+    demo::printRequestList(requests);
+
+    const auto reports = gateway.requests(kReportPath);
+    step("The report bodies: " + std::to_string(reports.size()) + " request(s) on " + kReportPath);
+    demo::printReportBodies(reports);
+
+    step("The events by code");
+    if (demo::printEventCounts(reports) == 0) {
+        problems.add("no report carried an event");
+    }
+    if (demo::countTaggedEvents(reports) == 0) {
+        problems.add("no event carried \"inExperiments\"");
+    }
+
+    demo::printDatabase(dataDirectory / "morvanix" / "morvanix.db");
+
     if (keep) {
         say("\nKept " + dataDirectory.string());
     } else {
         std::error_code ignored;
         std::filesystem::remove_all(dataDirectory, ignored);
     }
+    const auto found = problems.list();
+    if (!found.empty()) {
+        step("The demo did not see everything it waited for:");
+        for (const auto& problem : found) {
+            say("  " + problem);
+        }
+        return 1;
+    }
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const bool keep = argc > 1 && std::string(argv[1]) == "--keep";
+    try {
+        return play(keep);
+    } catch (const std::exception& error) {
+        // The gateway throws when it cannot listen; nothing else here does.
+        say(std::string("The demo could not run: ") + error.what());
+        return 1;
+    }
 }
