@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -24,6 +25,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <sstream>
@@ -84,6 +86,8 @@ std::string quoted(const std::string& text) {
 struct Resident {
     double rss = 0;
     double pss = 0;
+    /// Heap, stacks and other private memory, without mapped code.
+    double anonymous = 0;
 };
 
 Resident resident() {
@@ -97,12 +101,45 @@ Resident resident() {
             figures.rss = kilobytes * 1024;
         } else if (key == "Pss:" && rollup >> kilobytes >> unit) {
             figures.pss = kilobytes * 1024;
+        } else if (key == "Anonymous:" && rollup >> kilobytes >> unit) {
+            figures.anonymous = kilobytes * 1024;
         }
     }
     if (figures.rss == 0) {
         figures.rss = figures.pss = static_cast<double>(residentBytes());
     }
     return figures;
+}
+
+/// Resident bytes per mapping: the file's name, or [heap], [stack] and
+/// [anon] for the anonymous ones (thread stacks and malloc arenas among them).
+std::map<std::string, double> residentByMapping() {
+    std::map<std::string, double> parts;
+    std::ifstream smaps("/proc/self/smaps");
+    std::string line;
+    std::string name;
+    while (std::getline(smaps, line)) {
+        if (line.empty()) {
+            continue;
+        }
+        if (std::isxdigit(static_cast<unsigned char>(line[0])) && line.find('-') < 16 &&
+            line.find(':') > line.find(' ')) {
+            std::istringstream fields(line);
+            std::string range, perms, offset, device, inode;
+            fields >> range >> perms >> offset >> device >> inode;
+            std::getline(fields >> std::ws, name);
+            if (name.empty()) {
+                name = "[anon]";
+            } else if (name.rfind("[stack", 0) == 0) {
+                name = "[stack]";
+            } else {
+                name = std::filesystem::path(name).filename().string();
+            }
+        } else if (line.rfind("Rss:", 0) == 0) {
+            parts[name] += std::atof(line.c_str() + 4) * 1024;
+        }
+    }
+    return parts;
 }
 
 int threadCount() {
@@ -118,11 +155,21 @@ int threadCount() {
 
 // ---------------------------------------------------------------- memory child
 
+std::size_t discard(char*, std::size_t size, std::size_t count, void*) {
+    return size * count;
+}
+
 /// What a host has done before it calls `initialize`: libcurl and SQLite are
-/// loaded and initialised, one handle of each made and released.
-void actAsHostWithCurlAndSqlite() {
+/// loaded and initialised, and each has done one piece of work (an HTTPS
+/// request, a table in memory), so their code and TLS state are resident.
+void actAsHostWithCurlAndSqlite(const std::string& url, const std::string& caPem) {
     curl_global_init(CURL_GLOBAL_DEFAULT);
     if (CURL* easy = curl_easy_init()) {
+        curl_blob ca{const_cast<char*>(caPem.data()), caPem.size(), CURL_BLOB_COPY};
+        curl_easy_setopt(easy, CURLOPT_URL, (url + "/host-own-request").c_str());
+        curl_easy_setopt(easy, CURLOPT_CAINFO_BLOB, &ca);
+        curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, discard);
+        curl_easy_perform(easy);
         curl_easy_cleanup(easy);
     }
     sqlite3_initialize();
@@ -136,15 +183,16 @@ void actAsHostWithCurlAndSqlite() {
 /// Child: initialise over `directory` against the parent's gateway and print
 /// "rss pss heap sqlite threads rssAfterPass" growth over the host state.
 int memoryChild(const std::string& directory, const std::string& url, const std::string& caFile) {
-    actAsHostWithCurlAndSqlite();
-    Logger::setLogLevel(MVKLogLevel::no);
     std::ifstream caStream(caFile);
     const std::string caPem((std::istreambuf_iterator<char>(caStream)), {});
+    actAsHostWithCurlAndSqlite(url, caPem);
+    Logger::setLogLevel(MVKLogLevel::no);
     malloc_trim(0);
     const auto before = resident();
     const auto heapBefore = static_cast<double>(mallinfo2().uordblks);
     const auto sqliteBefore = static_cast<double>(sqlite3_memory_used());
     const auto threadsBefore = threadCount();
+    const auto partsBefore = residentByMapping();
 
     ApplicationSupportDirectory::setOverride(directory);
     URLSessionSettings::setCaPem(caPem);
@@ -156,6 +204,16 @@ int memoryChild(const std::string& directory, const std::string& url, const std:
     const auto heapAfter = static_cast<double>(mallinfo2().uordblks);
     const auto sqliteAfter = static_cast<double>(sqlite3_memory_used());
     const auto threadsAfter = threadCount();
+    // What of the growth is free memory the allocator keeps, not memory held.
+    malloc_trim(0);
+    const auto afterTrim = resident();
+    for (const auto& [name, bytes] : residentByMapping()) {
+        const auto found = partsBefore.find(name);
+        const double grown = bytes - (found != partsBefore.end() ? found->second : 0.0);
+        if (grown >= 16 * 1024 || grown <= -16 * 1024) {
+            std::printf("part %s %.0f\n", name.c_str(), grown);
+        }
+    }
 
     // One send pass: what the stored events cost while they go out.
     MVKApplication::didBecomeActive();
@@ -164,10 +222,15 @@ int memoryChild(const std::string& directory, const std::string& url, const std:
     QueueManager::networkSerialQueue().queue().drain(std::chrono::minutes(5));
     QueueManager::incomeQueue().queue().drain(std::chrono::minutes(5));
     const auto afterPass = resident();
+    const auto heapAfterPass = static_cast<double>(mallinfo2().uordblks);
+    malloc_trim(0);
+    const auto afterPassTrim = resident();
 
-    std::printf("%.0f %.0f %.0f %.0f %d %.0f\n", after.rss - before.rss, after.pss - before.pss,
-                heapAfter - heapBefore, sqliteAfter - sqliteBefore, threadsAfter - threadsBefore,
-                afterPass.rss - before.rss);
+    std::printf("%.0f %.0f %.0f %.0f %d %.0f %.0f %.0f %.0f %.0f\n", after.rss - before.rss,
+                after.pss - before.pss, heapAfter - heapBefore, sqliteAfter - sqliteBefore,
+                threadsAfter - threadsBefore, afterPass.rss - before.rss,
+                heapAfterPass - heapBefore, afterTrim.rss - before.rss,
+                afterPassTrim.rss - before.rss, after.anonymous - before.anonymous);
     std::fflush(stdout);
     // The process ends here on purpose: no destroy, nothing to tear down.
     std::_Exit(0);
@@ -180,6 +243,12 @@ struct MemoryFigures {
     double sqlite = 0;
     double threads = 0;
     double rssAfterPass = 0;
+    double heapAfterPass = 0;
+    double rssTrimmed = 0;
+    double rssAfterPassTrimmed = 0;
+    double anonymous = 0;
+    /// "<mapping> <bytes>" lines: where the resident growth sits.
+    std::vector<std::string> parts;
 };
 
 MemoryFigures runMemoryChild(const std::string& self, const std::string& directory,
@@ -187,18 +256,21 @@ MemoryFigures runMemoryChild(const std::string& self, const std::string& directo
     const auto output = shell(quoted(self) + " --memory-child " + quoted(directory) + " " +
                               quoted(url) + " " + quoted(caFile) + " 2>/dev/null");
     // The library prints a line of its own on stdout; the figures are the last line.
+    MemoryFigures figures;
     std::istringstream lines(output);
     std::string line;
     std::string last;
     while (std::getline(lines, line)) {
-        if (!line.empty() &&
-            (std::isdigit(static_cast<unsigned char>(line[0])) || line[0] == '-')) {
+        if (line.rfind("part ", 0) == 0) {
+            figures.parts.push_back(line.substr(5));
+        } else if (!line.empty() &&
+                   (std::isdigit(static_cast<unsigned char>(line[0])) || line[0] == '-')) {
             last = line;
         }
     }
-    MemoryFigures figures;
     std::istringstream(last) >> figures.rss >> figures.pss >> figures.heap >> figures.sqlite >>
-        figures.threads >> figures.rssAfterPass;
+        figures.threads >> figures.rssAfterPass >> figures.heapAfterPass >> figures.rssTrimmed >>
+        figures.rssAfterPassTrimmed >> figures.anonymous;
     return figures;
 }
 
@@ -453,9 +525,9 @@ void row(const char* figure, const std::string& measured, const char* goal, cons
                 beside.c_str());
 }
 
-std::string format(const char* pattern, double a, double b = 0) {
-    std::array<char, 128> buffer{};
-    std::snprintf(buffer.data(), buffer.size(), pattern, a, b);
+std::string format(const char* pattern, double a, double b = 0, double c = 0, double d = 0) {
+    std::array<char, 160> buffer{};
+    std::snprintf(buffer.data(), buffer.size(), pattern, a, b, c, d);
     return buffer.data();
 }
 
@@ -471,6 +543,11 @@ int main(int argc, char** argv) {
         return memoryChild(argv[2], argv[3], argv[4]);
     }
     const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+    // An optional third argument picks sections: "memory,caller,start,rate,sqlite".
+    const std::string sections = argc > 3 ? argv[3] : "memory,caller,start,rate,sqlite";
+    const auto wants = [&](const char* section) {
+        return sections.find(section) != std::string::npos;
+    };
     MVKAnalytics::setLogLevel(MVKLogLevel::no);
 
     gateway::Gateway gateway;
@@ -490,7 +567,7 @@ int main(int argc, char** argv) {
     // Bare SQLite on the same disk.
     std::vector<double> autocommit;
     std::vector<double> transaction;
-    for (int r = 0; r < runs; ++r) {
+    for (int r = 0; r < runs && wants("sqlite"); ++r) {
         autocommit.push_back(bareRate(false, 500));
         transaction.push_back(bareRate(true, 20'000));
     }
@@ -502,7 +579,7 @@ int main(int argc, char** argv) {
     std::vector<double> firstCallback;
     std::vector<double> warmCaller;
     std::vector<double> warmCallback;
-    for (int r = 0; r < runs; ++r) {
+    for (int r = 0; r < runs && wants("start"); ++r) {
         Directory directory;
         const auto first = timedInitialize();
         firstCaller.push_back(first.callerSeconds);
@@ -517,7 +594,7 @@ int main(int argc, char** argv) {
     // Memory: the empty case and 100k stored events, each in a fresh process.
     std::vector<MemoryFigures> emptyCases;
     std::vector<MemoryFigures> backlogCases;
-    {
+    if (wants("memory")) {
         Directory directory;
         StartUp().run();
         shutDown();
@@ -544,30 +621,33 @@ int main(int argc, char** argv) {
     std::vector<double> burst;
     std::vector<std::pair<double, double>> oneThread;
     std::vector<std::pair<double, double>> eightThreads;
-    {
+    if (wants("rate") || wants("caller")) {
         Directory directory;
         StartUp().run();
         MVKApplication::didBecomeActive();
         const auto parameters = twentyParameters();
         for (int r = 0; r < runs; ++r) {
-            constexpr int events = 20'000;
-            auto start = WallClock::now();
-            for (int n = 0; n < events; ++n) {
-                MVKAnalytics::customEvent("level_complete", parameters);
-            }
-            QueueManager::incomeQueue().queue().waitUntilAllOperationsAreFinished();
-            sustained.push_back(events / seconds(WallClock::now() - start));
-            settle();
+            if (wants("rate")) {
+                constexpr int events = 20'000;
+                auto start = WallClock::now();
+                for (int n = 0; n < events; ++n) {
+                    MVKAnalytics::customEvent("level_complete", parameters);
+                }
+                QueueManager::incomeQueue().queue().waitUntilAllOperationsAreFinished();
+                sustained.push_back(events / seconds(WallClock::now() - start));
+                settle();
 
-            start = WallClock::now();
-            for (int n = 0; n < 5'000; ++n) {
-                MVKAnalytics::customEvent("level_complete", parameters);
+                start = WallClock::now();
+                for (int n = 0; n < 5'000; ++n) {
+                    MVKAnalytics::customEvent("level_complete", parameters);
+                }
+                settle();
+                burst.push_back(seconds(WallClock::now() - start));
             }
-            settle();
-            burst.push_back(seconds(WallClock::now() - start));
-
-            oneThread.push_back(callerCost(1, 20'000));
-            eightThreads.push_back(callerCost(8, 20'000));
+            if (wants("caller")) {
+                oneThread.push_back(callerCost(1, 20'000));
+                eightThreads.push_back(callerCost(8, 20'000));
+            }
         }
         shutDown();
     }
@@ -595,14 +675,27 @@ int main(int argc, char** argv) {
     row("resident added by initialize, empty", format("%.2f MB", emptyRss / mebibyte), "<= 1.5 MB",
         verdict(emptyRss <= 1.5 * mebibyte),
         format("pss %.2f MB", memoryMedian(emptyCases, &MemoryFigures::pss) / mebibyte));
-    row("  of it: heap in use / SQLite heap",
-        format("%.2f / %.2f MB", memoryMedian(emptyCases, &MemoryFigures::heap) / mebibyte,
-               memoryMedian(emptyCases, &MemoryFigures::sqlite) / mebibyte),
-        "", "", format("threads added %.0f", memoryMedian(emptyCases, &MemoryFigures::threads)));
+    const auto details = [&](const std::vector<MemoryFigures>& cases) {
+        row("  of it: anonymous / heap in use / SQLite",
+            format("%.2f / %.2f / %.2f MB",
+                   memoryMedian(cases, &MemoryFigures::anonymous) / mebibyte,
+                   memoryMedian(cases, &MemoryFigures::heap) / mebibyte,
+                   memoryMedian(cases, &MemoryFigures::sqlite) / mebibyte),
+            "", "",
+            format("threads added %.0f; once free pages are trimmed %.2f MB",
+                   memoryMedian(cases, &MemoryFigures::threads),
+                   memoryMedian(cases, &MemoryFigures::rssTrimmed) / mebibyte));
+    };
+    details(emptyCases);
     row("resident added, 100k stored events", format("%.2f MB", backlogRss / mebibyte),
-        "<= empty + 2 MB", verdict(backlogRss <= emptyRss + 2 * mebibyte),
-        format("after one send pass %.2f MB (empty %.2f MB)",
-               memoryMedian(backlogCases, &MemoryFigures::rssAfterPass) / mebibyte,
+        "<= empty + 2 MB", verdict(backlogRss <= emptyRss + 2 * mebibyte));
+    details(backlogCases);
+    row("  after one send pass of it all",
+        format("%.2f MB", memoryMedian(backlogCases, &MemoryFigures::rssAfterPass) / mebibyte), "",
+        "",
+        format("heap in use %.2f MB, once trimmed %.2f MB (empty: %.2f MB)",
+               memoryMedian(backlogCases, &MemoryFigures::heapAfterPass) / mebibyte,
+               memoryMedian(backlogCases, &MemoryFigures::rssAfterPassTrimmed) / mebibyte,
                memoryMedian(emptyCases, &MemoryFigures::rssAfterPass) / mebibyte));
     const double rate = median(sustained);
     row("events stored per second, sustained", format("%.0f /s", rate), ">= 20,000 /s",
@@ -626,6 +719,15 @@ int main(int argc, char** argv) {
         "<= 1 ms", verdict(median(warmCallback) <= 1e-3));
     row("bare SQLite, autocommit insert", format("%.0f /s", bareAutocommit), "", "");
     row("bare SQLite, one transaction", format("%.0f /s", bareTransaction), "", "");
+    for (const auto* cases : {&emptyCases, &backlogCases}) {
+        if (!cases->empty()) {
+            std::printf("\nresident growth by mapping, %s (one process):\n",
+                        cases == &emptyCases ? "empty" : "100k stored events");
+            for (const auto& part : cases->front().parts) {
+                std::printf("  %s\n", part.c_str());
+            }
+        }
+    }
     std::fflush(stdout);
 
     std::error_code ignored;

@@ -140,6 +140,10 @@ SQLiteProvider::SQLiteProvider(std::string_view /*applicationKey*/, SerialQueue*
         Logger::writeLog(MVKLogLevel::debug, "[Database Module] Trying to load database");
     }
     database_ = std::make_shared<Connection>((*folder / fileName).string());
+    // SQLite's default page cache grows to 2 MiB once a backlog is read; the
+    // rows are read and written in order, so a small cache costs no speed and
+    // keeps the memory a game pays for a long offline spell low.
+    database_->execute("PRAGMA cache_size=-" + std::to_string(pageCacheKibibytes));
     SchemaMigration::apply(*database_);
     // A file of a later schema is used as it is: its journal mode is that
     // version's choice.
