@@ -144,12 +144,13 @@ SQLiteProvider::SQLiteProvider(std::string_view /*applicationKey*/, SerialQueue*
     // rows are read and written in order, so a small cache costs no speed and
     // keeps the memory a game pays for a long offline spell low.
     database_->execute("PRAGMA cache_size=-" + std::to_string(pageCacheKibibytes));
-    SchemaMigration::apply(*database_);
     // A file of a later schema is used as it is: its journal mode is that
-    // version's choice.
+    // version's choice. Switching before the schema is written lets a first
+    // start commit it without the rollback journal's fsyncs.
     if (SchemaMigration::readVersion(*database_) <= SchemaMigration::currentVersion) {
         useWriteAheadLog();
     }
+    SchemaMigration::apply(*database_);
     if (groupQueue != nullptr) {
         group_ = std::make_shared<GroupCommit>(database_, *groupQueue, limits);
     }
