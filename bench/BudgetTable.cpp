@@ -33,6 +33,8 @@
 #include <thread>
 #include <vector>
 
+#include "BareDatabase.hpp"
+#include "Histogram.hpp"
 #include "StartUpSupport.hpp"
 #include "foundation/Logger.hpp"
 #include "foundation/QueueManager.hpp"
@@ -276,56 +278,6 @@ MemoryFigures runMemoryChild(const std::string& self, const std::string& directo
 
 // ------------------------------------------------------------------ caller cost
 
-/// Call times in nanoseconds, in buckets a quarter of a power of two wide.
-class Histogram {
-  public:
-    void add(std::int64_t nanoseconds) {
-        const auto value = static_cast<std::uint64_t>(std::max<std::int64_t>(nanoseconds, 1));
-        const int power = 63 - __builtin_clzll(value);
-        const int quarter = power >= 2 ? static_cast<int>((value >> (power - 2)) & 3) : 0;
-        ++buckets_[static_cast<std::size_t>(std::min(power * 4 + quarter, size - 1))];
-        ++count_;
-    }
-    void merge(const Histogram& other) {
-        for (std::size_t i = 0; i < buckets_.size(); ++i) {
-            buckets_[i] += other.buckets_[i];
-        }
-        count_ += other.count_;
-    }
-    double percentile(double share) const {
-        const auto wanted = static_cast<std::uint64_t>(share * static_cast<double>(count_));
-        std::uint64_t seen = 0;
-        for (int i = 0; i < size; ++i) {
-            seen += buckets_[static_cast<std::size_t>(i)];
-            if (seen > wanted) {
-                return upperEdge(i);
-            }
-        }
-        return upperEdge(size - 1);
-    }
-
-  private:
-    static double upperEdge(int bucket) {
-        return static_cast<double>(1ULL << (bucket / 4)) * (1.0 + (bucket % 4 + 1) / 4.0);
-    }
-    static constexpr int size = 4 * 40;
-    std::array<std::uint64_t, size> buckets_{};
-    std::uint64_t count_ = 0;
-};
-
-MVKCustomEventParameters twentyParameters() {
-    MVKCustomEventParameters parameters;
-    for (int i = 0; i < 20; ++i) {
-        const auto key = "param_" + std::to_string(i);
-        if (i % 2 == 0) {
-            parameters.addString(key, "value number " + std::to_string(i));
-        } else {
-            parameters.addInt(key, i * 1000);
-        }
-    }
-    return parameters;
-}
-
 void settle() {
     MVKAnalytics::sendBufferedEvents();
     QueueManager::incomeQueue().queue().drain(std::chrono::minutes(10));
@@ -367,55 +319,8 @@ std::pair<double, double> callerCost(int threads, int callsPerThread) {
 
 // ------------------------------------------------------------------- bare SQLite
 
-class BareDatabase {
-  public:
-    explicit BareDatabase(const std::string& path) : path_(path) {
-        remove();
-        sqlite3_open(path.c_str(), &handle_);
-        exec(
-            "CREATE TABLE events (id INTEGER PRIMARY KEY AUTOINCREMENT, code TEXT, "
-            "userId INTEGER, eventJson TEXT)");
-        sqlite3_prepare_v2(handle_, "INSERT INTO events (code, userId, eventJson) VALUES(?,?,?)",
-                           -1, &insert_, nullptr);
-    }
-    ~BareDatabase() {
-        sqlite3_finalize(insert_);
-        sqlite3_close(handle_);
-        remove();
-    }
-    BareDatabase(const BareDatabase&) = delete;
-    BareDatabase& operator=(const BareDatabase&) = delete;
-
-    void exec(const char* sql) { sqlite3_exec(handle_, sql, nullptr, nullptr, nullptr); }
-    void insertRow() {
-        sqlite3_bind_text(insert_, 1, "ce", 2, SQLITE_STATIC);
-        sqlite3_bind_int64(insert_, 2, 1);
-        sqlite3_bind_text(insert_, 3, typicalEventJson.data(),
-                          static_cast<int>(typicalEventJson.size()), SQLITE_STATIC);
-        sqlite3_step(insert_);
-        sqlite3_reset(insert_);
-    }
-
-  private:
-    void remove() const {
-        for (const char* suffix : {"", "-journal", "-wal", "-shm"}) {
-            std::error_code ignored;
-            std::filesystem::remove(path_ + suffix, ignored);
-        }
-    }
-    std::string path_;
-    sqlite3* handle_ = nullptr;
-    sqlite3_stmt* insert_ = nullptr;
-};
-
-std::string bareFile() {
-    return (std::filesystem::temp_directory_path() /
-            ("mvk-budget-bare-" + std::to_string(::getpid()) + ".db"))
-        .string();
-}
-
 double bareRate(bool oneTransaction, int rows) {
-    BareDatabase database(bareFile());
+    BareDatabase database(BareDatabase::temporaryPath());
     const auto start = WallClock::now();
     if (oneTransaction) {
         database.exec("BEGIN");
@@ -494,31 +399,6 @@ InitializeTimes timedInitialize() {
     return {seconds(returned - start), seconds(*done - start)};
 }
 
-/// A fresh application directory per use; the gateway outlives them.
-class Directory {
-  public:
-    Directory() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "mvk-budget-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            throw std::runtime_error("mkdtemp failed");
-        }
-        path_ = pattern;
-        ApplicationSupportDirectory::setOverride(path_);
-    }
-    ~Directory() {
-        ApplicationSupportDirectory::setOverride(std::nullopt);
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    Directory(const Directory&) = delete;
-    Directory& operator=(const Directory&) = delete;
-    const std::string& path() const { return path_; }
-
-  private:
-    std::string path_;
-};
-
 void row(const char* figure, const std::string& measured, const char* goal, const char* verdict,
          const std::string& beside = {}) {
     std::printf("%-46s %-22s %-20s %-6s %s\n", figure, measured.c_str(), goal, verdict,
@@ -580,7 +460,7 @@ int main(int argc, char** argv) {
     std::vector<double> warmCaller;
     std::vector<double> warmCallback;
     for (int r = 0; r < runs && wants("start"); ++r) {
-        Directory directory;
+        BenchDirectory directory;
         const auto first = timedInitialize();
         firstCaller.push_back(first.callerSeconds);
         firstCallback.push_back(first.callbackSeconds);
@@ -595,16 +475,17 @@ int main(int argc, char** argv) {
     std::vector<MemoryFigures> emptyCases;
     std::vector<MemoryFigures> backlogCases;
     if (wants("memory")) {
-        Directory directory;
+        BenchDirectory directory;
         StartUp().run();
         shutDown();
         for (int r = 0; r < std::min(runs, 3); ++r) {
-            emptyCases.push_back(runMemoryChild(self, directory.path(), gateway.baseUrl(), caFile));
+            emptyCases.push_back(
+                runMemoryChild(self, directory.path().string(), gateway.baseUrl(), caFile));
         }
         for (int r = 0; r < std::min(runs, 3); ++r) {
             storeBacklog(100'000);
             backlogCases.push_back(
-                runMemoryChild(self, directory.path(), gateway.baseUrl(), caFile));
+                runMemoryChild(self, directory.path().string(), gateway.baseUrl(), caFile));
         }
     }
     const auto memoryMedian = [](const std::vector<MemoryFigures>& cases,
@@ -622,7 +503,7 @@ int main(int argc, char** argv) {
     std::vector<std::pair<double, double>> oneThread;
     std::vector<std::pair<double, double>> eightThreads;
     if (wants("rate") || wants("caller")) {
-        Directory directory;
+        BenchDirectory directory;
         StartUp().run();
         MVKApplication::didBecomeActive();
         const auto parameters = twentyParameters();
