@@ -13,6 +13,7 @@
 #include <string>
 
 #include "events/Storable.hpp"
+#include "mvk/MVKCustomEventParameters.hpp"
 #include "platform/ApplicationSupportDirectory.hpp"
 
 namespace mvk::bench {
@@ -38,6 +39,8 @@ class BenchDirectory {
     BenchDirectory(const BenchDirectory&) = delete;
     BenchDirectory& operator=(const BenchDirectory&) = delete;
 
+    const std::filesystem::path& path() const { return path_; }
+
   private:
     std::filesystem::path path_;
 };
@@ -53,6 +56,20 @@ struct TypicalEvent final : Storable {
     std::string getJson() const override { return typicalEventJson; }
     std::string description() const override { return "custom event"; }
 };
+
+/// The parameters of a typical busy custom event: 20, half texts, half numbers.
+inline MVKCustomEventParameters twentyParameters() {
+    MVKCustomEventParameters parameters;
+    for (int i = 0; i < 20; ++i) {
+        const auto key = "param_" + std::to_string(i);
+        if (i % 2 == 0) {
+            parameters.addString(key, "value number " + std::to_string(i));
+        } else {
+            parameters.addInt(key, i * 1000);
+        }
+    }
+    return parameters;
+}
 
 /// Resident memory of this process in bytes.
 inline std::size_t residentBytes() {

@@ -14,6 +14,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "BareDatabase.hpp"
 #include "BenchSupport.hpp"
 #include "events/EventObject.hpp"
 #include "foundation/QueueManager.hpp"
@@ -24,6 +25,7 @@ namespace {
 
 using namespace mvk;
 
+using bench::BareDatabase;
 using bench::BenchDirectory;
 using bench::typicalEventJson;
 
@@ -71,71 +73,20 @@ void BM_Burst5000(benchmark::State& state) {
 }
 BENCHMARK(BM_Burst5000)->Arg(5000)->UseManualTime()->Unit(benchmark::kMillisecond);
 
-class BareDatabase {
-  public:
-    explicit BareDatabase(const std::string& path) {
-        if (sqlite3_open(path.c_str(), &handle_) != SQLITE_OK) {
-            throw std::runtime_error("open failed");
-        }
-        exec(
-            "CREATE TABLE events (id INTEGER PRIMARY KEY AUTOINCREMENT, code TEXT, "
-            "userId INTEGER, eventJson TEXT)");
-        sqlite3_prepare_v2(handle_, "INSERT INTO events (code, userId, eventJson) VALUES(?,?,?)",
-                           -1, &insert_, nullptr);
-    }
-    ~BareDatabase() {
-        sqlite3_finalize(insert_);
-        sqlite3_close(handle_);
-    }
-    BareDatabase(const BareDatabase&) = delete;
-    BareDatabase& operator=(const BareDatabase&) = delete;
-
-    void exec(const char* sql) { sqlite3_exec(handle_, sql, nullptr, nullptr, nullptr); }
-    void insertRow() {
-        sqlite3_bind_text(insert_, 1, "ce", 2, SQLITE_STATIC);
-        sqlite3_bind_int64(insert_, 2, 1);
-        sqlite3_bind_text(insert_, 3, typicalEventJson.data(),
-                          static_cast<int>(typicalEventJson.size()), SQLITE_STATIC);
-        sqlite3_step(insert_);
-        sqlite3_reset(insert_);
-    }
-
-  private:
-    sqlite3* handle_ = nullptr;
-    sqlite3_stmt* insert_ = nullptr;
-};
-
-std::string bareFile() {
-    return (std::filesystem::temp_directory_path() /
-            ("mvk-bench-bare-" + std::to_string(::getpid()) + ".db"))
-        .string();
-}
-
-void removeBareFile(const std::string& path) {
-    for (const char* suffix : {"", "-journal", "-wal", "-shm"}) {
-        std::error_code ignored;
-        std::filesystem::remove(path + suffix, ignored);
-    }
-}
-
 // SQLite's defaults: rollback journal, synchronous=FULL, one commit per row.
 void BM_BareSQLiteAutocommit(benchmark::State& state) {
-    const auto path = bareFile();
-    removeBareFile(path);
     {
-        BareDatabase database(path);
+        BareDatabase database(BareDatabase::temporaryPath());
         for (auto _ : state) {
             database.insertRow();
         }
     }
-    removeBareFile(path);
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_BareSQLiteAutocommit)->MinTime(1.0)->UseRealTime()->Unit(benchmark::kMicrosecond);
 
 void BM_BareSQLiteOneTransaction(benchmark::State& state) {
-    const auto path = bareFile();
-    removeBareFile(path);
+    const auto path = BareDatabase::temporaryPath();
     const auto rows = state.range(0);
     {
         BareDatabase database(path);
@@ -147,7 +98,6 @@ void BM_BareSQLiteOneTransaction(benchmark::State& state) {
             database.exec("COMMIT");
         }
     }
-    removeBareFile(path);
     state.SetItemsProcessed(state.iterations() * rows);
 }
 BENCHMARK(BM_BareSQLiteOneTransaction)->Arg(20000)->UseRealTime()->Unit(benchmark::kMillisecond);

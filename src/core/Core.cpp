@@ -21,6 +21,7 @@
 #include "core/PlatformStorage.hpp"
 #include "core/ServiceFactory.hpp"
 #include "core/StateManager.hpp"
+#include "foundation/BriefLock.hpp"
 #include "foundation/Logger.hpp"
 #include "foundation/QueueManager.hpp"
 #include "messaging/MessagingLogic.hpp"
@@ -86,7 +87,7 @@ Core::~Core() {
 
 std::shared_ptr<Core> Core::shared() {
     auto& shared = sharedCore();
-    std::lock_guard lock(shared.mutex);
+    BriefLock lock(shared.mutex);
     if (!shared.core) {
         shared.core = std::make_shared<Core>();
     }

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "foundation/BriefLock.hpp"
 #include "foundation/Logger.hpp"
 #include "platform/LibraryThread.hpp"
 #include "platform/ProcessExit.hpp"
@@ -33,7 +34,7 @@ SerialQueue::~SerialQueue() {
 SerialQueue::Ticket SerialQueue::addOperation(Block block) {
     Ticket ticket;
     {
-        std::lock_guard lock(mutex_);
+        BriefLock lock(mutex_);
         ticket = ++lastTicket_;
         pending_.push_back(Entry{ticket, std::move(block)});
     }
@@ -202,7 +203,7 @@ void SerialQueue::run() {
             lock.unlock();
             askHooks(more);
         }
-        lock.lock();
+        BriefLock<std::mutex>::acquire(lock);
         running_ = false;
         completed_ = entry.ticket;
         changed_.notify_all();

@@ -140,12 +140,17 @@ SQLiteProvider::SQLiteProvider(std::string_view /*applicationKey*/, SerialQueue*
         Logger::writeLog(MVKLogLevel::debug, "[Database Module] Trying to load database");
     }
     database_ = std::make_shared<Connection>((*folder / fileName).string());
-    SchemaMigration::apply(*database_);
+    // SQLite's default page cache grows to 2 MiB once a backlog is read; the
+    // rows are read and written in order, so a small cache costs no speed and
+    // keeps the memory a game pays for a long offline spell low.
+    database_->execute("PRAGMA cache_size=-" + std::to_string(pageCacheKibibytes));
     // A file of a later schema is used as it is: its journal mode is that
-    // version's choice.
+    // version's choice. Switching before the schema is written lets a first
+    // start commit it without the rollback journal's fsyncs.
     if (SchemaMigration::readVersion(*database_) <= SchemaMigration::currentVersion) {
         useWriteAheadLog();
     }
+    SchemaMigration::apply(*database_);
     if (groupQueue != nullptr) {
         group_ = std::make_shared<GroupCommit>(database_, *groupQueue, limits);
     }

@@ -37,6 +37,8 @@ class SQLiteProvider final : public DatabaseProtocol {
   public:
     static constexpr std::string_view folderName = "morvanix";
     static constexpr std::string_view fileName = "morvanix.db";
+    /// The connection's page cache bound.
+    static constexpr int pageCacheKibibytes = 512;
 
     /// Throws `SQLiteError` ("SQLite error", code 1) when there is no
     /// application-support directory, `std::filesystem::filesystem_error` when

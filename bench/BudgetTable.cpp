@@ -1,0 +1,619 @@
+// The whole budget table in one run, beside the bare SQLite rates on the same
+// disk. Timed rows are medians of several runs; the machine is shared, so the
+// ratio columns say more than the absolute times.
+//
+// Run in Release: cmake --preset bench && cmake --build --preset bench &&
+// build/bench/bench/BudgetTable [path/to/libMVKAnalyticsUnreal.so] [runs]
+//
+// Resident memory is measured in child processes of this program (one per
+// case), each a host that has loaded and initialised libcurl and SQLite before
+// it calls `initialize`, so the figures hold only what the library adds.
+
+#include <curl/curl.h>
+#include <malloc.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cctype>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "BareDatabase.hpp"
+#include "Histogram.hpp"
+#include "StartUpSupport.hpp"
+#include "foundation/Logger.hpp"
+#include "foundation/QueueManager.hpp"
+#include "mvk/MVKAnalytics.hpp"
+#include "mvk/MVKApplication.hpp"
+#include "mvk/MVKCustomEventParameters.hpp"
+#include "platform/ApplicationSupportDirectory.hpp"
+#include "platform/URLSessionSettings.hpp"
+
+namespace {
+
+using namespace mvk;
+using namespace mvk::bench;
+
+constexpr double mebibyte = 1024.0 * 1024.0;
+
+double seconds(WallClock::duration elapsed) {
+    return std::chrono::duration<double>(elapsed).count();
+}
+
+double median(std::vector<double> values) {
+    if (values.empty()) {
+        return 0;
+    }
+    std::sort(values.begin(), values.end());
+    const auto middle = values.size() / 2;
+    return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+std::string shell(const std::string& command) {
+    std::string output;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        std::array<char, 4096> buffer{};
+        while (auto read = std::fread(buffer.data(), 1, buffer.size(), pipe)) {
+            output.append(buffer.data(), read);
+        }
+        ::pclose(pipe);
+    }
+    return output;
+}
+
+std::string quoted(const std::string& text) {
+    std::string out = "'";
+    for (const char c : text) {
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return out + "'";
+}
+
+/// Resident and proportional set sizes from smaps_rollup (statm as fallback).
+struct Resident {
+    double rss = 0;
+    double pss = 0;
+    /// Heap, stacks and other private memory, without mapped code.
+    double anonymous = 0;
+};
+
+Resident resident() {
+    Resident figures;
+    std::ifstream rollup("/proc/self/smaps_rollup");
+    std::string key;
+    double kilobytes = 0;
+    std::string unit;
+    while (rollup >> key) {
+        if (key == "Rss:" && rollup >> kilobytes >> unit) {
+            figures.rss = kilobytes * 1024;
+        } else if (key == "Pss:" && rollup >> kilobytes >> unit) {
+            figures.pss = kilobytes * 1024;
+        } else if (key == "Anonymous:" && rollup >> kilobytes >> unit) {
+            figures.anonymous = kilobytes * 1024;
+        }
+    }
+    if (figures.rss == 0) {
+        figures.rss = figures.pss = static_cast<double>(residentBytes());
+    }
+    return figures;
+}
+
+/// Resident bytes per mapping: the file's name, or [heap], [stack] and
+/// [anon] for the anonymous ones (thread stacks and malloc arenas among them).
+std::map<std::string, double> residentByMapping() {
+    std::map<std::string, double> parts;
+    std::ifstream smaps("/proc/self/smaps");
+    std::string line;
+    std::string name;
+    while (std::getline(smaps, line)) {
+        if (line.empty()) {
+            continue;
+        }
+        if (std::isxdigit(static_cast<unsigned char>(line[0])) && line.find('-') < 16 &&
+            line.find(':') > line.find(' ')) {
+            std::istringstream fields(line);
+            std::string range, perms, offset, device, inode;
+            fields >> range >> perms >> offset >> device >> inode;
+            std::getline(fields >> std::ws, name);
+            if (name.empty()) {
+                name = "[anon]";
+            } else if (name.rfind("[stack", 0) == 0) {
+                name = "[stack]";
+            } else {
+                name = std::filesystem::path(name).filename().string();
+            }
+        } else if (line.rfind("Rss:", 0) == 0) {
+            parts[name] += std::atof(line.c_str() + 4) * 1024;
+        }
+    }
+    return parts;
+}
+
+int threadCount() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("Threads:", 0) == 0) {
+            return std::atoi(line.c_str() + 8);
+        }
+    }
+    return 0;
+}
+
+// ---------------------------------------------------------------- memory child
+
+std::size_t discard(char*, std::size_t size, std::size_t count, void*) {
+    return size * count;
+}
+
+/// What a host has done before it calls `initialize`: libcurl and SQLite are
+/// loaded and initialised, and each has done one piece of work (an HTTPS
+/// request, a table in memory), so their code and TLS state are resident.
+void actAsHostWithCurlAndSqlite(const std::string& url, const std::string& caPem) {
+    curl_global_init(CURL_GLOBAL_DEFAULT);
+    if (CURL* easy = curl_easy_init()) {
+        curl_blob ca{const_cast<char*>(caPem.data()), caPem.size(), CURL_BLOB_COPY};
+        curl_easy_setopt(easy, CURLOPT_URL, (url + "/host-own-request").c_str());
+        curl_easy_setopt(easy, CURLOPT_CAINFO_BLOB, &ca);
+        curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, discard);
+        curl_easy_perform(easy);
+        curl_easy_cleanup(easy);
+    }
+    sqlite3_initialize();
+    sqlite3* db = nullptr;
+    if (sqlite3_open(":memory:", &db) == SQLITE_OK) {
+        sqlite3_exec(db, "CREATE TABLE t (x); INSERT INTO t VALUES (1)", nullptr, nullptr, nullptr);
+    }
+    sqlite3_close(db);
+}
+
+/// Child: initialise over `directory` against the parent's gateway and print
+/// "rss pss heap sqlite threads rssAfterPass" growth over the host state.
+int memoryChild(const std::string& directory, const std::string& url, const std::string& caFile) {
+    std::ifstream caStream(caFile);
+    const std::string caPem((std::istreambuf_iterator<char>(caStream)), {});
+    actAsHostWithCurlAndSqlite(url, caPem);
+    Logger::setLogLevel(MVKLogLevel::no);
+    malloc_trim(0);
+    const auto before = resident();
+    const auto heapBefore = static_cast<double>(mallinfo2().uordblks);
+    const auto sqliteBefore = static_cast<double>(sqlite3_memory_used());
+    const auto threadsBefore = threadCount();
+    const auto partsBefore = residentByMapping();
+
+    ApplicationSupportDirectory::setOverride(directory);
+    URLSessionSettings::setCaPem(caPem);
+    MVKAnalytics::setTestProxyUrl(url);
+    StartUp startUp;
+    startUp.run();
+    QueueManager::incomeQueue().queue().drain(std::chrono::minutes(5));
+    const auto after = resident();
+    const auto heapAfter = static_cast<double>(mallinfo2().uordblks);
+    const auto sqliteAfter = static_cast<double>(sqlite3_memory_used());
+    const auto threadsAfter = threadCount();
+    // What of the growth is free memory the allocator keeps, not memory held.
+    malloc_trim(0);
+    const auto afterTrim = resident();
+    for (const auto& [name, bytes] : residentByMapping()) {
+        const auto found = partsBefore.find(name);
+        const double grown = bytes - (found != partsBefore.end() ? found->second : 0.0);
+        if (grown >= 16 * 1024 || grown <= -16 * 1024) {
+            std::printf("part %s %.0f\n", name.c_str(), grown);
+        }
+    }
+
+    // One send pass: what the stored events cost while they go out.
+    MVKApplication::didBecomeActive();
+    MVKAnalytics::sendBufferedEvents();
+    QueueManager::incomeQueue().queue().drain(std::chrono::minutes(5));
+    QueueManager::networkSerialQueue().queue().drain(std::chrono::minutes(5));
+    QueueManager::incomeQueue().queue().drain(std::chrono::minutes(5));
+    const auto afterPass = resident();
+    const auto heapAfterPass = static_cast<double>(mallinfo2().uordblks);
+    malloc_trim(0);
+    const auto afterPassTrim = resident();
+
+    std::printf("%.0f %.0f %.0f %.0f %d %.0f %.0f %.0f %.0f %.0f\n", after.rss - before.rss,
+                after.pss - before.pss, heapAfter - heapBefore, sqliteAfter - sqliteBefore,
+                threadsAfter - threadsBefore, afterPass.rss - before.rss,
+                heapAfterPass - heapBefore, afterTrim.rss - before.rss,
+                afterPassTrim.rss - before.rss, after.anonymous - before.anonymous);
+    std::fflush(stdout);
+    // The process ends here on purpose: no destroy, nothing to tear down.
+    std::_Exit(0);
+}
+
+struct MemoryFigures {
+    double rss = 0;
+    double pss = 0;
+    double heap = 0;
+    double sqlite = 0;
+    double threads = 0;
+    double rssAfterPass = 0;
+    double heapAfterPass = 0;
+    double rssTrimmed = 0;
+    double rssAfterPassTrimmed = 0;
+    double anonymous = 0;
+    /// "<mapping> <bytes>" lines: where the resident growth sits.
+    std::vector<std::string> parts;
+};
+
+MemoryFigures runMemoryChild(const std::string& self, const std::string& directory,
+                             const std::string& url, const std::string& caFile) {
+    const auto output = shell(quoted(self) + " --memory-child " + quoted(directory) + " " +
+                              quoted(url) + " " + quoted(caFile) + " 2>/dev/null");
+    // The library prints a line of its own on stdout; the figures are the last line.
+    MemoryFigures figures;
+    std::istringstream lines(output);
+    std::string line;
+    std::string last;
+    while (std::getline(lines, line)) {
+        if (line.rfind("part ", 0) == 0) {
+            figures.parts.push_back(line.substr(5));
+        } else if (!line.empty() &&
+                   (std::isdigit(static_cast<unsigned char>(line[0])) || line[0] == '-')) {
+            last = line;
+        }
+    }
+    std::istringstream(last) >> figures.rss >> figures.pss >> figures.heap >> figures.sqlite >>
+        figures.threads >> figures.rssAfterPass >> figures.heapAfterPass >> figures.rssTrimmed >>
+        figures.rssAfterPassTrimmed >> figures.anonymous;
+    return figures;
+}
+
+// ------------------------------------------------------------------ caller cost
+
+void settle() {
+    MVKAnalytics::sendBufferedEvents();
+    QueueManager::incomeQueue().queue().drain(std::chrono::minutes(10));
+    QueueManager::networkSerialQueue().queue().drain(std::chrono::minutes(10));
+    QueueManager::incomeQueue().queue().drain(std::chrono::minutes(10));
+}
+
+/// p50 and p99 of `customEvent` with 20 parameters over all host threads.
+std::pair<double, double> callerCost(int threads, int callsPerThread) {
+    const auto parameters = twentyParameters();
+    Histogram merged;
+    std::mutex mergeMutex;
+    std::atomic<int> ready{0};
+    std::vector<std::thread> hosts;
+    for (int t = 0; t < threads; ++t) {
+        hosts.emplace_back([&] {
+            Histogram own;
+            ++ready;
+            while (ready.load() < threads) {
+                std::this_thread::yield();
+            }
+            for (int n = 0; n < callsPerThread; ++n) {
+                const auto start = WallClock::now();
+                MVKAnalytics::customEvent("level_complete", parameters);
+                own.add(
+                    std::chrono::duration_cast<std::chrono::nanoseconds>(WallClock::now() - start)
+                        .count());
+            }
+            std::lock_guard lock(mergeMutex);
+            merged.merge(own);
+        });
+    }
+    for (auto& host : hosts) {
+        host.join();
+    }
+    settle();
+    return {merged.percentile(0.50), merged.percentile(0.99)};
+}
+
+// ------------------------------------------------------------------- bare SQLite
+
+double bareRate(bool oneTransaction, int rows) {
+    BareDatabase database(BareDatabase::temporaryPath());
+    const auto start = WallClock::now();
+    if (oneTransaction) {
+        database.exec("BEGIN");
+    }
+    for (int n = 0; n < rows; ++n) {
+        database.insertRow();
+    }
+    if (oneTransaction) {
+        database.exec("COMMIT");
+    }
+    return rows / seconds(WallClock::now() - start);
+}
+
+// ------------------------------------------------------------------ the library
+
+std::string findLibrary(const std::string& self, int argc, char** argv) {
+    if (argc > 1 && std::filesystem::exists(argv[1])) {
+        return argv[1];
+    }
+    const auto here = std::filesystem::path(self).parent_path();
+    for (const auto& folder : {here, here.parent_path()}) {
+        const auto candidate = folder / "libMVKAnalyticsUnreal.so";
+        if (std::filesystem::exists(candidate)) {
+            return candidate.string();
+        }
+    }
+    return {};
+}
+
+struct LibraryFigures {
+    double strippedBytes = 0;
+    int exported = 0;
+    int exportedStd = 0;
+};
+
+LibraryFigures libraryFigures(const std::string& library) {
+    LibraryFigures figures;
+    if (library.empty()) {
+        return figures;
+    }
+    const auto stripped = (std::filesystem::temp_directory_path() /
+                           ("mvk-budget-stripped-" + std::to_string(::getpid()) + ".so"))
+                              .string();
+    shell("strip -o " + quoted(stripped) + " " + quoted(library) + " 2>/dev/null");
+    std::error_code error;
+    figures.strippedBytes = static_cast<double>(std::filesystem::file_size(stripped, error));
+    std::filesystem::remove(stripped, error);
+    // Defined dynamic symbols, without the version-script nodes themselves.
+    figures.exported = std::atoi(
+        shell("nm -D --defined-only " + quoted(library) + " | grep -v ' A ' | wc -l").c_str());
+    figures.exportedStd =
+        std::atoi(shell("nm -DC --defined-only " + quoted(library) + " | grep -c 'std::'").c_str());
+    return figures;
+}
+
+/// `initialize` on the caller's thread, and to the host's complete callback.
+struct InitializeTimes {
+    double callerSeconds = 0;
+    double callbackSeconds = 0;
+};
+
+InitializeTimes timedInitialize() {
+    std::mutex mutex;
+    std::condition_variable finished;
+    std::optional<WallClock::time_point> done;
+    MVKAnalytics::setInitializationCompleteCallback([&] {
+        std::lock_guard lock(mutex);
+        done = WallClock::now();
+        finished.notify_all();
+    });
+    const auto start = WallClock::now();
+    MVKAnalytics::initialize("bench-app-key");
+    const auto returned = WallClock::now();
+    std::unique_lock lock(mutex);
+    finished.wait(lock, [&] { return done.has_value(); });
+    return {seconds(returned - start), seconds(*done - start)};
+}
+
+void row(const char* figure, const std::string& measured, const char* goal, const char* verdict,
+         const std::string& beside = {}) {
+    std::printf("%-46s %-22s %-20s %-6s %s\n", figure, measured.c_str(), goal, verdict,
+                beside.c_str());
+}
+
+std::string format(const char* pattern, double a, double b = 0, double c = 0, double d = 0) {
+    std::array<char, 160> buffer{};
+    std::snprintf(buffer.data(), buffer.size(), pattern, a, b, c, d);
+    return buffer.data();
+}
+
+const char* verdict(bool met) {
+    return met ? "met" : "MISSED";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string self = std::filesystem::canonical("/proc/self/exe").string();
+    if (argc == 5 && std::string(argv[1]) == "--memory-child") {
+        return memoryChild(argv[2], argv[3], argv[4]);
+    }
+    const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+    // An optional third argument picks sections: "memory,caller,start,rate,sqlite".
+    const std::string sections = argc > 3 ? argv[3] : "memory,caller,start,rate,sqlite";
+    const auto wants = [&](const char* section) {
+        return sections.find(section) != std::string::npos;
+    };
+    MVKAnalytics::setLogLevel(MVKLogLevel::no);
+
+    gateway::Gateway gateway;
+    for (auto& [path, answer] : gateway::cannedAnswers()) {
+        gateway.setAnswer(path, std::move(answer));
+    }
+    URLSessionSettings::setCaPem(gateway.caPem());
+    MVKAnalytics::setTestProxyUrl(gateway.baseUrl());
+    const auto caFile = (std::filesystem::temp_directory_path() /
+                         ("mvk-budget-ca-" + std::to_string(::getpid()) + ".pem"))
+                            .string();
+    std::ofstream(caFile) << gateway.caPem();
+
+    // Library size and exports.
+    const auto library = libraryFigures(findLibrary(self, argc, argv));
+
+    // Bare SQLite on the same disk.
+    std::vector<double> autocommit;
+    std::vector<double> transaction;
+    for (int r = 0; r < runs && wants("sqlite"); ++r) {
+        autocommit.push_back(bareRate(false, 500));
+        transaction.push_back(bareRate(true, 20'000));
+    }
+    const double bareAutocommit = median(autocommit);
+    const double bareTransaction = median(transaction);
+
+    // initialize: first start on a fresh directory, warm starts on the same one.
+    std::vector<double> firstCaller;
+    std::vector<double> firstCallback;
+    std::vector<double> warmCaller;
+    std::vector<double> warmCallback;
+    for (int r = 0; r < runs && wants("start"); ++r) {
+        BenchDirectory directory;
+        const auto first = timedInitialize();
+        firstCaller.push_back(first.callerSeconds);
+        firstCallback.push_back(first.callbackSeconds);
+        shutDown();
+        const auto warm = timedInitialize();
+        warmCaller.push_back(warm.callerSeconds);
+        warmCallback.push_back(warm.callbackSeconds);
+        shutDown();
+    }
+
+    // Memory: the empty case and 100k stored events, each in a fresh process.
+    std::vector<MemoryFigures> emptyCases;
+    std::vector<MemoryFigures> backlogCases;
+    if (wants("memory")) {
+        BenchDirectory directory;
+        StartUp().run();
+        shutDown();
+        for (int r = 0; r < std::min(runs, 3); ++r) {
+            emptyCases.push_back(
+                runMemoryChild(self, directory.path().string(), gateway.baseUrl(), caFile));
+        }
+        for (int r = 0; r < std::min(runs, 3); ++r) {
+            storeBacklog(100'000);
+            backlogCases.push_back(
+                runMemoryChild(self, directory.path().string(), gateway.baseUrl(), caFile));
+        }
+    }
+    const auto memoryMedian = [](const std::vector<MemoryFigures>& cases,
+                                 double MemoryFigures::*field) {
+        std::vector<double> values;
+        for (const auto& figures : cases) {
+            values.push_back(figures.*field);
+        }
+        return median(values);
+    };
+
+    // Events stored per second, sustained, and the 5,000-event burst.
+    std::vector<double> sustained;
+    std::vector<double> burst;
+    std::vector<std::pair<double, double>> oneThread;
+    std::vector<std::pair<double, double>> eightThreads;
+    if (wants("rate") || wants("caller")) {
+        BenchDirectory directory;
+        StartUp().run();
+        MVKApplication::didBecomeActive();
+        const auto parameters = twentyParameters();
+        for (int r = 0; r < runs; ++r) {
+            if (wants("rate")) {
+                constexpr int events = 20'000;
+                auto start = WallClock::now();
+                for (int n = 0; n < events; ++n) {
+                    MVKAnalytics::customEvent("level_complete", parameters);
+                }
+                QueueManager::incomeQueue().queue().waitUntilAllOperationsAreFinished();
+                sustained.push_back(events / seconds(WallClock::now() - start));
+                settle();
+
+                start = WallClock::now();
+                for (int n = 0; n < 5'000; ++n) {
+                    MVKAnalytics::customEvent("level_complete", parameters);
+                }
+                settle();
+                burst.push_back(seconds(WallClock::now() - start));
+            }
+            if (wants("caller")) {
+                oneThread.push_back(callerCost(1, 20'000));
+                eightThreads.push_back(callerCost(8, 20'000));
+            }
+        }
+        shutDown();
+    }
+    const auto percentiles = [](const std::vector<std::pair<double, double>>& cases) {
+        std::vector<double> p50;
+        std::vector<double> p99;
+        for (const auto& [a, b] : cases) {
+            p50.push_back(a);
+            p99.push_back(b);
+        }
+        return std::pair{median(p50), median(p99)};
+    };
+    const auto [p50One, p99One] = percentiles(oneThread);
+    const auto [p50Eight, p99Eight] = percentiles(eightThreads);
+
+    std::printf("\nBudget table, medians of %d runs (memory: of %d processes per case)\n\n", runs,
+                std::min(runs, 3));
+    std::printf("%-46s %-22s %-20s %-6s %s\n", "figure", "measured", "goal", "", "beside");
+    row("stripped library size", format("%.2f MB", library.strippedBytes / 1e6), "<= 1.5 MB",
+        verdict(library.strippedBytes > 0 && library.strippedBytes <= 1.5e6));
+    row("exported symbols", format("%.0f (std:: %.0f)", library.exported, library.exportedStd),
+        "public API only", verdict(library.exported > 0 && library.exportedStd == 0));
+    const double emptyRss = memoryMedian(emptyCases, &MemoryFigures::rss);
+    const double backlogRss = memoryMedian(backlogCases, &MemoryFigures::rss);
+    row("resident added by initialize, empty", format("%.2f MB", emptyRss / mebibyte), "<= 1.5 MB",
+        verdict(emptyRss <= 1.5 * mebibyte),
+        format("pss %.2f MB", memoryMedian(emptyCases, &MemoryFigures::pss) / mebibyte));
+    const auto details = [&](const std::vector<MemoryFigures>& cases) {
+        row("  of it: anonymous / heap in use / SQLite",
+            format("%.2f / %.2f / %.2f MB",
+                   memoryMedian(cases, &MemoryFigures::anonymous) / mebibyte,
+                   memoryMedian(cases, &MemoryFigures::heap) / mebibyte,
+                   memoryMedian(cases, &MemoryFigures::sqlite) / mebibyte),
+            "", "",
+            format("threads added %.0f; once free pages are trimmed %.2f MB",
+                   memoryMedian(cases, &MemoryFigures::threads),
+                   memoryMedian(cases, &MemoryFigures::rssTrimmed) / mebibyte));
+    };
+    details(emptyCases);
+    row("resident added, 100k stored events", format("%.2f MB", backlogRss / mebibyte),
+        "<= empty + 2 MB", verdict(backlogRss <= emptyRss + 2 * mebibyte));
+    details(backlogCases);
+    row("  after one send pass of it all",
+        format("%.2f MB", memoryMedian(backlogCases, &MemoryFigures::rssAfterPass) / mebibyte), "",
+        "",
+        format("heap in use %.2f MB, once trimmed %.2f MB (empty: %.2f MB)",
+               memoryMedian(backlogCases, &MemoryFigures::heapAfterPass) / mebibyte,
+               memoryMedian(backlogCases, &MemoryFigures::rssAfterPassTrimmed) / mebibyte,
+               memoryMedian(emptyCases, &MemoryFigures::rssAfterPass) / mebibyte));
+    const double rate = median(sustained);
+    row("events stored per second, sustained", format("%.0f /s", rate), ">= 20,000 /s",
+        verdict(rate >= 20'000),
+        format("x%.1f bare autocommit, %.2f of bare transaction", rate / bareAutocommit,
+               rate / bareTransaction));
+    row("5,000-event burst to last report accepted", format("%.2f s", median(burst)), "<= 2 s",
+        verdict(median(burst) <= 2.0),
+        format("bare autocommit would take %.2f s", 5'000 / bareAutocommit));
+    row("customEvent, 20 parameters, 1 thread", format("p50 %.0f ns, p99 %.0f ns", p50One, p99One),
+        "p50<=300 p99<=3000", verdict(p50One <= 300 && p99One <= 3'000));
+    row("customEvent, 20 parameters, 8 threads",
+        format("p50 %.0f ns, p99 %.0f ns", p50Eight, p99Eight), "p50<=300 p99<=3000",
+        verdict(p50Eight <= 300 && p99Eight <= 3'000));
+    row("initialize, caller's thread (first / warm)",
+        format("%.1f / %.1f us", median(firstCaller) * 1e6, median(warmCaller) * 1e6), "<= 20 us",
+        verdict(median(firstCaller) <= 20e-6 && median(warmCaller) <= 20e-6));
+    row("initialize to complete callback, first", format("%.2f ms", median(firstCallback) * 1e3),
+        "<= 20 ms", verdict(median(firstCallback) <= 20e-3));
+    row("initialize to complete callback, warm", format("%.2f ms", median(warmCallback) * 1e3),
+        "<= 1 ms", verdict(median(warmCallback) <= 1e-3));
+    row("bare SQLite, autocommit insert", format("%.0f /s", bareAutocommit), "", "");
+    row("bare SQLite, one transaction", format("%.0f /s", bareTransaction), "", "");
+    for (const auto* cases : {&emptyCases, &backlogCases}) {
+        if (!cases->empty()) {
+            std::printf("\nresident growth by mapping, %s (one process):\n",
+                        cases == &emptyCases ? "empty" : "100k stored events");
+            for (const auto& part : cases->front().parts) {
+                std::printf("  %s\n", part.c_str());
+            }
+        }
+    }
+    std::fflush(stdout);
+
+    std::error_code ignored;
+    std::filesystem::remove(caFile, ignored);
+    URLSessionSettings::reset();
+    gateway.stop();
+    return 0;
+}
