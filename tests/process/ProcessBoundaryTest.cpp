@@ -72,6 +72,19 @@ TEST(ProcessBoundaryTest, ExitFromInsideALibraryQueueDoesNotWaitForItself) {
     EXPECT_LT(std::chrono::steady_clock::now() - started, ProcessExit::longestExitWait);
 }
 
+// OpenSSL must not free its state at exit under a queue thread still using
+// it, whichever of the library's uses of it came first.
+TEST(ProcessBoundaryTest, ExitWhileAQueueMakesIdsEndsCleanly) {
+    TempDir dir;
+    for (int run = 0; run < 10; ++run) {
+        Child child({"exit-making-ids"}, dir.path() / "stderr");
+        const int status = child.wait();
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+            << "run " << run << ": " << describe(status) << "\n"
+            << child.stderrText();
+    }
+}
+
 TEST(ProcessBoundaryTest, TeardownLineToAClosedStdoutPipeDoesNotKillTheHost) {
     TempDir dir;
     int fds[2];
