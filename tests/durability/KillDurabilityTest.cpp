@@ -215,6 +215,42 @@ class KillDurabilityTest : public ::testing::Test {
         return reports;
     }
 
+    /// Fills in which stored events the gateway had already received, and
+    /// checks that each such report was really in flight at the kill.
+    void checkInFlight(ChildRun& run, const FileState& file, const ChildRun* previous,
+                       std::size_t requestsBefore, Millis reportDelay,
+                       std::int64_t killedAt) const {
+        const auto requests = gateway_.requests(reportPath);
+        run.reportRequests = requests.size() - requestsBefore;
+        for (std::size_t r = 0; r < requests.size(); ++r) {
+            bool carriesStored = false;
+            bool inFlightBefore = previous != nullptr;
+            for (const auto seq : seqsOfText(requests[r].body)) {
+                if (file.seqs.count(seq) != 0) {
+                    run.inFlight.insert(seq);
+                    carriesStored = true;
+                    inFlightBefore = inFlightBefore && previous->inFlight.count(seq) != 0;
+                }
+            }
+            if (!carriesStored) {
+                continue;
+            }
+            ++run.inFlightRequests;
+            // A report still stored after the gateway got it must have been
+            // in flight: its answer not yet back, or its deletion not yet
+            // committed, when the kill came. Else it would go out at every
+            // start. One this run did not send yet was in flight at the last kill.
+            if (r < requestsBefore) {
+                EXPECT_TRUE(inFlightBefore) << "report request " << r << " is still stored";
+            } else {
+                EXPECT_GE(
+                    requests[r].receivedAtMillis + reportDelay.count() + inFlightSlack.count(),
+                    killedAt)
+                    << "report request " << r << " was answered long before the kill";
+            }
+        }
+    }
+
     /// Waits for `done`, giving up after `timeout` or when the child has ended.
     static bool waitUntil(ChildProcess& child, Millis timeout, const std::function<bool()>& done) {
         const auto deadline = std::chrono::steady_clock::now() + timeout;
@@ -312,36 +348,8 @@ TEST_F(KillDurabilityTest, KillsLoseOnlyAnUnstoredTailAndDuplicateOnlyReportsInF
             ASSERT_EQ(file.integrity, "ok");
         }
         run.file = !file.exists ? "none" : file.hasSchema ? "ok" : "no schema";
-        const auto requests = gateway_.requests(reportPath);
-        run.reportRequests = requests.size() - requestsBefore;
-        for (std::size_t r = 0; r < requests.size(); ++r) {
-            bool carriesStored = false;
-            bool inFlightBefore = true;
-            for (const auto seq : seqsOfText(requests[r].body)) {
-                if (file.seqs.count(seq) != 0) {
-                    run.inFlight.insert(seq);
-                    carriesStored = true;
-                    inFlightBefore =
-                        inFlightBefore && !runs.empty() && runs.back().inFlight.count(seq) != 0;
-                }
-            }
-            if (!carriesStored) {
-                continue;
-            }
-            ++run.inFlightRequests;
-            // A report still stored after the gateway got it must have been
-            // in flight: its answer not yet back, or its deletion not yet
-            // committed, when the kill came. Else it would go out at every
-            // start. One this run did not send yet was in flight at the last kill.
-            if (r < requestsBefore) {
-                EXPECT_TRUE(inFlightBefore) << "report request " << r << " is still stored";
-            } else {
-                EXPECT_GE(requests[r].receivedAtMillis + phase.reportDelay.count() +
-                              inFlightSlack.count(),
-                          killedAt)
-                    << "report request " << r << " was answered long before the kill";
-            }
-        }
+        checkInFlight(run, file, runs.empty() ? nullptr : &runs.back(), requestsBefore,
+                      phase.reportDelay, killedAt);
         for (const auto seq : file.seqs) {
             if (seq >= run.first && seq <= run.announced) {
                 ++run.storedAfterKill;
