@@ -298,14 +298,13 @@ ReportService::Verdict ReportService::responseHandler(const Report& report,
 }
 
 void ReportService::removeReports(std::int64_t idKey) {
-    // Holds the repository, not the service: a core destroyed during the pass
-    // must not leave an accepted report stored, to be sent a second time.
-    QueueManager::incomeQueue().queue().addOperation([repository = reportsRepository_, idKey] {
-        if (!repository->deleteItems({idKey})) {
-            Logger::writeLog(MVKLogLevel::error,
-                             "The sent report [" + std::to_string(idKey) + "] can't be deleted");
-        }
-    });
+    // At once, on the sending thread: queued on the income queue, the deletion
+    // of an accepted report waited behind every event the game had queued, and
+    // a kill in that time sent the whole report again at the next start.
+    if (!reportsRepository_->deleteItems({idKey})) {
+        Logger::writeLog(MVKLogLevel::error,
+                         "The sent report [" + std::to_string(idKey) + "] can't be deleted");
+    }
 }
 
 void ReportService::finishPass(bool succeeded) {

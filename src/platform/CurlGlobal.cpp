@@ -1,10 +1,10 @@
 #include "platform/CurlGlobal.hpp"
 
 #include <curl/curl.h>
-#include <openssl/crypto.h>
 
 #include <mutex>
 
+#include "platform/OpenSslGlobal.hpp"
 #include "platform/ProcessExit.hpp"
 
 namespace mvk {
@@ -13,10 +13,9 @@ void CurlGlobal::ensureInitialized() {
     // curl_global_init must not race with itself or with the first handle.
     static std::once_flag once;
     std::call_once(once, [] {
-        // OpenSSL's own atexit clean-up would free its state under a transfer
-        // still running on a queue thread. The first initialisation decides,
-        // so it happens before libcurl's, which would register that clean-up.
-        OPENSSL_init_crypto(OPENSSL_INIT_NO_ATEXIT, nullptr);
+        // Before libcurl's initialisation, which would otherwise be OpenSSL's
+        // first and register its clean-up at exit.
+        OpenSslGlobal::ensureInitialized();
         curl_global_init(CURL_GLOBAL_DEFAULT);
         ProcessExit::install();
     });

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "foundation/Logger.hpp"
+#include "platform/OpenSslGlobal.hpp"
 #include "platform/Uuid.hpp"
 
 namespace mvk {
@@ -86,6 +87,7 @@ std::optional<std::string> IdentifierSource::applicationSpecificId(
     const std::string& machineId, const std::string& bundleIdentifier) {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
+    OpenSslGlobal::ensureInitialized();
     if (HMAC(EVP_sha256(), machineId.data(), static_cast<int>(machineId.size()),
              reinterpret_cast<const unsigned char*>(bundleIdentifier.data()),
              bundleIdentifier.size(), digest, &length) == nullptr ||

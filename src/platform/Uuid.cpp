@@ -5,6 +5,8 @@
 #include <cctype>
 #include <random>
 
+#include "platform/OpenSslGlobal.hpp"
+
 namespace mvk {
 
 namespace {
@@ -17,6 +19,7 @@ constexpr bool isDash(std::size_t index) {
 
 std::string Uuid::random() {
     Bytes bytes{};
+    OpenSslGlobal::ensureInitialized();
     if (RAND_bytes(bytes.data(), static_cast<int>(bytes.size())) != 1) {
         // OpenSSL's generator only fails when it cannot be seeded; the kernel's
         // source behind random_device is the next best thing.

@@ -9,7 +9,15 @@
 namespace mvk {
 
 std::optional<std::vector<ReportKey>> ReportsRepository::keys() {
-    if (!keys_) {
+    std::uint64_t deletionsBefore = 0;
+    {
+        std::lock_guard lock(keysMutex_);
+        if (keys_) {
+            return keys_;
+        }
+        deletionsBefore = deletions_;
+    }
+    {
         std::vector<ReportKey> keys;
         const bool complete = database_->queryRows(
             {.tableName = std::string(Entry::tableName),
@@ -26,9 +34,12 @@ std::optional<std::vector<ReportKey>> ReportsRepository::keys() {
         if (!complete) {
             return std::nullopt;
         }
-        keys_ = std::move(keys);
+        std::lock_guard lock(keysMutex_);
+        if (deletions_ == deletionsBefore) {
+            keys_ = keys;
+        }
+        return keys;
     }
-    return keys_;
 }
 
 std::optional<std::int64_t> ReportsRepository::insert(Report& report,
@@ -46,6 +57,7 @@ std::optional<std::int64_t> ReportsRepository::insert(Report& report,
         return std::nullopt;
     }
     report.idKey = *id;
+    std::lock_guard lock(keysMutex_);
     if (keys_) {
         keys_->push_back({*id, report.userId});
     }
@@ -82,6 +94,8 @@ bool ReportsRepository::deleteWhereIn(std::string_view column,
     const std::vector<SQLiteValue> arguments(values.begin(), values.end());
     const auto deleted = database_->deleteRows(Entry::tableName,
                                                sqlSelectionIn(column, arguments.size()), arguments);
+    std::lock_guard lock(keysMutex_);
+    ++deletions_;
     if (!deleted) {
         keys_.reset();
         return false;
@@ -106,6 +120,8 @@ bool ReportsRepository::deleteForDataForUsers(const std::vector<std::int64_t>& u
 
 bool ReportsRepository::clear() {
     const bool cleared = database_->clear(Entry::tableName);
+    std::lock_guard lock(keysMutex_);
+    ++deletions_;
     if (cleared) {
         keys_.emplace();
     } else {

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -31,8 +33,13 @@ class ReportsRepository final : public ReportsRepositoryProtocol {
     bool deleteWhereIn(std::string_view column, const std::vector<std::int64_t>& values);
 
     const std::shared_ptr<DatabaseProtocol> database_;
+    /// Reports are stored and listed on the income queue but deleted on the
+    /// sending thread; guards the two members below, never held over a query.
+    mutable std::mutex keysMutex_;
     /// Absent until read, or after a change whose outcome is not known.
     std::optional<std::vector<ReportKey>> keys_;
+    /// Counts deletions, so a listing that a deletion overtook is not kept.
+    std::uint64_t deletions_ = 0;
 };
 
 }  // namespace mvk

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
 #include <map>
 #include <string>
 #include <thread>
@@ -11,6 +13,8 @@
 
 namespace mvk::test {
 namespace {
+
+using namespace std::chrono_literals;
 
 class AnalyticsReportFlow : public LogicFlow {};
 
@@ -80,6 +84,38 @@ TEST_F(AnalyticsReportFlow, ReportsHoldTheCallsOfFourThreadsInEachThreadsOrder) 
     EXPECT_TRUE(h.columnTexts("events", "eventJson").empty()) << "everything was sent";
     EXPECT_EQ(log.count(MVKLogLevel::error, "Execution of the Tutorial method was canceled!"),
               static_cast<std::size_t>(threads * 3));
+}
+
+/// A game keeps the income queue busy; a report the gateway has accepted is
+/// deleted from the file at once all the same, so a kill cannot send it twice.
+TEST_F(AnalyticsReportFlow, AnAcceptedReportLeavesTheFileWhileTheIncomeQueueIsBusy) {
+    answerConfiguration("");
+    start();
+    for (int i = 0; i < 3; ++i) {
+        MVKAnalytics::customEvent("busy");
+    }
+    settle();
+    const auto reportsBefore = requestCount("/v2/analytics/report");
+    std::promise<void> release;
+    auto released = release.get_future().share();
+    MVKAnalytics::sendBufferedEvents();
+    // Behind the packing block: the queue is held as by a long burst of events.
+    QueueManager::incomeQueue().queue().addOperation([released] { released.wait(); });
+
+    ASSERT_TRUE(h.gateway().waitForRequests("/v2/analytics/report", reportsBefore + 1, 10s));
+    bool gone = false;
+    for (const auto deadline = std::chrono::steady_clock::now() + 10s;
+         !gone && std::chrono::steady_clock::now() < deadline;) {
+        gone = h.columnTexts("reports", "uuid").empty();
+        if (!gone) {
+            std::this_thread::yield();
+        }
+    }
+    release.set_value();
+    settle();
+    EXPECT_TRUE(gone) << "the accepted report waited for the income queue";
+    EXPECT_EQ(sent("ce").size(), 3u);
+    EXPECT_TRUE(h.columnTexts("reports", "uuid").empty());
 }
 
 }  // namespace

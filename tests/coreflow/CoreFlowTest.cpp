@@ -16,14 +16,7 @@
 #include "mvk/UnrealBridge.hpp"
 #include "support/LogCapture.hpp"
 #include "support/QuietAnalyticsLogic.hpp"
-
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define MVK_TEST_SANITIZED 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define MVK_TEST_SANITIZED 1
-#endif
-#endif
+#include "support/SanitizedBuild.hpp"
 
 namespace mvk {
 namespace {

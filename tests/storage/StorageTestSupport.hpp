@@ -37,6 +37,9 @@ class RawDatabase {
         if (sqlite3_open(path.c_str(), &handle_) != SQLITE_OK) {
             throw std::runtime_error(sqlite3_errmsg(handle_));
         }
+        // A library thread of a process beside the test may hold the write
+        // lock for a moment.
+        sqlite3_busy_timeout(handle_, 5000);
     }
     ~RawDatabase() { sqlite3_close(handle_); }
     RawDatabase(const RawDatabase&) = delete;

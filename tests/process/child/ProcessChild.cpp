@@ -3,6 +3,7 @@
 #include <syslog.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -20,7 +21,9 @@
 #include "foundation/QueueManager.hpp"
 #include "mvk/MVKEngineWrapper.hpp"
 #include "platform/ApplicationSupportDirectory.hpp"
+#include "platform/ProcessExit.hpp"
 #include "platform/URLSessionSettings.hpp"
+#include "platform/Uuid.hpp"
 #include "storage/EventRepository.hpp"
 #include "storage/SQLiteProvider.hpp"
 
@@ -56,6 +59,22 @@ int exitFromALibraryQueue() {
     QueueManager::incomeQueue().queue().addOperation([] { std::exit(0); });
     std::this_thread::sleep_for(std::chrono::seconds(30));
     return 1;
+}
+
+// The library's first use of OpenSSL is random bytes on a queue thread, as
+// at a first start, and the host exits while that thread still makes ids.
+int exitWhileAQueueMakesIds() {
+    static std::atomic<bool> making{false};
+    QueueManager::incomeQueue().queue().addOperation([] {
+        while (!ProcessExit::isExiting()) {
+            Uuid::random();
+            making.store(true);
+        }
+    });
+    while (!making.load()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    std::exit(0);
 }
 
 // The core's teardown writes to stdout, which the test has made a pipe
@@ -116,6 +135,9 @@ int main(int argc, char** argv) {
     if (mode == "exit-from-queue") {
         return exitFromALibraryQueue();
     }
+    if (mode == "exit-making-ids") {
+        return exitWhileAQueueMakesIds();
+    }
     if (mode == "closed-stdout") {
         return destroyWithClosedStdout();
     }
@@ -127,7 +149,7 @@ int main(int argc, char** argv) {
     }
     std::fprintf(stderr,
                  "usage: %s exit-under-transfers URL CA_FILE DELAY_MS | exit-from-queue | "
-                 "closed-stdout | host-syslog | store-numbered DIRECTORY\n",
+                 "exit-making-ids | closed-stdout | host-syslog | store-numbered DIRECTORY\n",
                  argv[0]);
     return 2;
 }
