@@ -150,6 +150,13 @@ SendAnalyticsResult BackendRepository::sendAnalytics(
         logError(text);
         return SendAnalyticsResult::failure(MVKError(text));
     }
+    if (response->error) {
+        // No answer came, so no status either: the 400 a transport failure
+        // carries must not pass for the gateway's refusal, or the report
+        // would be deleted while the network is merely down.
+        return SendAnalyticsResult::failure(
+            MVKError("[Backend Module] Failed to send Report: " + response->error->description()));
+    }
     if (response->statusCode != 200) {
         return SendAnalyticsResult::failure(
             MVKError("[Backend Module] Failed to send Report, status code: " +
