@@ -21,7 +21,7 @@ namespace {
 
 /// Calls each host thread makes; MVK_MIXED_CALLS raises it for a run by hand.
 std::size_t callsPerThread() {
-    constexpr std::size_t ci = 1000;
+    constexpr std::size_t ci = 2000;
     const char* text = std::getenv("MVK_MIXED_CALLS");
     if (text == nullptr) {
         return ci;

@@ -167,6 +167,17 @@ TEST_F(ValidatorPrimitives, CutsCountUserPerceivedCharacters) {
 /// and its warning repeats only a bounded head of it, cut between characters.
 TEST_F(ValidatorPrimitives, MegabyteTextsAreCheckedAndLoggedWithinBounds) {
     const std::string grin = "\xF0\x9F\x98\x80";
+    std::string grins;
+    for (int i = 0; i < (1 << 18); ++i) {
+        grins += grin;
+    }
+    // `start` followed by as many grins as fit in the logged bytes.
+    const auto head = [&](std::string start) {
+        while (start.size() + grin.size() <= Bounder::loggedTextBytes) {
+            start += grin;
+        }
+        return start;
+    };
     const struct {
         const char* name;
         std::string text;
@@ -174,37 +185,8 @@ TEST_F(ValidatorPrimitives, MegabyteTextsAreCheckedAndLoggedWithinBounds) {
     } cases[] = {
         {"ascii", std::string(1 << 20, 'x'), std::string(Bounder::loggedTextBytes, 'x')},
         // 4096 is a multiple of four: the head ends on the last whole grin.
-        {"four-byte characters",
-         [&] {
-             std::string text;
-             for (int i = 0; i < (1 << 18); ++i) {
-                 text += grin;
-             }
-             return text;
-         }(),
-         [&] {
-             std::string head;
-             while (head.size() + grin.size() <= Bounder::loggedTextBytes) {
-                 head += grin;
-             }
-             return head;
-         }()},
-        {"a character across the limit",
-         "ab" +
-             [&] {
-                 std::string text;
-                 for (int i = 0; i < (1 << 18); ++i) {
-                     text += grin;
-                 }
-                 return text;
-             }(),
-         [&] {
-             std::string head = "ab";
-             while (head.size() + grin.size() <= Bounder::loggedTextBytes) {
-                 head += grin;
-             }
-             return head;
-         }()},
+        {"four-byte characters", grins, head("")},
+        {"a character across the limit", "ab" + grins, head("ab")},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
