@@ -150,18 +150,19 @@ SendAnalyticsResult BackendRepository::sendAnalytics(
         logError(text);
         return SendAnalyticsResult::failure(MVKError(text));
     }
-    if (response->error) {
-        // No answer came, so no status either: the 400 a transport failure
-        // carries must not pass for the gateway's refusal, or the report
-        // would be deleted while the network is merely down.
-        return SendAnalyticsResult::failure(
-            MVKError("[Backend Module] Failed to send Report: " + response->error->description()));
-    }
     if (response->statusCode != 200) {
+        // A request that got no HTTP answer (no body, not even an empty one)
+        // takes the status-400 branch like a refusal, but carries no status
+        // of the gateway's: it must not pass for a refusal for good, or the
+        // report would be deleted while the network is down.
+        std::optional<int> refusal;
+        if (response->data && !response->error) {
+            refusal = static_cast<int>(response->statusCode);
+        }
         return SendAnalyticsResult::failure(
             MVKError("[Backend Module] Failed to send Report, status code: " +
                      statusText(*response)),
-            static_cast<int>(response->statusCode));
+            refusal);
     }
     return SendAnalyticsResult::success(true);
 }
