@@ -12,12 +12,15 @@ std::optional<std::string> Bounder::maxStringLength(std::string_view method,
     if (!text) {
         return std::nullopt;
     }
-    if (UnicodeText::characterCount(*text) <= max) {
+    // Counting stops one past the bound: a megabyte text costs no more than
+    // a text just over it.
+    if (UnicodeText::characterCount(*text, max + 1) <= max) {
         return text;
     }
     Logger::writeLog(MVKLogLevel::warning,
                      "In the " + std::string(method) + " method an error has occurred:\n\t" +
-                         std::string(argument) + ": " + *text +
+                         std::string(argument) + ": " +
+                         UnicodeText::abbreviated(*text, loggedTextBytes) +
                          " is longer than it is permitted.\n\t" + "The string was truncated to '" +
                          std::to_string(max) + "'!");
     return std::string(UnicodeText::prefix(*text, max));

@@ -12,6 +12,9 @@ class Bounder {
   public:
     Bounder() = delete;
 
+    /// Longest argument text a warning line repeats whole.
+    static constexpr std::size_t loggedTextBytes = 4096;
+
     /// The text cut to `max` user-perceived characters; a cut logs a level-3
     /// warning. A missing text stays missing, silently.
     static std::optional<std::string> maxStringLength(std::string_view method,

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <mutex>
 
+#include "analytics/Bounder.hpp"
 #include "foundation/UnicodeText.hpp"
 
 namespace mvk {
@@ -163,13 +164,14 @@ bool Validator::equalStringLength(std::string_view method, std::string_view argu
     if (!text) {
         return false;
     }
-    if (UnicodeText::characterCount(*text) == length) {
+    if (UnicodeText::characterCount(*text, length + 1) == length) {
         return true;
     }
-    Logger::writeLog(MVKLogLevel::error, errorPrefix(method) + "\n\t" + std::string(argument) +
-                                             " is invalid" + "\n\tParameter [" + *text +
-                                             "] length must be equal to [" +
-                                             std::to_string(length) + "].");
+    Logger::writeLog(MVKLogLevel::error,
+                     errorPrefix(method) + "\n\t" + std::string(argument) + " is invalid" +
+                         "\n\tParameter [" +
+                         UnicodeText::abbreviated(*text, Bounder::loggedTextBytes) +
+                         "] length must be equal to [" + std::to_string(length) + "].");
     return false;
 }
 

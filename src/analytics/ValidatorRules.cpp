@@ -141,7 +141,10 @@ std::optional<ValidatorRules::CustomEventArguments> ValidatorRules::validateCust
     AnyCodable::Object result;
     for (const auto& [key, value] : parameters) {
         auto cleanKey = UnicodeText::removingControlCharacters(key);
-        const auto argument = "The value of the parameters dictionary by [" + cleanKey + "] key";
+        // Only a head of a hostile key goes into the log lines it may cause.
+        const auto argument = "The value of the parameters dictionary by [" +
+                              UnicodeText::abbreviated(cleanKey, Bounder::loggedTextBytes) +
+                              "] key";
         const bool keyPresent = Validator::notNullOrEmpty(
             method, "The key of the parameters dictionary", std::optional(cleanKey));
         const bool typed = Validator::validType(method, argument, &value);
@@ -320,8 +323,10 @@ std::optional<ValidatorRules::Referrer> ValidatorRules::validateReferrer(const R
     Referrer result;
     for (const auto& [property, value] : referrer) {
         const auto cleanValue = UnicodeText::removingControlCharacters(value);
-        const auto argument = "The [" + cleanValue + "] value of the utm data dictionary by [" +
-                              property.name() + "] key";
+        const auto argument =
+            "The [" + UnicodeText::abbreviated(cleanValue, Bounder::loggedTextBytes) +
+            "] value of the utm data dictionary by [" +
+            UnicodeText::abbreviated(property.name(), Bounder::loggedTextBytes) + "] key";
         auto cut = cleaned(method, argument, cleanValue, 255);
         if (!cut.empty()) {
             result.insert_or_assign(property, std::move(cut));

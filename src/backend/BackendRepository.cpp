@@ -151,10 +151,18 @@ SendAnalyticsResult BackendRepository::sendAnalytics(
         return SendAnalyticsResult::failure(MVKError(text));
     }
     if (response->statusCode != 200) {
+        // A request that got no HTTP answer (no body, not even an empty one)
+        // takes the status-400 branch like a refusal, but carries no status
+        // of the gateway's: it must not pass for a refusal for good, or the
+        // report would be deleted while the network is down.
+        std::optional<int> refusal;
+        if (response->data && !response->error) {
+            refusal = static_cast<int>(response->statusCode);
+        }
         return SendAnalyticsResult::failure(
             MVKError("[Backend Module] Failed to send Report, status code: " +
                      statusText(*response)),
-            static_cast<int>(response->statusCode));
+            refusal);
     }
     return SendAnalyticsResult::success(true);
 }

@@ -67,6 +67,33 @@ std::size_t UnicodeText::characterCount(std::string_view text) {
     return count;
 }
 
+std::size_t UnicodeText::characterCount(std::string_view text, std::size_t limit) {
+    std::size_t count = 0;
+    forEachCharacterStart(text, [&](std::size_t) {
+        if (count == limit) {
+            return false;
+        }
+        ++count;
+        return true;
+    });
+    return count;
+}
+
+std::string UnicodeText::abbreviated(std::string_view text, std::size_t maxBytes) {
+    if (text.size() <= maxBytes) {
+        return std::string(text);
+    }
+    std::size_t end = 0;
+    forEachCharacterStart(text, [&](std::size_t offset) {
+        if (offset > maxBytes) {
+            return false;
+        }
+        end = offset;
+        return true;
+    });
+    return std::string(text.substr(0, end)) + "... (" + std::to_string(text.size()) + " bytes)";
+}
+
 std::string_view UnicodeText::prefix(std::string_view text, std::size_t count) {
     std::size_t seen = 0;
     std::size_t end = text.size();

@@ -8,7 +8,10 @@
 
 #include "coreflow/LogicFlowFixture.hpp"
 #include "mvk/MVKAnalytics.hpp"
+#include "mvk/MVKAntiCheat.hpp"
 #include "mvk/MVKEngineWrapper.hpp"
+#include "mvk/MVKUserCard.hpp"
+#include "mvk/UnrealBridge.hpp"
 #include "support/LogCapture.hpp"
 
 namespace mvk::test {
@@ -30,6 +33,8 @@ MVKAnalytics::Amounts many(std::size_t count) {
 struct HostileCase {
     const char* name;
     std::function<void()> call;
+    /// Part of a line that tells the developer what was wrong.
+    const char* logged = "";
 };
 
 void PrintTo(const HostileCase& c, std::ostream* os) {
@@ -48,7 +53,8 @@ const std::vector<HostileCase> hostileCases = {
          MVKAnalytics::adImpression(invalid, 1, invalid, invalid);
          MVKAnalytics::referrer({{MVKReferralProperty(invalid), invalid}});
          MVKEngineWrapper::engineSubscriptionHistory({{invalid, {invalid}}});
-     }},
+     },
+     "Execution of the RealCurrencyPayment method was canceled!"},
     {"NanAndInfinity",
      [] {
          MVKCustomEventParameters parameters;
@@ -60,7 +66,8 @@ const std::vector<HostileCase> hostileCases = {
          MVKAnalytics::realCurrencyPayment("o2", inf, "p", "USD");
          MVKAnalytics::adImpression("net", nan, std::nullopt, std::nullopt);
          MVKAnalytics::adImpression("net", -inf, std::nullopt, std::nullopt);
-     }},
+     },
+     "Execution of the AdImpression method was canceled!"},
     {"MegabyteTexts",
      [] {
          MVKCustomEventParameters parameters;
@@ -70,7 +77,8 @@ const std::vector<HostileCase> hostileCases = {
          MVKAnalytics::replace(huge, huge);
          MVKAnalytics::socialNetworkPost(MVKSocialNetwork(huge), huge);
          MVKAnalytics::startProgressionEvent(huge);
-     }},
+     },
+     "is longer than it is permitted."},
     {"TenThousandEntries",
      [] {
          MVKAnalytics::levelUp(2, many(10000));
@@ -79,6 +87,48 @@ const std::vector<HostileCase> hostileCases = {
          MVKFinishProgressionEventParameters finish;
          finish.setSpent(many(10000));
          MVKAnalytics::finishProgressionEvent("run", finish);
+     },
+     "In the VirtualCurrencyPayment method an error has occurred"},
+    {"UserCardInvalidUtf8",
+     [] {
+         MVKUserCard::setName(invalid);
+         MVKUserCard::setString(invalid, invalid);
+         MVKUserCard::incrementInt(invalid, 1);
+         MVKUserCard::unset({invalid, invalid});
+     },
+     "[User Card] In the increment method an error has occurred"},
+    {"UserCardNanAndInfinity",
+     [] {
+         MVKUserCard::setDouble("nan", nan);
+         MVKUserCard::setDouble("inf", inf);
+         MVKUserCard::incrementDouble("minusInf", -inf);
+     },
+     "Execution of the set(key:value:) method was canceled!"},
+    {"UserCardMegabyteTexts",
+     [] {
+         MVKUserCard::setName(huge);
+         MVKUserCard::setEmail(huge);
+         MVKUserCard::setString(huge, huge);
+         MVKUserCard::setString("long", huge);
+     },
+     "In the setName(name:) method an error has occurred"},
+    {"UserCardTenThousandKeys",
+     [] {
+         std::vector<std::string> keys;
+         for (int i = 0; i < 10000; ++i) {
+             keys.push_back("k" + std::to_string(i));
+         }
+         MVKUserCard::unset(keys);
+     },
+     "[User Card] Properties for key [k0,k1,"},
+    {"ReceiptsPushAndEngineLines",
+     [] {
+         MVKAntiCheat::verifyPayment(huge, [](const MVKVerifyResponse&) {});
+         MVKAntiCheat::verifyPayment(invalid, [](const MVKVerifyResponse&) {});
+         UnrealBridge::sendPushToken(huge, true);
+         UnrealBridge::sendPushToken(invalid, true);
+         UnrealBridge::sendLogMessage(2, huge);
+         UnrealBridge::sendLogMessage(2, invalid);
      }},
     {"ExtremeIntegers",
      [] {
@@ -89,15 +139,29 @@ const std::vector<HostileCase> hostileCases = {
          MVKAnalytics::levelUp(high, {{"gold", low}});
          MVKAnalytics::currencyAccrual("gold", high, "src", MVKAccrualType::bought);
          MVKAnalytics::currencyAccrual("gold", low, "src", static_cast<MVKAccrualType>(77));
-     }},
+     },
+     "Execution of the Tutorial method was canceled!"},
 };
 
 class HostileInput : public LogicFlow, public ::testing::WithParamInterface<HostileCase> {};
 
 TEST_P(HostileInput, TheLibraryCarriesOnAndStoresOnlyValidJson) {
     start();
-    LogCapture log(MVKLogLevel::no);
+    LogCapture log(MVKLogLevel::debug);
     GetParam().call();
+    settle();
+    const std::string expected = GetParam().logged;
+    bool told = expected.empty();
+    for (const auto& line : log.messages()) {
+        told = told || line.find(expected) != std::string::npos;
+        // The host's own log line is its business; ours repeat a bounded
+        // head of what they complain about.
+        const bool ours = line.rfind("WARNING", 0) == 0 || line.rfind("ERROR", 0) == 0;
+        if (ours && line != "WARNING " + huge) {
+            EXPECT_LT(line.size(), 16u * 1024u) << line.substr(0, 200);
+        }
+    }
+    EXPECT_TRUE(told) << "no line says: " << expected;
     MVKAnalytics::customEvent("after");
     MVKAnalytics::sendBufferedEvents();
     settle();

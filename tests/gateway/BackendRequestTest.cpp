@@ -302,6 +302,7 @@ TEST(BackendRequestTest, RequestsThatCannotReachTheGatewayTakeTheStatus400Branch
         ASSERT_FALSE(sent.isSuccess());
         EXPECT_EQ(sent.error()->description(),
                   "[Backend Module] Failed to send Report, status code: 400");
+        EXPECT_EQ(sent.statusCode(), std::nullopt) << "no refusal of the gateway's";
         EXPECT_EQ(backend.sendVerifyReceipt("key", Receipt{}, identifiers),
                   MVKVerifyResponse(MVKReceiptStatus::serverError));
         EXPECT_FALSE(backend.requestMessagingConfig("key", {}, identifiers));
@@ -329,6 +330,7 @@ TEST(BackendRequestTest, SilentGatewayCountsAsStatus400) {
     ASSERT_NE(sent.error(), nullptr);
     EXPECT_EQ(sent.error()->description(),
               "[Backend Module] Failed to send Report, status code: 400");
+    EXPECT_EQ(sent.statusCode(), std::nullopt) << "no refusal of the gateway's";
     EXPECT_EQ(fixture.gateway().requests().size(), 2u);
 }
 

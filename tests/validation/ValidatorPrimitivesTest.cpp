@@ -4,6 +4,7 @@
 #include <string>
 
 #include "analytics/Bounder.hpp"
+#include "foundation/UnicodeText.hpp"
 #include "validation/ValidationTestSupport.hpp"
 
 namespace mvk {
@@ -160,6 +161,53 @@ TEST_F(ValidatorPrimitives, CutsCountUserPerceivedCharacters) {
         EXPECT_EQ(log.messages(),
                   c.warned ? Lines{test::truncated("M", "A", *c.text, 3)} : Lines{});
     }
+}
+
+/// A hostile megabyte argument is cut and checked at the cost of its bound,
+/// and its warning repeats only a bounded head of it, cut between characters.
+TEST_F(ValidatorPrimitives, MegabyteTextsAreCheckedAndLoggedWithinBounds) {
+    const std::string grin = "\xF0\x9F\x98\x80";
+    std::string grins;
+    for (int i = 0; i < (1 << 18); ++i) {
+        grins += grin;
+    }
+    // `start` followed by as many grins as fit in the logged bytes.
+    const auto head = [&](std::string start) {
+        while (start.size() + grin.size() <= Bounder::loggedTextBytes) {
+            start += grin;
+        }
+        return start;
+    };
+    const struct {
+        const char* name;
+        std::string text;
+        std::string loggedHead;
+    } cases[] = {
+        {"ascii", std::string(1 << 20, 'x'), std::string(Bounder::loggedTextBytes, 'x')},
+        // 4096 is a multiple of four: the head ends on the last whole grin.
+        {"four-byte characters", grins, head("")},
+        {"a character across the limit", "ab" + grins, head("ab")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string logged =
+            c.loggedHead + "... (" + std::to_string(c.text.size()) + " bytes)";
+        log.clear();
+        const auto cut = Bounder::maxStringLength("M", "A", c.text, 100);
+        ASSERT_TRUE(cut);
+        EXPECT_EQ(*cut, std::string(UnicodeText::prefix(c.text, 100)));
+        EXPECT_EQ(log.messages(), Lines{test::truncated("M", "A", logged, 100)});
+
+        log.clear();
+        EXPECT_FALSE(Validator::equalStringLength("M", "A", c.text, 3));
+        EXPECT_EQ(log.messages(), Lines{error("M", "A is invalid\n\tParameter [" + logged +
+                                                       "] length must be equal to [3].")});
+    }
+    // Just at the bound a text is logged whole.
+    const std::string whole(Bounder::loggedTextBytes, 'y');
+    log.clear();
+    EXPECT_EQ(Bounder::maxStringLength("M", "A", whole, 3), "yyy");
+    EXPECT_EQ(log.messages(), Lines{test::truncated("M", "A", whole, 3)});
 }
 
 TEST_F(ValidatorPrimitives, ExclusionFollowsTheConfiguredCodesAndValues) {

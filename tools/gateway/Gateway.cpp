@@ -228,7 +228,23 @@ class Gateway::Impl {
         for (const auto& [name, value] : answer.headers) {
             response.headers.emplace(name, value);
         }
-        if (answer.dripInterval.count() > 0) {
+        if (answer.cutAfterBytes) {
+            auto body = std::make_shared<std::string>(
+                answer.body.substr(0, std::min(*answer.cutAfterBytes, answer.body.size())));
+            const int socket = request.ssl != nullptr ? SSL_get_fd(request.ssl) : -1;
+            response.set_chunked_content_provider(
+                answer.contentType, [body, socket](std::size_t offset, httplib::DataSink& sink) {
+                    if (offset < body->size()) {
+                        return sink.write(body->data() + offset, body->size() - offset);
+                    }
+                    // Without the closing chunk the client cannot take the
+                    // answer for a whole one.
+                    if (socket >= 0) {
+                        shutdown(socket, SHUT_RDWR);
+                    }
+                    return false;
+                });
+        } else if (answer.dripInterval.count() > 0) {
             auto body = std::make_shared<std::string>(std::move(answer.body));
             const auto interval = answer.dripInterval;
             const auto piece = std::max<std::size_t>(answer.dripBytes, 1);

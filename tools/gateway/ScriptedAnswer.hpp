@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -27,6 +28,10 @@ struct ScriptedAnswer {
     /// finishes either. A gateway that stops cuts the pauses short.
     std::chrono::milliseconds dripInterval{0};
     std::size_t dripBytes = 1;
+    /// When set, the status line, the header fields and this many bytes of
+    /// the body go out, then the connection is torn down: an answer reset in
+    /// its middle.
+    std::optional<std::size_t> cutAfterBytes;
 
     static ScriptedAnswer json(int status, std::string body) {
         ScriptedAnswer answer;
