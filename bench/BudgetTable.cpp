@@ -371,8 +371,13 @@ LibraryFigures libraryFigures(const std::string& library) {
     // Defined dynamic symbols, without the version-script nodes themselves.
     figures.exported = std::atoi(
         shell("nm -D --defined-only " + quoted(library) + " | grep -v ' A ' | wc -l").c_str());
-    figures.exportedStd =
-        std::atoi(shell("nm -DC --defined-only " + quoted(library) + " | grep -c 'std::'").c_str());
+    // Public calls take std:: types, so only a symbol outside our namespace
+    // (a template instantiation, a library's own type) counts against the row.
+    figures.exportedStd = std::atoi(
+        shell("nm -DC --defined-only " + quoted(library) +
+              " | grep -v ' A ' | cut -c20- | grep -v -E '^(mvk::|typeinfo for mvk::|typeinfo "
+              "name for mvk::|vtable for mvk::)' | wc -l")
+            .c_str());
     return figures;
 }
 
@@ -549,7 +554,8 @@ int main(int argc, char** argv) {
     std::printf("%-46s %-22s %-20s %-6s %s\n", "figure", "measured", "goal", "", "beside");
     row("stripped library size", format("%.2f MB", library.strippedBytes / 1e6), "<= 1.5 MB",
         verdict(library.strippedBytes > 0 && library.strippedBytes <= 1.5e6));
-    row("exported symbols", format("%.0f (std:: %.0f)", library.exported, library.exportedStd),
+    row("exported symbols",
+        format("%.0f (outside mvk:: %.0f)", library.exported, library.exportedStd),
         "public API only", verdict(library.exported > 0 && library.exportedStd == 0));
     const double emptyRss = memoryMedian(emptyCases, &MemoryFigures::rss);
     const double backlogRss = memoryMedian(backlogCases, &MemoryFigures::rss);
