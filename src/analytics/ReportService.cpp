@@ -246,18 +246,21 @@ bool ReportService::sendReports(const std::vector<PassItem>& items) {
             case ReportLookup::Status::found:
                 break;
         }
-        auto& report = *lookup.report;
-        if (!report.packagesBody()) {
+        if (!lookup.report->hasSendablePackages()) {
             Logger::writeLog(MVKLogLevel::error, "The stored packages of the Report [" +
-                                                     report.uuid +
+                                                     lookup.report->uuid +
                                                      "] can't be used; the report is kept");
             continue;
         }
+        // Moved, not copied (a braced list would copy): the stored text may
+        // be a megabyte.
+        Reports batch;
+        batch.reports.push_back(std::move(*lookup.report));
+        auto& report = batch.reports.front();
         report.appKey = item.appKey;
         report.identifiers = item.identifiers;
         Logger::writeLog(MVKLogLevel::info, "Trying to send the Report [" + report.uuid + "]");
-        const auto result =
-            backend_->sendAnalytics(item.appKey, item.identifiers, Reports{{report}});
+        const auto result = backend_->sendAnalytics(item.appKey, item.identifiers, batch);
         if (responseHandler(report, result) == Verdict::stop) {
             return false;
         }
