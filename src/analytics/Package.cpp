@@ -24,7 +24,7 @@ nlohmann::ordered_json eventObject(const std::string& text) {
 
 }  // namespace
 
-nlohmann::ordered_json Package::toJson() const {
+nlohmann::ordered_json Package::factsJson() const {
     auto json = nlohmann::ordered_json::object();
     json["language"] = optionalText(language);
     json["appVersion"] = optionalText(appVersion);
@@ -33,12 +33,39 @@ nlohmann::ordered_json Package::toJson() const {
     json["sdkCodeVersion"] = sdkCodeVersion;
     json["bundle"] = optionalText(bundle);
     json["engine"] = engine;
+    return json;
+}
+
+nlohmann::ordered_json Package::toJson() const {
+    auto json = factsJson();
     auto array = nlohmann::ordered_json::array();
-    for (const auto& text : events.value_or(std::vector<std::string>{})) {
-        array.push_back(eventObject(text));
+    if (events) {
+        for (const auto& text : *events) {
+            array.push_back(eventObject(text));
+        }
     }
     json["events"] = std::move(array);
     return json;
+}
+
+void Package::appendJson(std::string& out) const {
+    // The facts are written by the same writer as `toJson`, then left open
+    // for the events, so both spell every value alike.
+    auto facts = dumpJson(factsJson());
+    facts.pop_back();
+    out += facts;
+    out += R"(,"events":[)";
+    if (events) {
+        bool first = true;
+        for (const auto& text : *events) {
+            if (!first) {
+                out += ',';
+            }
+            first = false;
+            out += dumpJson(eventObject(text));
+        }
+    }
+    out += "]}";
 }
 
 std::optional<Package> Package::fromJson(const nlohmann::json& json) {

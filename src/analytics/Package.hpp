@@ -29,6 +29,10 @@ struct Package {
     /// it is not a JSON object, so the array keeps one element per event.
     nlohmann::ordered_json toJson() const;
 
+    /// Appends the compact text of `toJson()` to `out`, building one event's
+    /// value at a time instead of the whole package.
+    void appendJson(std::string& out) const;
+
     /// Reads this library's own package form: the four optional texts must be
     /// present (null or a text), the SDK version a text and the code version
     /// an integer; "engine" is not read. Each event object becomes its compact
@@ -37,6 +41,10 @@ struct Package {
     static std::optional<Package> fromJson(const nlohmann::json& json);
 
     bool operator==(const Package&) const = default;
+
+  private:
+    /// Every member but the events, in their written order.
+    nlohmann::ordered_json factsJson() const;
 };
 
 }  // namespace mvk

@@ -1,9 +1,41 @@
 #include "analytics/Report.hpp"
 
+#include "foundation/AnyCodable.hpp"
+#include "foundation/JsonArrayText.hpp"
 #include "foundation/JsonCoding.hpp"
 #include "storage/SQLiteContracts.hpp"
 
 namespace mvk {
+
+namespace {
+
+/// The facts of a package take about two hundred bytes; its events as many
+/// as their texts.
+std::size_t packagesSizeHint(const std::vector<Package>& packages) {
+    std::size_t size = 2;
+    for (const auto& package : packages) {
+        size += 256;
+        if (package.events) {
+            for (const auto& event : *package.events) {
+                size += event.size() + 1;
+            }
+        }
+    }
+    return size;
+}
+
+void appendPackages(std::string& out, const std::vector<Package>& packages) {
+    out += '[';
+    for (std::size_t n = 0; n < packages.size(); ++n) {
+        if (n > 0) {
+            out += ',';
+        }
+        packages[n].appendJson(out);
+    }
+    out += ']';
+}
+
+}  // namespace
 
 std::optional<Report> Report::fromCursor(const Cursor& cursor) {
     auto idKey = cursor.integer(0);
@@ -12,17 +44,63 @@ std::optional<Report> Report::fromCursor(const Cursor& cursor) {
     if (!idKey || !userId || !uuid) {
         return std::nullopt;
     }
-    auto packagesJson = cursor.text(2);
-    auto packages = packagesJson ? decodeJson<std::vector<Package>>(*packagesJson) : std::nullopt;
-    Report report(packages.value_or(std::vector<Package>{}), std::move(*uuid));
+    // Decoding a report of a megabyte builds a tree many times its size;
+    // sending splices the text instead, so only `packages()` decodes it.
+    Report report({}, std::move(*uuid));
     report.idKey = *idKey;
     report.userId = *userId;
-    report.packagesJson = std::move(packagesJson);
+    report.packagesJson = cursor.text(2);
+    report.stored_ = std::make_shared<StoredPackages>();
     return report;
 }
 
+const std::vector<Package>& Report::packages() const {
+    if (!stored_) {
+        return packages_;
+    }
+    std::call_once(stored_->decoded, [this] {
+        if (packagesJson) {
+            if (auto packages = decodeJson<std::vector<Package>>(*packagesJson)) {
+                stored_->packages = std::move(*packages);
+            }
+        }
+    });
+    return stored_->packages;
+}
+
 std::optional<std::string> Report::packagesText() const {
-    return toJSONData(packages_);
+    try {
+        const auto& packages = this->packages();
+        std::string text;
+        text.reserve(packagesSizeHint(packages));
+        appendPackages(text, packages);
+        return text;
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
+bool Report::hasSendablePackages() const {
+    return !packagesJson || isJsonArrayText(*packagesJson, AnyCodable::maxDepth);
+}
+
+void Report::appendBody(std::string& out) const {
+    out += R"({"packages":)";
+    if (packagesJson) {
+        if (hasSendablePackages()) {
+            out += *packagesJson;
+        } else {
+            out += "[]";
+        }
+    } else {
+        appendPackages(out, packages_);
+    }
+    out += '}';
+}
+
+std::size_t Report::bodySizeHint() const {
+    constexpr std::size_t wrapper = 16;
+    return wrapper + (packagesJson ? packagesJson->size() : packagesSizeHint(packages_));
 }
 
 std::optional<ContentValues> Report::contentValues() const {
@@ -40,11 +118,15 @@ std::optional<ContentValues> Report::contentValues() const {
 
 std::optional<nlohmann::ordered_json> Report::packagesBody() const {
     if (packagesJson) {
-        auto stored = parseJson(*packagesJson);
-        if (!stored || !stored->is_array()) {
+        // Ordered, so the value agrees with the text `appendBody` sends.
+        if (!hasSendablePackages()) {
             return std::nullopt;
         }
-        return nlohmann::ordered_json(std::move(*stored));
+        auto stored = nlohmann::ordered_json::parse(*packagesJson, nullptr, false);
+        if (stored.is_discarded()) {
+            return std::nullopt;
+        }
+        return stored;
     }
     return encodeJson(packages_);
 }

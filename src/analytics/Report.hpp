@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -39,7 +41,9 @@ class Report {
     /// stored.
     std::optional<Identifiers> identifiers;
 
-    const std::vector<Package>& packages() const { return packages_; }
+    /// The packages; for a report read from the table they are decoded from
+    /// `packagesJson` on first use, since sending needs only the text.
+    const std::vector<Package>& packages() const;
 
     /// Columns id, userId, packagesJson, uuid. Absent when the id or user id
     /// is not an integer or the uuid not a text; packages that are NULL or do
@@ -50,6 +54,18 @@ class Report {
     /// they cannot be written, since an empty list in their place would
     /// stand for events that were never sent.
     std::optional<std::string> packagesText() const;
+
+    /// Whether the packages can go out: always for a report built here; for
+    /// one read from the table, whether the stored text is a JSON array
+    /// within the nesting bound. Checked without decoding the text.
+    bool hasSendablePackages() const;
+
+    /// Appends the report's part of a request body, as `toJson` writes it
+    /// but with the stored text spliced in as it is, to `out`.
+    void appendBody(std::string& out) const;
+
+    /// Roughly how many bytes `appendBody` appends, to reserve once.
+    std::size_t bodySizeHint() const;
 
     /// userId, packagesJson and uuid, for an insert; absent when the
     /// packages cannot be written.
@@ -67,7 +83,15 @@ class Report {
     nlohmann::ordered_json toJson() const;
 
   private:
+    /// Packages decoded from the stored text once, shared by the copies of
+    /// a report read from the table.
+    struct StoredPackages {
+        std::once_flag decoded;
+        std::vector<Package> packages;
+    };
+
     std::vector<Package> packages_;
+    std::shared_ptr<StoredPackages> stored_;
 };
 
 }  // namespace mvk

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <iterator>
 #include <utility>
 
 #include "analytics/Reports.hpp"
@@ -58,7 +59,7 @@ Package ReportService::packageTemplate() const {
     return package;
 }
 
-std::vector<Package> ReportService::createPackages(const std::vector<std::string>& texts) const {
+std::vector<Package> ReportService::createPackages(std::vector<std::string> texts) const {
     std::vector<Package> packages;
     if (texts.empty()) {
         return packages;
@@ -69,8 +70,9 @@ std::vector<Package> ReportService::createPackages(const std::vector<std::string
     for (std::size_t first = 0; first < texts.size(); first += size) {
         const auto last = std::min(texts.size(), first + size);
         Package package = facts;
-        package.events.emplace(texts.begin() + static_cast<std::ptrdiff_t>(first),
-                               texts.begin() + static_cast<std::ptrdiff_t>(last));
+        package.events.emplace(
+            std::make_move_iterator(texts.begin() + static_cast<std::ptrdiff_t>(first)),
+            std::make_move_iterator(texts.begin() + static_cast<std::ptrdiff_t>(last)));
         packages.push_back(std::move(package));
     }
     return packages;
@@ -113,10 +115,9 @@ void ReportService::packUser(const User& user) {
         auto kept = eventController_->richEventObjects(std::move(*chunk));
         for (auto& event : kept) {
             if (!texts.empty() && bytes + event.json.size() > maxReportEventBytes) {
-                if (!storeReport(user, texts, lastId, static_cast<std::int64_t>(texts.size()))) {
+                if (!storeReport(user, std::exchange(texts, {}), lastId)) {
                     return;
                 }
-                texts.clear();
                 bytes = 0;
             }
             bytes += event.json.size();
@@ -130,13 +131,14 @@ void ReportService::packUser(const User& user) {
         }
     }
     if (!texts.empty()) {
-        storeReport(user, texts, lastId, static_cast<std::int64_t>(texts.size()));
+        storeReport(user, std::move(texts), lastId);
     }
 }
 
-bool ReportService::storeReport(const User& user, const std::vector<std::string>& texts,
-                                std::int64_t lastId, std::int64_t count) {
-    Report report(createPackages(texts), Uuid::random());
+bool ReportService::storeReport(const User& user, std::vector<std::string> texts,
+                                std::int64_t lastId) {
+    const auto count = static_cast<std::int64_t>(texts.size());
+    Report report(createPackages(std::move(texts)), Uuid::random());
     report.userId = user.idKey;
     // The report and the deletion of its events stand or fall together: a
     // report that is not kept must not take its events with it, and events
@@ -246,18 +248,21 @@ bool ReportService::sendReports(const std::vector<PassItem>& items) {
             case ReportLookup::Status::found:
                 break;
         }
-        auto& report = *lookup.report;
-        if (!report.packagesBody()) {
+        if (!lookup.report->hasSendablePackages()) {
             Logger::writeLog(MVKLogLevel::error, "The stored packages of the Report [" +
-                                                     report.uuid +
+                                                     lookup.report->uuid +
                                                      "] can't be used; the report is kept");
             continue;
         }
+        // Moved, not copied (a braced list would copy): the stored text may
+        // be a megabyte.
+        Reports batch;
+        batch.reports.push_back(std::move(*lookup.report));
+        auto& report = batch.reports.front();
         report.appKey = item.appKey;
         report.identifiers = item.identifiers;
         Logger::writeLog(MVKLogLevel::info, "Trying to send the Report [" + report.uuid + "]");
-        const auto result =
-            backend_->sendAnalytics(item.appKey, item.identifiers, Reports{{report}});
+        const auto result = backend_->sendAnalytics(item.appKey, item.identifiers, batch);
         if (responseHandler(report, result) == Verdict::stop) {
             return false;
         }

@@ -12,4 +12,26 @@ nlohmann::ordered_json Reports::toJson() const {
     return json;
 }
 
+std::optional<std::string> Reports::toJSONText() const {
+    try {
+        std::size_t size = 16;
+        for (const auto& report : reports) {
+            size += report.bodySizeHint() + 1;
+        }
+        std::string text;
+        text.reserve(size);
+        text += R"({"reports":[)";
+        for (std::size_t n = 0; n < reports.size(); ++n) {
+            if (n > 0) {
+                text += ',';
+            }
+            reports[n].appendBody(text);
+        }
+        text += "]}";
+        return text;
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
 }  // namespace mvk

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+#include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -15,6 +17,11 @@ struct Reports {
     /// {"reports": [{"packages": [...]}, ...]}; nothing of a report but its
     /// packages goes to the gateway.
     nlohmann::ordered_json toJson() const;
+
+    /// The text of `toJson()`, written straight into one string reserved
+    /// once: stored packages go in as the text they are stored as, so a
+    /// report of a megabyte never becomes a JSON tree on its way out.
+    std::optional<std::string> toJSONText() const;
 };
 
 }  // namespace mvk

@@ -38,6 +38,17 @@ EncodableValue::EncodableValue(nlohmann::ordered_json value) {
 
 std::optional<nlohmann::ordered_json> EncodableValue::encode() const {
     try {
+        if (text_) {
+            auto text = text_();
+            if (!text) {
+                return std::nullopt;
+            }
+            auto json = nlohmann::ordered_json::parse(*text, nullptr, false);
+            if (json.is_discarded() || !allNumbersFinite(json)) {
+                return std::nullopt;
+            }
+            return json;
+        }
         auto json = encoder_();
         if (!json || !allNumbersFinite(*json)) {
             return std::nullopt;
@@ -50,6 +61,13 @@ std::optional<nlohmann::ordered_json> EncodableValue::encode() const {
 }
 
 std::optional<std::string> EncodableValue::toJSONData() const {
+    if (text_) {
+        try {
+            return text_();
+        } catch (...) {
+            return std::nullopt;
+        }
+    }
     auto json = encode();
     if (!json) {
         return std::nullopt;

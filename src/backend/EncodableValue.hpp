@@ -41,6 +41,13 @@ class EncodableValue {
     template <JsonRecord T>
     EncodableValue(T record) {
         auto held = std::make_shared<const T>(std::move(record));
+        // A record that writes its own text is sent as that text: large
+        // bodies then never become a JSON tree.
+        if constexpr (requires {
+                          { held->toJSONText() } -> std::same_as<std::optional<std::string>>;
+                      }) {
+            text_ = [held] { return held->toJSONText(); };
+        }
         encoder_ = [held]() -> std::optional<nlohmann::ordered_json> {
             if constexpr (detail::IsOptional<decltype(held->toJson())>::value) {
                 auto json = held->toJson();
@@ -66,6 +73,9 @@ class EncodableValue {
 
   private:
     std::function<std::optional<nlohmann::ordered_json>()> encoder_;
+    /// Set for records that write their own text; `encode` then reads that
+    /// text back, so the logged value is the one sent.
+    std::function<std::optional<std::string>()> text_;
 };
 
 }  // namespace mvk
