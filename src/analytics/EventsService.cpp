@@ -36,7 +36,10 @@ void EventsService::createEventForUser(const Storable& event, const User& user) 
     }
     EventObject row(event.code(), -1, user.idKey, event.getJson());
     const bool stored = eventRepository_->insert(row).has_value();
-    Logger::writeLog(MVKLogLevel::info, "Create a new event: \n" + event.description());
+    // A record's description is long; most hosts log below info.
+    if (Logger::isEnabled(MVKLogLevel::info)) {
+        Logger::writeLog(MVKLogLevel::info, "Create a new event: \n" + event.description());
+    }
     // A row that is not in the table must not become a freeze point of the
     // A/B search: every later event would be held behind it.
     if (stored) {

@@ -1,5 +1,8 @@
 #include "foundation/JsonCoding.hpp"
 
+#include <cmath>
+#include <unordered_map>
+
 namespace mvk {
 
 namespace {
@@ -72,6 +75,136 @@ class DepthLimitedParser {
     std::string error_;
 };
 
+// Builds an ordered value straight from parser events under the same bounds
+// as `DepthLimitedParser`. A repeated key keeps its first place and takes the
+// last value, found through an index once an object grows, so a hostile text
+// with many keys costs no quadratic search.
+class OrderedBuilder {
+  public:
+    using Ordered = nlohmann::ordered_json;
+
+    bool null() { return counted() && add(Ordered(nullptr)); }
+    bool boolean(bool value) { return counted() && add(Ordered(value)); }
+    bool number_integer(Json::number_integer_t value) { return counted() && add(Ordered(value)); }
+    bool number_unsigned(Json::number_unsigned_t value) { return counted() && add(Ordered(value)); }
+    bool number_float(Json::number_float_t value, const Json::string_t&) {
+        if (!std::isfinite(value)) {
+            error_ = "a number out of the range of a double";
+            return false;
+        }
+        return counted() && add(Ordered(value));
+    }
+    bool string(Json::string_t& value) { return counted() && add(Ordered(std::move(value))); }
+    bool binary(Json::binary_t&) {
+        error_ = "binary values are not JSON";
+        return false;
+    }
+    bool start_object(std::size_t) { return counted() && open(true); }
+    bool start_array(std::size_t) { return counted() && open(false); }
+    bool key(Json::string_t& key) {
+        stack_.back().key = std::move(key);
+        return true;
+    }
+    bool end_object() {
+        auto& frame = stack_.back();
+        Ordered finished = Ordered::object();
+        // Moved in once the size is known: the object's own pairs have a
+        // constant key, so a growing object would copy every pair it holds.
+        auto& object = finished.get_ref<Ordered::object_t&>();
+        object.reserve(frame.entries.size());
+        for (auto& [key, value] : frame.entries) {
+            object.emplace_back(std::move(key), std::move(value));
+        }
+        stack_.pop_back();
+        return add(std::move(finished));
+    }
+    bool end_array() {
+        Ordered finished(std::move(stack_.back().elements));
+        stack_.pop_back();
+        return add(std::move(finished));
+    }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& ex) {
+        error_ = ex.what();
+        return false;
+    }
+
+    Ordered take() { return std::move(result_); }
+    const std::string& error() const { return error_; }
+
+  private:
+    /// Below this many keys a linear search is cheaper than keeping an index.
+    static constexpr std::size_t indexedFrom = 8;
+
+    struct Frame {
+        bool isObject = false;
+        Ordered::array_t elements;
+        std::vector<std::pair<std::string, Ordered>> entries;
+        std::string key;
+        std::unordered_map<std::string, std::size_t> keyIndex;
+    };
+
+    bool counted() {
+        if (++values_ > AnyCodable::maxValues) {
+            error_ = "more than " + std::to_string(AnyCodable::maxValues) + " values";
+            return false;
+        }
+        return true;
+    }
+
+    bool open(bool isObject) {
+        if (stack_.size() >= AnyCodable::maxDepth) {
+            error_ = "nesting deeper than " + std::to_string(AnyCodable::maxDepth) + " levels";
+            return false;
+        }
+        stack_.emplace_back().isObject = isObject;
+        return true;
+    }
+
+    bool add(Ordered value) {
+        if (stack_.empty()) {
+            result_ = std::move(value);
+            return true;
+        }
+        auto& frame = stack_.back();
+        if (!frame.isObject) {
+            frame.elements.push_back(std::move(value));
+            return true;
+        }
+        if (auto* present = find(frame)) {
+            *present = std::move(value);
+            return true;
+        }
+        if (!frame.keyIndex.empty() || frame.entries.size() + 1 >= indexedFrom) {
+            if (frame.keyIndex.empty()) {
+                for (std::size_t index = 0; index < frame.entries.size(); ++index) {
+                    frame.keyIndex.emplace(frame.entries[index].first, index);
+                }
+            }
+            frame.keyIndex.emplace(frame.key, frame.entries.size());
+        }
+        frame.entries.emplace_back(std::move(frame.key), std::move(value));
+        return true;
+    }
+
+    static Ordered* find(Frame& frame) {
+        if (!frame.keyIndex.empty()) {
+            const auto found = frame.keyIndex.find(frame.key);
+            return found != frame.keyIndex.end() ? &frame.entries[found->second].second : nullptr;
+        }
+        for (auto& entry : frame.entries) {
+            if (entry.first == frame.key) {
+                return &entry.second;
+            }
+        }
+        return nullptr;
+    }
+
+    std::vector<Frame> stack_;
+    std::size_t values_ = 0;
+    Ordered result_;
+    std::string error_;
+};
+
 }  // namespace
 
 std::optional<nlohmann::json> parseJson(std::string_view text, std::string* error) {
@@ -88,6 +221,18 @@ std::optional<nlohmann::json> parseJson(std::string_view text, std::string* erro
         if (error != nullptr) {
             *error = ex.what();
         }
+    }
+    return std::nullopt;
+}
+
+std::optional<nlohmann::ordered_json> parseOrderedJson(std::string_view text) {
+    try {
+        OrderedBuilder builder;
+        if (Json::sax_parse(text.begin(), text.end(), &builder, Json::input_format_t::json, true)) {
+            return builder.take();
+        }
+    } catch (const std::exception&) {
+        // Only allocation failure lands here; the parser reports through the builder.
     }
     return std::nullopt;
 }

@@ -19,6 +19,11 @@ namespace mvk {
 /// receives the parser's reason.
 std::optional<nlohmann::json> parseJson(std::string_view text, std::string* error = nullptr);
 
+/// As `parseJson`, but keeps the text's key order: a repeated key keeps its
+/// first place and takes its last value. A number beyond the range of a
+/// double is refused as well, since no writer could put it back.
+std::optional<nlohmann::ordered_json> parseOrderedJson(std::string_view text);
+
 /// Compact JSON text; invalid UTF-8 in texts is written as U+FFFD. Throws
 /// nothing but std::bad_alloc.
 std::string dumpJson(const nlohmann::ordered_json& json);

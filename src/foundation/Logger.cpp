@@ -28,11 +28,15 @@ LoggerState& state() {
 
 }  // namespace
 
+bool Logger::isEnabled(MVKLogLevel level) {
+    return state().level.load(std::memory_order_relaxed) >= rawValue(level);
+}
+
 void Logger::writeLog(MVKLogLevel level, std::string_view message) {
-    auto& s = state();
-    if (s.level.load(std::memory_order_relaxed) < rawValue(level)) {
+    if (!isEnabled(level)) {
         return;
     }
+    auto& s = state();
     std::shared_ptr<const EngineLoggerMessageClosure> engine;
     {
         std::lock_guard lock(s.mutex);

@@ -23,6 +23,9 @@ class Logger {
     Logger() = delete;
 
     static void writeLog(MVKLogLevel level, std::string_view message);
+    /// Whether a message of `level` would be written now; lets a caller skip
+    /// building a costly message that would be dropped.
+    static bool isEnabled(MVKLogLevel level);
 
     static MVKLogLevel logLevel();
     static void setLogLevel(MVKLogLevel level);

@@ -2,9 +2,32 @@
 
 #include <utf8proc.h>
 
+#include <algorithm>
+
 namespace mvk {
 
 namespace {
+
+bool isAscii(char byte) {
+    return static_cast<unsigned char>(byte) < 0x80;
+}
+
+bool allAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), isAscii);
+}
+
+/// In ASCII the only code points of the categories Cc and Cf are the C0
+/// controls and DEL.
+bool isAsciiControl(char byte) {
+    const auto value = static_cast<unsigned char>(byte);
+    return value < 0x20 || value == 0x7F;
+}
+
+/// Whether a character starts at `pos` of an all-ASCII text: among ASCII code
+/// points the only pair that stays together is CR LF.
+bool asciiCharacterStartsAt(std::string_view text, std::size_t pos) {
+    return pos == 0 || text[pos] != '\n' || text[pos - 1] != '\r';
+}
 
 struct CodePoint {
     utf8proc_int32_t value;
@@ -28,6 +51,15 @@ CodePoint decodeAt(std::string_view text, std::size_t pos) {
 /// from `visit` to stop.
 template <typename Visit>
 void forEachCharacterStart(std::string_view text, Visit&& visit) {
+    // Most texts are short ASCII; they need no decoding and no break table.
+    if (allAscii(text)) {
+        for (std::size_t pos = 0; pos < text.size(); ++pos) {
+            if (asciiCharacterStartsAt(text, pos) && !visit(pos)) {
+                return;
+            }
+        }
+        return;
+    }
     utf8proc_int32_t state = 0;
     utf8proc_int32_t previous = 0;
     for (std::size_t pos = 0; pos < text.size();) {
@@ -48,6 +80,15 @@ std::string UnicodeText::removingControlCharacters(std::string_view text) {
     std::string result;
     result.reserve(text.size());
     for (std::size_t pos = 0; pos < text.size();) {
+        // An ASCII byte is a code point of its own even right after an
+        // invalid byte, so it needs no decoding.
+        if (isAscii(text[pos])) {
+            if (!isAsciiControl(text[pos])) {
+                result.push_back(text[pos]);
+            }
+            ++pos;
+            continue;
+        }
         const auto [value, length] = decodeAt(text, pos);
         const auto category = utf8proc_category(value);
         if (category != UTF8PROC_CATEGORY_CC && category != UTF8PROC_CATEGORY_CF) {

@@ -17,6 +17,10 @@ utf8proc_ssize_t validPrefix(std::string_view text) {
 
 bool Utf8::isValid(std::string_view text) {
     while (!text.empty()) {
+        if (static_cast<unsigned char>(text.front()) < 0x80) {
+            text.remove_prefix(1);
+            continue;
+        }
         const auto length = validPrefix(text);
         if (length <= 0) {
             return false;

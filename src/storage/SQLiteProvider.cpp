@@ -256,8 +256,22 @@ bool SQLiteProvider::queryRows(const SelectQuery& query, const RowVisitor& visit
 std::optional<std::int64_t> SQLiteProvider::insert(std::string_view tableName,
                                                    const ContentValues& content) {
     return guarded("Error in inserting: ", std::optional<std::int64_t>{}, true, [&] {
-        Statement statement(*database_, insertSql(tableName, content));
-        statement.bind(valuesOf(content)).run();
+        auto sql = insertSql(tableName, content);
+        auto cached = insertStatements_.find(sql);
+        if (cached == insertStatements_.end()) {
+            auto statement = std::make_unique<Statement>(*database_, sql);
+            cached = insertStatements_.emplace(std::move(sql), std::move(statement)).first;
+        }
+        auto& statement = *cached->second;
+        try {
+            statement.bind(valuesOf(content)).run();
+            // An active statement would hold its table against a schema change.
+            statement.reset();
+        } catch (...) {
+            // Prepared afresh next time, so a failure never sticks to the cache.
+            insertStatements_.erase(cached);
+            throw;
+        }
         return std::optional(database_->lastInsertRowId());
     });
 }

@@ -5,11 +5,13 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "platform/SerialQueue.hpp"
 #include "storage/Connection.hpp"
 #include "storage/DatabaseProtocol.hpp"
 #include "storage/GroupCommit.hpp"
+#include "storage/Statement.hpp"
 
 namespace mvk {
 
@@ -88,6 +90,10 @@ class SQLiteProvider final : public DatabaseProtocol {
     void useWriteAheadLog();
 
     std::shared_ptr<Connection> database_;
+    /// Inserts prepared once per SQL text: preparing cost more than the insert
+    /// itself. Only touched under the connection's lock; declared after the
+    /// connection so the statements are finalised before it closes.
+    std::unordered_map<std::string, std::unique_ptr<Statement>> insertStatements_;
     /// Null when writes are not grouped.
     std::shared_ptr<GroupCommit> group_;
     /// Depth of the `transaction` bodies running; under the connection's lock.

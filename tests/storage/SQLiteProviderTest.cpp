@@ -158,6 +158,33 @@ TEST_F(SQLiteProviderTest, FailuresAreLoggedAndAnsweredAsFailures) {
     EXPECT_EQ(events().size(), 1u);
 }
 
+// Inserts reuse their prepared statements: values of one insert must never
+// leak into the next, a failed insert must not spoil the following ones, and
+// a statement kept between inserts must not block a change of the schema.
+TEST_F(SQLiteProviderTest, RepeatedInsertsKeepTheirOwnValuesAcrossFailuresAndSchemaChanges) {
+    const auto e1 = insertEvent("ce", 1, R"({"n":1})");
+    ASSERT_TRUE(provider_.insert("projects", {{"applicationKey", "k"}}));
+    const auto e2 = insertEvent("ss", 2, R"({"n":2})");
+    EXPECT_EQ(provider_.insert("projects", {{"applicationKey", "k"}}), std::nullopt);
+    const auto e3 = insertEvent("al", 3, "{}");
+
+    ASSERT_TRUE(provider_.raw("ALTER TABLE events ADD COLUMN extra TEXT"));
+    const auto e4 = insertEvent("ce", 4, "[]");
+    const auto e5 = provider_.insert(
+        "events", {{"code", "ce"}, {"userId", 5}, {"eventJson", "{}"}, {"extra", "x"}});
+    EXPECT_TRUE(provider_.raw("DROP TABLE projects"));
+    EXPECT_EQ(provider_.insert("projects", {{"applicationKey", "k2"}}), std::nullopt);
+    EXPECT_TRUE(provider_.raw("CREATE TABLE projects (applicationKey TEXT UNIQUE)"));
+    EXPECT_TRUE(provider_.insert("projects", {{"applicationKey", "k2"}}));
+
+    ASSERT_TRUE(e1 && e2 && e3 && e4 && e5);
+    EXPECT_EQ(events(), (std::vector<EventObject>{{"ce", *e1, 1, R"({"n":1})"},
+                                                  {"ss", *e2, 2, R"({"n":2})"},
+                                                  {"al", *e3, 3, "{}"},
+                                                  {"ce", *e4, 4, "[]"},
+                                                  {"ce", *e5, 5, "{}"}}));
+}
+
 TEST_F(SQLiteProviderTest, ChangeCountsWithoutErrors) {
     auto id = insertEvent("ce", 1, "{}");
     insertEvent("ce", 2, "{}");
