@@ -57,7 +57,7 @@ class Report {
 
     /// Whether the packages can go out: always for a report built here; for
     /// one read from the table, whether the stored text is a JSON array
-    /// within the nesting bound. Checked without decoding the text.
+    /// within the nesting bound. Checked without decoding the text, once.
     bool hasSendablePackages() const;
 
     /// Appends the report's part of a request body, as `toJson` writes it
@@ -88,6 +88,9 @@ class Report {
     struct StoredPackages {
         std::once_flag decoded;
         std::vector<Package> packages;
+        /// The check of the text runs once: it reads every byte of it.
+        std::once_flag checked;
+        bool sendable = false;
     };
 
     std::vector<Package> packages_;
