@@ -1,5 +1,7 @@
 #include "analytics/Report.hpp"
 
+#include <utility>
+
 #include "foundation/AnyCodable.hpp"
 #include "foundation/JsonArrayText.hpp"
 #include "foundation/JsonCoding.hpp"
@@ -124,6 +126,17 @@ std::optional<ContentValues> Report::contentValues() const {
     values.emplace_back(std::string(Entry::userId), userId);
     values.emplace_back(std::string(Entry::packagesJson), std::move(*packages));
     values.emplace_back(std::string(Entry::uuid), uuid);
+    return values;
+}
+
+std::optional<ContentValues> Report::intoContentValues() && {
+    auto values = contentValues();
+    if (values) {
+        std::vector<Package>().swap(packages_);
+        if (stored_) {
+            stored_ = std::make_shared<StoredPackages>();
+        }
+    }
     return values;
 }
 

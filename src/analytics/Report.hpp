@@ -71,6 +71,12 @@ class Report {
     /// packages cannot be written.
     std::optional<ContentValues> contentValues() const;
 
+    /// `contentValues` for a report on its way into the table: the packages
+    /// are let go of once they are text, so that the events of a megabyte
+    /// report are not held a third time beside the text while SQLite builds
+    /// its record. The report keeps everything but its packages.
+    std::optional<ContentValues> intoContentValues() &&;
+
     /// The packages as they go out: the stored text as it is for a report
     /// read from the table (it is this library's own package form, so a row
     /// the package reader cannot follow still goes out whole), else the

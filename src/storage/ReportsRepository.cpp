@@ -1,6 +1,7 @@
 #include "storage/ReportsRepository.hpp"
 
 #include <algorithm>
+#include <utility>
 #include <string>
 #include <unordered_set>
 
@@ -44,7 +45,7 @@ std::optional<std::vector<ReportKey>> ReportsRepository::keys() {
 
 std::optional<std::int64_t> ReportsRepository::insert(Report& report,
                                                       const std::function<bool()>& alongside) {
-    auto content = report.contentValues();
+    auto content = std::move(report).intoContentValues();
     if (!content) {
         return std::nullopt;
     }
