@@ -1,9 +1,9 @@
 #include "storage/ReportsRepository.hpp"
 
 #include <algorithm>
-#include <utility>
 #include <string>
 #include <unordered_set>
+#include <utility>
 
 #include "storage/SqlSelection.hpp"
 
