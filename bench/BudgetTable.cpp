@@ -8,6 +8,8 @@
 // Resident memory is measured in child processes of this program (one per
 // case), each a host that has loaded and initialised libcurl and SQLite before
 // it calls `initialize`, so the figures hold only what the library adds.
+// MVK_MEMORY_CHILD_WRAPPER puts a command (a heap profiler) before each child's;
+// MVK_MEMORY_CHILD_STOP ends a child at its start-up figures.
 
 #include <curl/curl.h>
 #include <malloc.h>
@@ -217,6 +219,10 @@ int memoryChild(const std::string& directory, const std::string& url, const std:
         }
     }
 
+    // For a heap profiler: stop at the figures above, before the send pass.
+    if (std::getenv("MVK_MEMORY_CHILD_STOP") != nullptr) {
+        std::_Exit(0);
+    }
     // One send pass: what the stored events cost while they go out.
     MVKApplication::didBecomeActive();
     MVKAnalytics::sendBufferedEvents();
@@ -255,8 +261,11 @@ struct MemoryFigures {
 
 MemoryFigures runMemoryChild(const std::string& self, const std::string& directory,
                              const std::string& url, const std::string& caFile) {
-    const auto output = shell(quoted(self) + " --memory-child " + quoted(directory) + " " +
-                              quoted(url) + " " + quoted(caFile) + " 2>/dev/null");
+    // A command put before the child's, e.g. "heaptrack -o /tmp/child-$$".
+    const char* wrapper = std::getenv("MVK_MEMORY_CHILD_WRAPPER");
+    const auto output =
+        shell(std::string(wrapper ? wrapper : "") + " " + quoted(self) + " --memory-child " +
+              quoted(directory) + " " + quoted(url) + " " + quoted(caFile) + " 2>/dev/null");
     // The library prints a line of its own on stdout; the figures are the last line.
     MemoryFigures figures;
     std::istringstream lines(output);

@@ -1,5 +1,7 @@
 #include "analytics/Report.hpp"
 
+#include <utility>
+
 #include "foundation/AnyCodable.hpp"
 #include "foundation/JsonArrayText.hpp"
 #include "foundation/JsonCoding.hpp"
@@ -81,7 +83,16 @@ std::optional<std::string> Report::packagesText() const {
 }
 
 bool Report::hasSendablePackages() const {
-    return !packagesJson || isJsonArrayText(*packagesJson, AnyCodable::maxDepth);
+    if (!packagesJson) {
+        return true;
+    }
+    if (!stored_) {
+        return isJsonArrayText(*packagesJson, AnyCodable::maxDepth);
+    }
+    std::call_once(stored_->checked, [this] {
+        stored_->sendable = isJsonArrayText(*packagesJson, AnyCodable::maxDepth);
+    });
+    return stored_->sendable;
 }
 
 void Report::appendBody(std::string& out) const {
@@ -109,11 +120,24 @@ std::optional<ContentValues> Report::contentValues() const {
     if (!packages) {
         return std::nullopt;
     }
-    return ContentValues{
-        {std::string(Entry::userId), userId},
-        {std::string(Entry::packagesJson), std::move(*packages)},
-        {std::string(Entry::uuid), uuid},
-    };
+    // Not a braced list: that would copy the megabyte of packages text.
+    ContentValues values;
+    values.reserve(3);
+    values.emplace_back(std::string(Entry::userId), userId);
+    values.emplace_back(std::string(Entry::packagesJson), std::move(*packages));
+    values.emplace_back(std::string(Entry::uuid), uuid);
+    return values;
+}
+
+std::optional<ContentValues> Report::intoContentValues() && {
+    auto values = contentValues();
+    if (values) {
+        std::vector<Package>().swap(packages_);
+        if (stored_) {
+            stored_ = std::make_shared<StoredPackages>();
+        }
+    }
+    return values;
 }
 
 std::optional<nlohmann::ordered_json> Report::packagesBody() const {

@@ -57,7 +57,7 @@ class Report {
 
     /// Whether the packages can go out: always for a report built here; for
     /// one read from the table, whether the stored text is a JSON array
-    /// within the nesting bound. Checked without decoding the text.
+    /// within the nesting bound. Checked without decoding the text, once.
     bool hasSendablePackages() const;
 
     /// Appends the report's part of a request body, as `toJson` writes it
@@ -70,6 +70,12 @@ class Report {
     /// userId, packagesJson and uuid, for an insert; absent when the
     /// packages cannot be written.
     std::optional<ContentValues> contentValues() const;
+
+    /// `contentValues` for a report on its way into the table: the packages
+    /// are let go of once they are text, so that the events of a megabyte
+    /// report are not held a third time beside the text while SQLite builds
+    /// its record. The report keeps everything but its packages.
+    std::optional<ContentValues> intoContentValues() &&;
 
     /// The packages as they go out: the stored text as it is for a report
     /// read from the table (it is this library's own package form, so a row
@@ -88,6 +94,9 @@ class Report {
     struct StoredPackages {
         std::once_flag decoded;
         std::vector<Package> packages;
+        /// The check of the text runs once: it reads every byte of it.
+        std::once_flag checked;
+        bool sendable = false;
     };
 
     std::vector<Package> packages_;

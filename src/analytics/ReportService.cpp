@@ -248,54 +248,57 @@ bool ReportService::sendReports(const std::vector<PassItem>& items) {
             case ReportLookup::Status::found:
                 break;
         }
+        // Checked here once; the body below splices the text without a second look.
         if (!lookup.report->hasSendablePackages()) {
             Logger::writeLog(MVKLogLevel::error, "The stored packages of the Report [" +
                                                      lookup.report->uuid +
                                                      "] can't be used; the report is kept");
             continue;
         }
-        // Moved, not copied (a braced list would copy): the stored text may
-        // be a megabyte.
+        // Moved all the way into the request, not copied (a braced list
+        // would copy): the stored text may be a megabyte.
+        const std::string uuid = lookup.report->uuid;
         Reports batch;
         batch.reports.push_back(std::move(*lookup.report));
+        lookup.report.reset();
         auto& report = batch.reports.front();
         report.appKey = item.appKey;
         report.identifiers = item.identifiers;
-        Logger::writeLog(MVKLogLevel::info, "Trying to send the Report [" + report.uuid + "]");
-        const auto result = backend_->sendAnalytics(item.appKey, item.identifiers, batch);
-        if (responseHandler(report, result) == Verdict::stop) {
+        Logger::writeLog(MVKLogLevel::info, "Trying to send the Report [" + uuid + "]");
+        const auto result =
+            backend_->sendAnalytics(item.appKey, item.identifiers, std::move(batch));
+        if (responseHandler(item.idKey, uuid, result) == Verdict::stop) {
             return false;
         }
     }
     return true;
 }
 
-ReportService::Verdict ReportService::responseHandler(const Report& report,
+ReportService::Verdict ReportService::responseHandler(std::int64_t idKey, const std::string& uuid,
                                                       const SendAnalyticsResult& result) {
     if (result.isSuccess()) {
         if (!result.value().value_or(false)) {
             return Verdict::stop;
         }
-        refusals_.erase(report.idKey);
-        Logger::writeLog(MVKLogLevel::info,
-                         "The report [" + report.uuid + "] has been sent successfully");
-        removeReports(report.idKey);
+        refusals_.erase(idKey);
+        Logger::writeLog(MVKLogLevel::info, "The report [" + uuid + "] has been sent successfully");
+        removeReports(idKey);
         if (const auto action = onReportSendAction()) {
             action();
         }
         return Verdict::goOn;
     }
     const auto* error = result.error();
-    Logger::writeLog(MVKLogLevel::error, "Report [" + report.uuid + "] submission failed: " +
+    Logger::writeLog(MVKLogLevel::error, "Report [" + uuid + "] submission failed: " +
                                              (error != nullptr ? error->description() : ""));
-    if (isPermanentRefusal(result) && ++refusals_[report.idKey] >= maxRefusedPasses) {
+    if (isPermanentRefusal(result) && ++refusals_[idKey] >= maxRefusedPasses) {
         // Kept, it would stop every later pass at the same place while the
         // table grows.
-        refusals_.erase(report.idKey);
+        refusals_.erase(idKey);
         Logger::writeLog(MVKLogLevel::error,
-                         "The Report [" + report.uuid + "] is refused by the gateway with status " +
+                         "The Report [" + uuid + "] is refused by the gateway with status " +
                              std::to_string(*result.statusCode()) + " and has been deleted");
-        removeReports(report.idKey);
+        removeReports(idKey);
         return Verdict::goOn;
     }
     Logger::writeLog(MVKLogLevel::debug, "The network queue is stopped");

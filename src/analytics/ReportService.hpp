@@ -73,7 +73,8 @@ class ReportService final : public ReportServiceProtocol,
     void sendSavedReports();
     /// Network queue. True when the pass may be followed by another.
     bool sendReports(const std::vector<PassItem>& items);
-    Verdict responseHandler(const Report& report, const SendAnalyticsResult& result);
+    Verdict responseHandler(std::int64_t idKey, const std::string& uuid,
+                            const SendAnalyticsResult& result);
     void removeReports(std::int64_t idKey);
     /// Posts the closing block of a pass to the income queue.
     void finishPass(bool succeeded);

@@ -25,7 +25,7 @@ BackendIdentifiers Backend::requestIdentification(const std::string& appID, std:
 }
 
 SendAnalyticsResult Backend::sendAnalytics(const std::string& appID, const Identifiers& identifiers,
-                                           const Reports& reports) {
+                                           Reports reports) {
     std::string requestIdentifier;
     for (const auto& report : reports.reports) {
         if (!requestIdentifier.empty()) {
@@ -33,7 +33,7 @@ SendAnalyticsResult Backend::sendAnalytics(const std::string& appID, const Ident
         }
         requestIdentifier += report.uuid;
     }
-    return repository_->sendAnalytics(appID, BackendMessage{reports, identifiers},
+    return repository_->sendAnalytics(appID, BackendMessage{std::move(reports), identifiers},
                                       requestIdentifier);
 }
 

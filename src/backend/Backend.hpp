@@ -24,7 +24,7 @@ class Backend : public BackendProtocol {
                                              const Identifiers& identifiers) override;
     /// The request is named in the debug log by its reports' uuids, joined by ", ".
     SendAnalyticsResult sendAnalytics(const std::string& appID, const Identifiers& identifiers,
-                                      const Reports& reports) override;
+                                      Reports reports) override;
     MVKVerifyResponse sendVerifyReceipt(const std::string& appID, const Receipt& receipt,
                                         const Identifiers& identifiers) override;
     std::optional<MessagingConfig> requestMessagingConfig(const std::string& appID,

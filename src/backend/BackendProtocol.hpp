@@ -38,9 +38,10 @@ class BackendProtocol {
     /// `attempt` counts the identification attempts of the caller.
     virtual BackendIdentifiers requestIdentification(const std::string& appID, std::int64_t attempt,
                                                      const Identifiers& identifiers) = 0;
+    /// `reports` by value: a caller that moves them in spares a copy of
+    /// their stored text, which may be a megabyte.
     virtual SendAnalyticsResult sendAnalytics(const std::string& appID,
-                                              const Identifiers& identifiers,
-                                              const Reports& reports) = 0;
+                                              const Identifiers& identifiers, Reports reports) = 0;
     virtual MVKVerifyResponse sendVerifyReceipt(const std::string& appID, const Receipt& receipt,
                                                 const Identifiers& identifiers) = 0;
     virtual std::optional<MessagingConfig> requestMessagingConfig(

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 #include <unordered_set>
+#include <utility>
 
 #include "storage/SqlSelection.hpp"
 
@@ -44,7 +45,7 @@ std::optional<std::vector<ReportKey>> ReportsRepository::keys() {
 
 std::optional<std::int64_t> ReportsRepository::insert(Report& report,
                                                       const std::function<bool()>& alongside) {
-    auto content = report.contentValues();
+    auto content = std::move(report).intoContentValues();
     if (!content) {
         return std::nullopt;
     }

@@ -27,7 +27,8 @@ class ReportsRepositoryProtocol {
     virtual std::optional<std::vector<ReportKey>> keys() = 0;
 
     /// Stores the report and runs `alongside` in the same transaction:
-    /// neither stands unless both succeed. The report's row id, or absent
+    /// neither stands unless both succeed. The report's packages go into the
+    /// row: the report keeps its other fields, not them. The report's row id, or absent
     /// (with the report's id untouched) when its packages cannot be written,
     /// the insert failed or `alongside` answered false.
     virtual std::optional<std::int64_t> insert(Report& report,

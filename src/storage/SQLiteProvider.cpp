@@ -51,11 +51,13 @@ class LockedOperation {
     std::unique_lock<std::recursive_mutex> lock_;
 };
 
-std::vector<SQLiteValue> valuesOf(const ContentValues& content) {
-    std::vector<SQLiteValue> values;
-    values.reserve(content.size());
+/// The values of `content` where they are: a stored report's text is a
+/// megabyte, so it is bound, not copied.
+std::vector<const SQLiteValue*> valuesOf(const ContentValues& content, std::size_t extra = 0) {
+    std::vector<const SQLiteValue*> values;
+    values.reserve(content.size() + extra);
     for (const auto& [column, value] : content) {
-        values.push_back(value);
+        values.push_back(&value);
     }
     return values;
 }
@@ -264,9 +266,9 @@ std::optional<std::int64_t> SQLiteProvider::insert(std::string_view tableName,
         }
         auto& statement = *cached->second;
         try {
-            statement.bind(valuesOf(content)).run();
-            // An active statement would hold its table against a schema change.
-            statement.reset();
+            // Reset on return too: an active statement would hold its table
+            // against a schema change.
+            statement.runBorrowing(valuesOf(content));
         } catch (...) {
             // Prepared afresh next time, so a failure never sticks to the cache.
             insertStatements_.erase(cached);
@@ -282,9 +284,11 @@ std::optional<std::int64_t> SQLiteProvider::update(std::string_view tableName,
                                                    const std::vector<SQLiteValue>& selectionArgs) {
     return guarded("Error in updating: ", std::optional<std::int64_t>{}, true, [&] {
         Statement statement(*database_, updateSql(tableName, values, selection));
-        auto arguments = valuesOf(values);
-        arguments.insert(arguments.end(), selectionArgs.begin(), selectionArgs.end());
-        statement.bind(arguments).run();
+        auto arguments = valuesOf(values, selectionArgs.size());
+        for (const auto& argument : selectionArgs) {
+            arguments.push_back(&argument);
+        }
+        statement.runBorrowing(arguments);
         return std::optional(database_->changes());
     });
 }

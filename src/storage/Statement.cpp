@@ -19,7 +19,10 @@ struct Overloaded : Ts... {
 template <typename... Ts>
 Overloaded(Ts...) -> Overloaded<Ts...>;
 
-int bindValue(sqlite3_stmt* handle, int index, const SQLiteValue& value) {
+/// `destructor` is SQLITE_TRANSIENT (SQLite copies the text) or SQLITE_STATIC
+/// (SQLite reads it where it is, so it must outlive every step).
+int bindValue(sqlite3_stmt* handle, int index, const SQLiteValue& value,
+              sqlite3_destructor_type destructor) {
     return std::visit(
         Overloaded{
             [&](std::monostate) { return sqlite3_bind_null(handle, index); },
@@ -27,8 +30,8 @@ int bindValue(sqlite3_stmt* handle, int index, const SQLiteValue& value) {
             [&](double number) { return sqlite3_bind_double(handle, index, number); },
             [&](const std::string& text) {
                 // With its byte length, so a NUL inside the text is kept.
-                return sqlite3_bind_text64(handle, index, text.data(), text.size(),
-                                           SQLITE_TRANSIENT, SQLITE_UTF8);
+                return sqlite3_bind_text64(handle, index, text.data(), text.size(), destructor,
+                                           SQLITE_UTF8);
             },
         },
         value.storage());
@@ -63,10 +66,8 @@ Statement::~Statement() {
     sqlite3_finalize(handle_);
 }
 
-Statement& Statement::bind(const std::vector<SQLiteValue>& values) {
-    if (values.empty()) {
-        return *this;
-    }
+template <typename Values, typename Value>
+void Statement::bindEach(const Values& values, Value&& valueAt, bool copyTexts) {
     sqlite3_reset(handle_);
     sqlite3_clear_bindings(handle_);
     const int expected = sqlite3_bind_parameter_count(handle_);
@@ -76,10 +77,35 @@ Statement& Statement::bind(const std::vector<SQLiteValue>& values) {
                           SQLITE_RANGE, description());
     }
     for (int index = 1; index <= expected; ++index) {
-        const int result = bindValue(handle_, index, values[static_cast<std::size_t>(index - 1)]);
+        const int result =
+            bindValue(handle_, index, valueAt(values[static_cast<std::size_t>(index - 1)]),
+                      copyTexts ? SQLITE_TRANSIENT : SQLITE_STATIC);
         if (result != SQLITE_OK) {
             throw SQLiteError(database_.errorMessage(), result, description());
         }
+    }
+}
+
+Statement& Statement::bind(const std::vector<SQLiteValue>& values) {
+    if (!values.empty()) {
+        bindEach(
+            values, [](const SQLiteValue& value) -> const SQLiteValue& { return value; }, true);
+    }
+    return *this;
+}
+
+Statement& Statement::runBorrowing(const std::vector<const SQLiteValue*>& values) {
+    // Cleared on every way out: a later step must never read a text that is gone.
+    struct Unbind {
+        sqlite3_stmt* handle;
+        ~Unbind() {
+            sqlite3_reset(handle);
+            sqlite3_clear_bindings(handle);
+        }
+    } unbind{handle_};
+    bindEach(
+        values, [](const SQLiteValue* value) -> const SQLiteValue& { return *value; }, false);
+    while (step()) {
     }
     return *this;
 }

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <stdexcept>
+#include <utility>
 
 #include "analytics/Reports.hpp"
 #include "foundation/Base64.hpp"
@@ -205,11 +206,11 @@ class ThrowingOnceBackend final : public BackendProtocol {
         return inner_->requestIdentification(a, n, i);
     }
     SendAnalyticsResult sendAnalytics(const std::string& a, const Identifiers& i,
-                                      const Reports& r) override {
+                                      Reports r) override {
         if (!thrown_.exchange(true)) {
             throw std::runtime_error("transport broke");
         }
-        return inner_->sendAnalytics(a, i, r);
+        return inner_->sendAnalytics(a, i, std::move(r));
     }
     MVKVerifyResponse sendVerifyReceipt(const std::string& a, const Receipt& r,
                                         const Identifiers& i) override {

@@ -151,8 +151,7 @@ class FakeBackend final : public BackendProtocol {
             return next(identifications, BackendIdentifiers::error("no script"));
         });
     }
-    SendAnalyticsResult sendAnalytics(const std::string&, const Identifiers&,
-                                      const Reports&) override {
+    SendAnalyticsResult sendAnalytics(const std::string&, const Identifiers&, Reports) override {
         return SendAnalyticsResult::success();
     }
     MVKVerifyResponse sendVerifyReceipt(const std::string&, const Receipt&,

@@ -98,6 +98,44 @@ TEST_F(SQLiteLayerTest, ValuesComeBackAsTheyWereBound) {
     EXPECT_EQ(all("SELECT a, b, c FROM t"), expected);
 }
 
+TEST_F(SQLiteLayerTest, BorrowedValuesAreWrittenAsTheyAreAndNeverLeftBound) {
+    struct Case {
+        const char* name;
+        std::vector<SQLiteValue> values;
+        bool fails;
+        std::vector<std::vector<SQLiteValue>> rows;
+    };
+    const std::string large(300'000, 'x');
+    const Case cases[] = {
+        {"texts, a NUL inside one, and numbers",
+         {std::string("a\0b", 3), 1.5, large},
+         false,
+         {{std::string("a\0b", 3), 1.5, large}}},
+        // b is NOT NULL: the step fails after the texts were bound.
+        {"a failing step", {large, nullptr, "c"}, true, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        connection_.execute("DELETE FROM t");
+        Statement insert(connection_, "INSERT INTO t (a, b, c) VALUES (?, ?, ?)");
+        std::vector<const SQLiteValue*> borrowed;
+        for (const auto& value : c.values) {
+            borrowed.push_back(&value);
+        }
+        if (c.fails) {
+            EXPECT_THROW(insert.runBorrowing(borrowed), SQLiteError);
+        } else {
+            insert.runBorrowing(borrowed);
+        }
+        EXPECT_EQ(all("SELECT a, b, c FROM t"), c.rows);
+        // Nothing may point into the caller's values once the run is over.
+        char* expanded = sqlite3_expanded_sql(insert.handle());
+        ASSERT_NE(expanded, nullptr);
+        EXPECT_STREQ(expanded, "INSERT INTO t (a, b, c) VALUES (NULL, NULL, NULL)");
+        sqlite3_free(expanded);
+    }
+}
+
 TEST_F(SQLiteLayerTest, BindingNothingKeepsEarlierBindings) {
     Statement insert(connection_, "INSERT INTO t (a) VALUES (?)", {7});
     insert.bind({}).run();
