@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <limits>
 #include <mutex>
 #include <utility>
@@ -36,6 +37,38 @@ CurrencyLists& currencyLists() {
 
 std::size_t indexOf(ValidatorRules::CurrencyList list) {
     return static_cast<std::size_t>(list);
+}
+
+bool printableAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
+}
+
+// Whether every check of a custom event parameter would pass it unchanged and
+// silently. Nearly every parameter does, and it then needs neither copies nor
+// the argument name of the lines it could cause; any other goes through the
+// checks themselves, so their lines and results stay theirs.
+bool passesUntouched(std::string_view key, const AnyCodable& value) {
+    constexpr std::size_t maxKeyLength = 32;
+    constexpr std::size_t maxTextLength = 255;
+    // Printable ASCII has no control characters and one character per byte.
+    if (key.empty() || key.size() > maxKeyLength || !printableAscii(key)) {
+        return false;
+    }
+    switch (value.kind()) {
+        case AnyCodable::Kind::boolean:
+        case AnyCodable::Kind::integer:
+            return true;
+        case AnyCodable::Kind::unsignedInteger:
+            return *value.asUInt() <= static_cast<std::uint64_t>(int64Max);
+        case AnyCodable::Kind::floating:
+            return std::isfinite(*value.asDouble());
+        case AnyCodable::Kind::string: {
+            const auto& text = *value.asString();
+            return !text.empty() && text.size() <= maxTextLength && printableAscii(text);
+        }
+        default:
+            return false;
+    }
 }
 
 /// Runs the rule's verdict: nothing, after the cancel line, unless `valid`.
@@ -135,11 +168,18 @@ std::optional<AnyCodable> ValidatorRules::customEventValue(std::string_view argu
 }
 
 std::optional<ValidatorRules::CustomEventArguments> ValidatorRules::validateCustomEvent(
-    std::string_view name, const AnyCodable::Object& parameters) {
+    std::string_view name, AnyCodable::Object parameters) {
     const auto method = customEventMethod;
     auto cleanName = cleanedNonEmpty(method, "The custom event name", name, 72);
     AnyCodable::Object result;
-    for (const auto& [key, value] : parameters) {
+    for (auto& [key, value] : parameters) {
+        if (passesUntouched(key, value)) {
+            if (const auto unsignedInteger = value.asUInt()) {
+                value = AnyCodable(static_cast<std::int64_t>(*unsignedInteger));
+            }
+            result.assign(std::move(key), std::move(value));
+            continue;
+        }
         auto cleanKey = UnicodeText::removingControlCharacters(key);
         // Only a head of a hostile key goes into the log lines it may cause.
         const auto argument = "The value of the parameters dictionary by [" +
