@@ -71,6 +71,14 @@ bool passesUntouched(std::string_view key, const AnyCodable& value) {
     }
 }
 
+// What the checks make of a value that passes them untouched: an unsigned
+// integer in range becomes a signed one.
+void untouched(AnyCodable& value) {
+    if (const auto unsignedInteger = value.asUInt()) {
+        value = AnyCodable(static_cast<std::int64_t>(*unsignedInteger));
+    }
+}
+
 /// Runs the rule's verdict: nothing, after the cancel line, unless `valid`.
 template <typename Result>
 std::optional<Result> decided(std::string_view method, bool valid, Result&& result) {
@@ -167,33 +175,47 @@ std::optional<AnyCodable> ValidatorRules::customEventValue(std::string_view argu
     return value;
 }
 
+void ValidatorRules::addCustomEventParameter(std::string& key, AnyCodable& value,
+                                             AnyCodable::Object& result) {
+    const auto method = customEventMethod;
+    if (passesUntouched(key, value)) {
+        untouched(value);
+        result.assign(std::move(key), std::move(value));
+        return;
+    }
+    auto cleanKey = UnicodeText::removingControlCharacters(key);
+    // Only a head of a hostile key goes into the log lines it may cause.
+    const auto argument = "The value of the parameters dictionary by [" +
+                          UnicodeText::abbreviated(cleanKey, Bounder::loggedTextBytes) + "] key";
+    const bool keyPresent = Validator::notNullOrEmpty(
+        method, "The key of the parameters dictionary", std::optional(cleanKey));
+    const bool typed = Validator::validType(method, argument, &value);
+    if (!keyPresent || !typed) {
+        return;
+    }
+    auto cutKey = cleaned(method, "The key of the parameters dictionary", cleanKey, 32);
+    if (auto checked = customEventValue(argument, value)) {
+        result.assign(std::move(cutKey), std::move(*checked));
+    }
+}
+
 std::optional<ValidatorRules::CustomEventArguments> ValidatorRules::validateCustomEvent(
     std::string_view name, AnyCodable::Object parameters) {
     const auto method = customEventMethod;
     auto cleanName = cleanedNonEmpty(method, "The custom event name", name, 72);
+    const bool allUntouched =
+        std::all_of(parameters.begin(), parameters.end(),
+                    [](const auto& entry) { return passesUntouched(entry.first, entry.second); });
     AnyCodable::Object result;
-    for (auto& [key, value] : parameters) {
-        if (passesUntouched(key, value)) {
-            if (const auto unsignedInteger = value.asUInt()) {
-                value = AnyCodable(static_cast<std::int64_t>(*unsignedInteger));
-            }
-            result.assign(std::move(key), std::move(value));
-            continue;
+    if (allUntouched) {
+        // Unchanged keys stay distinct: the object is kept as it came.
+        for (auto& entry : parameters) {
+            untouched(entry.second);
         }
-        auto cleanKey = UnicodeText::removingControlCharacters(key);
-        // Only a head of a hostile key goes into the log lines it may cause.
-        const auto argument = "The value of the parameters dictionary by [" +
-                              UnicodeText::abbreviated(cleanKey, Bounder::loggedTextBytes) +
-                              "] key";
-        const bool keyPresent = Validator::notNullOrEmpty(
-            method, "The key of the parameters dictionary", std::optional(cleanKey));
-        const bool typed = Validator::validType(method, argument, &value);
-        if (!keyPresent || !typed) {
-            continue;
-        }
-        auto cutKey = cleaned(method, "The key of the parameters dictionary", cleanKey, 32);
-        if (auto checked = customEventValue(argument, value)) {
-            result.assign(std::move(cutKey), std::move(*checked));
+        result = std::move(parameters);
+    } else {
+        for (auto& [key, value] : parameters) {
+            addCustomEventParameter(key, value, result);
         }
     }
     if (!cleanName) {

@@ -161,6 +161,9 @@ class ValidatorRules {
     /// The checked and cleaned value of one custom-event parameter, or none.
     static std::optional<AnyCodable> customEventValue(std::string_view argument,
                                                       const AnyCodable& value);
+    /// Adds the checked parameter to `result`, replacing an equal cleaned key.
+    static void addCustomEventParameter(std::string& key, AnyCodable& value,
+                                        AnyCodable::Object& result);
 };
 
 }  // namespace mvk

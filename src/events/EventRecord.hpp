@@ -57,7 +57,7 @@ class EventRecord {
             if constexpr (requires(JsonTextWriter & writer) {
                               { record.writeFields(writer) } -> std::same_as<bool>;
                           }) {
-                JsonTextWriter writer;
+                JsonTextWriter writer(512);
                 writer.beginObject();
                 writer.key("code");
                 writer.string(R::code);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -14,6 +15,10 @@ namespace mvk {
 /// commas and colons.
 class JsonTextWriter {
   public:
+    /// `capacity` bytes are reserved up front: a record's text is written in
+    /// many small appends.
+    explicit JsonTextWriter(std::size_t capacity = 0) { text_.reserve(capacity); }
+
     void beginObject();
     void endObject();
     void beginArray();
