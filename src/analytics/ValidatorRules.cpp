@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <limits>
 #include <mutex>
 #include <utility>
@@ -36,6 +37,46 @@ CurrencyLists& currencyLists() {
 
 std::size_t indexOf(ValidatorRules::CurrencyList list) {
     return static_cast<std::size_t>(list);
+}
+
+bool printableAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
+}
+
+// Whether every check of a custom event parameter would pass it unchanged and
+// silently. Nearly every parameter does, and it then needs neither copies nor
+// the argument name of the lines it could cause; any other goes through the
+// checks themselves, so their lines and results stay theirs.
+bool passesUntouched(std::string_view key, const AnyCodable& value) {
+    constexpr std::size_t maxKeyLength = 32;
+    constexpr std::size_t maxTextLength = 255;
+    // Printable ASCII has no control characters and one character per byte.
+    if (key.empty() || key.size() > maxKeyLength || !printableAscii(key)) {
+        return false;
+    }
+    switch (value.kind()) {
+        case AnyCodable::Kind::boolean:
+        case AnyCodable::Kind::integer:
+            return true;
+        case AnyCodable::Kind::unsignedInteger:
+            return *value.asUInt() <= static_cast<std::uint64_t>(int64Max);
+        case AnyCodable::Kind::floating:
+            return std::isfinite(*value.asDouble());
+        case AnyCodable::Kind::string: {
+            const auto& text = *value.asString();
+            return !text.empty() && text.size() <= maxTextLength && printableAscii(text);
+        }
+        default:
+            return false;
+    }
+}
+
+// What the checks make of a value that passes them untouched: an unsigned
+// integer in range becomes a signed one.
+void untouched(AnyCodable& value) {
+    if (const auto unsignedInteger = value.asUInt()) {
+        value = AnyCodable(static_cast<std::int64_t>(*unsignedInteger));
+    }
 }
 
 /// Runs the rule's verdict: nothing, after the cancel line, unless `valid`.
@@ -134,26 +175,47 @@ std::optional<AnyCodable> ValidatorRules::customEventValue(std::string_view argu
     return value;
 }
 
+void ValidatorRules::addCustomEventParameter(std::string& key, AnyCodable& value,
+                                             AnyCodable::Object& result) {
+    const auto method = customEventMethod;
+    if (passesUntouched(key, value)) {
+        untouched(value);
+        result.assign(std::move(key), std::move(value));
+        return;
+    }
+    auto cleanKey = UnicodeText::removingControlCharacters(key);
+    // Only a head of a hostile key goes into the log lines it may cause.
+    const auto argument = "The value of the parameters dictionary by [" +
+                          UnicodeText::abbreviated(cleanKey, Bounder::loggedTextBytes) + "] key";
+    const bool keyPresent = Validator::notNullOrEmpty(
+        method, "The key of the parameters dictionary", std::optional(cleanKey));
+    const bool typed = Validator::validType(method, argument, &value);
+    if (!keyPresent || !typed) {
+        return;
+    }
+    auto cutKey = cleaned(method, "The key of the parameters dictionary", cleanKey, 32);
+    if (auto checked = customEventValue(argument, value)) {
+        result.assign(std::move(cutKey), std::move(*checked));
+    }
+}
+
 std::optional<ValidatorRules::CustomEventArguments> ValidatorRules::validateCustomEvent(
-    std::string_view name, const AnyCodable::Object& parameters) {
+    std::string_view name, AnyCodable::Object parameters) {
     const auto method = customEventMethod;
     auto cleanName = cleanedNonEmpty(method, "The custom event name", name, 72);
+    const bool allUntouched =
+        std::all_of(parameters.begin(), parameters.end(),
+                    [](const auto& entry) { return passesUntouched(entry.first, entry.second); });
     AnyCodable::Object result;
-    for (const auto& [key, value] : parameters) {
-        auto cleanKey = UnicodeText::removingControlCharacters(key);
-        // Only a head of a hostile key goes into the log lines it may cause.
-        const auto argument = "The value of the parameters dictionary by [" +
-                              UnicodeText::abbreviated(cleanKey, Bounder::loggedTextBytes) +
-                              "] key";
-        const bool keyPresent = Validator::notNullOrEmpty(
-            method, "The key of the parameters dictionary", std::optional(cleanKey));
-        const bool typed = Validator::validType(method, argument, &value);
-        if (!keyPresent || !typed) {
-            continue;
+    if (allUntouched) {
+        // Unchanged keys stay distinct: the object is kept as it came.
+        for (auto& entry : parameters) {
+            untouched(entry.second);
         }
-        auto cutKey = cleaned(method, "The key of the parameters dictionary", cleanKey, 32);
-        if (auto checked = customEventValue(argument, value)) {
-            result.assign(std::move(cutKey), std::move(*checked));
+        result = std::move(parameters);
+    } else {
+        for (auto& [key, value] : parameters) {
+            addCustomEventParameter(key, value, result);
         }
     }
     if (!cleanName) {

@@ -106,8 +106,8 @@ class ValidatorRules {
 
     /// Parameters are taken in the caller's order; a bad one is dropped, the
     /// rest go on. Two keys equal after cleaning keep the later value.
-    static std::optional<CustomEventArguments> validateCustomEvent(
-        std::string_view name, const AnyCodable::Object& parameters);
+    static std::optional<CustomEventArguments> validateCustomEvent(std::string_view name,
+                                                                   AnyCodable::Object parameters);
     static std::optional<CurrencyAccrualArguments> validateCurrencyAccrual(
         std::string_view currencyName, std::int64_t amount, std::string_view source,
         MVKAccrualType accrualType);
@@ -161,6 +161,9 @@ class ValidatorRules {
     /// The checked and cleaned value of one custom-event parameter, or none.
     static std::optional<AnyCodable> customEventValue(std::string_view argument,
                                                       const AnyCodable& value);
+    /// Adds the checked parameter to `result`, replacing an equal cleaned key.
+    static void addCustomEventParameter(std::string& key, AnyCodable& value,
+                                        AnyCodable::Object& result);
 };
 
 }  // namespace mvk

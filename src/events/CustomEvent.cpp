@@ -38,6 +38,39 @@ void CustomEvent::encodeFields(nlohmann::ordered_json& json) const {
     EventRecord::putIfPresent(json, "inExperiments", inExperiments);
 }
 
+bool CustomEvent::writeFields(JsonTextWriter& writer) const {
+    writer.key("sessionId");
+    writer.integer(sessionId);
+    writer.key("level");
+    writer.integer(level);
+    writer.key("name");
+    writer.string(name);
+    if (parameters && !parameters->empty()) {
+        writer.key("parameters");
+        writer.beginObject();
+        for (const auto& [key, value] : *parameters) {
+            writer.key(key);
+            if (!writer.scalar(value)) {
+                return false;
+            }
+        }
+        writer.endObject();
+    }
+    if (inProgress) {
+        writer.key("inProgress");
+        writer.beginArray();
+        for (const auto& step : *inProgress) {
+            writer.string(step);
+        }
+        writer.endArray();
+    }
+    if (inExperiments) {
+        writer.key("inExperiments");
+        writer.string(*inExperiments);
+    }
+    return true;
+}
+
 void CustomEvent::describeFields(EventDescription& text) const {
     text.add("sessionId", sessionId)
         .add("level", level)

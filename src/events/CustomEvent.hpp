@@ -11,6 +11,7 @@
 #include "events/EventCode.hpp"
 #include "events/EventDescription.hpp"
 #include "foundation/AnyCodable.hpp"
+#include "foundation/JsonTextWriter.hpp"
 #include "platform/Clock.hpp"
 
 namespace mvk {
@@ -29,6 +30,9 @@ struct CustomEvent {
     std::optional<std::string> inExperiments{};
 
     void encodeFields(nlohmann::ordered_json& json) const;
+    /// The same fields as text; false when a value needs the tree's checks
+    /// (a non-finite number, a container).
+    bool writeFields(JsonTextWriter& writer) const;
     void describeFields(EventDescription& text) const;
 };
 

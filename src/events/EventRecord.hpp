@@ -12,6 +12,7 @@
 #include "events/EventDescription.hpp"
 #include "events/StorableEncoder.hpp"
 #include "foundation/JsonCoding.hpp"
+#include "foundation/JsonTextWriter.hpp"
 
 namespace mvk {
 
@@ -50,6 +51,23 @@ class EventRecord {
     template <EventRecordType R>
     static std::string getJson(const R& record) {
         try {
+            // A record that can write its own fields as text skips the tree:
+            // the tree and its serialisation cost most of storing an event.
+            // When the writer refuses a value, the tree path writes or reports it.
+            if constexpr (requires(JsonTextWriter & writer) {
+                              { record.writeFields(writer) } -> std::same_as<bool>;
+                          }) {
+                JsonTextWriter writer(512);
+                writer.beginObject();
+                writer.key("code");
+                writer.string(R::code);
+                writer.key("timestamp");
+                writer.integer(static_cast<std::int64_t>(record.timestamp));
+                if (record.writeFields(writer)) {
+                    writer.endObject();
+                    return writer.take();
+                }
+            }
             return StorableEncoder::encode(toJson(record),
                                            [&record] { return description(record); });
         } catch (const std::exception& error) {

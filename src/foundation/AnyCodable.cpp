@@ -262,6 +262,24 @@ std::optional<AnyCodable> convert(const Json& json, std::size_t depth) {
 // ---- Object ---------------------------------------------------------------
 
 AnyCodable::Object::Object(Entries entries) {
+    // Event parameters hold a few dozen keys at most, all distinct: compared
+    // pairwise they need no set, whose nodes cost an allocation per key.
+    constexpr std::size_t pairwiseLimit = 32;
+    if (entries.size() <= pairwiseLimit) {
+        bool distinct = true;
+        for (std::size_t i = 1; i < entries.size() && distinct; ++i) {
+            for (std::size_t j = 0; j < i; ++j) {
+                if (entries[i].first == entries[j].first) {
+                    distinct = false;
+                    break;
+                }
+            }
+        }
+        if (distinct) {
+            entries_ = std::move(entries);
+            return;
+        }
+    }
     // Decide which entries stay before moving any, so the views into keys stay valid.
     std::unordered_set<std::string_view> seen;
     seen.reserve(entries.size());

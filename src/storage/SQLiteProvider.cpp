@@ -1,5 +1,7 @@
 #include "storage/SQLiteProvider.hpp"
 
+#include <sqlite3.h>
+
 #include "foundation/Logger.hpp"
 #include "foundation/QueueManager.hpp"
 #include "platform/ApplicationSupportDirectory.hpp"
@@ -243,14 +245,43 @@ std::string SQLiteProvider::clearSql(std::string_view tableName) {
     return "DELETE FROM " + std::string(tableName);
 }
 
+template <typename Use>
+void SQLiteProvider::withKeptStatement(std::string sql, Use&& use) {
+    constexpr std::size_t keptLimit = 32;
+    // Taken out while in use: a visitor that runs the same text again gets a
+    // statement of its own instead of stepping this one.
+    auto kept = keptStatements_.extract(sql);
+    std::unique_ptr<Statement> fresh;
+    if (kept.empty()) {
+        fresh = std::make_unique<Statement>(*database_, sql);
+    }
+    Statement& statement = kept.empty() ? *fresh : *kept.mapped();
+    if (!kept.empty()) {
+        // As a fresh statement: parameters the caller leaves out are NULL.
+        sqlite3_clear_bindings(statement.handle());
+    }
+    use(statement);
+    // A statement left mid-way would hold its read open against checkpoints
+    // and schema changes.
+    statement.reset();
+    if (!kept.empty()) {
+        keptStatements_.insert(std::move(kept));
+    } else if (keptStatements_.size() < keptLimit) {
+        keptStatements_.emplace(std::move(sql), std::move(fresh));
+    }
+}
+
 bool SQLiteProvider::queryRows(const SelectQuery& query, const RowVisitor& visitor) {
     return guarded("Error in query: ", false, false, [&] {
-        Statement statement(*database_, rawSql(query),
-                            query.selectionArgs.value_or(std::vector<SQLiteValue>{}));
-        statement.reset();
-        while (auto cursor = statement.failableNext()) {
-            visitor(*cursor);
-        }
+        withKeptStatement(rawSql(query), [&](Statement& statement) {
+            if (query.selectionArgs) {
+                statement.bind(*query.selectionArgs);
+            }
+            statement.reset();
+            while (auto cursor = statement.failableNext()) {
+                visitor(*cursor);
+            }
+        });
         return true;
     });
 }
@@ -297,8 +328,8 @@ std::optional<std::int64_t> SQLiteProvider::deleteRows(
     std::string_view tableName, std::string_view selection,
     const std::vector<SQLiteValue>& selectionArgs) {
     return guarded("Error in delete: ", std::optional<std::int64_t>{}, true, [&] {
-        Statement statement(*database_, deleteSql(tableName, selection));
-        statement.bind(selectionArgs).run();
+        withKeptStatement(deleteSql(tableName, selection),
+                          [&](Statement& statement) { statement.bind(selectionArgs).run(); });
         return std::optional(database_->changes());
     });
 }
@@ -312,6 +343,9 @@ bool SQLiteProvider::clear(std::string_view tableName) {
 
 bool SQLiteProvider::raw(const std::string& sql) {
     return guarded("Error in raw: ", false, true, [&] {
+        // Raw SQL may change the schema, and a kept `SELECT *` would go on
+        // with its old column count.
+        keptStatements_.clear();
         database_->execute(sql);
         return true;
     });

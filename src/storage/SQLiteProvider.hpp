@@ -88,12 +88,20 @@ class SQLiteProvider final : public DatabaseProtocol {
     template <typename Result, typename Operation>
     Result guarded(std::string_view prefix, Result fallback, bool writes, Operation&& operation);
     void useWriteAheadLog();
+    /// Runs `use` on a statement of `sql` prepared earlier when there is one,
+    /// and keeps it for the next call unless `use` threw.
+    template <typename Use>
+    void withKeptStatement(std::string sql, Use&& use);
 
     std::shared_ptr<Connection> database_;
     /// Inserts prepared once per SQL text: preparing cost more than the insert
     /// itself. Only touched under the connection's lock; declared after the
     /// connection so the statements are finalised before it closes.
     std::unordered_map<std::string, std::unique_ptr<Statement>> insertStatements_;
+    /// Queries and deletions, kept the same way: packing a report reads and
+    /// deletes with the same texts again and again. Bounded, since a deletion
+    /// by a list of ids has a text per list length.
+    std::unordered_map<std::string, std::unique_ptr<Statement>> keptStatements_;
     /// Null when writes are not grouped.
     std::shared_ptr<GroupCommit> group_;
     /// Depth of the `transaction` bodies running; under the connection's lock.

@@ -185,6 +185,57 @@ TEST_F(SQLiteProviderTest, RepeatedInsertsKeepTheirOwnValuesAcrossFailuresAndSch
                                                   {"ce", *e5, 5, "{}"}}));
 }
 
+// Queries and deletions keep their prepared statements as well: each call
+// binds its own arguments, a visitor may run the very same text while the
+// outer query is still stepping, and a kept `SELECT *` sees a column added
+// after it was prepared.
+TEST_F(SQLiteProviderTest, RepeatedQueriesAndDeletionsKeepTheirOwnArguments) {
+    for (int user : {1, 2, 2, 3}) {
+        insertEvent("ce", user, "{}");
+    }
+    const auto ofUser = [](std::int64_t user) {
+        return SelectQuery{.tableName = "events",
+                           .selection = "userId = ?",
+                           .selectionArgs = std::vector<SQLiteValue>{user}};
+    };
+    const struct {
+        std::int64_t user;
+        std::size_t rows;
+    } reads[] = {{2, 2}, {1, 1}, {9, 0}, {2, 2}};
+    for (const auto& c : reads) {
+        SCOPED_TRACE(c.user);
+        EXPECT_EQ(events(ofUser(c.user)).size(), c.rows);
+    }
+
+    std::vector<std::size_t> inner;
+    std::size_t outer = 0;
+    ASSERT_TRUE(provider_.queryRows(ofUser(2), [&](const Cursor&) {
+        ++outer;
+        inner.push_back(events(ofUser(3)).size());
+    }));
+    EXPECT_EQ(outer, 2u);
+    EXPECT_EQ(inner, (std::vector<std::size_t>{1, 1}));
+
+    const struct {
+        std::int64_t user;
+        std::int64_t deleted;
+    } deletions[] = {{2, 2}, {2, 0}, {1, 1}};
+    for (const auto& c : deletions) {
+        SCOPED_TRACE(c.user);
+        EXPECT_EQ(provider_.deleteRows("events", "userId = ?", {c.user}), c.deleted);
+    }
+
+    const auto columns = [&] {
+        int count = 0;
+        provider_.queryRows({.tableName = "events"},
+                            [&](const Cursor& cursor) { count = cursor.columnCount(); });
+        return count;
+    };
+    const int before = columns();
+    ASSERT_TRUE(provider_.raw("ALTER TABLE events ADD COLUMN extra TEXT"));
+    EXPECT_EQ(columns(), before + 1);
+}
+
 TEST_F(SQLiteProviderTest, ChangeCountsWithoutErrors) {
     auto id = insertEvent("ce", 1, "{}");
     insertEvent("ce", 2, "{}");

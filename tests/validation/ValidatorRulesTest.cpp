@@ -25,6 +25,11 @@ TEST_F(ValidatorRulesTest, CustomEventKeepsTheGoodParametersAndLogsEveryBadOne) 
         "ERROR In the CustomEvent method an error has occurred: \n\tParameter must be of a valid "
         "type (Bool, Int, Double, String).";
     const std::string key40(40, 'k');
+    const std::string key32(32, 'k');
+    const std::string key33(33, 'k');
+    const std::string text255(255, 't');
+    const std::string text256(256, 't');
+    constexpr auto int64Max = std::numeric_limits<std::int64_t>::max();
     const struct {
         const char* name;
         std::string eventName;
@@ -74,6 +79,38 @@ TEST_F(ValidatorRulesTest, CustomEventKeepsTheGoodParametersAndLogsEveryBadOne) 
          {{key40, 1}},
          AnyCodable::Object{{std::string(32, 'k'), 1}},
          {test::truncated(ce, "The key of the parameters dictionary", key40, 32)}},
+        {"plain parameters keep their order",
+         "level",
+         {{"b", 1}, {"a", "x"}, {"u", std::uint64_t{7}}, {"d", -0.25}},
+         AnyCodable::Object{{"b", 1}, {"a", "x"}, {"u", 7}, {"d", -0.25}},
+         {}},
+        {"values at their bounds are kept silently",
+         "level",
+         {{key32, 1},
+          {"text", text255},
+          {"max", static_cast<std::uint64_t>(int64Max)},
+          {"tiny", 5e-324},
+          {"del\x7F", true},
+          {"word", "\xD0\xBC\xD0\xB8\xD1\x80"}},
+         AnyCodable::Object{{key32, 1},
+                            {"text", text255},
+                            {"max", int64Max},
+                            {"tiny", 5e-324},
+                            {"del", true},
+                            {"word", "\xD0\xBC\xD0\xB8\xD1\x80"}},
+         {}},
+        {"one past the bounds is cut with a line",
+         "level",
+         {{key33, 1}, {"text", text256}},
+         AnyCodable::Object{{key32, 1}, {"text", text255}},
+         {test::truncated(ce, "The key of the parameters dictionary", key33, 32),
+          test::truncated(ce, "The value of the parameters dictionary by [text] key", text256,
+                          255)}},
+        {"a plain key after a cleaned one equal to it replaces its value",
+         "level",
+         {{"a\x01", 1}, {"a", 2}, {"b", 3}},
+         AnyCodable::Object{{"a", 2}, {"b", 3}},
+         {}},
         {"parameter lines come before the cancel line",
          "",
          {{"empty", ""}},
