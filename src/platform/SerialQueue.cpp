@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "foundation/Logger.hpp"
+#include "platform/JobMemory.hpp"
 #include "platform/LibraryThread.hpp"
 #include "platform/ProcessExit.hpp"
 
@@ -46,6 +47,14 @@ SerialQueue::~SerialQueue() {
     for (Job* job : ordered_) {
         delete job;
     }
+}
+
+void* SerialQueue::Job::operator new(std::size_t size) {
+    return JobMemory::allocate(size);
+}
+
+void SerialQueue::Job::operator delete(void* memory) noexcept {
+    JobMemory::release(memory);
 }
 
 SerialQueue::Ticket SerialQueue::addOperation(Block block) {

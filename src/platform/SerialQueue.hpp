@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <concepts>
+#include <cstddef>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -101,6 +102,9 @@ class SerialQueue {
         Ticket ticket = 0;
         virtual ~Job() = default;
         virtual void run() = 0;
+        /// From `JobMemory`: the host's thread allocates, this queue's thread frees.
+        static void* operator new(std::size_t size);
+        static void operator delete(void* memory) noexcept;
     };
     template <typename Work>
     struct WorkJob final : Job {
