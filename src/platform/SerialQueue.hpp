@@ -3,8 +3,8 @@
 #include <atomic>
 #include <chrono>
 #include <concepts>
-#include <cstddef>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
