@@ -19,7 +19,10 @@ namespace {
 /// Nothing more runs on the host's thread; texts are repaired in the block.
 template <typename Call>
 void onProxy(const char* method, Call&& call) noexcept {
-    callGuarded(method, [&] { call(Core::shared()->analyticsProxy()); });
+    callGuarded(method, [&] {
+        const Core::CallScope scope;
+        call(scope.core().analyticsProxy());
+    });
 }
 
 }  // namespace

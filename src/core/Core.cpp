@@ -1,8 +1,10 @@
 #include "core/Core.hpp"
 
+#include <array>
 #include <cstdio>
 #include <exception>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "abtest/ABTestLogic.hpp"
@@ -38,15 +40,44 @@ namespace {
 
 constexpr std::string_view initializeErrorHead = "In the Initialize method an error has occurred:";
 
+/// One counter per cache line, so that host threads counting themselves in
+/// and out do not share a line.
+struct alignas(64) ReaderCount {
+    std::atomic<std::uint64_t> value{0};
+};
+
+constexpr std::size_t readerShards = 16;
+
 struct SharedCore {
     std::mutex mutex;
     std::shared_ptr<Core> core;
+    /// `core.get()`, for the calls that read it without the lock.
+    std::atomic<Core*> current{nullptr};
+    std::array<ReaderCount, readerShards> readers;
 };
 
 // Leaked on purpose: host threads may read the core while the process exits.
 SharedCore& sharedCore() {
     static auto* value = new SharedCore();
     return *value;
+}
+
+std::atomic<std::uint64_t>& readerCount() {
+    static std::atomic<std::size_t> nextShard{0};
+    thread_local const std::size_t shard =
+        nextShard.fetch_add(1, std::memory_order_relaxed) % readerShards;
+    return sharedCore().readers[shard].value;
+}
+
+/// Each counter is seen at zero once after the core was taken out: a call
+/// that reads the core after that finds the new one (or none), so only calls
+/// that read the old core can keep a counter up, and they end.
+void awaitCallsOnTakenCore(SharedCore& shared) {
+    for (auto& readers : shared.readers) {
+        while (readers.value.load() != 0) {
+            std::this_thread::yield();
+        }
+    }
 }
 
 struct LogicMakerSlot {
@@ -90,8 +121,24 @@ std::shared_ptr<Core> Core::shared() {
     BriefLock lock(shared.mutex);
     if (!shared.core) {
         shared.core = std::make_shared<Core>();
+        shared.current.store(shared.core.get());
     }
     return shared.core;
+}
+
+Core::CallScope::CallScope() : readers_(readerCount()) {
+    // Sequentially consistent with `destroy`: either it sees this call
+    // counted, or this call sees the core taken out.
+    readers_.fetch_add(1);
+    core_ = sharedCore().current.load();
+    if (core_ == nullptr) {
+        made_ = Core::shared();
+        core_ = made_.get();
+    }
+}
+
+Core::CallScope::~CallScope() {
+    readers_.fetch_sub(1, std::memory_order_release);
 }
 
 void Core::destroy() {
@@ -100,7 +147,9 @@ void Core::destroy() {
         auto& shared = sharedCore();
         std::lock_guard lock(shared.mutex);
         core = std::move(shared.core);
+        shared.current.store(nullptr);
     }
+    awaitCallsOnTakenCore(sharedCore());
     // Stopping a core that was never made still empties the validator caches.
     if (!core) {
         core = std::make_shared<Core>();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -49,8 +50,32 @@ class Core final : public CoreProtocol, public std::enable_shared_from_this<Core
     static std::shared_ptr<Core> shared();
     /// Takes the current core out at once, so the next `shared()` makes a
     /// fresh one, and queues the old core's stop after every call queued
-    /// before. A fresh core's start-up is queued after that stop.
+    /// before. A fresh core's start-up is queued after that stop. Returns once
+    /// no `CallScope` uses the old core any more.
     static void destroy();
+
+    /// The process's core for the length of one call from a host thread, read
+    /// without a lock. Many host threads call at once; a lock or a reference
+    /// count they all write would hand a cache line from core to core on every
+    /// call, and put a thread to sleep now and then when contended. Instead
+    /// each thread counts itself in a counter of its own, which `destroy`
+    /// waits on. Keep the scope to queueing a call: nothing in it may call
+    /// `destroy`, a host callback or wait.
+    class CallScope {
+      public:
+        CallScope();
+        ~CallScope();
+        CallScope(const CallScope&) = delete;
+        CallScope& operator=(const CallScope&) = delete;
+
+        Core& core() const { return *core_; }
+
+      private:
+        std::atomic<std::uint64_t>& readers_;
+        Core* core_ = nullptr;
+        /// The core when there was none to read and this scope made it.
+        std::shared_ptr<Core> made_;
+    };
 
     /// Accepts the first call only; start-up runs on the income queue. While
     /// the application is in the background the income queue is paused

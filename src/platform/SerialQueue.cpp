@@ -1,9 +1,10 @@
 #include "platform/SerialQueue.hpp"
 
+#include <algorithm>
 #include <exception>
 
-#include "foundation/BriefLock.hpp"
 #include "foundation/Logger.hpp"
+#include "platform/JobMemory.hpp"
 #include "platform/LibraryThread.hpp"
 #include "platform/ProcessExit.hpp"
 
@@ -11,7 +12,13 @@ namespace mvk {
 
 namespace {
 thread_local const SerialQueue* tCurrentQueue = nullptr;
-}
+
+/// The order of the heap of taken jobs: the lowest ticket on top.
+constexpr auto later = [](const auto* a, const auto* b) { return a->ticket > b->ticket; };
+
+/// Taken jobs kept back after a burst would hold on to the heap's memory.
+constexpr std::size_t keptCapacity = 1024;
+}  // namespace
 
 SerialQueue::SerialQueue(std::string name) : name_(std::move(name)) {
     ProcessExit::install();
@@ -22,23 +29,55 @@ SerialQueue::~SerialQueue() {
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
+        workerSleeps_.store(false);
     }
-    changed_.notify_all();
+    work_.notify_one();
     if (isCurrent()) {
         thread_.detach();
-    } else if (thread_.joinable()) {
+        return;
+    }
+    if (thread_.joinable()) {
         thread_.join();
+    }
+    // What a pause kept back is dropped unrun, captures and all.
+    for (Job* job = intake_.exchange(nullptr); job != nullptr;) {
+        std::unique_ptr<Job> owned(job);
+        job = job->next;
+    }
+    for (Job* job : ordered_) {
+        delete job;
     }
 }
 
+void* SerialQueue::Job::operator new(std::size_t size) {
+    return JobMemory::allocate(size);
+}
+
+void SerialQueue::Job::operator delete(void* memory) noexcept {
+    JobMemory::release(memory);
+}
+
 SerialQueue::Ticket SerialQueue::addOperation(Block block) {
-    Ticket ticket;
-    {
-        BriefLock lock(mutex_);
-        ticket = ++lastTicket_;
-        pending_.push_back(Entry{ticket, std::move(block)});
+    return push(std::make_unique<WorkJob<Block>>(std::move(block)));
+}
+
+SerialQueue::Ticket SerialQueue::push(std::unique_ptr<Job> owned) {
+    Job* job = owned.release();
+    const Ticket ticket = lastTicket_.fetch_add(1, std::memory_order_relaxed) + 1;
+    job->ticket = ticket;
+    job->next = intake_.load(std::memory_order_relaxed);
+    // Sequentially consistent with the sleep flag below: either the queue's
+    // thread sees this job when it looks again before sleeping, or this
+    // thread sees it asleep and wakes it.
+    while (!intake_.compare_exchange_weak(job->next, job, std::memory_order_seq_cst,
+                                          std::memory_order_relaxed)) {
     }
-    changed_.notify_all();
+    if (workerSleeps_.load(std::memory_order_seq_cst) && workerSleeps_.exchange(false)) {
+        // Taking the lock once makes sure the thread is inside its wait, not
+        // between its last look and the wait, when the notification comes.
+        { std::lock_guard lock(mutex_); }
+        work_.notify_one();
+    }
     return ticket;
 }
 
@@ -53,7 +92,7 @@ void SerialQueue::resume() {
         std::lock_guard lock(mutex_);
         paused_ = false;
     }
-    changed_.notify_all();
+    work_.notify_one();
 }
 
 bool SerialQueue::isPaused() const {
@@ -70,15 +109,17 @@ bool SerialQueue::waitUntilFinished(Ticket ticket) {
         return false;
     }
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] {
+    for (;;) {
         if (completed_ >= ticket) {
             return true;
         }
         // While paused or halted only the block already running can still finish.
         const bool stalled = paused_ || (halted_ && ProcessExit::isExiting());
-        return stalled && !(running_ && runningTicket_ == ticket);
-    });
-    return completed_ >= ticket;
+        if (stalled && !(running_ && runningTicket_ == ticket)) {
+            return false;
+        }
+        awaitTicket(lock, ticket);
+    }
 }
 
 bool SerialQueue::addOperationAndWait(Block block) {
@@ -91,20 +132,36 @@ bool SerialQueue::addOperationAndWait(Block block) {
 }
 
 bool SerialQueue::waitUntilAllOperationsAreFinished() {
-    Ticket last;
-    {
-        std::lock_guard lock(mutex_);
-        last = lastTicket_;
-    }
-    return waitUntilFinished(last);
+    return waitUntilFinished(lastTicket_.load());
 }
 
 bool SerialQueue::drain(std::chrono::milliseconds timeout) {
     if (isCurrent()) {
         return false;
     }
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
     std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, timeout, [&] { return pending_.empty() && !running_; });
+    for (;;) {
+        // Every ticket drawn so far has completed: nothing is queued or running.
+        const Ticket last = lastTicket_.load();
+        if (completed_ == last) {
+            return true;
+        }
+        if (!awaitTicket(lock, last, deadline)) {
+            return completed_ == lastTicket_.load();
+        }
+    }
+}
+
+bool SerialQueue::awaitTicket(std::unique_lock<std::mutex>& lock, Ticket ticket,
+                              std::chrono::steady_clock::time_point deadline) {
+    wakeAt_ = std::min(wakeAt_, ticket);
+    // Every waiter wakes when the lowest one is reached and registers again.
+    if (deadline == std::chrono::steady_clock::time_point::max()) {
+        changed_.wait(lock);
+        return true;
+    }
+    return changed_.wait_until(lock, deadline) == std::cv_status::no_timeout;
 }
 
 bool SerialQueue::addBoundaryHook(BoundaryHook hook) {
@@ -115,8 +172,36 @@ bool SerialQueue::addBoundaryHook(BoundaryHook hook) {
     return true;
 }
 
-bool SerialQueue::nextRunsNow() const {
-    return !paused_ && !pending_.empty() && !ProcessExit::isExiting();
+bool SerialQueue::takeIntake() {
+    for (Job* job = intake_.exchange(nullptr); job != nullptr;) {
+        Job* next = job->next;
+        ordered_.push_back(job);
+        std::push_heap(ordered_.begin(), ordered_.end(), later);
+        job = next;
+    }
+    // A missing ticket belongs to a producer between drawing it and linking
+    // its job in: the blocks after it wait for it.
+    return !ordered_.empty() && ordered_.front()->ticket == started_ + 1;
+}
+
+bool SerialQueue::nextRunsNow() {
+    return !paused_ && takeIntake() && !ProcessExit::isExiting();
+}
+
+void SerialQueue::sleepUntilWoken(std::unique_lock<std::mutex>& lock) {
+    if (paused_) {
+        // Blocks added while paused need not wake the thread: a resume does.
+        work_.wait(lock);
+        return;
+    }
+    if (ordered_.empty() && ordered_.capacity() > keptCapacity) {
+        std::vector<Job*>().swap(ordered_);
+    }
+    workerSleeps_.store(true);
+    if (!takeIntake()) {
+        work_.wait(lock, [&] { return !workerSleeps_.load() || stopping_ || paused_; });
+    }
+    workerSleeps_.store(false);
 }
 
 void SerialQueue::askHooks(bool nextRunsNow) {
@@ -141,7 +226,7 @@ void SerialQueue::askHooks(bool nextRunsNow) {
 
 std::size_t SerialQueue::operationCount() const {
     std::lock_guard lock(mutex_);
-    return pending_.size();
+    return static_cast<std::size_t>(lastTicket_.load() - started_);
 }
 
 bool SerialQueue::isExecuting() const {
@@ -154,16 +239,23 @@ void SerialQueue::run() {
     tCurrentQueue = this;
     std::unique_lock lock(mutex_);
     for (;;) {
+        const bool next = !paused_ && takeIntake();
         // A pause or an exit may have come after the last hook was told that
         // another block follows: nothing runs now, so the hooks hear it.
-        if (!hooks_.empty() && !nextRunsNow()) {
+        if (!hooks_.empty() && !(next && !ProcessExit::isExiting())) {
             lock.unlock();
             askHooks(false);
             lock.lock();
             continue;
         }
-        changed_.wait(lock, [&] { return stopping_ || (!paused_ && !pending_.empty()); });
-        if (ProcessExit::isExiting() && !paused_ && !pending_.empty()) {
+        if (!next) {
+            if (stopping_) {
+                break;  // nothing more may run
+            }
+            sleepUntilWoken(lock);
+            continue;
+        }
+        if (ProcessExit::isExiting()) {
             if (stopping_) {
                 break;
             }
@@ -172,30 +264,30 @@ void SerialQueue::run() {
             // The flag only ever drops again in tests, hence the polling.
             halted_ = true;
             changed_.notify_all();
-            changed_.wait_for(lock, haltedRecheck);
+            work_.wait_for(lock, haltedRecheck);
             continue;
         }
         halted_ = false;
-        if (paused_ || pending_.empty()) {
-            break;  // stopping, and nothing more may run
-        }
-        Entry entry = std::move(pending_.front());
-        pending_.pop_front();
+        std::pop_heap(ordered_.begin(), ordered_.end(), later);
+        std::unique_ptr<Job> job(ordered_.back());
+        ordered_.pop_back();
+        const Ticket ticket = job->ticket;
+        started_ = ticket;
         running_ = true;
-        runningTicket_ = entry.ticket;
+        runningTicket_ = ticket;
         lock.unlock();
         {
             // Counts until the captures are gone: their destructors are our work too.
             ProcessExit::InFlight inFlight;
             try {
-                entry.block();
+                job->run();
             } catch (const std::exception& error) {
                 Logger::writeLog(MVKLogLevel::error,
                                  "An operation on " + name_ + " has failed: " + error.what());
             } catch (...) {
                 Logger::writeLog(MVKLogLevel::error, "An operation on " + name_ + " has failed");
             }
-            entry.block = nullptr;  // release captures before reporting completion
+            job.reset();  // release captures before reporting completion
         }
         if (!hooks_.empty()) {
             lock.lock();
@@ -203,10 +295,13 @@ void SerialQueue::run() {
             lock.unlock();
             askHooks(more);
         }
-        BriefLock<std::mutex>::acquire(lock);
+        lock.lock();
         running_ = false;
-        completed_ = entry.ticket;
-        changed_.notify_all();
+        completed_ = ticket;
+        if (completed_ >= wakeAt_) {
+            wakeAt_ = noWaiter;
+            changed_.notify_all();
+        }
     }
     tCurrentQueue = nullptr;
 }

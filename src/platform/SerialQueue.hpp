@@ -1,13 +1,18 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
+#include <concepts>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace mvk {
@@ -19,7 +24,15 @@ namespace mvk {
 /// An exception escaping a block is logged and the queue goes on. Once the
 /// process has begun to exit (`ProcessExit`) the queue starts no more blocks,
 /// and waits for blocks not yet run give up as on a paused queue.
+///
+/// Adding a block takes no lock the queue's thread holds: the host's threads
+/// add from game loops, and a hand-off of a contended lock (or the wake-up of
+/// a thread sleeping on it) costs them microseconds. Blocks go onto a
+/// lock-free intake that the queue's thread takes whole, and the thread is
+/// woken only when it sleeps.
 class SerialQueue {
+    struct Job;
+
   public:
     using Block = std::function<void()>;
     /// Identifies an added block; tickets grow by one per block.
@@ -41,6 +54,13 @@ class SerialQueue {
     const std::string& name() const { return name_; }
 
     Ticket addOperation(Block block);
+    /// The same for any callable: it is moved into the queued job itself, so
+    /// a typical block costs one allocation and no `std::function`.
+    template <typename Work>
+    requires std::invocable < std::decay_t<Work>
+    & > &&(!std::same_as<std::decay_t<Work>, Block>)Ticket addOperation(Work&& work) {
+        return push(std::make_unique<WorkJob<std::decay_t<Work>>>(std::forward<Work>(work)));
+    }
 
     void pause();
     void resume();
@@ -76,23 +96,65 @@ class SerialQueue {
     bool isExecuting() const;
 
   private:
+    /// A queued block with its ticket, linked into the intake.
+    struct Job {
+        Job* next = nullptr;
+        Ticket ticket = 0;
+        virtual ~Job() = default;
+        virtual void run() = 0;
+        /// From `JobMemory`: the host's thread allocates, this queue's thread frees.
+        static void* operator new(std::size_t size);
+        static void operator delete(void* memory) noexcept;
+    };
+    template <typename Work>
+    struct WorkJob final : Job {
+        explicit WorkJob(Work&& work) : work(std::move(work)) {}
+        explicit WorkJob(const Work& work) : work(work) {}
+        void run() override { work(); }
+        Work work;
+    };
+
+    Ticket push(std::unique_ptr<Job> job);
     void run();
-    /// True when the next block would start at once; under `mutex_`.
-    bool nextRunsNow() const;
+    /// Moves the intake into `ordered_`; true when the block with the next
+    /// ticket is there. Only on this queue's thread.
+    bool takeIntake();
+    /// True when the next block would start at once; under `mutex_`, on this
+    /// queue's thread.
+    bool nextRunsNow();
+    /// Waits on `changed_` until the block with `ticket` completes, the
+    /// queue stalls, or `deadline`; false on the deadline. Under `mutex_`.
+    bool awaitTicket(std::unique_lock<std::mutex>& lock, Ticket ticket,
+                     std::chrono::steady_clock::time_point deadline =
+                         std::chrono::steady_clock::time_point::max());
+    /// Sleeps until a producer adds a block, a resume, or the stop.
+    void sleepUntilWoken(std::unique_lock<std::mutex>& lock);
     /// Asks the hooks, keeping those that want to be asked again; on this
     /// queue's thread without `mutex_`.
     void askHooks(bool nextRunsNow);
 
-    struct Entry {
-        Ticket ticket;
-        Block block;
-    };
-
     const std::string name_;
+    /// A ticket is drawn before the job is linked in, so jobs may reach the
+    /// intake out of ticket order; the queue's thread puts them back in order.
+    std::atomic<Ticket> lastTicket_{0};
+    /// Jobs added and not yet taken by the queue's thread, newest first.
+    std::atomic<Job*> intake_{nullptr};
+    /// Set by the queue's thread before it sleeps for want of a block; the
+    /// producer that clears it wakes the thread.
+    std::atomic<bool> workerSleeps_{false};
+    /// Taken jobs, a min-heap on the ticket; only the queue's thread touches it.
+    std::vector<Job*> ordered_;
+
     mutable std::mutex mutex_;
+    /// The queue's thread waits on `work_`; waiters for tickets on `changed_`.
+    std::condition_variable work_;
     std::condition_variable changed_;
-    std::deque<Entry> pending_;
-    Ticket lastTicket_ = 0;
+    /// The lowest ticket a thread in `waitUntilFinished` or `drain` waits
+    /// for: a completed block notifies only once it is reached, so a waiter
+    /// for a far ticket does not cost a wake-up per block.
+    Ticket wakeAt_ = noWaiter;
+    static constexpr Ticket noWaiter = ~Ticket{0};
+    Ticket started_ = 0;
     Ticket completed_ = 0;
     Ticket runningTicket_ = 0;
     bool running_ = false;

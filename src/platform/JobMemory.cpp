@@ -1,0 +1,147 @@
+#include "platform/JobMemory.hpp"
+
+#include <sys/mman.h>
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <new>
+#include <vector>
+
+namespace mvk {
+
+namespace {
+
+// A host thread queueing faster than the queue runs would touch a fresh page
+// every few dozen calls with the general allocator, and a page fault costs a
+// few microseconds: that is the slow percent of calls. Jobs are instead cut
+// from slabs mapped with their pages already present, one thread per slab,
+// and a slab goes back once its thread moved on and its jobs were released.
+constexpr std::size_t slabSize = 32 * 1024;
+constexpr std::size_t alignment = alignof(std::max_align_t);
+/// Each job starts with its slab (none for a job from the heap).
+constexpr std::size_t prefix = alignment;
+/// Larger jobs are rare; they come from the heap.
+constexpr std::size_t largest = 1024;
+/// Mapped slabs kept for reuse instead of being unmapped.
+constexpr std::size_t keptSlabs = 2;
+
+constexpr std::size_t roundUp(std::size_t size) {
+    return (size + alignment - 1) / alignment * alignment;
+}
+
+struct Slab {
+    /// Jobs released, counted down from zero; the thread that cut them adds
+    /// their number when it moves on. Whoever brings it to zero after that
+    /// returns the slab.
+    std::atomic<std::int64_t> balance{0};
+};
+
+constexpr std::size_t firstJob = roundUp(sizeof(Slab));
+
+struct SpareSlabs {
+    std::mutex mutex;
+    std::vector<void*> slabs;
+};
+
+// Leaked on purpose: queue threads may release jobs while the process exits.
+SpareSlabs& spareSlabs() {
+    static auto* value = new SpareSlabs();
+    return *value;
+}
+
+void* mapSlab() {
+    auto& spare = spareSlabs();
+    {
+        std::lock_guard lock(spare.mutex);
+        if (!spare.slabs.empty()) {
+            void* slab = spare.slabs.back();
+            spare.slabs.pop_back();
+            return slab;
+        }
+    }
+    void* slab = ::mmap(nullptr, slabSize, PROT_READ | PROT_WRITE,
+                        MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+    return slab == MAP_FAILED ? nullptr : slab;
+}
+
+void returnSlab(Slab* slab) noexcept {
+    slab->~Slab();
+    auto& spare = spareSlabs();
+    {
+        std::lock_guard lock(spare.mutex);
+        if (spare.slabs.size() < keptSlabs) {
+            try {
+                spare.slabs.push_back(slab);
+                return;
+            } catch (...) {
+            }
+        }
+    }
+    ::munmap(slab, slabSize);
+}
+
+/// The slab this thread cuts jobs from.
+struct Cutter {
+    Slab* slab = nullptr;
+    std::size_t used = 0;
+    std::int64_t cut = 0;
+
+    ~Cutter() { moveOn(); }
+
+    void moveOn() noexcept {
+        if (slab != nullptr && slab->balance.fetch_add(cut, std::memory_order_acq_rel) + cut == 0) {
+            returnSlab(slab);
+        }
+        slab = nullptr;
+    }
+
+    void* cutJob(std::size_t size) {
+        if (slab == nullptr || slabSize - used < size) {
+            moveOn();
+            void* memory = mapSlab();
+            if (memory == nullptr) {
+                return nullptr;
+            }
+            slab = new (memory) Slab();
+            used = firstJob;
+            cut = 0;
+        }
+        auto* job = static_cast<char*>(static_cast<void*>(slab)) + used;
+        used += size;
+        ++cut;
+        *static_cast<Slab**>(static_cast<void*>(job)) = slab;
+        return job + prefix;
+    }
+};
+
+thread_local Cutter cutter;
+
+}  // namespace
+
+void* JobMemory::allocate(std::size_t size) {
+    const std::size_t needed = roundUp(size) + prefix;
+    if (needed <= largest) {
+        if (void* job = cutter.cutJob(needed)) {
+            return job;
+        }
+    }
+    auto* job = static_cast<char*>(::operator new(needed));
+    *static_cast<Slab**>(static_cast<void*>(job)) = nullptr;
+    return job + prefix;
+}
+
+void JobMemory::release(void* memory) noexcept {
+    if (memory == nullptr) {
+        return;
+    }
+    auto* job = static_cast<char*>(memory) - prefix;
+    Slab* slab = *static_cast<Slab**>(static_cast<void*>(job));
+    if (slab == nullptr) {
+        ::operator delete(job);
+    } else if (slab->balance.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+        returnSlab(slab);
+    }
+}
+
+}  // namespace mvk
