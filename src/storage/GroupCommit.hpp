@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -64,7 +65,8 @@ class GroupCommit : public std::enable_shared_from_this<GroupCommit> {
     std::shared_ptr<Connection> connection_;
     SerialQueue& queue_;
     const Limits limits_;
-    bool open_ = false;
+    /// Set only on the queue's thread, cleared on any thread under the lock.
+    std::atomic<bool> open_ = false;
     std::int64_t openedAt_ = 0;
     std::int64_t writes_ = 0;
 };
