@@ -32,7 +32,8 @@ namespace mvk {
 ///
 /// The file is kept in WAL journal mode with `synchronous=NORMAL`: a commit
 /// is durable against a process kill without an fsync, and a power loss can
-/// only take the newest commits, never leave a hole. A file written in
+/// only take the newest commits, never leave a hole. The log and its index
+/// stay beside the file after it is closed, the log emptied. A file written in
 /// rollback mode is switched when it is opened, unless it is of a later
 /// schema, whose journal mode is that version's choice.
 class SQLiteProvider final : public DatabaseProtocol {
@@ -88,6 +89,7 @@ class SQLiteProvider final : public DatabaseProtocol {
     template <typename Result, typename Operation>
     Result guarded(std::string_view prefix, Result fallback, bool writes, Operation&& operation);
     void useWriteAheadLog();
+    void keepWriteAheadLogFiles();
 
     std::shared_ptr<Connection> database_;
     /// Inserts prepared once per SQL text: preparing cost more than the insert
