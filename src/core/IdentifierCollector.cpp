@@ -75,20 +75,30 @@ std::string IdentifierCollector::uuid() {
 }
 
 IdentifierData::DeviceUIDs IdentifierCollector::getUIDs() {
-    const std::string fallback = Uuid::random();
+    // Made only when used: a start with a vendor identifier and a bundle name
+    // needs none, and drawing one costs as much as a secure store read.
+    std::optional<std::string> fallback;
+    const auto randomFallback = [&]() -> const std::string& {
+        if (!fallback) {
+            fallback = Uuid::random();
+        }
+        return *fallback;
+    };
     std::string candidate;
     if (auto advertising = nonEmpty(idfa())) {
         candidate = *advertising;
     } else if (coppaControlEnabled_) {
         logCoppaIdfv();
-        candidate = fallback;
+        candidate = randomFallback();
+    } else if (auto vendor = nonEmpty(TrackingHelper::getVendor(*identifiers_))) {
+        candidate = std::move(*vendor);
     } else {
-        candidate = nonEmpty(TrackingHelper::getVendor(*identifiers_)).value_or(fallback);
+        candidate = randomFallback();
     }
 
     const auto appName = bundleName();
     if (!appName) {
-        return {fallback, std::nullopt};
+        return {randomFallback(), std::nullopt};
     }
 
     const auto saved = nonEmpty(getSavedUID(*appName, currentIdItem));

@@ -2,10 +2,53 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <thread>
+
 #include "foundation/Logger.hpp"
 #include "storage/SQLiteError.hpp"
 
 namespace mvk {
+
+namespace {
+
+int waitForLock(void* /*unused*/, int attempt) {
+    const auto micros = Connection::lockWaitMicros(attempt);
+    if (micros == 0) {
+        return 0;
+    }
+    std::this_thread::sleep_for(std::chrono::microseconds(micros));
+    return 1;
+}
+
+}  // namespace
+
+// SQLite's own handler sleeps a whole millisecond at once, then longer: a start
+// that met a short write of another connection (a sent report deleted on the
+// network thread) waited many times as long as that write took. Short sleeps
+// first, growing to a millisecond, keep the same bound on the whole wait.
+int Connection::lockWaitMicros(int attempt) {
+    constexpr std::array<int, 6> firstSleeps = {20, 50, 100, 200, 500, 1000};
+    constexpr std::int64_t longSleep = 1000;
+    if (attempt < 0) {
+        return 0;
+    }
+    std::int64_t waited = 0;
+    const auto first = std::min<std::int64_t>(attempt, firstSleeps.size());
+    for (std::int64_t index = 0; index < first; ++index) {
+        waited += firstSleeps[static_cast<std::size_t>(index)];
+    }
+    waited += (attempt - first) * longSleep;
+    if (waited >= std::int64_t{busyTimeoutMillis} * 1000) {
+        return 0;
+    }
+    return attempt < static_cast<int>(firstSleeps.size())
+               ? firstSleeps[static_cast<std::size_t>(attempt)]
+               : static_cast<int>(longSleep);
+}
 
 Connection::Connection(const std::string& path) : path_(path) {
     sqlite3* handle = nullptr;
@@ -21,7 +64,7 @@ Connection::Connection(const std::string& path) : path_(path) {
         throw SQLiteError("SQLite error", SQLITE_INTERNAL);
     }
     handle_ = handle;
-    sqlite3_busy_timeout(handle_, busyTimeoutMillis);
+    sqlite3_busy_handler(handle_, waitForLock, nullptr);
 }
 
 Connection::~Connection() {

@@ -21,6 +21,9 @@ class Connection {
     /// A second process on the same file waits this long for its lock instead
     /// of failing at once.
     static constexpr int busyTimeoutMillis = 5000;
+    /// How long to sleep before retry `attempt` (from 0) of a locked
+    /// operation; 0 once the waits so far add up to the busy timeout.
+    static int lockWaitMicros(int attempt);
 
     /// Throws `SQLiteError` "SQLite error" with SQLite's result code when the
     /// file cannot be opened or created.

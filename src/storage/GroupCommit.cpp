@@ -25,6 +25,14 @@ void GroupCommit::commitOtherGroupOfThisThread() {
     if (!other || other.get() == this) {
         return;
     }
+    // Only this thread opens that group, so one found closed stays closed.
+    // Its connection's lock is then not ours to wait for: a host thread may
+    // hold it while it waits for the file lock of a transaction this thread
+    // has open, and each would wait for the other until the busy timeout.
+    if (!other->open_) {
+        tOpenGroup.reset();
+        return;
+    }
     std::optional<std::string> failure;
     {
         auto lock = other->connection_->lock();
@@ -40,10 +48,23 @@ std::optional<std::string> GroupCommit::prepare(bool writes) {
         return commit();
     }
     if (writes && !open_ && onQueue() && connection_->isAutocommit() &&
-        queue_.operationCount() > 0) {
+        (groupThisBlock_ || queue_.operationCount() > 0)) {
         return begin();
     }
     return std::nullopt;
+}
+
+void GroupCommit::groupThisBlock() {
+    if (!onQueue() || groupThisBlock_) {
+        return;
+    }
+    groupThisBlock_ = true;
+    queue_.addBoundaryHook([weak = weak_from_this()](bool) {
+        if (const auto self = weak.lock()) {
+            self->groupThisBlock_ = false;
+        }
+        return false;
+    });
 }
 
 std::optional<std::string> GroupCommit::begin() {

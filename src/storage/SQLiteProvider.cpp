@@ -176,6 +176,14 @@ bool SQLiteProvider::commitPending() {
     return true;
 }
 
+void SQLiteProvider::groupWritesOfThisBlock() {
+    if (!group_) {
+        return;
+    }
+    LockedOperation scope(*database_);
+    group_->groupThisBlock();
+}
+
 // Without WAL every commit costs fsyncs of the journal and the file; with it a
 // commit is an append that survives a process kill, and a power loss can only
 // take the newest commits. Another process that keeps the file open in
@@ -186,6 +194,7 @@ void SQLiteProvider::useWriteAheadLog() {
         const auto row = switchMode.failableNext();
         if (row && (*row)[0] == std::optional<std::string>("wal")) {
             database_->execute("PRAGMA synchronous=NORMAL");
+            keepWriteAheadLogFiles();
             return;
         }
     } catch (const SQLiteError& error) {
@@ -196,6 +205,18 @@ void SQLiteProvider::useWriteAheadLog() {
     }
     Logger::writeLog(MVKLogLevel::debug,
                      "[Database Module] The database stays in rollback journal mode");
+}
+
+// The last connection to close checkpoints the log; by default it then deletes
+// the log and its index, and the next start (the next process, or the next
+// core after a destroy) creates both again before its first read, which
+// costs about as much as the rest of opening the file. Kept, they are reused; the
+// log is cut to nothing once checkpointed, so the next open has no stale
+// frames to read through. A kill leaves both behind in any case.
+void SQLiteProvider::keepWriteAheadLogFiles() {
+    int keep = 1;
+    sqlite3_file_control(database_->handle(), "main", SQLITE_FCNTL_PERSIST_WAL, &keep);
+    database_->execute("PRAGMA journal_size_limit=0");
 }
 
 std::string SQLiteProvider::rawSql(const SelectQuery& query) {

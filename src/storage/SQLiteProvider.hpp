@@ -32,7 +32,8 @@ namespace mvk {
 ///
 /// The file is kept in WAL journal mode with `synchronous=NORMAL`: a commit
 /// is durable against a process kill without an fsync, and a power loss can
-/// only take the newest commits, never leave a hole. A file written in
+/// only take the newest commits, never leave a hole. The log and its index
+/// stay beside the file after it is closed, the log emptied. A file written in
 /// rollback mode is switched when it is opened, unless it is of a later
 /// schema, whose journal mode is that version's choice.
 class SQLiteProvider final : public DatabaseProtocol {
@@ -59,6 +60,9 @@ class SQLiteProvider final : public DatabaseProtocol {
 
     /// Commits the open group now; false when that commit failed.
     bool commitPending();
+    /// On the group queue: the writes of the block running now share one
+    /// transaction even when no block waits behind it.
+    void groupWritesOfThisBlock();
 
     /// The "morvanix" folder, or absent without an application-support
     /// directory; the folder is not created.
@@ -88,6 +92,7 @@ class SQLiteProvider final : public DatabaseProtocol {
     template <typename Result, typename Operation>
     Result guarded(std::string_view prefix, Result fallback, bool writes, Operation&& operation);
     void useWriteAheadLog();
+    void keepWriteAheadLogFiles();
     /// Runs `use` on a statement of `sql` prepared earlier when there is one,
     /// and keeps it for the next call unless `use` threw.
     template <typename Use>

@@ -2,6 +2,7 @@
 // write lands exactly once, and nothing is left uncommitted at the end.
 #include <gtest/gtest.h>
 
+#include <future>
 #include <set>
 #include <thread>
 
@@ -63,6 +64,53 @@ TEST_F(GroupCommitConcurrencyTest, QueueAndHostThreadsWritesAllLandCommitted) {
     for (int n = 0; n < queued; ++n) {
         ASSERT_EQ(order[static_cast<std::size_t>(n)][0], std::to_string(n));
     }
+}
+
+// A destroyed core's connection lives on while a host thread finishes its
+// request with it; the next core's start writes through a connection of its
+// own on the same queue. A group the old connection once had there is
+// committed, so that thread's hold on the old connection's lock (it may be
+// waiting for the file lock the start's transaction holds) must not stop the
+// start until the busy timeout.
+TEST_F(GroupCommitConcurrencyTest, AnOldConnectionsClosedGroupDoesNotHoldUpTheQueue) {
+    SQLiteProvider next("app-key", &queue_);
+    const auto insert = [](SQLiteProvider& provider, std::int64_t user) {
+        return provider.insert("events", {{"code", "ce"}, {"userId", user}, {"eventJson", "{}"}})
+            .has_value();
+    };
+    std::promise<void> gate;
+    queue_.addOperation([opened = gate.get_future().share()] { opened.wait(); });
+    queue_.addOperation([&] { insert(provider_, 1); });
+    queue_.addOperation([] {});
+    gate.set_value();
+    ASSERT_TRUE(queue_.drain());
+
+    std::promise<void> reading;
+    std::promise<void> release;
+    std::thread reader([&, released = release.get_future().share()] {
+        bool first = true;
+        provider_.queryRows({.tableName = "events"}, [&](const Cursor&) {
+            if (std::exchange(first, false)) {
+                reading.set_value();
+                released.wait();
+            }
+        });
+    });
+    reading.get_future().wait();
+    std::promise<bool> stored;
+    auto storedResult = stored.get_future();
+    queue_.addOperation([&] {
+        stored.set_value(next.transaction([&] { return insert(next, 2) && insert(next, 2); }));
+    });
+    const bool inTime =
+        storedResult.wait_for(std::chrono::milliseconds(Connection::busyTimeoutMillis / 2)) ==
+        std::future_status::ready;
+    release.set_value();
+    reader.join();
+    ASSERT_TRUE(queue_.drain());
+    EXPECT_TRUE(inTime);
+    EXPECT_TRUE(storedResult.get());
+    EXPECT_EQ(test::RawDatabase(databasePath()).single("SELECT COUNT(*) FROM events"), "3");
 }
 
 }  // namespace

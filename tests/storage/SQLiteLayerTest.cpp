@@ -39,6 +39,23 @@ TEST(ConnectionTest, OpeningInAMissingFolderFailsWithSQLitesCode) {
     }
 }
 
+// A connection that meets another's lock retries soon (that other write is
+// usually short), then every millisecond, and gives up only once its waits add
+// up to the busy timeout.
+TEST(ConnectionTest, LockWaitsStartShortAndEndAtTheBusyTimeout) {
+    const std::pair<int, int> cases[] = {{-1, 0},  {0, 20},   {1, 50},   {2, 100},   {3, 200},
+                                         {4, 500}, {5, 1000}, {6, 1000}, {99, 1000}, {6000, 0}};
+    for (const auto& [attempt, micros] : cases) {
+        EXPECT_EQ(Connection::lockWaitMicros(attempt), micros) << "attempt " << attempt;
+    }
+    std::int64_t total = 0;
+    for (int attempt = 0; Connection::lockWaitMicros(attempt) > 0; ++attempt) {
+        total += Connection::lockWaitMicros(attempt);
+    }
+    EXPECT_GE(total, std::int64_t{Connection::busyTimeoutMillis} * 1000);
+    EXPECT_LT(total, std::int64_t{Connection::busyTimeoutMillis} * 1000 + 1000);
+}
+
 TEST_F(SQLiteLayerTest, ExecuteRunsEveryStatementWhileAStatementPreparesOnlyTheFirst) {
     connection_.execute("INSERT INTO t (a) VALUES (1); INSERT INTO t (a) VALUES (2);");
     Statement(connection_, "INSERT INTO t (a) VALUES (3); INSERT INTO t (a) VALUES (4);").run();

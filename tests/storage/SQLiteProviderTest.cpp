@@ -343,5 +343,46 @@ TEST(SQLiteProviderCreationTest, AFolderThatCannotBeCreatedFailsCreation) {
     ApplicationSupportDirectory::setOverride(std::nullopt);
 }
 
+// The log stays beside the file once it is closed, so the next open need not
+// create it again; it is emptied only after everything in it has reached the
+// file, so the file alone holds every committed row.
+class SQLiteProviderClosingTest : public test::StorageTest {};
+
+TEST_F(SQLiteProviderClosingTest, ClosingLeavesAnEmptyLogAndEveryRowInTheFile) {
+    for (const int rows : {0, 1, 3000}) {
+        SCOPED_TRACE(rows);
+        std::filesystem::remove_all(folder());
+        {
+            SQLiteProvider provider("app-key");
+            ASSERT_TRUE(provider.transaction([&] {
+                for (int n = 0; n < rows; ++n) {
+                    if (!provider.insert("events", {{"code", "ce"},
+                                                    {"userId", 1},
+                                                    {"eventJson", std::string(500, 'x')}})) {
+                        return false;
+                    }
+                }
+                return true;
+            }));
+        }
+        const auto log = folder() / "morvanix.db-wal";
+        ASSERT_TRUE(std::filesystem::exists(log));
+        EXPECT_EQ(std::filesystem::file_size(log), 0u);
+
+        const auto alone = dir_.path() / "alone" / "morvanix.db";
+        std::filesystem::create_directories(alone.parent_path());
+        std::filesystem::copy_file(databasePath(), alone,
+                                   std::filesystem::copy_options::overwrite_existing);
+        test::RawDatabase copy(alone);
+        EXPECT_EQ(copy.single("SELECT COUNT(*) FROM events"), std::to_string(rows));
+        EXPECT_EQ(copy.single("PRAGMA integrity_check"), "ok");
+
+        SQLiteProvider reopened("app-key");
+        int seen = 0;
+        ASSERT_TRUE(reopened.queryRows({.tableName = "events"}, [&](const Cursor&) { ++seen; }));
+        EXPECT_EQ(seen, rows);
+    }
+}
+
 }  // namespace
 }  // namespace mvk
