@@ -8,6 +8,8 @@
 #include <limits>
 #include <unordered_set>
 
+#include "foundation/JsonSaxBounds.hpp"
+
 namespace mvk {
 
 namespace {
@@ -97,7 +99,7 @@ std::string quoted(const std::string& text) {
 // Builds the value straight from parser events, so objects keep their text
 // order, repeated keys cost no quadratic search, and depth is bounded before
 // anything is allocated for it.
-class Builder {
+class Builder : public JsonSaxBounds {
   public:
     using Json = nlohmann::json;
 
@@ -117,10 +119,6 @@ class Builder {
         return counted() && add(AnyCodable(value));
     }
     bool string(Json::string_t& value) { return counted() && add(AnyCodable(std::move(value))); }
-    bool binary(Json::binary_t&) {
-        error_ = "binary values are not JSON";
-        return false;
-    }
     bool start_object(std::size_t) { return counted() && open(true); }
     bool start_array(std::size_t) { return counted() && open(false); }
     bool key(Json::string_t& key) {
@@ -137,13 +135,8 @@ class Builder {
         stack_.pop_back();
         return add(std::move(finished));
     }
-    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& ex) {
-        error_ = ex.what();
-        return false;
-    }
 
     std::optional<AnyCodable> take() { return std::move(result_); }
-    const std::string& error() const { return error_; }
 
   private:
     struct Frame {
@@ -156,19 +149,10 @@ class Builder {
     };
 
     bool open(bool isObject) {
-        if (stack_.size() >= AnyCodable::maxDepth) {
-            error_ = "nesting deeper than " + std::to_string(AnyCodable::maxDepth) + " levels";
+        if (!canOpen(stack_.size())) {
             return false;
         }
         stack_.emplace_back().isObject = isObject;
-        return true;
-    }
-
-    bool counted() {
-        if (++values_ > AnyCodable::maxValues) {
-            error_ = "more than " + std::to_string(AnyCodable::maxValues) + " values";
-            return false;
-        }
         return true;
     }
 
@@ -194,9 +178,7 @@ class Builder {
     }
 
     std::vector<Frame> stack_;
-    std::size_t values_ = 0;
     std::optional<AnyCodable> result_;
-    std::string error_;
 };
 
 template <class Json>

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <unordered_map>
 
+#include "foundation/JsonSaxBounds.hpp"
+
 namespace mvk {
 
 namespace {
@@ -13,7 +15,7 @@ using DomParser = nlohmann::detail::json_sax_dom_parser<Json>;
 // The stock DOM builder with bounds on nesting and on the number of values, so
 // a hostile text cannot make a value that later recursive code would overflow
 // the stack on, nor one many times its own size in memory.
-class DepthLimitedParser {
+class DepthLimitedParser : public JsonSaxBounds {
   public:
     explicit DepthLimitedParser(Json& result) : dom_(result, false) {}
 
@@ -29,10 +31,6 @@ class DepthLimitedParser {
         return counted() && dom_.number_float(value, text);
     }
     bool string(Json::string_t& value) { return counted() && dom_.string(value); }
-    bool binary(Json::binary_t&) {
-        error_ = "binary values are not JSON";
-        return false;
-    }
     bool start_object(std::size_t size) { return counted() && open() && dom_.start_object(size); }
     bool start_array(std::size_t size) { return counted() && open() && dom_.start_array(size); }
     bool key(Json::string_t& key) { return dom_.key(key); }
@@ -44,25 +42,10 @@ class DepthLimitedParser {
         --depth_;
         return dom_.end_array();
     }
-    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& ex) {
-        error_ = ex.what();
-        return false;
-    }
-
-    const std::string& error() const { return error_; }
 
   private:
-    bool counted() {
-        if (++values_ > AnyCodable::maxValues) {
-            error_ = "more than " + std::to_string(AnyCodable::maxValues) + " values";
-            return false;
-        }
-        return true;
-    }
-
     bool open() {
-        if (depth_ >= AnyCodable::maxDepth) {
-            error_ = "nesting deeper than " + std::to_string(AnyCodable::maxDepth) + " levels";
+        if (!canOpen(depth_)) {
             return false;
         }
         ++depth_;
@@ -71,15 +54,13 @@ class DepthLimitedParser {
 
     DomParser dom_;
     std::size_t depth_ = 0;
-    std::size_t values_ = 0;
-    std::string error_;
 };
 
 // Builds an ordered value straight from parser events under the same bounds
 // as `DepthLimitedParser`. A repeated key keeps its first place and takes the
 // last value, found through an index once an object grows, so a hostile text
 // with many keys costs no quadratic search.
-class OrderedBuilder {
+class OrderedBuilder : public JsonSaxBounds {
   public:
     using Ordered = nlohmann::ordered_json;
 
@@ -89,16 +70,12 @@ class OrderedBuilder {
     bool number_unsigned(Json::number_unsigned_t value) { return counted() && add(Ordered(value)); }
     bool number_float(Json::number_float_t value, const Json::string_t&) {
         if (!std::isfinite(value)) {
-            error_ = "a number out of the range of a double";
+            fail("a number out of the range of a double");
             return false;
         }
         return counted() && add(Ordered(value));
     }
     bool string(Json::string_t& value) { return counted() && add(Ordered(std::move(value))); }
-    bool binary(Json::binary_t&) {
-        error_ = "binary values are not JSON";
-        return false;
-    }
     bool start_object(std::size_t) { return counted() && open(true); }
     bool start_array(std::size_t) { return counted() && open(false); }
     bool key(Json::string_t& key) {
@@ -123,13 +100,8 @@ class OrderedBuilder {
         stack_.pop_back();
         return add(std::move(finished));
     }
-    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& ex) {
-        error_ = ex.what();
-        return false;
-    }
 
     Ordered take() { return std::move(result_); }
-    const std::string& error() const { return error_; }
 
   private:
     /// Below this many keys a linear search is cheaper than keeping an index.
@@ -143,17 +115,8 @@ class OrderedBuilder {
         std::unordered_map<std::string, std::size_t> keyIndex;
     };
 
-    bool counted() {
-        if (++values_ > AnyCodable::maxValues) {
-            error_ = "more than " + std::to_string(AnyCodable::maxValues) + " values";
-            return false;
-        }
-        return true;
-    }
-
     bool open(bool isObject) {
-        if (stack_.size() >= AnyCodable::maxDepth) {
-            error_ = "nesting deeper than " + std::to_string(AnyCodable::maxDepth) + " levels";
+        if (!canOpen(stack_.size())) {
             return false;
         }
         stack_.emplace_back().isObject = isObject;
@@ -200,9 +163,7 @@ class OrderedBuilder {
     }
 
     std::vector<Frame> stack_;
-    std::size_t values_ = 0;
     Ordered result_;
-    std::string error_;
 };
 
 }  // namespace
