@@ -396,9 +396,6 @@ std::shared_ptr<CoreFactoryProtocol> Core::initSubModules(const std::string& app
     auto lifeCycle = std::make_shared<LifeCycleRepository>(environment_.notificationCenter);
     auto backend = Backend::make();
     auto database = std::make_shared<SQLiteProvider>(applicationKey);
-    // The start-up's small writes run alone on the queue, each its own commit
-    // otherwise; as one group they are committed together when it ends.
-    database->groupWritesOfThisBlock();
     return std::make_shared<CoreFactory>(std::move(lifeCycle), std::move(backend),
                                          std::move(platform), std::move(database));
 }

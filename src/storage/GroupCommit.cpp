@@ -48,23 +48,10 @@ std::optional<std::string> GroupCommit::prepare(bool writes) {
         return commit();
     }
     if (writes && !open_ && onQueue() && connection_->isAutocommit() &&
-        (groupThisBlock_ || queue_.operationCount() > 0)) {
+        queue_.operationCount() > 0) {
         return begin();
     }
     return std::nullopt;
-}
-
-void GroupCommit::groupThisBlock() {
-    if (!onQueue() || groupThisBlock_) {
-        return;
-    }
-    groupThisBlock_ = true;
-    queue_.addBoundaryHook([weak = weak_from_this()](bool) {
-        if (const auto self = weak.lock()) {
-            self->groupThisBlock_ = false;
-        }
-        return false;
-    });
 }
 
 std::optional<std::string> GroupCommit::begin() {

@@ -20,9 +20,6 @@ namespace mvk {
 /// group first: what that thread reads or hands on (a report to send) is then
 /// durable, and its own writes keep committing at once as before.
 ///
-/// A block that makes many small writes alone on the queue (a start-up) can
-/// ask for a group of its own with `groupThisBlock`.
-///
 /// A process kill loses at most the writes of the open group, which are the
 /// newest ones: never a hole, never a committed row.
 ///
@@ -55,10 +52,6 @@ class GroupCommit : public std::enable_shared_from_this<GroupCommit> {
 
     bool isOpen() const { return open_; }
 
-    /// On the queue's thread: the writes of the block running now share a
-    /// group even when no block waits behind it. Under the lock.
-    void groupThisBlock();
-
     /// Commits the open group, if any; on failure it is rolled back.
     std::optional<std::string> commit();
 
@@ -76,8 +69,6 @@ class GroupCommit : public std::enable_shared_from_this<GroupCommit> {
     std::atomic<bool> open_ = false;
     std::int64_t openedAt_ = 0;
     std::int64_t writes_ = 0;
-    /// Only touched on the queue's thread.
-    bool groupThisBlock_ = false;
 };
 
 }  // namespace mvk

@@ -176,14 +176,6 @@ bool SQLiteProvider::commitPending() {
     return true;
 }
 
-void SQLiteProvider::groupWritesOfThisBlock() {
-    if (!group_) {
-        return;
-    }
-    LockedOperation scope(*database_);
-    group_->groupThisBlock();
-}
-
 // Without WAL every commit costs fsyncs of the journal and the file; with it a
 // commit is an append that survives a process kill, and a power loss can only
 // take the newest commits. Another process that keeps the file open in

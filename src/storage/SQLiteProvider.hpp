@@ -60,9 +60,6 @@ class SQLiteProvider final : public DatabaseProtocol {
 
     /// Commits the open group now; false when that commit failed.
     bool commitPending();
-    /// On the group queue: the writes of the block running now share one
-    /// transaction even when no block waits behind it.
-    void groupWritesOfThisBlock();
 
     /// The "morvanix" folder, or absent without an application-support
     /// directory; the folder is not created.

@@ -99,45 +99,6 @@ TEST_F(GroupCommitTest, AGroupIsCommittedWhenEmptyOldOrFull) {
     }
 }
 
-TEST_F(GroupCommitTest, ABlockAloneOnTheQueueCanGroupItsOwnWrites) {
-    open();
-    struct Case {
-        std::string name;
-        bool asks;
-        /// Committed rows after each of the block's three writes.
-        std::vector<int> seen;
-    };
-    const std::vector<Case> cases = {
-        {"each write commits at once", false, {1, 2, 3}},
-        {"one commit when the block ends", true, {0, 0, 0}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        ASSERT_TRUE(provider_->clear("events"));
-        std::vector<int> seen;
-        queue_.addOperation([&] {
-            if (c.asks) {
-                provider_->groupWritesOfThisBlock();
-            }
-            for (int n = 0; n < 3; ++n) {
-                EXPECT_TRUE(insert(1));
-                seen.push_back(committed());
-            }
-        });
-        ASSERT_TRUE(queue_.drain());
-        EXPECT_EQ(seen, c.seen);
-        EXPECT_EQ(committed(), 3);
-        // The request ends with its block: the next lone block commits at once.
-        int seenByNext = -1;
-        queue_.addOperation([&] {
-            insert(1);
-            seenByNext = committed();
-        });
-        ASSERT_TRUE(queue_.drain());
-        EXPECT_EQ(seenByNext, 4);
-    }
-}
-
 TEST_F(GroupCommitTest, APauseCommitsBeforeTheQueueWaits) {
     open();
     int seenBeforePause = -1;
