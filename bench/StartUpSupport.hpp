@@ -72,9 +72,16 @@ class StartUp {
     std::optional<WallClock::time_point> done_;
 };
 
+/// Destroys the running core and waits until none of its work is left on any
+/// queue, so what is measured next does not share the machine with it.
 inline void shutDown() {
     MVKEngineWrapper::destroySDK();
-    QueueManager::incomeQueue().queue().drain();
+    for (auto* manager : {&QueueManager::incomeQueue(), &QueueManager::networkSerialQueue(),
+                          &QueueManager::configQueue(), &QueueManager::anticheatQueue(),
+                          &QueueManager::networkFlashQueue(),
+                          &QueueManager::networkMessagingQueue(), &QueueManager::incomeQueue()}) {
+        manager->queue().drain();
+    }
 }
 
 /// Leaves exactly `count` typical events, and no reports, stored for the
