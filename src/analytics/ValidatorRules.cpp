@@ -39,6 +39,10 @@ std::size_t indexOf(ValidatorRules::CurrencyList list) {
     return static_cast<std::size_t>(list);
 }
 
+/// Characters a custom event parameter's key and text value keep.
+constexpr std::size_t parameterKeyLength = 32;
+constexpr std::size_t parameterTextLength = 255;
+
 bool printableAscii(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
 }
@@ -48,10 +52,8 @@ bool printableAscii(std::string_view text) {
 // the argument name of the lines it could cause; any other goes through the
 // checks themselves, so their lines and results stay theirs.
 bool passesUntouched(std::string_view key, const AnyCodable& value) {
-    constexpr std::size_t maxKeyLength = 32;
-    constexpr std::size_t maxTextLength = 255;
     // Printable ASCII has no control characters and one character per byte.
-    if (key.empty() || key.size() > maxKeyLength || !printableAscii(key)) {
+    if (key.empty() || key.size() > parameterKeyLength || !printableAscii(key)) {
         return false;
     }
     switch (value.kind()) {
@@ -64,7 +66,7 @@ bool passesUntouched(std::string_view key, const AnyCodable& value) {
             return std::isfinite(*value.asDouble());
         case AnyCodable::Kind::string: {
             const auto& text = *value.asString();
-            return !text.empty() && text.size() <= maxTextLength && printableAscii(text);
+            return !text.empty() && text.size() <= parameterTextLength && printableAscii(text);
         }
         default:
             return false;
@@ -169,7 +171,7 @@ std::optional<AnyCodable> ValidatorRules::customEventValue(std::string_view argu
         return inRange && notNaN ? std::optional(value) : std::nullopt;
     }
     if (const auto* text = value.asString()) {
-        auto result = cleanedNonEmpty(method, argument, *text, 255);
+        auto result = cleanedNonEmpty(method, argument, *text, parameterTextLength);
         return result ? std::optional<AnyCodable>(std::move(*result)) : std::nullopt;
     }
     return value;
@@ -193,7 +195,8 @@ void ValidatorRules::addCustomEventParameter(std::string& key, AnyCodable& value
     if (!keyPresent || !typed) {
         return;
     }
-    auto cutKey = cleaned(method, "The key of the parameters dictionary", cleanKey, 32);
+    auto cutKey =
+        cleaned(method, "The key of the parameters dictionary", cleanKey, parameterKeyLength);
     if (auto checked = customEventValue(argument, value)) {
         result.assign(std::move(cutKey), std::move(*checked));
     }

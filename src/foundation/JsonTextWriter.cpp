@@ -5,50 +5,11 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/Utf8.hpp"
+
 namespace mvk {
 
 namespace {
-
-// Strict UTF-8: no overlong forms, no surrogates, nothing past U+10FFFF. A
-// text it refuses goes to the tree writer, which repairs it; refusing more
-// than that writer would only costs time.
-bool validUtf8(std::string_view text) {
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-    const std::size_t size = text.size();
-    for (std::size_t i = 0; i < size;) {
-        const unsigned char lead = bytes[i];
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        }
-        std::size_t length = 0;
-        unsigned char low = 0x80;
-        unsigned char high = 0xBF;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            low = lead == 0xE0 ? 0xA0 : 0x80;
-            high = lead == 0xED ? 0x9F : 0xBF;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            low = lead == 0xF0 ? 0x90 : 0x80;
-            high = lead == 0xF4 ? 0x8F : 0xBF;
-        } else {
-            return false;
-        }
-        if (size - i < length || bytes[i + 1] < low || bytes[i + 1] > high) {
-            return false;
-        }
-        for (std::size_t k = 2; k < length; ++k) {
-            if (bytes[i + k] < 0x80 || bytes[i + k] > 0xBF) {
-                return false;
-            }
-        }
-        i += length;
-    }
-    return true;
-}
 
 void appendEscaped(std::string& out, std::string_view text) {
     static constexpr char hex[] = "0123456789abcdef";
@@ -141,7 +102,9 @@ void JsonTextWriter::key(std::string_view name) {
 
 void JsonTextWriter::string(std::string_view text) {
     beforeValue();
-    if (validUtf8(text)) {
+    // Host texts were made valid on their way in; anything else goes to the
+    // tree writer, which repairs it.
+    if (Utf8::isValid(text)) {
         appendEscaped(text_, text);
         return;
     }
