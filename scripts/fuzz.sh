@@ -4,13 +4,14 @@
 # a target finds a crash, a leak, a hang or runs out of memory; the input is
 # kept under the work folder and its path printed.
 #   scripts/fuzz.sh [seconds per target] [parallel jobs per target]
-# Build first: cmake --preset fuzz && cmake --build --preset fuzz
+# Build first: cmake --preset fuzz && cmake --build --preset fuzz. The asan
+# build holds the same targets unoptimised: MVK_FUZZ_BUILD=build/asan.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 seconds=${1:-3}
 jobs=${2:-1}
-bin=build/fuzz/fuzz
+bin=${MVK_FUZZ_BUILD:-build/fuzz}/fuzz
 work=$(mktemp -d "${TMPDIR:-/tmp}/mvk-fuzz.XXXXXX")
 
 failed=()

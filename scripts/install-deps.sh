@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   libsqlite3-dev libcurl4-openssl-dev nlohmann-json3-dev libutf8proc-dev libplist-dev
-  libcpp-httplib-dev libssl-dev libgtest-dev libgmock-dev libbenchmark-dev sqlite3
+  libcpp-httplib-dev libssl-dev libgtest-dev libgmock-dev libbenchmark-dev sqlite3 ccache
 )
 
 missing=()
