@@ -119,8 +119,8 @@ std::int64_t AnalyticsLogic::numberOfCurrencies() const {
     return projectService_->getNumberOfCurrencies();
 }
 
-void AnalyticsLogic::store(const Storable& event) {
-    eventsService_->addEvent(event);
+bool AnalyticsLogic::store(const Storable& event) {
+    return eventsService_->addEvent(event);
 }
 
 template <class Record>
@@ -1114,10 +1114,14 @@ void AnalyticsLogic::prepareCurrencyAccrualEvent(std::int64_t session, std::int6
         event.timestamp = *timestamp;
     }
     const StorableEvent<CurrencyAccrual> storable(std::move(event));
-    if (user) {
-        eventsService_->addEvent(storable, *user);
-    } else {
-        store(storable);
+    const bool stored = user ? eventsService_->addEvent(storable, *user) : store(storable);
+    // The rows are the player's only record of these accruals until an event
+    // that holds them is in the table.
+    if (!stored) {
+        Logger::writeLog(MVKLogLevel::error,
+                         "The currency accrual event can't be stored; its accruals stay for the "
+                         "next one");
+        return;
     }
     removeReportedAccruals(user);
 }

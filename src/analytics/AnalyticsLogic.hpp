@@ -143,7 +143,7 @@ class AnalyticsLogic final : public AnalyticsProtocol,
     void prepareCurrencyAccrualEvent(std::int64_t sessionId, std::int64_t currentLevel,
                                      std::optional<std::int64_t> timestamp,
                                      const std::shared_ptr<User>& user);
-    /// Deletes what an accrual event of `user` reported, and nothing after it.
+    /// Deletes what a stored accrual event of `user` reported, and nothing after it.
     void removeReportedAccruals(const std::shared_ptr<User>& user);
     void requestBackendIdsIfNeeded();
     void refreshParamsCount();
@@ -158,7 +158,8 @@ class AnalyticsLogic final : public AnalyticsProtocol,
     std::int64_t level() const;
     std::optional<std::vector<std::string>> inProgress() const;
     std::int64_t numberOfCurrencies() const;
-    void store(const Storable& event);
+    /// False when the event's row could not be written.
+    bool store(const Storable& event);
     template <class Record>
     void storeRecord(Record record);
 

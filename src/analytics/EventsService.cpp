@@ -14,25 +14,25 @@ EventsService::EventsService(std::shared_ptr<StateManagerProtocol> stateManager,
       eventController_(std::move(eventController)),
       eventRepository_(std::move(eventRepository)) {}
 
-void EventsService::addEvent(const Storable& event) {
-    createEventForUser(event, *stateManager_->getActiveUser());
+bool EventsService::addEvent(const Storable& event) {
+    return createEventForUser(event, *stateManager_->getActiveUser());
 }
 
-void EventsService::addEvent(const Storable& event, const User& user) {
-    createEventForUser(event, user);
+bool EventsService::addEvent(const Storable& event, const User& user) {
+    return createEventForUser(event, user);
 }
 
-void EventsService::createEventForUser(const Storable& event, const User& user) {
+bool EventsService::createEventForUser(const Storable& event, const User& user) {
     const auto project = stateManager_->getActiveProject();
     if (!project->trackingAvailable) {
         Logger::writeLog(MVKLogLevel::debug,
                          "Event [" + event.code() + "] not created. Tracking is Disabled");
-        return;
+        return true;
     }
     const auto& exclude = project->configuration.exclude;
     if (exclude && exclude->all.value_or(false)) {
         Logger::writeLog(MVKLogLevel::info, "All events is excluded by project configuration");
-        return;
+        return true;
     }
     EventObject row(event.code(), -1, user.idKey, event.getJson());
     const bool stored = eventRepository_->insert(row).has_value();
@@ -46,6 +46,7 @@ void EventsService::createEventForUser(const Storable& event, const User& user) 
         eventController_->processEvent(row);
     }
     isFullStack(*project, user);
+    return stored;
 }
 
 void EventsService::isFullStack(const Project& project, const User& user) {

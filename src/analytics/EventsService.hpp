@@ -21,13 +21,13 @@ class EventsService final : public EventsServiceProtocol {
         onFullStackAction_ = std::move(action);
     }
 
-    void addEvent(const Storable& event) override;
-    void addEvent(const Storable& event, const User& user) override;
+    bool addEvent(const Storable& event) override;
+    bool addEvent(const Storable& event, const User& user) override;
     void removeAllEvents() override;
     void removeInactiveUserData(const std::vector<std::shared_ptr<User>>& users) override;
 
   private:
-    void createEventForUser(const Storable& event, const User& user);
+    bool createEventForUser(const Storable& event, const User& user);
     void isFullStack(const Project& project, const User& user);
 
     const std::shared_ptr<StateManagerProtocol> stateManager_;

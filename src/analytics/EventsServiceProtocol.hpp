@@ -22,9 +22,11 @@ class EventsServiceProtocol {
     virtual FullStackAction onFullStackAction() const = 0;
     virtual void setOnFullStackAction(FullStackAction action) = 0;
 
-    /// Stores the event for the active user.
-    virtual void addEvent(const Storable& event) = 0;
-    virtual void addEvent(const Storable& event, const User& user) = 0;
+    /// Stores the event for the active user. False only when the event was to
+    /// be stored and its row could not be written; one that tracking or the
+    /// configuration leaves out on purpose answers true.
+    virtual bool addEvent(const Storable& event) = 0;
+    virtual bool addEvent(const Storable& event, const User& user) = 0;
 
     virtual void removeAllEvents() = 0;
     virtual void removeInactiveUserData(const std::vector<std::shared_ptr<User>>& users) = 0;

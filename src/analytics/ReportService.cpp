@@ -16,11 +16,27 @@ namespace mvk {
 
 namespace {
 
-/// A refusal that no retry will change: a 4xx other than a timeout or a
-/// too-many-requests answer.
+/// A refusal of this report that no retry will change: a 4xx other than a
+/// timeout, a too-many-requests answer, or a status about access or routing.
+/// A revoked key (401, 403), a captive portal or wrong address (404) and a
+/// proxy asking for credentials (407) refuse every report alike, and the
+/// reports must outlive them.
 bool isPermanentRefusal(const SendAnalyticsResult& result) {
     const auto status = result.statusCode();
-    return status && *status >= 400 && *status < 500 && *status != 408 && *status != 429;
+    if (!status || *status < 400 || *status >= 500) {
+        return false;
+    }
+    switch (*status) {
+        case 401:
+        case 403:
+        case 404:
+        case 407:
+        case 408:
+        case 429:
+            return false;
+        default:
+            return true;
+    }
 }
 
 }  // namespace

@@ -236,7 +236,12 @@ std::optional<ValidatorRules::CurrencyAccrualArguments> ValidatorRules::validate
     auto cleanSource = cleanedNonEmpty(method, "The source", source, 32);
     const bool amountValid =
         Validator::inInterval<std::int64_t>(method, "The currency amount", amount, 1, int32Max);
-    const bool valid = name && cleanSource && amountValid;
+    // A host may cast any integer to the type; stored, any other value would
+    // be left out of every accrual event and read back as earned.
+    const bool typeValid = Validator::inInterval<std::int64_t>(
+        method, "The accrual type", rawValue(accrualType), rawValue(MVKAccrualType::earned),
+        rawValue(MVKAccrualType::bought));
+    const bool valid = name && cleanSource && amountValid && typeValid;
     return decided(method, valid,
                    valid ? CurrencyAccrualArguments{*name, amount, *cleanSource, accrualType}
                          : CurrencyAccrualArguments{});

@@ -94,18 +94,17 @@ std::vector<MessagingCategory> MessagingService::updateSavedConfig(
         }
     }
 
-    std::vector<MessagingCategory> removed;
+    // Every removed id goes to the table, known here or not: a request in
+    // flight beside this one may have stored it since the list was read.
     std::unordered_set<std::string> removedIds;
+    std::size_t removedCount = 0;
     for (const auto& id : config.removed.value_or(std::vector<std::string>{})) {
-        const auto found = std::find_if(all.begin(), all.end(),
-                                        [&](const MessagingCategory& c) { return c.id == id; });
-        if (found != all.end() && removedIds.insert(id).second) {
-            removed.push_back(*found);
+        if (removedIds.insert(id).second && holdsId(all, id)) {
+            ++removedCount;
         }
     }
 
-    // A category the same answer adds and removes would find no row to delete
-    // and come back with every later answer.
+    // A category the same answer adds and removes is never stored.
     std::vector<MessagingCategory> toSave;
     for (const auto& category : fresh) {
         if (!removedIds.contains(category.id)) {
@@ -114,21 +113,21 @@ std::vector<MessagingCategory> MessagingService::updateSavedConfig(
     }
 
     const auto toSaveCount = toSave.size();
-    incomeQueue_.addOperation(
-        [weak = weak_from_this(), toSave = std::move(toSave), removed, version = config.version] {
-            auto service = weak.lock();
-            if (!service || service->stopped_) {
-                return;
-            }
-            service->saveCategories(toSave);
-            service->removeCategories(removed);
-            service->updateProject(version);
-        });
+    incomeQueue_.addOperation([weak = weak_from_this(), toSave = std::move(toSave), removedIds,
+                               version = config.version] {
+        auto service = weak.lock();
+        if (!service || service->stopped_) {
+            return;
+        }
+        service->saveCategories(toSave);
+        service->removeCategories(removedIds);
+        service->updateProject(version);
+    });
 
     Logger::writeLog(MVKLogLevel::debug,
                      "[Messaging Module] Update push categories:\n\tsaved new categories: [" +
                          std::to_string(toSaveCount) + "]\n\tremoved categories [" +
-                         std::to_string(removed.size()) + "]\n\tcurrent categories version: [" +
+                         std::to_string(removedCount) + "]\n\tcurrent categories version: [" +
                          std::to_string(config.version) + "]");
 
     std::erase_if(all, [&](const MessagingCategory& c) { return removedIds.contains(c.id); });
@@ -136,7 +135,22 @@ std::vector<MessagingCategory> MessagingService::updateSavedConfig(
 }
 
 void MessagingService::saveCategories(const std::vector<MessagingCategory>& categories) {
+    if (categories.empty()) {
+        return;
+    }
+    // Two requests in flight both merge into the list as it was read, so both
+    // answers may bring the same new category: it is stored once.
+    const auto stored = loadStoredCategoties();
+    if (!stored) {
+        Logger::writeLog(MVKLogLevel::error,
+                         "[Messaging Module] Can't read the stored push categories; the new ones "
+                         "are not saved");
+        return;
+    }
     for (const auto& category : categories) {
+        if (holdsId(*stored, category.id)) {
+            continue;
+        }
         if (!messagingCategoryRepository_->insert(category)) {
             Logger::writeLog(MVKLogLevel::error,
                              "[Messaging Module] Can't save the push category " + category.id);
@@ -144,14 +158,17 @@ void MessagingService::saveCategories(const std::vector<MessagingCategory>& cate
     }
 }
 
-void MessagingService::removeCategories(const std::vector<MessagingCategory>& categories) {
-    std::vector<MessagingCategory> storedRows;
-    for (const auto& category : categories) {
-        if (category.idKey >= 0) {
-            storedRows.push_back(category);
-        }
+void MessagingService::removeCategories(const std::unordered_set<std::string>& ids) {
+    if (ids.empty()) {
+        return;
     }
-    if (!storedRows.empty() && !messagingCategoryRepository_->deleteItems(storedRows)) {
+    // Every row with a removed id goes: one left behind would be handed to
+    // the host for good.
+    auto rows = loadStoredCategoties();
+    if (rows) {
+        std::erase_if(*rows, [&](const MessagingCategory& row) { return !ids.contains(row.id); });
+    }
+    if (!rows || (!rows->empty() && !messagingCategoryRepository_->deleteItems(*rows))) {
         Logger::writeLog(MVKLogLevel::error, "[Messaging Module] Can't remove the push categories");
     }
 }

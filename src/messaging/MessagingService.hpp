@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "backend/BackendProtocol.hpp"
@@ -41,7 +43,8 @@ class MessagingService final : public MessagingServiceProtocol,
     std::vector<MessagingCategory> updateSavedConfig(
         const MessagingConfig& config, const std::vector<MessagingCategory>& currentCategories);
     void saveCategories(const std::vector<MessagingCategory>& categories);
-    void removeCategories(const std::vector<MessagingCategory>& categories);
+    /// Deletes every stored row with one of these ids.
+    void removeCategories(const std::unordered_set<std::string>& ids);
     void updateProject(std::int64_t version);
 
     const std::shared_ptr<StateManagerProtocol> stateManager_;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "coreflow/LogicFlowFixture.hpp"
+#include "support/LogCapture.hpp"
 
 namespace mvk::test {
 namespace {
@@ -63,6 +64,44 @@ TEST_F(LogicFlow, AnAccrualEventRemovesOnlyTheRowsItReports) {
     onLogic([](AnalyticsProtocol& l) { l.levelUp(6, {}); });
     ASSERT_EQ(sent("ca").size(), 2u);
     EXPECT_EQ(sent("ca")[1]["earned"], nlohmann::json({{"quest", {{"iron", 2}}}}));
+    EXPECT_TRUE(h.columnTexts("currencyAccrualResources", "name").empty());
+}
+
+TEST_F(LogicFlow, AccrualsStayUntilAnAccrualEventHoldingThemIsStored) {
+    start();
+    h.dropCore();
+    settle();
+    execute(
+        "CREATE TRIGGER full BEFORE INSERT ON events WHEN NEW.code = 'ca' "
+        "BEGIN SELECT RAISE(ABORT, 'full'); END");
+    Validator::resetSettingsForTesting();
+    start();
+    const std::string kept =
+        "The currency accrual event can't be stored; its accruals stay for the next one";
+    LogCapture log;
+    onLogic([](AnalyticsProtocol& l) {
+        l.currencyAccrual("gold", 2, "quest", MVKAccrualType::earned);
+        l.setCurrentLevel(5);
+    });
+    EXPECT_EQ(h.columnTexts("currencyAccrualResources", "name"), std::vector<std::string>{"gold"});
+    EXPECT_TRUE(log.contains(MVKLogLevel::error, kept));
+
+    // Nor does the next session's event for the saved rows take them when it fails.
+    log.clear();
+    h.clock->advance(700'000);
+    restart();
+    EXPECT_EQ(h.columnTexts("currencyAccrualResources", "name"), std::vector<std::string>{"gold"});
+    EXPECT_TRUE(log.contains(MVKLogLevel::error, kept));
+    EXPECT_TRUE(sent("ca").empty());
+
+    h.dropCore();
+    settle();
+    execute("DROP TRIGGER full");
+    h.clock->advance(700'000);
+    restart();
+    const auto accruals = sent("ca");
+    ASSERT_EQ(accruals.size(), 1u);
+    EXPECT_EQ(accruals[0]["earned"], nlohmann::json({{"quest", {{"gold", 2}}}}));
     EXPECT_TRUE(h.columnTexts("currencyAccrualResources", "name").empty());
 }
 

@@ -191,6 +191,37 @@ TEST_F(LogicFlow, ANewAndRemovedCategoryStaysGoneInLaterAnswers) {
     EXPECT_EQ(host.lastIds(), std::vector<std::string>{"d"});
 }
 
+TEST_F(LogicFlow, RequestsInFlightTogetherStoreACategoryOnceAndARemovalTakesEveryRow) {
+    h.gateway().setAnswer("/v2/messaging/config",
+                          gateway::ScriptedAnswer::json(200, answer(1, {"a"})));
+    start();
+    HostAnswers host;
+    // Both requests read the stored list before either answer is written.
+    QueueManager::networkMessagingQueue().pause();
+    UnrealBridge::getMessagingCategories(host.completion());
+    UnrealBridge::getMessagingCategories(host.completion());
+    const bool drained = h.drainIncome();
+    QueueManager::networkMessagingQueue().resume();
+    ASSERT_TRUE(drained);
+    settle();
+    ASSERT_EQ(host.count(), 2u);
+    EXPECT_EQ(h.columnTexts("messagingCategory", "identifier"), std::vector<std::string>{"a"});
+
+    // A table that already holds an id twice, as earlier versions could leave it.
+    h.dropCore();
+    settle();
+    execute(
+        "INSERT INTO messagingCategory (identifier, buttons) "
+        "SELECT identifier, buttons FROM messagingCategory");
+    h.gateway().setAnswer("/v2/messaging/config",
+                          gateway::ScriptedAnswer::json(200, answer(2, {}, R"(["a"])")));
+    restart();
+    UnrealBridge::getMessagingCategories(host.completion());
+    settle();
+    EXPECT_EQ(host.lastIds(), std::vector<std::string>{});
+    EXPECT_TRUE(h.columnTexts("messagingCategory", "identifier").empty());
+}
+
 class LogicPushEvents : public LogicFlow {
   public:
     /// Start-up without the analytics logic: no activity, so no session.

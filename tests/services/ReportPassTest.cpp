@@ -80,7 +80,10 @@ struct RefusalCase {
 
 class RefusalTest : public ReportPassTest, public ::testing::WithParamInterface<RefusalCase> {};
 
-TEST_P(RefusalTest, PermanentRefusalIsDroppedAfterThreePasses) {
+// Only a refusal of the report itself may delete it: a status about access or
+// routing (a revoked key, a captive portal, a wrong proxy) refuses every
+// report, and keeps them all as a passing fault does.
+TEST_P(RefusalTest, OnlyARefusalOfTheReportItselfDeletesItAfterThreePasses) {
     const auto [status, dropped] = GetParam();
     storeReport(1);
     storeReport(2);
@@ -100,13 +103,17 @@ TEST_P(RefusalTest, PermanentRefusalIsDroppedAfterThreePasses) {
     } else {
         EXPECT_EQ(sentNumbers(), (std::vector<int>{1, 1, 1}));
         EXPECT_EQ(storedNumbers(), (std::vector<int>{1, 2}));
+        EXPECT_FALSE(log.containsFragment("has been deleted"));
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Statuses, RefusalTest,
                          ::testing::Values(RefusalCase{400, true}, RefusalCase{413, true},
-                                           RefusalCase{408, false}, RefusalCase{429, false},
-                                           RefusalCase{500, false}, RefusalCase{503, false}),
+                                           RefusalCase{422, true}, RefusalCase{401, false},
+                                           RefusalCase{403, false}, RefusalCase{404, false},
+                                           RefusalCase{407, false}, RefusalCase{408, false},
+                                           RefusalCase{429, false}, RefusalCase{500, false},
+                                           RefusalCase{503, false}),
                          [](const auto& info) { return std::to_string(info.param.status); });
 
 TEST_F(ReportPassTest, RequestDuringAPassIsStoredAtOnceAndSentInOneFurtherPass) {

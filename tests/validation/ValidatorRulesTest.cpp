@@ -306,6 +306,37 @@ TEST_F(ValidatorRulesTest, AdImpressionRevenueAndOptionalTexts) {
     }
 }
 
+// A host casting an integer reaches the rule with a type that is neither;
+// stored, it would be left out of every accrual event and later read as earned.
+TEST_F(ValidatorRulesTest, CurrencyAccrualTakesOnlyEarnedOrBought) {
+    const std::string ca = "CurrencyAccrual";
+    const struct {
+        std::int64_t rawType;
+        Lines lines;
+    } cases[] = {
+        {0, {}},
+        {1, {}},
+        {2,
+         {error(ca, "The accrual type [2] is greater than the max [1] permitted value!"),
+          canceled(ca)}},
+        {-1,
+         {error(ca, "The accrual type [-1] is less than the min [0] permitted value!"),
+          canceled(ca)}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.rawType);
+        log.clear();
+        const auto type = static_cast<MVKAccrualType>(c.rawType);
+        const auto valid = ValidatorRules::validateCurrencyAccrual("gold", 5, "quest", type);
+        if (c.lines.empty()) {
+            EXPECT_EQ(valid, (ValidatorRules::CurrencyAccrualArguments{"gold", 5, "quest", type}));
+        } else {
+            EXPECT_EQ(valid, std::nullopt);
+        }
+        EXPECT_EQ(log.messages(), c.lines);
+    }
+}
+
 TEST_F(ValidatorRulesTest, TextRulesCleanCutAndCancel) {
     EXPECT_EQ(ValidatorRules::validateUserId("SetUserId", ""), "");
     EXPECT_EQ(ValidatorRules::validateReplaceUserId("replaceUserId", "old\x01", "new"),
