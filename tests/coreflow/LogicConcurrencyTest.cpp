@@ -12,7 +12,8 @@ namespace {
 using namespace std::chrono_literals;
 
 TEST_F(LogicFlow, LifeCycleFromFourThreadsOnABusyQueueEndsEachForegroundOnce) {
-    answerConfiguration("", true, 7);
+    constexpr std::int64_t limit = 7;
+    answerConfiguration("", true, limit);
     start();
     constexpr int periods = 3;
     std::atomic<bool> reading{true};
@@ -20,7 +21,7 @@ TEST_F(LogicFlow, LifeCycleFromFourThreadsOnABusyQueueEndsEachForegroundOnce) {
     std::thread reader([&] {
         while (reading) {
             otherLimits +=
-                Core::shared()->analyticsProxy().getCustomEventParamsCount() == 7 ? 0 : 1;
+                Core::shared()->analyticsProxy().getCustomEventParamsCount() == limit ? 0 : 1;
         }
     });
     for (int period = 0; period < periods; ++period) {
