@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "abtest/ABLogicHarness.hpp"
+#include "foundation/MVKError.hpp"
 
 namespace mvk {
 namespace {
@@ -68,6 +69,36 @@ void offered(ABLogicHarness& t, ABTestInitalData data = {}) {
     t.addExperiment(7, true);
     t.start(data);
     t.fire();
+}
+
+const std::string userChanged =
+    "[A/B-Test Module]  In the process of receiving offer from the server, the user was changed. "
+    "Offer has been canceled.";
+
+/// Experiment 8 fits once the audience passes `condition`, changed by
+/// `change` while the offer for 7 is pending; the pending offer ends in a
+/// refusal, and the next search offers 8 alone.
+void audienceChangeDuringTheOffer(ABLogicHarness& t, ExperimentCondition condition,
+                                  const std::function<void(ABLogicHarness&)>& change) {
+    auto stored = std::make_shared<ABTestsExperiment>(test::ABStoreTest::experiment(8));
+    stored->projectId = t.project();
+    condition.conditionsType = ConditionsType::backend;
+    stored->conditions.push_back(std::move(condition));
+    t.experiments->insert(stored);
+    t.storeState({t.me(), 8, true, ""});
+    offered(t);
+    change(t);
+    EXPECT_EQ(t.config->offersSent.size(), 1U) << "no second offer while one is pending";
+    t.config->answerOffer({});
+    t.fire("other");
+    ASSERT_EQ(t.config->offersSent.size(), 2U);
+    EXPECT_EQ(t.config->offersSent[1].suitableExperiments, std::vector<std::int64_t>{8});
+}
+
+ExperimentCondition audience(std::string key, std::vector<std::string> path, AnyCodable value) {
+    return ExperimentCondition{.eventCode = std::move(key),
+                               .searchPath = std::move(path),
+                               .comparison = Comparison{.key = "==", .value = std::move(value)}};
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -375,6 +406,86 @@ INSTANTIATE_TEST_SUITE_P(
                      t.config->answerOffer({{8, "B"}});
                  },
                  {"prepare", "prepare", "changed 1"},
+                 false,
+                 ""},
+        Scenario{"NoAnswerAfterTheWaitRefusesInTheForeground",
+                 [](ABLogicHarness& t) {
+                     offered(t);
+                     t.advance(10'000);
+                     t.config->offerNoConnection()();
+                     EXPECT_TRUE(t.logs().contains(MVKLogLevel::info,
+                                                   "[A/B-Test Module] Suitable experiments [[7]] "
+                                                   "marked as refused"));
+                     t.fire();
+                     EXPECT_EQ(t.config->offersSent.size(), 1U);
+                 },
+                 {"prepare", lateOffer},
+                 true,
+                 ""},
+        Scenario{"NoAnswerAfterTheWaitInTheBackgroundChangesNothing",
+                 [](ABLogicHarness& t) {
+                     offered(t);
+                     t.advance(10'000);
+                     background(t);
+                     t.config->offerNoConnection()();
+                 },
+                 {"prepare"},
+                 true,
+                 ""},
+        Scenario{"UserChangedDuringTheOfferRestartsTheSearch",
+                 [](ABLogicHarness& t) {
+                     offered(t);
+                     t.config->offerUserChanged()(MVKError(userChanged));
+                     EXPECT_TRUE(t.logs().contains(MVKLogLevel::error, userChanged));
+                     t.fire();
+                     EXPECT_EQ(t.config->offersSent.size(), 2U);
+                 },
+                 {"prepare", "changed 0 " + userChanged, "prepare"},
+                 false,
+                 ""},
+        Scenario{"UserChangedOnceAGroupIsOfferedChangesNothing",
+                 [](ABLogicHarness& t) {
+                     offered(t);
+                     t.config->answerOffer({{7, "B"}});
+                     t.config->offerUserChanged()(MVKError(userChanged));
+                     t.apply();
+                 },
+                 {"prepare", "changed 1"},
+                 true,
+                 "B"},
+        Scenario{"ExpiryOfAResumedGroupDropsIt",
+                 [](ABLogicHarness& t) {
+                     t.addExperiment(7, true);
+                     t.storeState({t.me(), 7, true, "B"});
+                     t.start();
+                     EXPECT_FALSE(t.sending());
+                     t.advance(10'000);
+                     EXPECT_TRUE(t.logic->getConfig().empty());
+                     EXPECT_TRUE(t.logs().contains(MVKLogLevel::error,
+                                                   "[A/B-Test Module] Involved experiment [7] was "
+                                                   "cancelled.\n\tReason: time is over"));
+                     t.apply();
+                     EXPECT_TRUE(t.logs().containsFragment("Current user is not involved"));
+                 },
+                 {"received 1", "prepare", "changed 1"},
+                 true,
+                 ""},
+        Scenario{"LevelChangeDuringTheOfferWaitsForIt",
+                 [](ABLogicHarness& t) {
+                     audienceChangeDuringTheOffer(
+                         t, audience("di", {"level"}, AnyCodable(3)),
+                         [](ABLogicHarness& h) { h.userService->setUserLevel(3); });
+                 },
+                 {"prepare", refusedByServer, "prepare"},
+                 false,
+                 ""},
+        Scenario{"CardChangeDuringTheOfferWaitsForIt",
+                 [](ABLogicHarness& t) {
+                     audienceChangeDuringTheOffer(
+                         t, audience("pl", {"parameters", "vip"}, AnyCodable(true)),
+                         [](ABLogicHarness& h) { h.peopleService->setValue("vip", true); });
+                 },
+                 {"prepare", refusedByServer, "prepare"},
                  false,
                  ""}));
 

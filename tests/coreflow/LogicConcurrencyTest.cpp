@@ -12,13 +12,16 @@ namespace {
 using namespace std::chrono_literals;
 
 TEST_F(LogicFlow, LifeCycleFromFourThreadsOnABusyQueueEndsEachForegroundOnce) {
+    constexpr std::int64_t limit = 7;
+    answerConfiguration("", true, limit);
     start();
     constexpr int periods = 3;
     std::atomic<bool> reading{true};
-    std::atomic<std::int64_t> limitSum{0};
+    std::atomic<int> otherLimits{0};
     std::thread reader([&] {
         while (reading) {
-            limitSum += Core::shared()->analyticsProxy().getCustomEventParamsCount();
+            otherLimits +=
+                Core::shared()->analyticsProxy().getCustomEventParamsCount() == limit ? 0 : 1;
         }
     });
     for (int period = 0; period < periods; ++period) {
@@ -56,7 +59,7 @@ TEST_F(LogicFlow, LifeCycleFromFourThreadsOnABusyQueueEndsEachForegroundOnce) {
     }
     reading = false;
     reader.join();
-    EXPECT_GT(limitSum.load(), 0);
+    EXPECT_EQ(otherLimits.load(), 0) << "a host read the default limit, not the configured one";
     EXPECT_EQ(sent("ue").size(), static_cast<std::size_t>(periods));
 }
 

@@ -16,26 +16,35 @@ struct CallCase {
     /// Fields the event must carry, compared one by one.
     nlohmann::json fields;
     bool sends;
+    /// Level resources the call adds in a session.
+    std::size_t levelResources = 0;
 };
 
 void PrintTo(const CallCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-class LogicCalls : public LogicFlow, public ::testing::WithParamInterface<CallCase> {};
+class LogicCalls : public LogicFlow, public ::testing::WithParamInterface<CallCase> {
+  public:
+    std::vector<nlohmann::json> stored(const std::string& code) const {
+        std::vector<nlohmann::json> events;
+        for (const auto& json : h.columnTexts("events", "eventJson")) {
+            auto event = nlohmann::json::parse(json);
+            if (event.value("code", "") == code) {
+                events.push_back(std::move(event));
+            }
+        }
+        return events;
+    }
+};
 
 TEST_P(LogicCalls, EachCallStoresItsEventWithTheSessionAndSendsWhereItMust) {
     const auto& c = GetParam();
     start();
     const auto sentBefore = sent(c.code).size();
     onLogic(c.call);
-    std::vector<nlohmann::json> stored;
-    for (const auto& json : h.columnTexts("events", "eventJson")) {
-        auto event = nlohmann::json::parse(json);
-        if (event.value("code", "") == c.code) {
-            stored.push_back(std::move(event));
-        }
-    }
+    const auto stored = this->stored(c.code);
+    EXPECT_EQ(h.columnTexts("levelResource", "name").size(), c.levelResources);
     auto out = sent(c.code);
     out.erase(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(sentBefore));
     ASSERT_EQ(out.size() + stored.size(), 1u);
@@ -63,7 +72,8 @@ const std::vector<CallCase> callCases = {
      },
      "vp",
      {{"purchaseId", "sword"}, {"purchaseType", "weapon"}, {"purchaseAmount", 2}},
-     false},
+     false,
+     1},
     {"RealPayment",
      [](AnalyticsProtocol& l) { l.realCurrencyPayment("order-1", 0.99, "pack", "USD"); },
      "rp",
@@ -89,12 +99,12 @@ const std::vector<CallCase> callCases = {
      {{"source", "ads"}, {"campaign", nullptr}, {"level", nullptr}},
      true},
     {"AdImpression",
-     [](AnalyticsProtocol& l) { l.adImpression("net", 0.5, "menu", std::nullopt); },
+     [](AnalyticsProtocol& l) { l.adImpression("net", 0.5, "menu", "banner"); },
      "adrv",
      {{"ad_network", "net"},
       {"source", "sdk"},
       {"placement", "menu"},
-      {"unit", nullptr},
+      {"ad_unit", "banner"},
       {"level", nullptr}},
      false},
     {"Progression",
@@ -112,9 +122,43 @@ const std::vector<CallCase> callCases = {
      "cb",
      {{"balance", {{"gold", 1}}}},
      false},
+    {"LevelUp",
+     [](AnalyticsProtocol& l) {
+         l.levelUp(2, {{"gold", 3}});
+     },
+     "lu",
+     {{"level", 2}, {"balance", {{"gold", 3}}}},
+     true},
 };
 
 INSTANTIATE_TEST_SUITE_P(Calls, LogicCalls, ::testing::ValuesIn(callCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+class LogicCallsWithoutSession : public LogicCalls {};
+
+TEST_P(LogicCallsWithoutSession, StoreNothingAndLeaveNoMark) {
+    const auto& c = GetParam();
+    start();
+    h.dropCore();
+    settle();
+    // A named user an earlier process stored without a session: switching to
+    // it from the default user starts none.
+    execute(
+        "INSERT INTO users (projectId, level, userId, isDefaultUser, isResourceAggregationEnable) "
+        "VALUES (1, 1, 'idle', 0, 1)");
+    start();
+    onLogic([](AnalyticsProtocol& l) { l.setUserId("idle"); });
+    onLogic(c.call);
+    EXPECT_TRUE(sent(c.code).empty());
+    EXPECT_TRUE(stored(c.code).empty());
+    EXPECT_TRUE(h.columnTexts("levelResource", "name").empty());
+    // In its first session the same call goes through: no mark was taken.
+    restart();
+    onLogic(c.call);
+    EXPECT_EQ(sent(c.code).size() + stored(c.code).size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Calls, LogicCallsWithoutSession, ::testing::ValuesIn(callCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(LogicFlow, MarksHoldAcrossUsersAndRestarts) {

@@ -70,12 +70,14 @@ class LogicFlow : public ::testing::Test {
     }
 
     /// A gateway configuration answer with `extra` fields added.
-    void answerConfiguration(const std::string& extra, bool userCounting = true) {
+    void answerConfiguration(const std::string& extra, bool userCounting = true,
+                             std::int64_t eventParamsCount = 20) {
         h.gateway().setAnswer(
             "/v2/analytics/config",
             gateway::ScriptedAnswer::json(
-                200, R"({"timeForRequest":120000,"countForRequest":10,"eventParamsCount":20,)"
-                     R"("sessionTimeout":600000,"aliveTimeout":300000,"userCounting":)" +
+                200, R"({"timeForRequest":120000,"countForRequest":10,"eventParamsCount":)" +
+                         std::to_string(eventParamsCount) +
+                         R"(,"sessionTimeout":600000,"aliveTimeout":300000,"userCounting":)" +
                          std::string(userCounting ? "true" : "false") +
                          R"(,)"
                          R"("serverTime":1700000000000)" +
