@@ -12,7 +12,7 @@ namespace mvk {
 
 namespace {
 
-bool contains(const std::vector<std::int64_t>& ids, std::int64_t id) {
+bool holdsExperiment(const std::vector<std::int64_t>& ids, std::int64_t id) {
     return std::find(ids.begin(), ids.end(), id) != ids.end();
 }
 
@@ -75,8 +75,8 @@ void RemoteConfigService::deleteStatesOf(const std::vector<std::int64_t>& experi
     if (experimentIds.empty() || !rows) {
         return;
     }
-    std::erase_if(*rows,
-                  [&](const auto& row) { return !contains(experimentIds, row->experimentId); });
+    std::erase_if(
+        *rows, [&](const auto& row) { return !holdsExperiment(experimentIds, row->experimentId); });
     if (!rows->empty()) {
         states_->deleteItems(*rows);
     }
@@ -179,9 +179,10 @@ void RemoteConfigService::applyExperiments(
     }
 
     ExperimentRows gone;
-    std::copy_if(
-        local->begin(), local->end(), std::back_inserter(gone),
-        [&](const auto& experiment) { return contains(leftover, experiment->experimentId); });
+    std::copy_if(local->begin(), local->end(), std::back_inserter(gone),
+                 [&](const auto& experiment) {
+                     return holdsExperiment(leftover, experiment->experimentId);
+                 });
     if (!gone.empty()) {
         experiments_->deleteItems(gone);
     }
@@ -247,14 +248,14 @@ void RemoteConfigService::deleteExpiredExperiments() {
 void RemoteConfigService::markAsRefused(const std::vector<std::int64_t>& experimentIds) {
     if (auto states = userStates()) {
         for (const auto& state : *states) {
-            if (contains(experimentIds, state->experimentId)) {
+            if (holdsExperiment(experimentIds, state->experimentId)) {
                 state->runAbility = false;
                 states_->update(state);
             }
         }
     }
     auto suitable = abTestManager_->suitableExperiments();
-    std::erase_if(suitable, [&](std::int64_t id) { return contains(experimentIds, id); });
+    std::erase_if(suitable, [&](std::int64_t id) { return holdsExperiment(experimentIds, id); });
     abTestManager_->setSuitableExperiments(std::move(suitable));
 }
 

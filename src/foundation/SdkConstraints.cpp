@@ -11,7 +11,7 @@ struct VersionState {
     std::string version = SdkConstraints::defaultSdkVersion;
 };
 
-VersionState& state() {
+VersionState& versionState() {
     static auto* s = new VersionState();
     return *s;
 }
@@ -19,13 +19,13 @@ VersionState& state() {
 }  // namespace
 
 std::string SdkConstraints::sdkVersion() {
-    auto& s = state();
+    auto& s = versionState();
     std::lock_guard lock(s.mutex);
     return s.version;
 }
 
 void SdkConstraints::setSdkVersion(std::string version) {
-    auto& s = state();
+    auto& s = versionState();
     std::lock_guard lock(s.mutex);
     s.version = std::move(version);
 }

@@ -11,7 +11,7 @@ namespace mvk {
 namespace {
 
 constexpr std::int32_t malformedByte = -1;
-constexpr std::int32_t replacementCharacter = 0xFFFD;
+constexpr std::int32_t replacementCodePoint = 0xFFFD;
 
 struct Decoded {
     std::int32_t codePoint;
@@ -42,7 +42,7 @@ std::vector<Character> splitCharacters(std::string_view text) {
     for (std::size_t pos = 0; pos < text.size();) {
         const auto [codePoint, length] = decodeAt(text, pos);
         // A malformed byte takes part in segmentation the way its replacement character would.
-        const auto breakCodePoint = codePoint == malformedByte ? replacementCharacter : codePoint;
+        const auto breakCodePoint = codePoint == malformedByte ? replacementCodePoint : codePoint;
         if (characters.empty() ||
             utf8proc_grapheme_break_stateful(previous, breakCodePoint, &state)) {
             characters.push_back({text.substr(pos, length), codePoint});

@@ -14,7 +14,7 @@ struct ClockState {
 };
 
 // Leaked on purpose: queue threads may still read the clock during exit.
-ClockState& state() {
+ClockState& clockState() {
     static auto* s = new ClockState();
     return *s;
 }
@@ -22,7 +22,7 @@ ClockState& state() {
 }  // namespace
 
 std::shared_ptr<ClockProtocol> Clock::current() {
-    auto& s = state();
+    auto& s = clockState();
     std::lock_guard lock(s.mutex);
     return s.clock;
 }
@@ -36,7 +36,7 @@ std::int64_t Clock::monotonicMillis() {
 }
 
 void Clock::install(std::shared_ptr<ClockProtocol> clock) {
-    auto& s = state();
+    auto& s = clockState();
     if (!clock) {
         clock = std::make_shared<SystemClock>();
     }

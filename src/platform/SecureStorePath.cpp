@@ -13,7 +13,7 @@ struct PathState {
     std::filesystem::path directory;
 };
 
-PathState& state() {
+PathState& pathState() {
     static auto* s = new PathState();
     return *s;
 }
@@ -22,7 +22,7 @@ PathState& state() {
 
 std::filesystem::path SecureStorePath::directory() {
     {
-        auto& s = state();
+        auto& s = pathState();
         std::lock_guard lock(s.mutex);
         if (!s.directory.empty()) {
             return s.directory;
@@ -32,7 +32,7 @@ std::filesystem::path SecureStorePath::directory() {
 }
 
 void SecureStorePath::setDirectory(std::filesystem::path directory) {
-    auto& s = state();
+    auto& s = pathState();
     std::lock_guard lock(s.mutex);
     s.directory = std::move(directory);
 }

@@ -13,7 +13,7 @@ struct SettingsState {
 };
 
 // Leaked on purpose: a queue thread may still send while the process exits.
-SettingsState& state() {
+SettingsState& settingsState() {
     static auto* s = new SettingsState();
     return *s;
 }
@@ -21,57 +21,57 @@ SettingsState& state() {
 }  // namespace
 
 URLSessionSettings::Values URLSessionSettings::current() {
-    auto& s = state();
+    auto& s = settingsState();
     std::lock_guard lock(s.mutex);
     return s.values;
 }
 
 void URLSessionSettings::setCaPem(std::optional<std::string> pem) {
-    auto& s = state();
+    auto& s = settingsState();
     std::lock_guard lock(s.mutex);
     s.values.caPem = std::move(pem);
 }
 
 void URLSessionSettings::setCaFile(std::optional<std::string> path) {
-    auto& s = state();
+    auto& s = settingsState();
     std::lock_guard lock(s.mutex);
     s.values.caFile = std::move(path);
 }
 
 void URLSessionSettings::setSilentTimeout(std::optional<std::chrono::milliseconds> timeout) {
-    auto& s = state();
+    auto& s = settingsState();
     std::lock_guard lock(s.mutex);
     s.values.silentTimeout = timeout;
 }
 
 void URLSessionSettings::setMaxResponseBytes(std::size_t bytes) {
-    auto& s = state();
+    auto& s = settingsState();
     std::lock_guard lock(s.mutex);
     s.values.maxResponseBytes = bytes;
 }
 
 void URLSessionSettings::setTotalTimeout(std::chrono::milliseconds timeout) {
-    auto& s = state();
+    auto& s = settingsState();
     std::lock_guard lock(s.mutex);
     s.values.totalTimeout = timeout;
 }
 
 void URLSessionSettings::setLowSpeedLimit(std::size_t bytesPerSecond,
                                           std::chrono::milliseconds window) {
-    auto& s = state();
+    auto& s = settingsState();
     std::lock_guard lock(s.mutex);
     s.values.lowSpeedBytesPerSecond = bytesPerSecond;
     s.values.lowSpeedWindow = window;
 }
 
 void URLSessionSettings::setReuseConnections(bool reuse) {
-    auto& s = state();
+    auto& s = settingsState();
     std::lock_guard lock(s.mutex);
     s.values.reuseConnections = reuse;
 }
 
 void URLSessionSettings::reset() {
-    auto& s = state();
+    auto& s = settingsState();
     std::lock_guard lock(s.mutex);
     s.values = Values{};
 }
