@@ -100,6 +100,10 @@ bool AnalyticsLogic::trackingOn() const {
     return stateManager_->getActiveProject()->trackingAvailable;
 }
 
+bool AnalyticsLogic::timersRun() const {
+    return trackingOn() && activityService_->isActive();
+}
+
 std::optional<std::int64_t> AnalyticsLogic::sessionId() const {
     return stateManager_->getActiveUser()->sessionId;
 }
@@ -190,7 +194,7 @@ void AnalyticsLogic::prepareRerportSendCallback() {
     reportService_->setOnReportSendAction([weak = weak_from_this()] {
         if (auto logic = weak.lock()) {
             logic->queueWeakly([](AnalyticsLogic& self) {
-                if (self.trackingOn() && self.activityService_->isActive()) {
+                if (self.timersRun()) {
                     self.timerService_->resetRequestTimer();
                     self.timerService_->resetAliveTimer();
                 }
@@ -246,8 +250,12 @@ void AnalyticsLogic::applyReceivedConfiguration(const Config& config) {
     if (historyReset) {
         subscriptionService_->resetHistoryMark();
     }
+    // The new intervals take effect on the timers that run; an answer that
+    // comes after an opt-out or in the background starts none of them.
     timerService_->stopTimers();
-    timerService_->startTimers();
+    if (timersRun()) {
+        timerService_->startTimers();
+    }
     startSubscriptionsService();
 }
 
@@ -427,7 +435,8 @@ void AnalyticsLogic::stopSDK() {
 
 void AnalyticsLogic::sendAlive() {
     queueWeakly([](AnalyticsLogic& self) {
-        if (Validator::isExcluded("al", std::nullopt)) {
+        // A tick queued before an opt-out or a stop runs after it.
+        if (!self.timersRun() || Validator::isExcluded("al", std::nullopt)) {
             return;
         }
         if (const auto session = self.sessionId()) {

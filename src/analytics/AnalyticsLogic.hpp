@@ -149,6 +149,8 @@ class AnalyticsLogic final : public AnalyticsProtocol,
     void refreshParamsCount();
 
     bool trackingOn() const;
+    /// The timers belong to a running activity of a tracked player.
+    bool timersRun() const;
     std::optional<std::int64_t> sessionId() const;
     /// True when no payment event was stored for `orderId` yet. A used id
     /// writes `usedLine` at `usedLevel`; marks that cannot be read answer
