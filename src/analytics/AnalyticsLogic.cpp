@@ -412,8 +412,10 @@ void AnalyticsLogic::stopActivity() {
     Logger::writeLog(MVKLogLevel::debug, "Stop activity");
     addCurrencyAccrual();
     generatePeopleEvent(false);
-    if (const auto session = sessionId()) {
-        const auto length = activityService_->stopActivity();
+    const auto session = sessionId();
+    // Ended even without a session, or no later start could ever run.
+    const auto length = activityService_->stopActivity();
+    if (session) {
         if (length && *length >= 1) {
             storeRecord(UserEngagement{.sessionId = *session,
                                        .level = level(),
@@ -546,17 +548,15 @@ void AnalyticsLogic::setUserId(const std::string& userId) {
         return;
     }
     const std::string oldId = active->userId.value_or("");
-    if (!active->isDefaultUser && stateManager_->getActiveProject()->configuration.userCounting) {
-        userService_->changeCurBalanceSentMark(false);
-        addCurrencyAccrual();
-        stopActivity();
-        userService_->activateUser(userId);
-        userService_->clearLocation(true);
+    // Naming the anonymous user, or renaming the one user of a project that
+    // does not count users, keeps the row: its activity goes on.
+    const bool wasRunning = activityService_->isActive();
+    if (switchUser(userId)) {
         sendDeviceInfo();
-        startActivity();
+        if (wasRunning) {
+            startActivity();
+        }
         reportService_->sendBufferedEvents();
-    } else {
-        userService_->activateUser(userId);
     }
     const auto now = stateManager_->getActiveUser();
     Logger::writeLog(MVKLogLevel::info,
@@ -605,9 +605,18 @@ void AnalyticsLogic::replaceUserId(const std::string& fromUserId, const std::str
         return;
     }
     const auto rememberedId = stateManager_->getActiveUser()->userId;
+    const bool wasRunning = activityService_->isActive();
+    bool switched = false;
     if (holder && holder != found) {
         if (holder->idKey == stateManager_->getActiveUser()->idKey) {
-            userService_->activateUser(fromUserId);
+            switched = switchUser(fromUserId);
+            // The holder's row and data go only once another row stands.
+            if (stateManager_->getActiveUser()->idKey == holder->idKey) {
+                Logger::writeLog(MVKLogLevel::error, "The userId: [" + fromUserId +
+                                                         "] could not be activated!\t\nReplace "
+                                                         "not possible!");
+                return;
+            }
         }
         removeUsers({holder});
     }
@@ -619,10 +628,32 @@ void AnalyticsLogic::replaceUserId(const std::string& fromUserId, const std::str
         userService_->clearLocation(true);
     }
     sendDeviceInfo();
+    if (switched && wasRunning) {
+        startActivity();
+    }
     generatePeopleEvent(false);
     reportService_->sendBufferedEvents();
     Logger::writeLog(MVKLogLevel::info,
                      "UserId: [" + fromUserId + "] renamed to [" + toUserId + "]");
+}
+
+bool AnalyticsLogic::switchUser(const std::string& userId) {
+    bool switched = false;
+    userService_->activateUser(userId, [this, &switched] {
+        switched = true;
+        userService_->changeCurBalanceSentMark(false);
+        addCurrencyAccrual();
+        if (activityService_->isActive()) {
+            stopActivity();
+        } else {
+            // Packed now, what the user played leaves under their own experiment.
+            reportService_->sendBufferedEvents();
+        }
+    });
+    if (switched) {
+        userService_->clearLocation(true);
+    }
+    return switched;
 }
 
 void AnalyticsLogic::setCurrentLevel(std::int64_t newLevel) {

@@ -145,6 +145,11 @@ class AnalyticsLogic final : public AnalyticsProtocol,
                                      const std::shared_ptr<User>& user);
     /// Deletes what an accrual event of `user` reported, and nothing after it.
     void removeReportedAccruals(const std::shared_ptr<User>& user);
+    /// Makes the row of `userId` active. When that is another row, the
+    /// period of the row left ends first, while its events are still its
+    /// own, and its open progression is dropped; true then. The caller starts
+    /// the new row's activity.
+    bool switchUser(const std::string& userId);
     void requestBackendIdsIfNeeded();
     void refreshParamsCount();
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <limits>
 #include <string>
 #include <vector>
@@ -86,6 +88,85 @@ TEST_F(LogicFlow, ReplacingOntoAnotherStoredUsersIdDeletesThatUserFirst) {
         EXPECT_EQ(json.find("bobs"), std::string::npos) << "the old bob's events went with it";
     }
 }
+
+struct SwitchCase {
+    const char* name;
+    /// Ends in the foreground with the user that the switch leaves.
+    std::function<void(LogicFlow&)> setUp;
+    std::function<void(AnalyticsProtocol&)> toStoredUser;
+    /// The row left stays, so its period ends with an engagement of its own.
+    bool leftRowStays;
+};
+
+void PrintTo(const SwitchCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+MVKAnalyticsConfiguration asUser(const std::string& id) {
+    MVKAnalyticsConfiguration configuration;
+    configuration.setUserId(id);
+    return configuration;
+}
+
+class LogicSwitch : public LogicFlow, public ::testing::WithParamInterface<SwitchCase> {};
+
+TEST_P(LogicSwitch, TheStoredUserPlaysInASessionOfItsOwn) {
+    const auto& c = GetParam();
+    c.setUp(*this);
+    h.clock->advance(700'000);
+    const auto switchedAt = h.clock->nowMillis();
+    onLogic([&](AnalyticsProtocol& l) {
+        c.toStoredUser(l);
+        l.customEvent("played", std::nullopt);
+    });
+    h.clock->advance(3000);
+    h.application->didEnterBackground();
+    settle();
+
+    ASSERT_FALSE(sent("ss").empty());
+    EXPECT_EQ(sent("ss").back()["sessionId"], switchedAt);
+    ASSERT_EQ(sent("ce").size(), 1u);
+    EXPECT_EQ(sent("ce").front()["sessionId"], switchedAt);
+    std::vector<std::int64_t> lengths;
+    for (const auto& engagement : sent("ue")) {
+        lengths.push_back(engagement["length"].get<std::int64_t>());
+    }
+    ASSERT_FALSE(lengths.empty());
+    EXPECT_EQ(sent("ue").back()["sessionId"], switchedAt);
+    EXPECT_EQ(lengths.back(), 3);
+    if (c.leftRowStays) {
+        EXPECT_NE(std::find(lengths.begin(), lengths.end(), 700), lengths.end())
+            << "the period of the user left ends when it is left";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LogicSwitch,
+    ::testing::Values(SwitchCase{"LogoutThenLogin",
+                                 [](LogicFlow& t) {
+                                     t.start(asUser("alice"));
+                                     t.onLogic([](AnalyticsProtocol& l) { l.setUserId(""); });
+                                 },
+                                 [](AnalyticsProtocol& l) { l.setUserId("alice"); }, true},
+                      SwitchCase{"ReplaceTheActiveUserOntoAStoredOne",
+                                 [](LogicFlow& t) {
+                                     t.start(asUser("alice"));
+                                     t.onLogic([](AnalyticsProtocol& l) { l.setUserId("bob"); });
+                                 },
+                                 [](AnalyticsProtocol& l) { l.replaceUserId("alice", "bob"); },
+                                 false},
+                      SwitchCase{"AStoredUserThatNeverHadASession",
+                                 [](LogicFlow& t) {
+                                     t.start(asUser("dave"));
+                                     t.onLogic([](AnalyticsProtocol& l) {
+                                         l.setTrackingAvailability(false);
+                                         l.setUserId("carol");
+                                         l.setUserId("");
+                                         l.setTrackingAvailability(true);
+                                     });
+                                 },
+                                 [](AnalyticsProtocol& l) { l.setUserId("carol"); }, true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(LogicFlow, TrackingOffSendsItsStatusAndNothingStoredBefore) {
     start();
