@@ -6,7 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "abtest/ABLogicHarness.hpp"
+#include "abtest/RemoteConfigStore.hpp"
 #include "coreflow/LogicFlowFixture.hpp"
+#include "mvk/MVKRemoteConfig.hpp"
 #include "support/LogCapture.hpp"
 
 namespace mvk::test {
@@ -167,6 +170,76 @@ INSTANTIATE_TEST_SUITE_P(
                                  },
                                  [](AnalyticsProtocol& l) { l.setUserId("carol"); }, true}),
     [](const auto& info) { return std::string(info.param.name); });
+
+class LogicSwitchWithOffer : public LogicFlow {
+  public:
+    LogicSwitchWithOffer() { RemoteConfigStore::shared().resetForTesting(); }
+    ~LogicSwitchWithOffer() override { RemoteConfigStore::shared().resetForTesting(); }
+
+    /// "user:name" for each custom event sent, with the experiments it carries.
+    std::vector<std::string> playedEvents() const {
+        std::vector<std::string> events;
+        for (const auto& request : h.gateway().requests("/v2/analytics/report")) {
+            const auto user = h.fromBase64(request.header("UserId").value_or(""));
+            const auto body = nlohmann::json::parse(request.body, nullptr, false);
+            for (const auto& report : body.value("reports", nlohmann::json::array())) {
+                for (const auto& package : report.value("packages", nlohmann::json::array())) {
+                    for (const auto& event : package.value("events", nlohmann::json::array())) {
+                        if (event.value("code", "") == "ce") {
+                            events.push_back(user + ":" + event.value("name", "") +
+                                             (event.contains("inExperiments")
+                                                  ? " " + event["inExperiments"].dump()
+                                                  : std::string()));
+                        }
+                    }
+                }
+            }
+        }
+        return events;
+    }
+
+    void play(const std::string& name) {
+        onLogic([&](AnalyticsProtocol& l) { l.customEvent(name, std::nullopt); });
+        for (int round = 0; round < 5; ++round) {
+            settle();
+        }
+    }
+
+    void applyOfferedGroup() {
+        MVKRemoteConfig::applyConfig();
+        play("applied");
+    }
+};
+
+TEST_F(LogicSwitchWithOffer, HeldEventsKeepTheExperimentOfTheUserWhoPlayedThem) {
+    h.gateway().setAnswer(
+        "/v2/remoteconfig/experiments",
+        gateway::ScriptedAnswer::json(
+            200, R"({"version":2,"userProperties":{},"experiments":[{"id":7,)"
+                 R"("creationDate":1,"updateDate":1,"completionDate":0,"isTesting":false,)"
+                 R"("parameters":[{"key":"speed","values":{"B":"5","A":"1"}}],)"
+                 R"("conditions":[{"code":"ce","name":{"==":"go"}}]}]})"));
+    h.gateway().setAnswer(
+        "/v2/remoteconfig/offer",
+        gateway::ScriptedAnswer::json(200, R"({"involvedExperiments":[{"id":7,"group":"B"}]})"));
+    auto listener = std::make_shared<RecordingListener>();
+    MVKRemoteConfig::setDefaults({{"speed", std::int64_t{1}}});
+    MVKAnalytics::initializeWithAbTest(key, asUser("bob"), listener);
+    settle();
+    play("go");
+    applyOfferedGroup();
+    onLogic([](AnalyticsProtocol& l) { l.setUserId("alice"); });
+    play("go");  // alice's own offer is answered, and waits for the host
+    play("later");
+    onLogic([](AnalyticsProtocol& l) { l.setUserId("bob"); });
+    applyOfferedGroup();
+    onLogic([](AnalyticsProtocol& l) { l.sendBufferedEvents(); });
+
+    const std::string marker = R"( [{"group":"B","id":7}])";
+    EXPECT_EQ(playedEvents(),
+              (std::vector<std::string>{"bob:go" + marker, "bob:applied" + marker, "alice:go",
+                                        "alice:later", "bob:applied" + marker}));
+}
 
 TEST_F(LogicFlow, TrackingOffSendsItsStatusAndNothingStoredBefore) {
     start();
