@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "abtest/ABLogicHarness.hpp"
 #include "abtest/RemoteConfigStore.hpp"
+#include "coreflow/ABTestFlowHarness.hpp"
 #include "coreflow/LogicFlowFixture.hpp"
 #include "mvk/MVKRemoteConfig.hpp"
 #include "support/LogCapture.hpp"
@@ -176,24 +176,13 @@ class LogicSwitchWithOffer : public LogicFlow {
     LogicSwitchWithOffer() { RemoteConfigStore::shared().resetForTesting(); }
     ~LogicSwitchWithOffer() override { RemoteConfigStore::shared().resetForTesting(); }
 
-    /// "user:name" for each custom event sent, with the experiments it carries.
-    std::vector<std::string> playedEvents() const {
+    /// The custom events sent, each with the experiments it carries.
+    std::vector<std::string> played() const {
         std::vector<std::string> events;
-        for (const auto& request : h.gateway().requests("/v2/analytics/report")) {
-            const auto user = h.fromBase64(request.header("UserId").value_or(""));
-            const auto body = nlohmann::json::parse(request.body, nullptr, false);
-            for (const auto& report : body.value("reports", nlohmann::json::array())) {
-                for (const auto& package : report.value("packages", nlohmann::json::array())) {
-                    for (const auto& event : package.value("events", nlohmann::json::array())) {
-                        if (event.value("code", "") == "ce") {
-                            events.push_back(user + ":" + event.value("name", "") +
-                                             (event.contains("inExperiments")
-                                                  ? " " + event["inExperiments"].dump()
-                                                  : std::string()));
-                        }
-                    }
-                }
-            }
+        for (const auto& event : sent("ce")) {
+            events.push_back(event.value("name", "") + (event.contains("inExperiments")
+                                                            ? " " + event["inExperiments"].dump()
+                                                            : std::string()));
         }
         return events;
     }
@@ -212,16 +201,7 @@ class LogicSwitchWithOffer : public LogicFlow {
 };
 
 TEST_F(LogicSwitchWithOffer, HeldEventsKeepTheExperimentOfTheUserWhoPlayedThem) {
-    h.gateway().setAnswer(
-        "/v2/remoteconfig/experiments",
-        gateway::ScriptedAnswer::json(
-            200, R"({"version":2,"userProperties":{},"experiments":[{"id":7,)"
-                 R"("creationDate":1,"updateDate":1,"completionDate":0,"isTesting":false,)"
-                 R"("parameters":[{"key":"speed","values":{"B":"5","A":"1"}}],)"
-                 R"("conditions":[{"code":"ce","name":{"==":"go"}}]}]})"));
-    h.gateway().setAnswer(
-        "/v2/remoteconfig/offer",
-        gateway::ScriptedAnswer::json(200, R"({"involvedExperiments":[{"id":7,"group":"B"}]})"));
+    answerExperimentSeven(h.gateway());
     auto listener = std::make_shared<RecordingListener>();
     MVKRemoteConfig::setDefaults({{"speed", std::int64_t{1}}});
     MVKAnalytics::initializeWithAbTest(key, asUser("bob"), listener);
@@ -236,9 +216,9 @@ TEST_F(LogicSwitchWithOffer, HeldEventsKeepTheExperimentOfTheUserWhoPlayedThem) 
     onLogic([](AnalyticsProtocol& l) { l.sendBufferedEvents(); });
 
     const std::string marker = R"( [{"group":"B","id":7}])";
-    EXPECT_EQ(playedEvents(),
-              (std::vector<std::string>{"bob:go" + marker, "bob:applied" + marker, "alice:go",
-                                        "alice:later", "bob:applied" + marker}));
+    EXPECT_EQ(played(), (std::vector<std::string>{"go" + marker, "applied" + marker, "go", "later",
+                                                  "applied" + marker}))
+        << "bob's, alice's, then bob's again";
 }
 
 TEST_F(LogicFlow, TrackingOffSendsItsStatusAndNothingStoredBefore) {
