@@ -100,6 +100,10 @@ bool AnalyticsLogic::trackingOn() const {
     return stateManager_->getActiveProject()->trackingAvailable;
 }
 
+bool AnalyticsLogic::timersRun() const {
+    return trackingOn() && activityService_->isActive();
+}
+
 std::optional<std::int64_t> AnalyticsLogic::sessionId() const {
     return stateManager_->getActiveUser()->sessionId;
 }
@@ -190,7 +194,7 @@ void AnalyticsLogic::prepareRerportSendCallback() {
     reportService_->setOnReportSendAction([weak = weak_from_this()] {
         if (auto logic = weak.lock()) {
             logic->queueWeakly([](AnalyticsLogic& self) {
-                if (self.trackingOn() && self.activityService_->isActive()) {
+                if (self.timersRun()) {
                     self.timerService_->resetRequestTimer();
                     self.timerService_->resetAliveTimer();
                 }
@@ -246,8 +250,12 @@ void AnalyticsLogic::applyReceivedConfiguration(const Config& config) {
     if (historyReset) {
         subscriptionService_->resetHistoryMark();
     }
+    // The new intervals take effect on the timers that run; an answer that
+    // comes after an opt-out or in the background starts none of them.
     timerService_->stopTimers();
-    timerService_->startTimers();
+    if (timersRun()) {
+        timerService_->startTimers();
+    }
     startSubscriptionsService();
 }
 
@@ -404,8 +412,10 @@ void AnalyticsLogic::stopActivity() {
     Logger::writeLog(MVKLogLevel::debug, "Stop activity");
     addCurrencyAccrual();
     generatePeopleEvent(false);
-    if (const auto session = sessionId()) {
-        const auto length = activityService_->stopActivity();
+    const auto session = sessionId();
+    // Ended even without a session, or no later start could ever run.
+    const auto length = activityService_->stopActivity();
+    if (session) {
         if (length && *length >= 1) {
             storeRecord(UserEngagement{.sessionId = *session,
                                        .level = level(),
@@ -427,7 +437,8 @@ void AnalyticsLogic::stopSDK() {
 
 void AnalyticsLogic::sendAlive() {
     queueWeakly([](AnalyticsLogic& self) {
-        if (Validator::isExcluded("al", std::nullopt)) {
+        // A tick queued before an opt-out or a stop runs after it.
+        if (!self.timersRun() || Validator::isExcluded("al", std::nullopt)) {
             return;
         }
         if (const auto session = self.sessionId()) {
@@ -537,17 +548,15 @@ void AnalyticsLogic::setUserId(const std::string& userId) {
         return;
     }
     const std::string oldId = active->userId.value_or("");
-    if (!active->isDefaultUser && stateManager_->getActiveProject()->configuration.userCounting) {
-        userService_->changeCurBalanceSentMark(false);
-        addCurrencyAccrual();
-        stopActivity();
-        userService_->activateUser(userId);
-        userService_->clearLocation(true);
+    // Naming the anonymous user, or renaming the one user of a project that
+    // does not count users, keeps the row: its activity goes on.
+    const bool wasRunning = activityService_->isActive();
+    if (switchUser(userId)) {
         sendDeviceInfo();
-        startActivity();
+        if (wasRunning) {
+            startActivity();
+        }
         reportService_->sendBufferedEvents();
-    } else {
-        userService_->activateUser(userId);
     }
     const auto now = stateManager_->getActiveUser();
     Logger::writeLog(MVKLogLevel::info,
@@ -596,9 +605,18 @@ void AnalyticsLogic::replaceUserId(const std::string& fromUserId, const std::str
         return;
     }
     const auto rememberedId = stateManager_->getActiveUser()->userId;
+    const bool wasRunning = activityService_->isActive();
+    bool switched = false;
     if (holder && holder != found) {
         if (holder->idKey == stateManager_->getActiveUser()->idKey) {
-            userService_->activateUser(fromUserId);
+            switched = switchUser(fromUserId);
+            // The holder's row and data go only once another row stands.
+            if (stateManager_->getActiveUser()->idKey == holder->idKey) {
+                Logger::writeLog(MVKLogLevel::error, "The userId: [" + fromUserId +
+                                                         "] could not be activated!\t\nReplace "
+                                                         "not possible!");
+                return;
+            }
         }
         removeUsers({holder});
     }
@@ -610,10 +628,32 @@ void AnalyticsLogic::replaceUserId(const std::string& fromUserId, const std::str
         userService_->clearLocation(true);
     }
     sendDeviceInfo();
+    if (switched && wasRunning) {
+        startActivity();
+    }
     generatePeopleEvent(false);
     reportService_->sendBufferedEvents();
     Logger::writeLog(MVKLogLevel::info,
                      "UserId: [" + fromUserId + "] renamed to [" + toUserId + "]");
+}
+
+bool AnalyticsLogic::switchUser(const std::string& userId) {
+    bool switched = false;
+    userService_->activateUser(userId, [this, &switched] {
+        switched = true;
+        userService_->changeCurBalanceSentMark(false);
+        addCurrencyAccrual();
+        if (activityService_->isActive()) {
+            stopActivity();
+        } else {
+            // Packed now, what the user played leaves under their own experiment.
+            reportService_->sendBufferedEvents();
+        }
+    });
+    if (switched) {
+        userService_->clearLocation(true);
+    }
+    return switched;
 }
 
 void AnalyticsLogic::setCurrentLevel(std::int64_t newLevel) {

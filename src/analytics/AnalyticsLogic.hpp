@@ -145,10 +145,17 @@ class AnalyticsLogic final : public AnalyticsProtocol,
                                      const std::shared_ptr<User>& user);
     /// Deletes what a stored accrual event of `user` reported, and nothing after it.
     void removeReportedAccruals(const std::shared_ptr<User>& user);
+    /// Makes the row of `userId` active. When that is another row, the
+    /// period of the row left ends first, while its events are still its
+    /// own, and its open progression is dropped; true then. The caller starts
+    /// the new row's activity.
+    bool switchUser(const std::string& userId);
     void requestBackendIdsIfNeeded();
     void refreshParamsCount();
 
     bool trackingOn() const;
+    /// The timers belong to a running activity of a tracked player.
+    bool timersRun() const;
     std::optional<std::int64_t> sessionId() const;
     /// True when no payment event was stored for `orderId` yet. A used id
     /// writes `usedLine` at `usedLevel`; marks that cannot be read answer

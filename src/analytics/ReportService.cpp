@@ -115,6 +115,10 @@ void ReportService::packUser(const User& user) {
     std::size_t bytes = 0;
     std::int64_t lastId = 0;
     std::int64_t afterId = 0;
+    // The experiment marker is the active user's involvement. Events another
+    // user played (held while an offer waited, or left from earlier runs)
+    // leave without it, never under someone else's experiment.
+    const bool takesMarker = user.idKey == stateManager_->getActiveUser()->idKey;
     while (true) {
         auto chunk = eventRepository_->eventsOfUser(user.idKey, afterId, packingChunk);
         if (!chunk) {
@@ -128,7 +132,17 @@ void ReportService::packUser(const User& user) {
         }
         const auto read = chunk->size();
         afterId = chunk->back().idKey;
+        std::vector<std::string> stored;
+        if (!takesMarker) {
+            for (const auto& event : *chunk) {
+                stored.push_back(event.json);
+            }
+        }
         auto kept = eventController_->richEventObjects(std::move(*chunk));
+        // What may leave is a leading part of the chunk, in its order.
+        for (std::size_t i = 0; i < stored.size() && i < kept.size(); ++i) {
+            kept[i].json = std::move(stored[i]);
+        }
         for (auto& event : kept) {
             if (!texts.empty() && bytes + event.json.size() > maxReportEventBytes) {
                 if (!storeReport(user, std::exchange(texts, {}), lastId)) {

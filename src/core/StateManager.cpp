@@ -113,6 +113,11 @@ void StateManager::replaceUserId(const std::shared_ptr<User>& user, const std::s
 }
 
 void StateManager::activateUser(const std::string& userId) {
+    activateUser(userId, {});
+}
+
+void StateManager::activateUser(const std::string& userId,
+                                const std::function<void()>& beforeSwitch) {
     const auto identifiers = getActiveDeviceIdentifiers();
     const UserActivation activation =
         userId.empty() ? coreManager_->createOrActivateDefaultUser(identifiers->deviceIdentifier,
@@ -121,6 +126,9 @@ void StateManager::activateUser(const std::string& userId) {
     // Without a stored user the current one stays active: events recorded for
     // a user without a row would never be sent.
     if (activation.user) {
+        if (beforeSwitch && activation.user->idKey != activeUser_->idKey) {
+            beforeSwitch();
+        }
         activeUser_ = activation.user;
     }
     if (activation.resetFlag) {

@@ -41,6 +41,8 @@ class StateManager final : public StateManagerProtocol {
     std::optional<std::vector<std::shared_ptr<User>>> getInactiveProjectUsers() override;
     void replaceUserId(const std::shared_ptr<User>& user, const std::string& newId) override;
     void activateUser(const std::string& userId) override;
+    void activateUser(const std::string& userId,
+                      const std::function<void()>& beforeSwitch) override;
     Identifiers getIdentifiers(const User& user) override;
     Versions getVersion() override;
     ApplicationData getAppData() override { return deviceManager_->getAppData(); }

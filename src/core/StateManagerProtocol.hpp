@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -58,6 +59,10 @@ class StateManagerProtocol {
     /// the anonymous user). A change of active user clears the backend
     /// identifiers.
     virtual void activateUser(const std::string& userId) = 0;
+    /// As above; when that makes another row active, `beforeSwitch` runs
+    /// first, while the row left is still the active one.
+    virtual void activateUser(const std::string& userId,
+                              const std::function<void()>& beforeSwitch) = 0;
 
     /// The identity headers of a request made for `user`.
     virtual Identifiers getIdentifiers(const User& user) = 0;

@@ -48,8 +48,13 @@ void UserService::replaceUserId(const std::shared_ptr<User>& user, const std::st
 }
 
 void UserService::activateUser(const std::string& userId) {
+    activateUser(userId, {});
+}
+
+void UserService::activateUser(const std::string& userId,
+                               const std::function<void()>& beforeSwitch) {
     const auto previous = stateManager_->getActiveUser();
-    stateManager_->activateUser(userId);
+    stateManager_->activateUser(userId, beforeSwitch);
     const auto current = stateManager_->getActiveUser();
     if (previous && current && previous->idKey != current->idKey && userIsChanged_) {
         userIsChanged_(previous);

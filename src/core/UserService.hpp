@@ -28,6 +28,8 @@ class UserService final : public UserServiceProtocol {
     void turnOnIdsRequest() override { alwaysNeedRequestFlag_ = true; }
     void replaceUserId(const std::shared_ptr<User>& user, const std::string& newId) override;
     void activateUser(const std::string& userId) override;
+    void activateUser(const std::string& userId,
+                      const std::function<void()>& beforeSwitch) override;
     std::optional<std::string> getActiveUserId() override;
     void setUserLevel(std::int64_t level) override;
     std::int64_t getUserLevel() override;

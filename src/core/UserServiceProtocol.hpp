@@ -35,6 +35,10 @@ class UserServiceProtocol {
     /// Makes the user of `userId` active ("" for the anonymous user); tells
     /// `userIsChanged` when that is another row.
     virtual void activateUser(const std::string& userId) = 0;
+    /// As above; when that is another row, `beforeSwitch` runs first, while
+    /// the row left is still the active one.
+    virtual void activateUser(const std::string& userId,
+                              const std::function<void()>& beforeSwitch) = 0;
     virtual std::optional<std::string> getActiveUserId() = 0;
     /// Stores the level and tells `levelIsChanged`.
     virtual void setUserLevel(std::int64_t level) = 0;

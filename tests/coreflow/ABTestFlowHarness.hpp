@@ -16,6 +16,21 @@
 
 namespace mvk::test {
 
+/// One experiment (7, offered when a custom event "go" is stored) whose
+/// offer answers group "B".
+inline void answerExperimentSeven(gateway::Gateway& gateway) {
+    gateway.setAnswer(
+        "/v2/remoteconfig/experiments",
+        gateway::ScriptedAnswer::json(
+            200, R"({"version":2,"userProperties":{},"experiments":[{"id":7,)"
+                 R"("creationDate":1,"updateDate":1,"completionDate":0,"isTesting":false,)"
+                 R"("parameters":[{"key":"speed","values":{"B":"5","A":"1"}}],)"
+                 R"("conditions":[{"code":"ce","name":{"==":"go"}}]}]})"));
+    gateway.setAnswer(
+        "/v2/remoteconfig/offer",
+        gateway::ScriptedAnswer::json(200, R"({"involvedExperiments":[{"id":7,"group":"B"}]})"));
+}
+
 /// A core started for the A/B feature against the local gateway, with the
 /// event storage and report service of its start-up at hand: the analytics
 /// calls that would store events are not there yet.
@@ -23,16 +38,7 @@ class ABTestFlow : public ::testing::Test {
   public:
     ABTestFlow() {
         RemoteConfigStore::shared().resetForTesting();
-        h.gateway().setAnswer(
-            "/v2/remoteconfig/experiments",
-            gateway::ScriptedAnswer::json(
-                200, R"({"version":2,"userProperties":{},"experiments":[{"id":7,)"
-                     R"("creationDate":1,"updateDate":1,"completionDate":0,"isTesting":false,)"
-                     R"("parameters":[{"key":"speed","values":{"B":"5","A":"1"}}],)"
-                     R"("conditions":[{"code":"ce","name":{"==":"go"}}]}]})"));
-        h.gateway().setAnswer("/v2/remoteconfig/offer",
-                              gateway::ScriptedAnswer::json(
-                                  200, R"({"involvedExperiments":[{"id":7,"group":"B"}]})"));
+        answerExperimentSeven(h.gateway());
         Core::setAnalyticsLogicMakerForTesting(
             [this](ServiceFactoryProtocol& factory,
                    const std::shared_ptr<LifeCycleRepositoryProtocol>&)

@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <limits>
 #include <string>
 #include <vector>
 
+#include "abtest/RemoteConfigStore.hpp"
+#include "coreflow/ABTestFlowHarness.hpp"
 #include "coreflow/LogicFlowFixture.hpp"
+#include "mvk/MVKRemoteConfig.hpp"
 #include "support/LogCapture.hpp"
 
 namespace mvk::test {
@@ -85,6 +90,135 @@ TEST_F(LogicFlow, ReplacingOntoAnotherStoredUsersIdDeletesThatUserFirst) {
     for (const auto& json : h.columnTexts("events", "eventJson")) {
         EXPECT_EQ(json.find("bobs"), std::string::npos) << "the old bob's events went with it";
     }
+}
+
+struct SwitchCase {
+    const char* name;
+    /// Ends in the foreground with the user that the switch leaves.
+    std::function<void(LogicFlow&)> setUp;
+    std::function<void(AnalyticsProtocol&)> toStoredUser;
+    /// The row left stays, so its period ends with an engagement of its own.
+    bool leftRowStays;
+};
+
+void PrintTo(const SwitchCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+MVKAnalyticsConfiguration asUser(const std::string& id) {
+    MVKAnalyticsConfiguration configuration;
+    configuration.setUserId(id);
+    return configuration;
+}
+
+class LogicSwitch : public LogicFlow, public ::testing::WithParamInterface<SwitchCase> {};
+
+TEST_P(LogicSwitch, TheStoredUserPlaysInASessionOfItsOwn) {
+    const auto& c = GetParam();
+    c.setUp(*this);
+    h.clock->advance(700'000);
+    const auto switchedAt = h.clock->nowMillis();
+    onLogic([&](AnalyticsProtocol& l) {
+        c.toStoredUser(l);
+        l.customEvent("played", std::nullopt);
+    });
+    h.clock->advance(3000);
+    h.application->didEnterBackground();
+    settle();
+
+    ASSERT_FALSE(sent("ss").empty());
+    EXPECT_EQ(sent("ss").back()["sessionId"], switchedAt);
+    ASSERT_EQ(sent("ce").size(), 1u);
+    EXPECT_EQ(sent("ce").front()["sessionId"], switchedAt);
+    std::vector<std::int64_t> lengths;
+    for (const auto& engagement : sent("ue")) {
+        lengths.push_back(engagement["length"].get<std::int64_t>());
+    }
+    ASSERT_FALSE(lengths.empty());
+    EXPECT_EQ(sent("ue").back()["sessionId"], switchedAt);
+    EXPECT_EQ(lengths.back(), 3);
+    if (c.leftRowStays) {
+        EXPECT_NE(std::find(lengths.begin(), lengths.end(), 700), lengths.end())
+            << "the period of the user left ends when it is left";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LogicSwitch,
+    ::testing::Values(SwitchCase{"LogoutThenLogin",
+                                 [](LogicFlow& t) {
+                                     t.start(asUser("alice"));
+                                     t.onLogic([](AnalyticsProtocol& l) { l.setUserId(""); });
+                                 },
+                                 [](AnalyticsProtocol& l) { l.setUserId("alice"); }, true},
+                      SwitchCase{"ReplaceTheActiveUserOntoAStoredOne",
+                                 [](LogicFlow& t) {
+                                     t.start(asUser("alice"));
+                                     t.onLogic([](AnalyticsProtocol& l) { l.setUserId("bob"); });
+                                 },
+                                 [](AnalyticsProtocol& l) { l.replaceUserId("alice", "bob"); },
+                                 false},
+                      SwitchCase{"AStoredUserThatNeverHadASession",
+                                 [](LogicFlow& t) {
+                                     t.start(asUser("dave"));
+                                     t.onLogic([](AnalyticsProtocol& l) {
+                                         l.setTrackingAvailability(false);
+                                         l.setUserId("carol");
+                                         l.setUserId("");
+                                         l.setTrackingAvailability(true);
+                                     });
+                                 },
+                                 [](AnalyticsProtocol& l) { l.setUserId("carol"); }, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+class LogicSwitchWithOffer : public LogicFlow {
+  public:
+    LogicSwitchWithOffer() { RemoteConfigStore::shared().resetForTesting(); }
+    ~LogicSwitchWithOffer() override { RemoteConfigStore::shared().resetForTesting(); }
+
+    /// The custom events sent, each with the experiments it carries.
+    std::vector<std::string> played() const {
+        std::vector<std::string> events;
+        for (const auto& event : sent("ce")) {
+            events.push_back(event.value("name", "") + (event.contains("inExperiments")
+                                                            ? " " + event["inExperiments"].dump()
+                                                            : std::string()));
+        }
+        return events;
+    }
+
+    void play(const std::string& name) {
+        onLogic([&](AnalyticsProtocol& l) { l.customEvent(name, std::nullopt); });
+        for (int round = 0; round < 5; ++round) {
+            settle();
+        }
+    }
+
+    void applyOfferedGroup() {
+        MVKRemoteConfig::applyConfig();
+        play("applied");
+    }
+};
+
+TEST_F(LogicSwitchWithOffer, HeldEventsKeepTheExperimentOfTheUserWhoPlayedThem) {
+    answerExperimentSeven(h.gateway());
+    auto listener = std::make_shared<RecordingListener>();
+    MVKRemoteConfig::setDefaults({{"speed", std::int64_t{1}}});
+    MVKAnalytics::initializeWithAbTest(key, asUser("bob"), listener);
+    settle();
+    play("go");
+    applyOfferedGroup();
+    onLogic([](AnalyticsProtocol& l) { l.setUserId("alice"); });
+    play("go");  // alice's own offer is answered, and waits for the host
+    play("later");
+    onLogic([](AnalyticsProtocol& l) { l.setUserId("bob"); });
+    applyOfferedGroup();
+    onLogic([](AnalyticsProtocol& l) { l.sendBufferedEvents(); });
+
+    const std::string marker = R"( [{"group":"B","id":7}])";
+    EXPECT_EQ(played(), (std::vector<std::string>{"go" + marker, "applied" + marker, "go", "later",
+                                                  "applied" + marker}))
+        << "bob's, alice's, then bob's again";
 }
 
 TEST_F(LogicFlow, TrackingOffSendsItsStatusAndNothingStoredBefore) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <future>
 #include <string>
 
@@ -91,6 +92,49 @@ TEST_P(LogicAlive, AnExcludedAliveIsNeverSentWhileItsTimerRuns) {
 
 INSTANTIATE_TEST_SUITE_P(Exclusion, LogicAlive, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "Excluded" : "Sent"; });
+
+struct LateAnswerCase {
+    const char* name;
+    std::function<void(LogicFlow&)> meanwhile;
+};
+
+void PrintTo(const LateAnswerCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class LogicLateAnswer : public LogicFlow, public ::testing::WithParamInterface<LateAnswerCase> {};
+
+TEST_P(LogicLateAnswer, AConfigurationAnswerStartsNoTimerThatWasNotRunning) {
+    // The answer to the start's request waits until the player opted out or
+    // left the game.
+    QueueManager::configQueue().pause();
+    MVKAnalytics::initialize(key);
+    EXPECT_TRUE(h.drainIncome());
+    GetParam().meanwhile(*this);
+    EXPECT_TRUE(h.drainIncome());
+    QueueManager::configQueue().resume();
+    settle();
+    ASSERT_EQ(requestCount("/v2/analytics/config"), 1u);
+    h.gateway().clearRequests();
+    for (int tick = 0; tick < 3; ++tick) {
+        h.loop->advance(300'000ms);
+        settle();
+    }
+    EXPECT_EQ(requestCount("/v2/analytics/report"), 0u) << "no alive, no report";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LogicLateAnswer,
+    ::testing::Values(LateAnswerCase{"TrackingOff",
+                                     [](LogicFlow&) {
+                                         Core::shared()->analyticsProxy().enqueue(
+                                             "test", [](AnalyticsProtocol& l) {
+                                                 l.setTrackingAvailability(false);
+                                             });
+                                     }},
+                      LateAnswerCase{"Background",
+                                     [](LogicFlow& t) { t.h.application->didEnterBackground(); }}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(LogicFlow, AUserWithARecentBackgroundTimeButNoSessionGetsOne) {
     start();

@@ -52,10 +52,16 @@ class FakeStateManager final : public StateManagerProtocol {
         target->userId = newId;
         target->isDefaultUser = false;
     }
-    void activateUser(const std::string& userId) override {
+    void activateUser(const std::string& userId) override { activateUser(userId, {}); }
+    void activateUser(const std::string& userId,
+                      const std::function<void()>& beforeSwitch) override {
         auto found = std::find_if(users.begin(), users.end(),
                                   [&](const auto& other) { return other->userId == userId; });
-        user = found != users.end() ? *found : addUser(userId);
+        auto next = found != users.end() ? *found : addUser(userId);
+        if (beforeSwitch && next != user) {
+            beforeSwitch();
+        }
+        user = std::move(next);
         project->activeUserId = user->idKey;
     }
     Identifiers getIdentifiers(const User& of) override {
