@@ -138,22 +138,14 @@ class LogicCallsWithoutSession : public LogicCalls {};
 
 TEST_P(LogicCallsWithoutSession, StoreNothingAndLeaveNoMark) {
     const auto& c = GetParam();
-    start();
-    h.dropCore();
-    settle();
-    // A named user an earlier process stored without a session: switching to
-    // it from the default user starts none.
-    execute(
-        "INSERT INTO users (projectId, level, userId, isDefaultUser, isResourceAggregationEnable) "
-        "VALUES (1, 1, 'idle', 0, 1)");
-    start();
-    onLogic([](AnalyticsProtocol& l) { l.setUserId("idle"); });
+    // A process that starts with tracking off opens no session.
+    start(tracking(MVKTrackingStatus::disable));
     onLogic(c.call);
     EXPECT_TRUE(sent(c.code).empty());
     EXPECT_TRUE(stored(c.code).empty());
     EXPECT_TRUE(h.columnTexts("levelResource", "name").empty());
     // In its first session the same call goes through: no mark was taken.
-    restart();
+    restart(tracking(MVKTrackingStatus::enable));
     onLogic(c.call);
     EXPECT_EQ(sent(c.code).size() + stored(c.code).size(), 1u);
 }
