@@ -121,12 +121,18 @@ void ABTestLogic::prepareBackendCallBacks() {
 
 void ABTestLogic::offerCallBacks() {
     auto& config = *services_.abTestConfigService;
-    config.setOfferUpdate(weakly(
-        [](ABTestLogic& logic, const std::vector<InvolvedExperiment>& involved,
-           const SuitableExperiments& suitable) { logic.onOfferUpdate(involved, suitable); }));
-    config.setOfferNoConnection(weakly([](ABTestLogic& logic) { logic.onOfferNoConnection(); }));
+    config.setOfferUpdate(weakly([](ABTestLogic& logic, OfferGeneration generation,
+                                    const std::vector<InvolvedExperiment>& involved,
+                                    const SuitableExperiments& suitable) {
+        logic.onOfferUpdate(generation, involved, suitable);
+    }));
+    config.setOfferNoConnection(weakly([](ABTestLogic& logic, OfferGeneration generation) {
+        logic.onOfferNoConnection(generation);
+    }));
     config.setOfferUserChanged(
-        weakly([](ABTestLogic& logic, const MVKError& error) { logic.onOfferUserChanged(error); }));
+        weakly([](ABTestLogic& logic, OfferGeneration generation, const MVKError& error) {
+            logic.onOfferUserChanged(generation, error);
+        }));
 }
 
 void ABTestLogic::servicesCallBacks() {
@@ -310,7 +316,43 @@ void ABTestLogic::searchSuitableExperiment(const EventObject* event) {
     if (auto task = services_.taskService->activationTask()) {
         task->launchTask(weakly([](ABTestLogic& logic) { logic.onOfferExpired(); }));
     }
-    services_.abTestConfigService->receiveAbBackendOffers();
+    beginOffer();
+}
+
+void ABTestLogic::beginOffer() {
+    pendingOffer_ = ++lastOfferGeneration_;
+    requestOffer();
+}
+
+void ABTestLogic::requestOffer() {
+    if (!pendingOffer_) {
+        return;
+    }
+    if (offerInFlight_) {
+        offerRequestWaiting_ = true;
+        log(MVKLogLevel::debug, "Offer request waits for the one still on its way");
+        return;
+    }
+    offerInFlight_ = true;
+    offerRequestWaiting_ = false;
+    services_.abTestConfigService->receiveAbBackendOffers(*pendingOffer_);
+}
+
+void ABTestLogic::endOffer() {
+    pendingOffer_.reset();
+    offerRequestWaiting_ = false;
+}
+
+bool ABTestLogic::settleOfferRequest(OfferGeneration generation) {
+    offerInFlight_ = false;
+    if (pendingOffer_ == generation) {
+        return true;
+    }
+    log(MVKLogLevel::debug, "Offer result ignored: its offer is no longer pending");
+    if (offerRequestWaiting_) {
+        requestOffer();
+    }
+    return false;
 }
 
 void ABTestLogic::refusedLate(const std::vector<std::int64_t>& ids, MVKLogLevel refusedLineLevel) {
@@ -324,62 +366,45 @@ void ABTestLogic::refusedLate(const std::vector<std::int64_t>& ids, MVKLogLevel 
     restartSearchExperiment();
 }
 
-void ABTestLogic::onOfferUpdate(const std::vector<InvolvedExperiment>& involved,
+void ABTestLogic::onOfferUpdate(OfferGeneration generation,
+                                const std::vector<InvolvedExperiment>& involved,
                                 const SuitableExperiments& suitable) {
-    // The offer wait is shorter than the request's timeout, so an answer can
-    // belong to an earlier search, or arrive once a group is already held;
-    // taking it would hand the host a second group or undo an applied one.
-    if (services_.involvedExpService->getCacheExperimentMarker()) {
-        log(MVKLogLevel::debug, "Offer answer ignored: a group is already offered");
+    if (!settleOfferRequest(generation)) {
         return;
     }
     const auto& ids = suitable.suitableExperiments;
-    if (ids != services_.suitableExpService->getSuitableExperiments()) {
-        log(MVKLogLevel::debug,
-            "Offer answer for experiments " + idList(ids) + " ignored: not pending");
-        return;
-    }
     auto task = services_.taskService->activationTask();
-    const bool running = task && task->isTimeoutValid();
-    if (!involved.empty() && running) {
-        const auto& first = involved.front();
-        log(MVKLogLevel::info, "Offer accept experiment id:[" + std::to_string(first.id) +
-                                   "] group:[" + first.group + "]");
-        ExperimentMarker marker{.idKey = first.id, .group = first.group};
-        services_.involvedExpService->cacheExperimentMarker(marker);
-        tryIntersectionParameters(marker);
+    if (involved.empty()) {
+        notifyChanged(MVKRemoteConfigChangeResult::failure,
+                      std::string(prefix) + "Server refused to conduct the experiment");
+        services_.remoteConfigService->markAsRefused(ids);
+        restartSearchExperiment();
+        log(MVKLogLevel::error, "Suitable experiments [" + idList(ids) + "] marked as refused");
         return;
     }
-    if (!involved.empty()) {
-        if (isApplicationForeground_) {
-            refusedLate(ids, MVKLogLevel::error);
-        }
+    if (!task || !task->isTimeoutValid()) {
+        // The wait is over and its expiry only queued.
+        onOfferExpired();
         return;
     }
-    notifyChanged(MVKRemoteConfigChangeResult::failure,
-                  std::string(prefix) + "Server refused to conduct the experiment");
-    if (task) {
-        task->stopTask();
-    }
-    services_.remoteConfigService->markAsRefused(ids);
-    restartSearchExperiment();
-    log(MVKLogLevel::error, "Suitable experiments [" + idList(ids) + "] marked as refused");
+    endOffer();
+    const auto& first = involved.front();
+    log(MVKLogLevel::info, "Offer accept experiment id:[" + std::to_string(first.id) + "] group:[" +
+                               first.group + "]");
+    ExperimentMarker marker{.idKey = first.id, .group = first.group};
+    services_.involvedExpService->cacheExperimentMarker(marker);
+    tryIntersectionParameters(marker);
 }
 
-void ABTestLogic::onOfferNoConnection() {
-    if (services_.involvedExpService->getCacheExperimentMarker()) {
-        log(MVKLogLevel::debug, "Offer failure ignored: a group is already offered");
-        return;
-    }
-    const auto ids = services_.suitableExpService->getSuitableExperiments();
-    if (ids.empty()) {
+void ABTestLogic::onOfferNoConnection(OfferGeneration generation) {
+    if (!settleOfferRequest(generation)) {
         return;
     }
     auto task = services_.taskService->activationTask();
     if (task && task->isTimeoutValid()) {
-        services_.abTestConfigService->receiveAbBackendOffers();
-    } else if (isApplicationForeground_) {
-        refusedLate(ids, MVKLogLevel::info);
+        requestOffer();
+    } else {
+        onOfferExpired();
     }
 }
 
@@ -387,6 +412,10 @@ void ABTestLogic::onOfferExpired() {
     if (auto marker = involvedMarker()) {
         services_.suitableExpService->markAsProcessed({marker->idKey});
         Logger::writeLog(MVKLogLevel::warning, cancelled(marker->idKey, "time is over"));
+    } else if (pendingOffer_) {
+        // The host heard "prepare" and waits for the outcome.
+        refusedLate(services_.suitableExpService->getSuitableExperiments(), MVKLogLevel::warning);
+        return;
     }
     restartSearchExperiment();
 }
@@ -401,8 +430,8 @@ void ABTestLogic::onActivationExpired() {
     restartSearchExperiment();
 }
 
-void ABTestLogic::onOfferUserChanged(const MVKError& error) {
-    if (involvedMarker()) {
+void ABTestLogic::onOfferUserChanged(OfferGeneration generation, const MVKError& error) {
+    if (!settleOfferRequest(generation)) {
         return;
     }
     Logger::writeLog(MVKLogLevel::error, error.description());
@@ -429,9 +458,6 @@ void ABTestLogic::tryIntersectionParameters(const ExperimentMarker& marker) {
         return;
     }
     const auto error = cancelled(marker.idKey, "remote configuration intersection error");
-    if (auto task = services_.taskService->activationTask()) {
-        task->stopTask();
-    }
     services_.suitableExpService->markAsProcessed({marker.idKey});
     eventController_->setExperimentMarker(std::nullopt);
     restartSearchExperiment();
@@ -465,9 +491,6 @@ MVKRemoteConfigParameters ABTestLogic::getConfig() {
 
 void ABTestLogic::resetConfig() {
     if (auto marker = involvedMarker()) {
-        if (auto task = services_.taskService->activationTask()) {
-            task->stopTask();
-        }
         services_.suitableExpService->markAsProcessed({marker->idKey});
         eventController_->setExperimentMarker(std::nullopt);
         restartSearchExperiment();
@@ -480,9 +503,6 @@ void ABTestLogic::resetConfig() {
         log(MVKLogLevel::warning, "Unable to reset configuration, no suitable experiments found");
         return;
     }
-    if (auto task = services_.taskService->activationTask()) {
-        task->stopTask();
-    }
     services_.suitableExpService->markAsProcessed(ids);
     eventController_->setExperimentMarker(std::nullopt);
     restartSearchExperiment();
@@ -491,6 +511,11 @@ void ABTestLogic::resetConfig() {
 }
 
 void ABTestLogic::restartSearchExperiment() {
+    // Whatever wait was running ends here, so its expiry cannot end a later one.
+    if (auto task = services_.taskService->activationTask()) {
+        task->stopTask();
+    }
+    endOffer();
     services_.userConfigService->clearRemoteConfigParameters();
     clearInvolvement();
     installEventListener();
@@ -501,6 +526,7 @@ void ABTestLogic::changeUser(const std::shared_ptr<User>& previousUser) {
     if (auto task = services_.taskService->activationTask()) {
         task->stopTask();
     }
+    endOffer();
     isABLogicStopped_ = false;
     removeCheckMarks();
     eventController_->setExperimentMarker(std::nullopt);
@@ -545,6 +571,7 @@ void ABTestLogic::goBackground() {
         auto task = logic.services_.taskService->activationTask();
         if (task && task->isTimeoutValid()) {
             task->stopTask();
+            logic.endOffer();
             logic.startReportSending();
             logic.services_.userConfigService->clearRemoteConfigParameters();
             logic.services_.suitableExpService->markAsProcessed(

@@ -80,10 +80,21 @@ class ABTestLogic final : public ABTestLogicProtocol,
     void configReceivedNotification();
     void onConfigUpdate(const RemoteConfig& config);
     void onBackendUserData(UserData userData);
-    void onOfferUpdate(const std::vector<InvolvedExperiment>& involved,
+    using OfferGeneration = ABTestConfigServiceProtocol::OfferGeneration;
+
+    void onOfferUpdate(OfferGeneration generation, const std::vector<InvolvedExperiment>& involved,
                        const SuitableExperiments& suitable);
-    void onOfferNoConnection();
-    void onOfferUserChanged(const MVKError& error);
+    void onOfferNoConnection(OfferGeneration generation);
+    void onOfferUserChanged(OfferGeneration generation, const MVKError& error);
+    /// A new pending offer, asked for at once or when the request on its way
+    /// is over.
+    void beginOffer();
+    void requestOffer();
+    /// Every later result of the pending offer's requests is stale.
+    void endOffer();
+    /// The request on its way is over. True when it belongs to the pending
+    /// offer; a stale result changes nothing but lets a waiting request go.
+    bool settleOfferRequest(OfferGeneration generation);
     void onOfferExpired();
     void onActivationExpired();
     void tryActivateExperiment(const ExperimentMarker& marker);
@@ -117,6 +128,16 @@ class ABTestLogic final : public ABTestLogicProtocol,
     std::shared_ptr<MVKRemoteConfigListener> remoteConfigListener_;
     bool isApplicationForeground_ = true;
     bool isABLogicStopped_ = false;
+    /// The pending offer's generation, none while no offer is pending. A
+    /// result of any other generation belongs to an offer given up (expired,
+    /// reset, another user's) and is stale.
+    std::optional<OfferGeneration> pendingOffer_;
+    OfferGeneration lastOfferGeneration_ = 0;
+    /// At most one offer request is on its way: a stalling gateway must not
+    /// gather a backlog on the configuration queue, where the next user's
+    /// experiments request would wait behind it.
+    bool offerInFlight_ = false;
+    bool offerRequestWaiting_ = false;
 };
 
 }  // namespace mvk

@@ -11,8 +11,13 @@ std::optional<AnyCodable> ConditionMatcher::searchAudienceValue(
     if (condition.isChecked || audience == nullptr) {
         return std::nullopt;
     }
+    // The user card ("pl") is walked only for its properties: the gateway's own "pl" conditions
+    // ({"type":"pl","payingUser":true}) name the payer state and other audience keys, which the
+    // card event never holds.
     const AnyCodable* member = audience->find(condition.eventCode);
-    if (member != nullptr && member->isObject()) {
+    const bool intoProperties =
+        !condition.searchPath.empty() && condition.searchPath.front() == "parameters";
+    if (member != nullptr && member->isObject() && intoProperties) {
         return searchFieldValue(*member, condition.searchPath);
     }
     if (condition.searchPath.empty()) {

@@ -19,8 +19,9 @@ class ConditionMatcher {
     ConditionMatcher() = delete;
 
     /// The value a backend condition looks at; none for a condition already
-    /// met, without an audience, or when nothing is found. "pl" is an object
-    /// and is walked along the path; any other code ("di", "backend") names
+    /// met, without an audience, or when nothing is found. A "pl" path that
+    /// starts at "parameters" walks the user card's properties; any other
+    /// path ("di", "backend", and "pl" outside the card's properties) names
     /// its audience key in the first path element.
     static std::optional<AnyCodable> searchAudienceValue(const ExperimentCondition& condition,
                                                          const AnyCodable::Object* audience);

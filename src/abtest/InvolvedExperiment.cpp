@@ -1,6 +1,7 @@
 #include "abtest/InvolvedExperiment.hpp"
 
 #include "foundation/JsonObjectReader.hpp"
+#include "foundation/UnicodeText.hpp"
 
 namespace mvk {
 
@@ -8,7 +9,8 @@ std::optional<InvolvedExperiment> InvolvedExperiment::fromJson(const nlohmann::j
     JsonObjectReader reader(json);
     auto id = reader.requiredInt("id");
     auto group = reader.requiredString("group");
-    if (!reader.ok()) {
+    if (!reader.ok() ||
+        UnicodeText::characterCount(*group, maxGroupCharacters + 1) > maxGroupCharacters) {
         return std::nullopt;
     }
     return InvolvedExperiment{*id, std::move(*group)};

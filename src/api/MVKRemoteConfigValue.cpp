@@ -97,10 +97,21 @@ float narrow(double value) {
     return static_cast<float>(value);
 }
 
+/// Whole numbers from this size on print in exponent form: their last digits are no longer all
+/// exact (a double holds every integer only up to 2^53, about 9e15), so "1e+16" does not pretend
+/// to a precision that "10000000000000000.0" would.
+constexpr double fixedNotationBound = 1e16;
+
+/// The shortest text that reads back as `value`. Below `fixedNotationBound` numbers of 1 and above
+/// are written out in full ("100000.0", not "1e+05"), as a host reading a configuration expects.
 template <class Floating>
 std::string shortest(Floating value) {
     char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    const double magnitude = std::fabs(static_cast<double>(value));
+    const auto result =
+        magnitude >= 1.0 && magnitude < fixedNotationBound
+            ? std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed)
+            : std::to_chars(buffer, buffer + sizeof buffer, value);
     std::string text(buffer, result.ptr);
     if (std::isfinite(value) && text.find_first_of(".e") == std::string::npos) {
         text += ".0";

@@ -1,8 +1,12 @@
 #include "backend/Backend.hpp"
 
+#include <algorithm>
+#include <string>
+
 #include "backend/BackendRepository.hpp"
 #include "backend/ContentFactory.hpp"
 #include "backend/Network.hpp"
+#include "foundation/Logger.hpp"
 
 namespace mvk {
 
@@ -57,7 +61,24 @@ std::optional<RemoteConfig> Backend::requestABTestConfig(const std::string& appI
 std::optional<InvolvedExperimentsContainer> Backend::requestAbTestOffer(
     const std::string& appID, const Identifiers& identifiers,
     const SuitableExperiments& suitableExperiments) {
-    return repository_->requestAbTestOffer(appID, BackendMessage{suitableExperiments, identifiers});
+    auto offer =
+        repository_->requestAbTestOffer(appID, BackendMessage{suitableExperiments, identifiers});
+    if (!offer) {
+        return offer;
+    }
+    // An experiment the user was not found suitable for would be run anyway, and its id copied
+    // into every event sent afterwards: the answer is refused as a malformed one would be.
+    const auto& asked = suitableExperiments.suitableExperiments;
+    for (const auto& involved : offer->involvedExperiments) {
+        if (std::find(asked.begin(), asked.end(), involved.id) == asked.end()) {
+            Logger::writeLog(MVKLogLevel::error,
+                             "[Backend Module] Can't create A/B-Test offer request. Error: the "
+                             "answer names experiment " +
+                                 std::to_string(involved.id) + ", which was not asked for");
+            return std::nullopt;
+        }
+    }
+    return offer;
 }
 
 }  // namespace mvk

@@ -51,6 +51,8 @@ class BackendProtocol {
     virtual std::optional<RemoteConfig> requestABTestConfig(const std::string& appID,
                                                             const Identifiers& identifiers,
                                                             const Versions& versions) = 0;
+    /// No answer also when the gateway names an experiment that was not among
+    /// `suitableExperiments`.
     virtual std::optional<InvolvedExperimentsContainer> requestAbTestOffer(
         const std::string& appID, const Identifiers& identifiers,
         const SuitableExperiments& suitableExperiments) = 0;

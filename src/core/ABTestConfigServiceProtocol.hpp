@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -17,20 +18,27 @@ namespace mvk {
 /// income queue.
 class ABTestConfigServiceProtocol {
   public:
+    /// Names one offer request: every result of it carries it back, so that a
+    /// result of a request the caller has given up can be told apart.
+    using OfferGeneration = std::uint64_t;
     using ConfigUpdate = std::function<void(const RemoteConfig& config)>;
-    using OfferUpdate = std::function<void(const std::vector<InvolvedExperiment>& involved,
+    using OfferUpdate = std::function<void(OfferGeneration generation,
+                                           const std::vector<InvolvedExperiment>& involved,
                                            const SuitableExperiments& suitable)>;
-    using OfferNoConnection = std::function<void()>;
-    using OfferUserChanged = std::function<void(const MVKError& error)>;
+    using OfferNoConnection = std::function<void(OfferGeneration generation)>;
+    using OfferUserChanged = std::function<void(OfferGeneration generation, const MVKError& error)>;
     using BackendUserDataUpdate = std::function<void(const UserData& userData)>;
 
     virtual ~ABTestConfigServiceProtocol() = default;
 
     /// At most one request at a time; retried until the gateway answers.
     virtual void receiveABConfig() = 0;
-    /// Asks for a group among the A/B manager's suitable experiments; a
-    /// failure is reported through `offerNoConnection`, not retried here.
-    virtual void receiveAbBackendOffers() = 0;
+    /// Asks for a group among the A/B manager's suitable experiments. Every
+    /// request ends in exactly one result with its `generation`, unless the
+    /// service is stopped: `offerUpdate`, `offerUserChanged`, or
+    /// `offerNoConnection` two seconds after a failure or an answer dropped
+    /// because tracking is off. A failure is not retried here.
+    virtual void receiveAbBackendOffers(OfferGeneration generation) = 0;
     /// Ends the service for good, as the core's destroy does: pending retries
     /// are cancelled, no request starts, and an answer still on its way is
     /// dropped when it arrives. Called on the income queue.

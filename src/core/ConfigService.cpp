@@ -325,7 +325,7 @@ void ConfigService::processResultABConfig(const std::optional<RemoteConfig>& con
 
 // MARK: group offer
 
-void ConfigService::receiveAbBackendOffers() {
+void ConfigService::receiveAbBackendOffers(OfferGeneration generation) {
     if (stopped_->load()) {
         return;
     }
@@ -337,44 +337,53 @@ void ConfigService::receiveAbBackendOffers() {
         [backend = backend_, key = project->applicationKey(),
          identifiers = stateManager_->getIdentifiers(*user),
          suitable] { return backend->requestAbTestOffer(key, identifiers, suitable); },
-        [suitable, userRowId = user->idKey](
+        [suitable, generation, userRowId = user->idKey](
             ConfigService& self, const std::optional<InvolvedExperimentsContainer>& offer) {
             if (self.isTrackingAvailable()) {
-                self.processResultRecivingOffer(offer, suitable, userRowId);
+                self.processResultRecivingOffer(offer, suitable, generation, userRowId);
             } else {
                 Logger::writeLog(MVKLogLevel::info, trackingDisabledText);
+                // The caller still hears that this request is over.
+                self.handBackUnansweredOffer(generation);
             }
         });
 }
 
 void ConfigService::processResultRecivingOffer(
     const std::optional<InvolvedExperimentsContainer>& offer, const SuitableExperiments& suitable,
-    std::int64_t userRowId) {
+    OfferGeneration generation, std::int64_t userRowId) {
     // An offer made for another user is never applied to this one.
     if (stateManager_->getActiveUser()->idKey != userRowId) {
         if (offerUserChanged_) {
-            offerUserChanged_(MVKError(
-                "[A/B-Test Module]  In the process of receiving offer from the server, the user "
-                "was changed. Offer has been canceled."));
+            offerUserChanged_(
+                generation,
+                MVKError("[A/B-Test Module]  In the process of receiving offer from the server, "
+                         "the user was changed. Offer has been canceled."));
         }
         return;
     }
     if (offer) {
         if (offerUpdate_) {
-            offerUpdate_(offer->involvedExperiments, suitable);
+            offerUpdate_(generation, offer->involvedExperiments, suitable);
         }
         return;
     }
-    // A fresh counter: the offer is always handed back after the same short wait.
-    std::int64_t attempt = 1;
-    retryAfter(std::nullopt, attempt, offerRetrySeconds, "Failed to get experiment offer",
-               &ConfigService::notifyOfferNoConnection);
+    Logger::writeLog(MVKLogLevel::error, "Failed to get experiment offer, retrying after " +
+                                             std::to_string(offerRetrySeconds) + " seconds");
+    handBackUnansweredOffer(generation);
 }
 
-void ConfigService::notifyOfferNoConnection() {
-    if (offerNoConnection_) {
-        offerNoConnection_();
-    }
+void ConfigService::handBackUnansweredOffer(OfferGeneration generation) {
+    scheduler_->schedule(std::chrono::seconds(offerRetrySeconds),
+                         [weak = weak_from_this(), generation] {
+                             if (auto self = weak.lock()) {
+                                 self->onIncomeQueue([generation](ConfigService& self) {
+                                     if (self.offerNoConnection_) {
+                                         self.offerNoConnection_(generation);
+                                     }
+                                 });
+                             }
+                         });
 }
 
 // MARK: retries

@@ -31,7 +31,8 @@ namespace mvk {
 /// 10 and then staying there for the life of the service. A 202 to
 /// identification is asked again after the gateway's delay, kept between one
 /// second and one day. Answers that come while tracking is off are dropped,
-/// except the analytics configuration.
+/// except the analytics configuration; a dropped offer is handed back as
+/// unanswered, since its caller waits for every offer request to end.
 ///
 /// Each request kind has at most one retry pending: a later failure or a new
 /// request replaces it, so repeated calls while offline do not start parallel
@@ -87,7 +88,7 @@ class ConfigService final : public AnalyticsConfigServiceProtocol,
 
     // ABTestConfigServiceProtocol
     void receiveABConfig() override;
-    void receiveAbBackendOffers() override;
+    void receiveAbBackendOffers(OfferGeneration generation) override;
     ConfigUpdate configUpdate() const override { return configUpdate_; }
     void setConfigUpdate(ConfigUpdate callback) override { configUpdate_ = std::move(callback); }
     OfferUpdate offerUpdate() const override { return offerUpdate_; }
@@ -140,8 +141,11 @@ class ConfigService final : public AnalyticsConfigServiceProtocol,
     void processResultAnalyticsConfig(const Config& config, bool isDefault);
     void processResultABConfig(const std::optional<RemoteConfig>& config, std::int64_t userRowId);
     void processResultRecivingOffer(const std::optional<InvolvedExperimentsContainer>& offer,
-                                    const SuitableExperiments& suitable, std::int64_t userRowId);
-    void notifyOfferNoConnection();
+                                    const SuitableExperiments& suitable, OfferGeneration generation,
+                                    std::int64_t userRowId);
+    /// Hands the offer request `generation` back as unanswered, after the
+    /// same short wait every time.
+    void handBackUnansweredOffer(OfferGeneration generation);
     /// Calls `retrySelector` on the income queue attempt x `attemptTimeout`
     /// seconds from now, then counts the attempt up to `maximumAttempt`. With
     /// a kind, that retry replaces the kind's pending one.

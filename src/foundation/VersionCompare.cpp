@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <charconv>
-#include <type_traits>
+#include <cstdint>
+#include <string>
+#include <vector>
 
 #include <utf8proc.h>
 
@@ -113,16 +115,122 @@ std::optional<std::int64_t> parseInteger(std::string_view digits) {
     return value;
 }
 
-template <typename Variant, typename T>
-std::optional<Variant> widen(std::optional<T> value) {
-    return value ? std::optional<Variant>(*value) : std::nullopt;
-}
-
 std::optional<std::uint8_t> asciiCode(std::string_view character) {
     if (character.size() != 1 || static_cast<unsigned char>(character[0]) >= 0x80) {
         return std::nullopt;
     }
     return static_cast<std::uint8_t>(character[0]);
+}
+
+/// Inside this file an order is +1 when the first is the higher, -1 when the second is, 0 when
+/// they are equal, absent when they cannot be compared.
+using Order = std::optional<int>;
+
+template <typename T>
+int sign(T first, T second) {
+    return first == second ? 0 : (first > second ? 1 : -1);
+}
+
+/// A run of numeric characters, or of the others, inside one component.
+struct Part {
+    bool numeric;
+    std::string_view text;
+    std::vector<std::string_view> characters;
+};
+
+std::vector<Part> splitParts(std::string_view component) {
+    std::vector<Part> parts;
+    for (const auto& character : splitCharacters(component)) {
+        const bool numeric = isNumeric(character);
+        if (parts.empty() || parts.back().numeric != numeric) {
+            parts.push_back({numeric, character.bytes, {}});
+        } else {
+            auto& text = parts.back().text;
+            text = std::string_view(text.data(), text.size() + character.bytes.size());
+        }
+        parts.back().characters.push_back(character.bytes);
+    }
+    return parts;
+}
+
+Order compareNumbers(std::string_view first, std::string_view second) {
+    if (first == second) {
+        return 0;
+    }
+    const auto firstValue = parseInteger(first);
+    const auto secondValue = parseInteger(second);
+    if (!firstValue || !secondValue) {
+        return std::nullopt;
+    }
+    return sign(*firstValue, *secondValue);
+}
+
+Order compareLetters(const Part& first, const Part& second) {
+    if (first.text == second.text) {
+        return 0;
+    }
+    const auto length = std::max(first.characters.size(), second.characters.size());
+    for (std::size_t i = 0; i < length; ++i) {
+        // Padding with "0" keeps a shorter run above one that goes on with a character below
+        // "0" ("a" above "a-"), as versions have always been read here.
+        const auto firstCharacter =
+            lowercased(i < first.characters.size() ? first.characters[i] : "0");
+        const auto secondCharacter =
+            lowercased(i < second.characters.size() ? second.characters[i] : "0");
+        if (firstCharacter != secondCharacter) {
+            const auto firstCode = asciiCode(firstCharacter);
+            const auto secondCode = asciiCode(secondCharacter);
+            if (!firstCode || !secondCode) {
+                return std::nullopt;
+            }
+            return sign(*firstCode, *secondCode);
+        }
+    }
+    return 0;
+}
+
+/// A part against the end of the other component: a number against 0, while letters rank below
+/// the end ("2b" below "2").
+Order compareWithEnd(const Part& part) {
+    return part.numeric ? compareNumbers(part.text, "0") : Order(-1);
+}
+
+Order compareComponents(std::string_view first, std::string_view second) {
+    if (first == second) {
+        return 0;
+    }
+    const auto firstParts = splitParts(first);
+    const auto secondParts = splitParts(second);
+    const auto hasNumber = [](const std::vector<Part>& parts) {
+        return std::any_of(parts.begin(), parts.end(),
+                           [](const Part& part) { return part.numeric; });
+    };
+    if (!hasNumber(firstParts) || !hasNumber(secondParts)) {
+        return std::nullopt;
+    }
+    const auto count = std::max(firstParts.size(), secondParts.size());
+    for (std::size_t i = 0; i < count; ++i) {
+        Order order;
+        if (i >= firstParts.size()) {
+            order = compareWithEnd(secondParts[i]);
+            if (order) {
+                order = -*order;
+            }
+        } else if (i >= secondParts.size()) {
+            order = compareWithEnd(firstParts[i]);
+        } else if (firstParts[i].numeric != secondParts[i].numeric) {
+            // Only the first parts can differ in kind: equal parts before keep the kinds in step.
+            order = firstParts[i].numeric ? 1 : -1;
+        } else if (firstParts[i].numeric) {
+            order = compareNumbers(firstParts[i].text, secondParts[i].text);
+        } else {
+            order = compareLetters(firstParts[i], secondParts[i]);
+        }
+        if (!order || *order != 0) {
+            return order;
+        }
+    }
+    return 0;
 }
 
 }  // namespace
@@ -137,88 +245,17 @@ std::optional<int> VersionCompare::compareVersions(std::string_view first,
     const auto count = std::max(firstComponents.size(), secondComponents.size());
     firstComponents.resize(count, "0");
     secondComponents.resize(count, "0");
-    return compareVersionArrays(firstComponents, secondComponents);
-}
-
-std::optional<int> VersionCompare::compareVersionArrays(
-    const std::vector<std::string_view>& first, const std::vector<std::string_view>& second) {
-    if (first.empty() || second.empty()) {
-        return 0;
-    }
-    const auto count = std::min(first.size(), second.size());
     for (std::size_t i = 0; i < count; ++i) {
-        if (first[i] == second[i]) {
-            continue;
-        }
-        auto firstParts = prepareNumAndLetters(first[i]);
-        auto secondParts = prepareNumAndLetters(second[i]);
-        if (!firstParts || !secondParts) {
+        const auto order = compareComponents(firstComponents[i], secondComponents[i]);
+        if (!order) {
             return std::nullopt;
         }
-        if (firstParts->digits != secondParts->digits) {
-            return compareBetween(widen<Comparable>(parseInteger(firstParts->digits)),
-                                  widen<Comparable>(parseInteger(secondParts->digits)));
-        }
-        auto& firstLetters = firstParts->letters;
-        auto& secondLetters = secondParts->letters;
-        if (firstLetters == secondLetters) {
-            continue;
-        }
-        if (firstLetters.empty()) {
-            return -1;
-        }
-        if (secondLetters.empty()) {
-            return 1;
-        }
-        addZerosIfNeded(firstLetters, secondLetters);
-        for (std::size_t j = 0; j < firstLetters.size(); ++j) {
-            const auto firstCharacter = lowercased(firstLetters[j]);
-            const auto secondCharacter = lowercased(secondLetters[j]);
-            if (firstCharacter != secondCharacter) {
-                return compareBetween(widen<Comparable>(asciiCode(firstCharacter)),
-                                      widen<Comparable>(asciiCode(secondCharacter)));
-            }
+        if (*order != 0) {
+            // The callers read -1 as "the first is the higher".
+            return -*order;
         }
     }
     return 0;
-}
-
-std::optional<VersionCompare::NumAndLetters> VersionCompare::prepareNumAndLetters(
-    std::string_view component) {
-    NumAndLetters parts;
-    for (const auto& character : splitCharacters(component)) {
-        if (isNumeric(character)) {
-            parts.digits.append(character.bytes);
-        } else {
-            parts.letters.emplace_back(character.bytes);
-        }
-    }
-    if (parts.digits.empty()) {
-        return std::nullopt;
-    }
-    return parts;
-}
-
-std::optional<int> VersionCompare::compareBetween(std::optional<Comparable> x,
-                                                  std::optional<Comparable> y) {
-    if (!x || !y) {
-        return std::nullopt;
-    }
-    return std::visit(
-        [](auto first, auto second) -> std::optional<int> {
-            if constexpr (std::is_same_v<decltype(first), decltype(second)>) {
-                return second >= first ? 1 : -1;
-            } else {
-                return std::nullopt;
-            }
-        },
-        *x, *y);
-}
-
-void VersionCompare::addZerosIfNeded(Characters& firstString, Characters& secondString) {
-    const auto length = std::max(firstString.size(), secondString.size());
-    firstString.resize(length, "0");
-    secondString.resize(length, "0");
 }
 
 }  // namespace mvk

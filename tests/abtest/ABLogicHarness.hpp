@@ -52,15 +52,25 @@ class ScriptedConfigService final : public ABTestConfigServiceProtocol {
         : manager_(std::move(manager)) {}
 
     void receiveABConfig() override { ++configRequests; }
-    void receiveAbBackendOffers() override {
+    void receiveAbBackendOffers(OfferGeneration generation) override {
         offersSent.push_back(SuitableExperiments{manager_->suitableExperiments()});
+        generations_.push_back(generation);
     }
     void stop() override {}
 
-    /// Answers the offer request `index` (the last one by default).
+    /// The results of the offer request `index` (the last one by default).
     void answerOffer(std::vector<InvolvedExperiment> involved,
                      std::optional<std::size_t> index = {}) {
-        offerUpdate_(involved, offersSent.at(index.value_or(offersSent.size() - 1)));
+        const auto sent = index.value_or(offersSent.size() - 1);
+        offerUpdate_(generations_.at(sent), involved, offersSent.at(sent));
+    }
+    void failOffer(std::optional<std::size_t> index = {}) {
+        offerNoConnection_(generations_.at(index.value_or(offersSent.size() - 1)));
+    }
+    void offerForAnotherUser(std::optional<std::size_t> index = {}) {
+        offerUserChanged_(generations_.at(index.value_or(offersSent.size() - 1)),
+                          MVKError("[A/B-Test Module]  In the process of receiving offer from the "
+                                   "server, the user was changed. Offer has been canceled."));
     }
 
     ConfigUpdate configUpdate() const override { return configUpdate_; }
@@ -85,6 +95,7 @@ class ScriptedConfigService final : public ABTestConfigServiceProtocol {
 
   private:
     std::shared_ptr<ABTestManagerProtocol> manager_;
+    std::vector<OfferGeneration> generations_;
     ConfigUpdate configUpdate_;
     OfferUpdate offerUpdate_;
     OfferNoConnection offerNoConnection_;

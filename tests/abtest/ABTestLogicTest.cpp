@@ -210,7 +210,7 @@ INSTANTIATE_TEST_SUITE_P(
                      background(t);
                      t.config->answerOffer({{7, "B"}});
                  },
-                 {"prepare"},
+                 {"prepare", lateOffer},
                  true,
                  ""},
         Scenario{"ExpiryAfterAGroupDropsIt",
@@ -295,6 +295,7 @@ INSTANTIATE_TEST_SUITE_P(
                  [](ABLogicHarness& t) {
                      offered(t);
                      background(t);
+                     t.config->answerOffer({{7, "B"}});
                  },
                  {"prepare", refusedInBackground},
                  true,
@@ -343,30 +344,15 @@ INSTANTIATE_TEST_SUITE_P(
                   "remote configuration intersection error"},
                  true,
                  ""},
-        Scenario{"AnswerOfAnEarlierSearchIsIgnored",
-                 [](ABLogicHarness& t) {
-                     t.addExperiment(8, true, false, "5", "run");
-                     offered(t);
-                     t.advance(10'000);
-                     t.fire("run");
-                     t.config->answerOffer({{7, "B"}}, 0);
-                     EXPECT_TRUE(t.logs().contains(MVKLogLevel::debug,
-                                                   "[A/B-Test Module] Offer answer for experiments "
-                                                   "[7] ignored: not pending"));
-                     t.config->answerOffer({{8, "B"}}, 1);
-                 },
-                 {"prepare", "prepare", "changed 1"},
-                 false,
-                 ""},
         Scenario{"LateResultsAfterTheApplyAreIgnored",
                  [](ABLogicHarness& t) {
                      offered(t);
-                     t.config->offerNoConnection()();
+                     t.config->failOffer();
                      ASSERT_EQ(t.config->offersSent.size(), 2U);
                      t.config->answerOffer({{7, "B"}}, 1);
                      t.apply();
                      t.config->answerOffer({{7, "B"}}, 0);
-                     t.config->offerNoConnection()();
+                     t.config->failOffer();
                  },
                  {"prepare", "changed 1"},
                  true,
@@ -403,6 +389,7 @@ INSTANTIATE_TEST_SUITE_P(
                      t.logic->resetConfig();
                      t.fire("run");
                      t.advance(5'000);
+                     t.config->failOffer(0);
                      t.config->answerOffer({{8, "B"}});
                  },
                  {"prepare", "prepare", "changed 1"},
@@ -488,6 +475,56 @@ INSTANTIATE_TEST_SUITE_P(
                  {"prepare", refusedByServer, "prepare"},
                  false,
                  ""}));
+
+// A result of an offer the logic gave up changes nothing; the next request
+// waits until the one on its way is over.
+INSTANTIATE_TEST_SUITE_P(
+    StaleOffers, ABTestLogicScenarios,
+    ::testing::Values(Scenario{"AStalledOfferIsAskedOnceAndItsExpiryTellsTheHost",
+                               [](ABLogicHarness& t) {
+                                   t.addExperiment(7, false);
+                                   t.start();
+                                   for (int round = 0; round < 9; ++round) {
+                                       t.advance(10'000);
+                                       t.fire();
+                                   }
+                                   t.config->failOffer();
+                                   EXPECT_EQ(t.config->offersSent.size(), 1U);
+                               },
+                               {"prepare", lateOffer},
+                               true,
+                               ""},
+                      Scenario{"ALateFailureLetsTheNextOfferGoWithoutAskingForIt",
+                               [](ABLogicHarness& t) {
+                                   t.addExperiment(8, true, false, "5", "run");
+                                   offered(t);
+                                   t.advance(10'000);
+                                   t.fire("run");
+                                   EXPECT_EQ(t.config->offersSent.size(), 1U);
+                                   t.config->failOffer(0);
+                                   ASSERT_EQ(t.config->offersSent.size(), 2U);
+                                   EXPECT_EQ(t.config->offersSent[1].suitableExperiments,
+                                             std::vector<std::int64_t>{8});
+                                   t.config->answerOffer({{7, "B"}}, 0);
+                                   t.config->answerOffer({{8, "B"}}, 1);
+                               },
+                               {"prepare", lateOffer, "prepare", "changed 1"},
+                               false,
+                               ""},
+                      Scenario{"TheFormerUsersResultLeavesTheNewUsersOfferPending",
+                               [](ABLogicHarness& t) {
+                                   t.stateManager().project->configuration.userCounting = true;
+                                   t.addExperiment(7, false);
+                                   t.start();
+                                   t.userService->activateUser("player-2");
+                                   EXPECT_EQ(t.config->offersSent.size(), 1U);
+                                   t.config->offerForAnotherUser(0);
+                                   ASSERT_EQ(t.config->offersSent.size(), 2U);
+                                   t.config->answerOffer({{7, "B"}});
+                               },
+                               {"prepare", "prepare", "changed 1"},
+                               false,
+                               ""}));
 
 }  // namespace
 }  // namespace mvk

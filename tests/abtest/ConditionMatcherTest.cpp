@@ -104,6 +104,8 @@ INSTANTIATE_TEST_SUITE_P(
                       condition(backend, "backend", {"firstVersion"}, "IN", "1.2"), {}, false},
         ConditionCase{"CardPropertyThroughParameters",
                       condition(backend, "pl", {"parameters", "vip"}, "==", true), {}, true},
+        ConditionCase{"PlOutsideParametersReadsTheAudience",
+                      condition(backend, "pl", {"payingUser"}, "boolean", true), {}, true},
         ConditionCase{"DiagonalThroughItsAudienceKey",
                       condition(backend, "di", {"displayDiagonal"}, ">", 6), {}, true},
         ConditionCase{"EmptyPathOutsidePl", condition(backend, "di", {}, "==", 6.1), {}, false},

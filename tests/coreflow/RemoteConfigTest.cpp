@@ -199,6 +199,11 @@ TEST_F(RemoteConfig, GettersConvertEveryKindAndClampWhatDoesNotFit) {
         {-1e300, "-1e+300", INT32_MIN, INT64_MIN, -FLT_MAX, -1e300, true},
         {0.1F, "0.1", 0, 0, 0.1F, static_cast<double>(0.1F), true},
         {3.0, "3.0", 3, 3, 3.0F, 3.0, true},
+        // Whole numbers print in full up to 1e16, where their last digits stop being exact.
+        {1e5, "100000.0", 100'000, 100'000, 1e5F, 1e5, true},
+        {1e5F, "100000.0", 100'000, 100'000, 1e5F, 1e5, true},
+        {-1e15, "-1000000000000000.0", INT32_MIN, -1'000'000'000'000'000, -1e15F, -1e15, true},
+        {1e16, "1e+16", INT32_MAX, 10'000'000'000'000'000, 1e16F, 1e16, true},
         {std::int64_t{5'000'000'000}, "5000000000", INT32_MAX, 5'000'000'000, 5e9F, 5e9, true},
         {std::int32_t{-7}, "-7", -7, -7, -7.0F, -7.0, true},
     };
@@ -207,6 +212,7 @@ TEST_F(RemoteConfig, GettersConvertEveryKindAndClampWhatDoesNotFit) {
         const auto value = (*MVKRemoteConfig::config())["k"];
         SCOPED_TRACE(row.text);
         EXPECT_EQ(value->stringValue(), row.text);
+        EXPECT_EQ(value->description(), "value: [" + row.text + "] source: defaults");
         EXPECT_EQ(value->int32Value(), row.int32);
         EXPECT_EQ(value->int64Value(), row.int64);
         EXPECT_EQ(value->integerValue(), row.int64);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -16,7 +17,7 @@ struct Case {
     std::optional<int> expected;
 };
 
-// -1: first is higher, 0: equal, 1: first is lower (also for equal numbers written differently).
+// -1: first is higher, 0: equal, 1: first is lower.
 const Case cases[] = {
     // Component lists
     {"1.2", "1.2", 0},
@@ -27,11 +28,16 @@ const Case cases[] = {
     {"", "1", absent},
     {"1..2", "1.0.2", absent},
     {"1.2.", "1.2", absent},
-    // Numbers compare by value; equal values written differently answer 1 both ways
+    // Numbers compare by value, so leading zeros change nothing
     {"1.10", "1.9", -1},
     {"2", "10", 1},
-    {"1.01", "1.1", 1},
-    {"1.1", "1.01", 1},
+    {"1.01", "1.1", 0},
+    {"1.1", "1.01", 0},
+    {"1.2", "1.2.00", 0},
+    // A number after letters is a part of its own, not more digits of the first number
+    {"1.0-rc1", "1.0", 1},
+    {"1.0b", "1.0b0", 0},
+    {"1.0b", "1.0b1", 1},
     {"1.beta", "1.0", absent},
     {"1.a2", "1.12", 1},
     // Letters: none beats some, then lower-cased ASCII codes with "0" padding
@@ -74,6 +80,32 @@ TEST(VersionCompareTest, ComparesByTheVersionRules) {
     for (const auto& c : cases) {
         EXPECT_EQ(VersionCompare::compareVersions(c.first, c.second), c.expected)
             << '"' << c.first << "\" vs \"" << c.second << '"';
+    }
+}
+
+// Versions of every shape the rules tell apart, all comparable with one another.
+const char* const ordered[] = {"1",     "1.0.0", "1.0-rc1", "1.0-rc2", "1.0a", "1.0b", "1.0B",
+                               "1.0b0", "1.0b1", "1.01",    "1.1",     "1.02", "1.2",  "1.2.00",
+                               "1.2.1", "1.10",  "2.0b1",   "2.0",     "10"};
+
+TEST(VersionCompareTest, IsAnOrder) {
+    const auto compare = [](const char* first, const char* second) {
+        const auto result = VersionCompare::compareVersions(first, second);
+        EXPECT_TRUE(result) << first << " vs " << second;
+        return result.value_or(2);
+    };
+    for (const char* a : ordered) {
+        for (const char* b : ordered) {
+            EXPECT_EQ(compare(a, b), -compare(b, a)) << a << " vs " << b;
+            for (const char* c : ordered) {
+                // -1 or 0: the first is at least as high.
+                const auto ab = compare(a, b);
+                const auto bc = compare(b, c);
+                if (ab <= 0 && bc <= 0) {
+                    EXPECT_EQ(compare(a, c), std::min(ab, bc)) << a << ", " << b << ", " << c;
+                }
+            }
+        }
     }
 }
 

@@ -261,6 +261,16 @@ TEST(BackendAnswerRulesTest, ExperimentsAndOffers) {
             "isTesting": false, "parameters": [], "conditions": [{"code": "ce"}]}],
             "version": 2, "userProperties": {}})";
     const char* const offer = R"({"involvedExperiments": [{"id": 1, "group": "A"}]})";
+    // Groups are bounded at 256 characters, not bytes.
+    const auto withGroup = [](std::size_t characters) {
+        std::string group;
+        for (std::size_t i = 0; i < characters; ++i) {
+            group += "\u00e9";
+        }
+        return R"({"involvedExperiments": [{"id": 1, "group": ")" + group + R"("}]})";
+    };
+    const std::string longestGroup = withGroup(256);
+    const std::string tooLongGroup = withGroup(257);
     const Case cases[] = {
         {"/remoteconfig/experiments", json("200", 200, experiments), true},
         {"/remoteconfig/experiments", json("200 without version", 200, R"({"userProperties": {}})"),
@@ -276,6 +286,13 @@ TEST(BackendAnswerRulesTest, ExperimentsAndOffers) {
         {"/remoteconfig/offer",
          json("200 without group", 200, R"({"involvedExperiments": [{"id": 1}]})"), false,
          offerError},
+        {"/remoteconfig/offer", json("200 longest group", 200, longestGroup.c_str()), true},
+        {"/remoteconfig/offer", json("200 group too long", 200, tooLongGroup.c_str()), false,
+         offerError},
+        {"/remoteconfig/offer",
+         json("200 naming an experiment not asked for", 200,
+              R"({"involvedExperiments": [{"id": 1, "group": "A"}, {"id": 999, "group": "B"}]})"),
+         false, offerError},
         {"/remoteconfig/offer", {"200 without body", withoutBody(200)}, false},
         {"/remoteconfig/offer", json("404", 404, offer), false},
     };
@@ -286,10 +303,11 @@ TEST(BackendAnswerRulesTest, ExperimentsAndOffers) {
         LogCapture log(MVKLogLevel::info);
         bool answered = false;
         if (std::string_view(c.endpoint) == "/remoteconfig/offer") {
-            auto result = fixture.backend().requestAbTestOffer("key", identifiers, {});
+            auto result =
+                fixture.backend().requestAbTestOffer("key", identifiers, SuitableExperiments{{1}});
             answered = result.has_value();
             if (result && !result->involvedExperiments.empty()) {
-                EXPECT_EQ(result->involvedExperiments[0], (InvolvedExperiment{1, "A"}));
+                EXPECT_EQ(result->involvedExperiments[0].id, 1);
             }
         } else {
             auto result = fixture.backend().requestABTestConfig("key", identifiers, Versions{});

@@ -202,19 +202,20 @@ TEST_F(ConfigServiceTest, OfferForAUserNoLongerActiveIsCancelled) {
     backend->scriptOffer(InvolvedExperimentsContainer{{{5, "B"}}});
     std::vector<std::string> errors;
     int updates = 0;
-    service->setOfferUserChanged(
-        [&](const MVKError& error) { errors.push_back(error.description()); });
-    service->setOfferUpdate([&](const auto&, const auto&) { ++updates; });
+    service->setOfferUserChanged([&](std::uint64_t generation, const MVKError& error) {
+        errors.push_back(std::to_string(generation) + " " + error.description());
+    });
+    service->setOfferUpdate([&](auto, const auto&, const auto&) { ++updates; });
 
     incomeQueue.pause();
-    service->receiveAbBackendOffers();
+    service->receiveAbBackendOffers(4);
     configQueue.drain();
     state->activateUser("player-2");
     incomeQueue.resume();
     settle();
 
     EXPECT_EQ(errors, std::vector<std::string>{
-                          "[A/B-Test Module]  In the process of receiving offer from the server, "
+                          "4 [A/B-Test Module]  In the process of receiving offer from the server, "
                           "the user was changed. Offer has been canceled."});
     EXPECT_EQ(updates, 0);
 }
@@ -226,20 +227,26 @@ TEST_F(ConfigServiceTest, TrackingOffDropsAnswersButAppliesTheConfiguration) {
     backend->scriptOffer(InvolvedExperimentsContainer{});
     backend->scriptConfig({Config::defaulConfiguration(), false});
     int calls = 0, configs = 0;
+    std::vector<std::uint64_t> unanswered;
     service->setOnIdentifiersUpdate([&](auto) { ++calls; });
     service->setConfigUpdate([&](const auto&) { ++calls; });
-    service->setOfferUpdate([&](const auto&, const auto&) { ++calls; });
+    service->setOfferUpdate([&](auto, const auto&, const auto&) { ++calls; });
+    service->setOfferNoConnection(
+        [&](std::uint64_t generation) { unanswered.push_back(generation); });
     service->setOnSdkConfigUpdate([&](const auto&) { ++configs; });
 
     service->receiveUserBackendIds();
     service->receiveABConfig();
-    service->receiveAbBackendOffers();
+    service->receiveAbBackendOffers(3);
     service->receiveAnalyticsConfig();
     settle();
     EXPECT_EQ(log.count(MVKLogLevel::info, trackingOffLine), 3u);
     EXPECT_EQ(calls, 0);
     EXPECT_EQ(configs, 1);
     EXPECT_EQ(state->deviceIdentifierUpdates, 0);
+    // The offer's caller still hears that its request is over.
+    advance(seconds(2));
+    EXPECT_EQ(unanswered, std::vector<std::uint64_t>{3});
 
     // The in-process flags were cleared all the same.
     service->receiveUserBackendIds();
@@ -283,16 +290,18 @@ TEST_F(ConfigServiceTest, FailedOfferIsHandedBackAfterTwoSecondsEveryTime) {
     backend->scriptOffer(InvolvedExperimentsContainer{{{5, "B"}}});
     int noConnection = 0;
     std::vector<InvolvedExperiment> involved;
-    service->setOfferNoConnection([&] {
+    service->setOfferNoConnection([&](std::uint64_t generation) {
         ++noConnection;
-        service->receiveAbBackendOffers();  // as the A/B logic does
+        service->receiveAbBackendOffers(generation + 1);
     });
-    service->setOfferUpdate([&](const auto& experiments, const SuitableExperiments& suitable) {
+    service->setOfferUpdate([&](std::uint64_t generation, const auto& experiments,
+                                const SuitableExperiments& suitable) {
         involved = experiments;
+        EXPECT_EQ(generation, 3U);
         EXPECT_EQ(suitable.suitableExperiments, (std::vector<std::int64_t>{5, 9}));
     });
 
-    service->receiveAbBackendOffers();
+    service->receiveAbBackendOffers(1);
     settle();
     for (int round = 1; round <= 2; ++round) {
         advance(milliseconds(1'999));
