@@ -399,8 +399,8 @@ INSTANTIATE_TEST_SUITE_P(
                  [](ABLogicHarness& t) {
                      offered(t);
                      t.advance(10'000);
-                     t.config->offerNoConnection()();
-                     EXPECT_TRUE(t.logs().contains(MVKLogLevel::info,
+                     t.config->failOffer();
+                     EXPECT_TRUE(t.logs().contains(MVKLogLevel::warning,
                                                    "[A/B-Test Module] Suitable experiments [[7]] "
                                                    "marked as refused"));
                      t.fire();
@@ -409,20 +409,21 @@ INSTANTIATE_TEST_SUITE_P(
                  {"prepare", lateOffer},
                  true,
                  ""},
-        Scenario{"NoAnswerAfterTheWaitInTheBackgroundChangesNothing",
+        Scenario{"AFailureAfterTheBackgroundRefusalChangesNothing",
                  [](ABLogicHarness& t) {
                      offered(t);
-                     t.advance(10'000);
                      background(t);
-                     t.config->offerNoConnection()();
+                     t.advance(10'000);
+                     t.config->failOffer();
                  },
-                 {"prepare"},
+                 {"prepare",
+                  "changed 0 [A/B-Test Module] Offer refused because application enter background"},
                  true,
                  ""},
         Scenario{"UserChangedDuringTheOfferRestartsTheSearch",
                  [](ABLogicHarness& t) {
                      offered(t);
-                     t.config->offerUserChanged()(MVKError(userChanged));
+                     t.config->offerForAnotherUser();
                      EXPECT_TRUE(t.logs().contains(MVKLogLevel::error, userChanged));
                      t.fire();
                      EXPECT_EQ(t.config->offersSent.size(), 2U);
@@ -434,7 +435,7 @@ INSTANTIATE_TEST_SUITE_P(
                  [](ABLogicHarness& t) {
                      offered(t);
                      t.config->answerOffer({{7, "B"}});
-                     t.config->offerUserChanged()(MVKError(userChanged));
+                     t.config->offerForAnotherUser();
                      t.apply();
                  },
                  {"prepare", "changed 1"},
