@@ -50,7 +50,7 @@ class LockedOperation {
         return lines;
     }
 
-    std::unique_lock<std::recursive_mutex> lock_;
+    Connection::Lock lock_;
 };
 
 /// The values of `content` where they are: a stored report's text is a
@@ -80,9 +80,10 @@ std::string joined(const std::vector<Item>& items, std::string_view separator, F
 
 // Runs one operation under the connection's lock; any failure is logged after
 // `prefix`, noted for an open transaction and answered with `fallback`.
-// `writes` lets the operation open a group, or count in the open one.
+// `access` says whether the operation commits the open group first, may open
+// one, or counts in it.
 template <typename Result, typename Operation>
-Result SQLiteProvider::guarded(std::string_view prefix, Result fallback, bool writes,
+Result SQLiteProvider::guarded(std::string_view prefix, Result fallback, GroupCommit::Access access,
                                Operation&& operation) {
     if (group_) {
         group_->commitOtherGroupOfThisThread();
@@ -94,12 +95,12 @@ Result SQLiteProvider::guarded(std::string_view prefix, Result fallback, bool wr
         }
     };
     if (group_) {
-        noteGroup(group_->prepare(writes));
+        noteGroup(group_->prepare(access));
     }
     try {
         Result result = operation();
         if (group_) {
-            noteGroup(group_->finish(writes));
+            noteGroup(group_->finish(access, true));
         }
         return result;
     } catch (const SQLiteError& error) {
@@ -111,7 +112,7 @@ Result SQLiteProvider::guarded(std::string_view prefix, Result fallback, bool wr
     }
     failedSinceBegin_ = true;
     if (group_) {
-        noteGroup(group_->finish(false));
+        noteGroup(group_->finish(access, false));
     }
     return fallback;
 }
@@ -162,6 +163,10 @@ SQLiteProvider::SQLiteProvider(std::string_view /*applicationKey*/, SerialQueue*
 
 SQLiteProvider::~SQLiteProvider() {
     commitPending();
+}
+
+std::uint64_t SQLiteProvider::lostGroups() const {
+    return group_ ? group_->lostGroups() : 0;
 }
 
 bool SQLiteProvider::commitPending() {
@@ -285,7 +290,7 @@ void SQLiteProvider::withKeptStatement(std::string sql, Use&& use) {
 }
 
 bool SQLiteProvider::queryRows(const SelectQuery& query, const RowVisitor& visitor) {
-    return guarded("Error in query: ", false, false, [&] {
+    return guarded("Error in query: ", false, GroupCommit::Access::read, [&] {
         withKeptStatement(rawSql(query), [&](Statement& statement) {
             if (query.selectionArgs) {
                 statement.bind(*query.selectionArgs);
@@ -301,7 +306,18 @@ bool SQLiteProvider::queryRows(const SelectQuery& query, const RowVisitor& visit
 
 std::optional<std::int64_t> SQLiteProvider::insert(std::string_view tableName,
                                                    const ContentValues& content) {
-    return guarded("Error in inserting: ", std::optional<std::int64_t>{}, true, [&] {
+    return insertWith(GroupCommit::Access::write, tableName, content);
+}
+
+std::optional<std::int64_t> SQLiteProvider::insertGrouped(std::string_view tableName,
+                                                          const ContentValues& content) {
+    return insertWith(GroupCommit::Access::groupedWrite, tableName, content);
+}
+
+std::optional<std::int64_t> SQLiteProvider::insertWith(GroupCommit::Access access,
+                                                       std::string_view tableName,
+                                                       const ContentValues& content) {
+    return guarded("Error in inserting: ", std::optional<std::int64_t>{}, access, [&] {
         auto sql = insertSql(tableName, content);
         auto cached = insertStatements_.find(sql);
         if (cached == insertStatements_.end()) {
@@ -326,36 +342,38 @@ std::optional<std::int64_t> SQLiteProvider::update(std::string_view tableName,
                                                    const ContentValues& values,
                                                    std::string_view selection,
                                                    const std::vector<SQLiteValue>& selectionArgs) {
-    return guarded("Error in updating: ", std::optional<std::int64_t>{}, true, [&] {
-        Statement statement(*database_, updateSql(tableName, values, selection));
-        auto arguments = valuesOf(values, selectionArgs.size());
-        for (const auto& argument : selectionArgs) {
-            arguments.push_back(&argument);
-        }
-        statement.runBorrowing(arguments);
-        return std::optional(database_->changes());
-    });
+    return guarded("Error in updating: ", std::optional<std::int64_t>{}, GroupCommit::Access::write,
+                   [&] {
+                       Statement statement(*database_, updateSql(tableName, values, selection));
+                       auto arguments = valuesOf(values, selectionArgs.size());
+                       for (const auto& argument : selectionArgs) {
+                           arguments.push_back(&argument);
+                       }
+                       statement.runBorrowing(arguments);
+                       return std::optional(database_->changes());
+                   });
 }
 
 std::optional<std::int64_t> SQLiteProvider::deleteRows(
     std::string_view tableName, std::string_view selection,
     const std::vector<SQLiteValue>& selectionArgs) {
-    return guarded("Error in delete: ", std::optional<std::int64_t>{}, true, [&] {
-        withKeptStatement(deleteSql(tableName, selection),
-                          [&](Statement& statement) { statement.bind(selectionArgs).run(); });
-        return std::optional(database_->changes());
-    });
+    return guarded(
+        "Error in delete: ", std::optional<std::int64_t>{}, GroupCommit::Access::write, [&] {
+            withKeptStatement(deleteSql(tableName, selection),
+                              [&](Statement& statement) { statement.bind(selectionArgs).run(); });
+            return std::optional(database_->changes());
+        });
 }
 
 bool SQLiteProvider::clear(std::string_view tableName) {
-    return guarded("Error in clear: ", false, true, [&] {
+    return guarded("Error in clear: ", false, GroupCommit::Access::write, [&] {
         Statement(*database_, clearSql(tableName)).run();
         return true;
     });
 }
 
 bool SQLiteProvider::raw(const std::string& sql) {
-    return guarded("Error in raw: ", false, true, [&] {
+    return guarded("Error in raw: ", false, GroupCommit::Access::write, [&] {
         // Raw SQL may change the schema, and a kept `SELECT *` would go on
         // with its old column count.
         keptStatements_.clear();
@@ -365,7 +383,7 @@ bool SQLiteProvider::raw(const std::string& sql) {
 }
 
 bool SQLiteProvider::transaction(const std::function<bool()>& body) {
-    return guarded("Error in transaction: ", false, true, [&] {
+    return guarded("Error in transaction: ", false, GroupCommit::Access::write, [&] {
         if (transactionDepth_ > 0) {
             ++transactionDepth_;
             bool answered = false;
@@ -383,24 +401,23 @@ bool SQLiteProvider::transaction(const std::function<bool()>& body) {
             failedSinceBegin_ = true;
             return false;
         }
-        // Inside a group the body gets a savepoint: its failure must not take
-        // the writes of earlier blocks with it.
-        const bool inGroup = group_ && group_->isOpen();
-        database_->execute(inGroup ? "SAVEPOINT unit" : "BEGIN IMMEDIATE");
+        // Any open group was committed before: the true answered below is a
+        // commit of this body's changes alone.
+        database_->execute("BEGIN IMMEDIATE");
         failedSinceBegin_ = false;
         const auto undo = [&] {
             // After some failures SQLite has already rolled everything back.
             if (database_->isAutocommit()) {
                 return;
             }
-            database_->execute(inGroup ? "ROLLBACK TO unit; RELEASE unit" : "ROLLBACK");
+            database_->execute("ROLLBACK");
         };
         ++transactionDepth_;
         try {
             const bool answered = body();
             --transactionDepth_;
             if (answered && !failedSinceBegin_) {
-                database_->execute(inGroup ? "RELEASE unit" : "COMMIT");
+                database_->execute("COMMIT");
                 return true;
             }
             if (answered) {
