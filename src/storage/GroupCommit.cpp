@@ -50,7 +50,11 @@ void GroupCommit::commitOtherGroupOfThisThread() {
 }
 
 std::optional<std::string> GroupCommit::prepare(Access access) {
-    if (open_ && (!onQueue() || access == Access::write)) {
+    if (open_ && connection_->isAutocommit()) {
+        open_ = false;
+        return lose("SQLite rolled the transaction back after a failure");
+    }
+    if (open_ && !onQueue()) {
         return commit();
     }
     if (access == Access::groupedWrite && !open_ && onQueue() && connection_->isAutocommit() &&
@@ -85,7 +89,7 @@ std::optional<std::string> GroupCommit::begin() {
     return std::nullopt;
 }
 
-std::optional<std::string> GroupCommit::finish(Access access, bool succeeded) {
+std::optional<std::string> GroupCommit::finish(Access access, bool succeeded, bool outermost) {
     if (!open_) {
         return std::nullopt;
     }
@@ -95,6 +99,11 @@ std::optional<std::string> GroupCommit::finish(Access access, bool succeeded) {
     }
     if (access == Access::groupedWrite && succeeded) {
         ++writes_;
+    }
+    if (access == Access::write && outermost) {
+        // One commit for the group and the write: the write's answer waits
+        // for it, and a failure of it is the write's failure too.
+        return commit();
     }
     return std::nullopt;
 }

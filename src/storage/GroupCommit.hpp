@@ -20,12 +20,14 @@ namespace mvk {
 /// when a thread waits for the block just run, when it is
 /// `Limits::maxAgeMillis` old, or when it holds `Limits::maxWrites` writes.
 ///
-/// Every other write commits the group first and then commits on its own, as
-/// does any operation from another thread: a row a cache holds, an id kept as
-/// a reference, a transaction's true and what another thread reads or hands on
-/// (a report to send) are never undone by a later failure. A failed group
-/// commit loses only grouped rows; it is logged with their number and counted
-/// in `lostGroups`.
+/// Every other write made on the queue joins the open group and commits it as
+/// soon as it ends (a `transaction` is a savepoint in it), so its answer comes
+/// after that commit and a failed commit is its failure too; an operation from
+/// another thread commits the group before it runs. A row a cache holds, an
+/// id kept as a reference, a transaction's true and what another thread reads
+/// or hands on (a report to send) are thus never undone by a later failure. A
+/// failed commit loses the group's grouped rows after their ids were answered:
+/// it is logged with their number and counted in `lostGroups`.
 ///
 /// A process kill loses at most the writes of the open group, which are the
 /// newest ones: never a hole, never a committed row. At process exit the open
@@ -55,12 +57,19 @@ class GroupCommit : public std::enable_shared_from_this<GroupCommit> {
     void commitOtherGroupOfThisThread();
 
     /// Before an operation. Answers the failure text of a commit or begin that
-    /// failed; the operation itself then runs as it would without a group.
+    /// failed, or of a group SQLite rolled back; the operation itself then runs
+    /// as it would without a group.
     std::optional<std::string> prepare(Access access);
 
-    /// After an operation: counts a grouped write, and notices when SQLite has
-    /// rolled the whole group back after a failure (disk full, I/O error).
-    std::optional<std::string> finish(Access access, bool succeeded);
+    /// After an operation: counts a grouped write, commits the group after a
+    /// write that is not inside a transaction of the caller (`outermost`), and
+    /// notices when SQLite has rolled the whole group back after a failure
+    /// (disk full, I/O error). A failure text means the operation's writes
+    /// are gone with the group.
+    std::optional<std::string> finish(Access access, bool succeeded, bool outermost);
+
+    /// True while a group is open: a transaction is then a savepoint in it.
+    bool isOpen() const { return open_; }
 
     /// Commits the open group, if any; on failure it is rolled back.
     std::optional<std::string> commit();

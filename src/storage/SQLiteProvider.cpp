@@ -80,8 +80,8 @@ std::string joined(const std::vector<Item>& items, std::string_view separator, F
 
 // Runs one operation under the connection's lock; any failure is logged after
 // `prefix`, noted for an open transaction and answered with `fallback`.
-// `access` says whether the operation commits the open group first, may open
-// one, or counts in it.
+// `access` says whether the operation may open a group, counts in it, or
+// commits it when it ends; a write whose group commit fails has failed.
 template <typename Result, typename Operation>
 Result SQLiteProvider::guarded(std::string_view prefix, Result fallback, GroupCommit::Access access,
                                Operation&& operation) {
@@ -100,7 +100,13 @@ Result SQLiteProvider::guarded(std::string_view prefix, Result fallback, GroupCo
     try {
         Result result = operation();
         if (group_) {
-            noteGroup(group_->finish(access, true));
+            if (auto failure = group_->finish(access, true, transactionDepth_ == 0)) {
+                LockedOperation::logFailure("", *failure);
+                if (access != GroupCommit::Access::read) {
+                    failedSinceBegin_ = true;
+                    return fallback;
+                }
+            }
         }
         return result;
     } catch (const SQLiteError& error) {
@@ -112,7 +118,7 @@ Result SQLiteProvider::guarded(std::string_view prefix, Result fallback, GroupCo
     }
     failedSinceBegin_ = true;
     if (group_) {
-        noteGroup(group_->finish(access, false));
+        noteGroup(group_->finish(access, false, transactionDepth_ == 0));
     }
     return fallback;
 }
@@ -401,23 +407,25 @@ bool SQLiteProvider::transaction(const std::function<bool()>& body) {
             failedSinceBegin_ = true;
             return false;
         }
-        // Any open group was committed before: the true answered below is a
-        // commit of this body's changes alone.
-        database_->execute("BEGIN IMMEDIATE");
+        // Inside a group the body gets a savepoint: its failure must not take
+        // the writes of earlier blocks with it. The group is committed as
+        // this operation ends, before its true is answered.
+        const bool inGroup = group_ && group_->isOpen();
+        database_->execute(inGroup ? "SAVEPOINT unit" : "BEGIN IMMEDIATE");
         failedSinceBegin_ = false;
         const auto undo = [&] {
             // After some failures SQLite has already rolled everything back.
             if (database_->isAutocommit()) {
                 return;
             }
-            database_->execute("ROLLBACK");
+            database_->execute(inGroup ? "ROLLBACK TO unit; RELEASE unit" : "ROLLBACK");
         };
         ++transactionDepth_;
         try {
             const bool answered = body();
             --transactionDepth_;
             if (answered && !failedSinceBegin_) {
-                database_->execute("COMMIT");
+                database_->execute(inGroup ? "RELEASE unit" : "COMMIT");
                 return true;
             }
             if (answered) {

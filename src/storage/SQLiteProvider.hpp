@@ -26,8 +26,10 @@ namespace mvk {
 /// read, so operations from several threads never interleave.
 ///
 /// Grouped inserts made on the income queue while more blocks wait there
-/// share one transaction (`GroupCommit`); every other write, a `transaction`
-/// included, commits that group first and is committed when it answers.
+/// share one transaction (`GroupCommit`). Every other write, a `transaction`
+/// included, is committed when it answers: made on the queue inside an open
+/// group, it commits the group as it ends (a transaction is then a savepoint
+/// of its own, whose failure undoes only its changes).
 ///
 /// The file is kept in WAL journal mode with `synchronous=NORMAL`: a commit
 /// is durable against a process kill without an fsync, and a power loss can

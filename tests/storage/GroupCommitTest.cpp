@@ -266,34 +266,43 @@ TEST_F(GroupCommitTest, AUnitAnsweredAsStoredIsCommittedWhenItAnswers) {
          },
          "SELECT COUNT(*) FROM levelResource", nullptr},
     };
-    for (const bool commitFails : {false, true}) {
-        userName = commitFails ? "bob" : "alice";
-        for (const auto& unit : units) {
-            SCOPED_TRACE(unit.name + (commitFails ? ", its commit failing" : ""));
-            test::RawDatabase raw(databasePath());
-            const auto rowsBefore = raw.single(unit.committedRows);
-            bool answered = false;
-            std::string committedAtAnswer;
-            // Stored events queued around it share groups.
-            runQueued({[&] {
-                           if (commitFails) {
-                               vfs.failLogWrites();
-                           }
-                           answered = unit.store();
-                           committedAtAnswer =
-                               test::RawDatabase(databasePath()).single(unit.committedRows);
-                       },
-                       [&] { insert(1); }, [&] { insert(1); }});
-            EXPECT_EQ(answered, !commitFails);
-            EXPECT_EQ(committedAtAnswer,
-                      std::to_string(std::stoi(rowsBefore) + (commitFails ? 0 : 1)));
-            if (unit.cache) {
-                const auto [cached, query] = unit.cache();
-                std::vector<std::int64_t> stored;
-                for (const auto& row : raw.rows(query)) {
-                    stored.push_back(std::stoll(row[0]));
+    int round = 0;
+    for (const bool inGroup : {false, true}) {
+        for (const bool commitFails : {false, true}) {
+            userName = "user-" + std::to_string(round++);
+            for (const auto& unit : units) {
+                SCOPED_TRACE(unit.name + (inGroup ? ", inside a group" : ", alone") +
+                             (commitFails ? ", its commit failing" : ""));
+                test::RawDatabase raw(databasePath());
+                const auto rowsBefore = raw.single(unit.committedRows);
+                bool answered = false;
+                std::string committedAtAnswer;
+                // Stored events queued around it share groups.
+                runQueued({[&] {
+                               if (inGroup) {
+                                   insert(1);
+                               }
+                           },
+                           [&] {
+                               if (commitFails) {
+                                   vfs.failLogWrites();
+                               }
+                               answered = unit.store();
+                               committedAtAnswer =
+                                   test::RawDatabase(databasePath()).single(unit.committedRows);
+                           },
+                           [&] { insert(1); }});
+                EXPECT_EQ(answered, !commitFails);
+                EXPECT_EQ(committedAtAnswer,
+                          std::to_string(std::stoi(rowsBefore) + (commitFails ? 0 : 1)));
+                if (unit.cache) {
+                    const auto [cached, query] = unit.cache();
+                    std::vector<std::int64_t> stored;
+                    for (const auto& row : raw.rows(query)) {
+                        stored.push_back(std::stoll(row[0]));
+                    }
+                    EXPECT_EQ(cached, stored);
                 }
-                EXPECT_EQ(cached, stored);
             }
         }
     }
