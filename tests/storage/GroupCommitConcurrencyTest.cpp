@@ -85,8 +85,9 @@ TEST_F(GroupCommitConcurrencyTest, AWaitReturnsOnceItsBlockAndAllBeforeAreCommit
         {"waitUntilFinished",
          [&] { return queue_.waitUntilFinished(queue_.addOperation(insert)); }},
     };
-    for (const auto& [name, wait] : waits) {
+    for (const auto& [name, waitForIt] : waits) {
         SCOPED_TRACE(name);
+        const auto& wait = waitForIt;
         ASSERT_TRUE(provider_.clear("events"));
         std::promise<void> entered;
         std::promise<void> gate;
