@@ -112,24 +112,28 @@ std::optional<std::string> GroupCommit::commit() {
     if (!open_) {
         return std::nullopt;
     }
-    open_ = false;
+    std::optional<std::string> failure;
     if (connection_->isAutocommit()) {
-        return lose("SQLite rolled the transaction back after a failure");
-    }
-    try {
-        connection_->execute("COMMIT");
-        return std::nullopt;
-    } catch (const std::exception& error) {
-        // Left open, the group would hold the file's write lock and take every
-        // later write down with it.
+        failure = lose("SQLite rolled the transaction back after a failure");
+    } else {
         try {
-            if (!connection_->isAutocommit()) {
-                connection_->execute("ROLLBACK");
+            connection_->execute("COMMIT");
+        } catch (const std::exception& error) {
+            // Left open, the group would hold the file's write lock and take
+            // every later write down with it.
+            try {
+                if (!connection_->isAutocommit()) {
+                    connection_->execute("ROLLBACK");
+                }
+            } catch (const std::exception&) {
             }
-        } catch (const std::exception&) {
+            failure = lose(error.what());
         }
-        return lose(error.what());
     }
+    // Only now: the exit handler, which looks without the lock, must wait for
+    // a commit under way instead of taking the group for done.
+    open_ = false;
+    return failure;
 }
 
 bool GroupCommit::atBoundary(bool nextRunsNow) {
