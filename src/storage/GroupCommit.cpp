@@ -54,7 +54,9 @@ std::optional<std::string> GroupCommit::prepare(Access access) {
         open_ = false;
         return lose("SQLite rolled the transaction back after a failure");
     }
-    if (open_ && !onQueue()) {
+    // What another thread reads it may hand on: the group is committed first.
+    // Its writes join the group and commit it in `finish`, as the queue's do.
+    if (open_ && !onQueue() && access != Access::write) {
         return commit();
     }
     if (access == Access::groupedWrite && !open_ && onQueue() && connection_->isAutocommit() &&

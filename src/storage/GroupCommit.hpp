@@ -20,14 +20,15 @@ namespace mvk {
 /// when a thread waits for the block just run, when it is
 /// `Limits::maxAgeMillis` old, or when it holds `Limits::maxWrites` writes.
 ///
-/// Every other write made on the queue joins the open group and commits it as
+/// Every other write, on any thread, joins the open group and commits it as
 /// soon as it ends (a `transaction` is a savepoint in it), so its answer comes
-/// after that commit and a failed commit is its failure too; an operation from
-/// another thread commits the group before it runs. A row a cache holds, an
-/// id kept as a reference, a transaction's true and what another thread reads
-/// or hands on (a report to send) are thus never undone by a later failure. A
-/// failed commit loses the group's grouped rows after their ids were answered:
-/// it is logged with their number and counted in `lostGroups`.
+/// after that commit and a failed commit is its failure too; any other
+/// operation from another thread commits the group before it runs. A row a
+/// cache holds, an id kept as a reference, a transaction's true and what
+/// another thread reads or hands on (a report to send) are thus never undone
+/// by a later failure. A failed commit loses the group's grouped rows after
+/// their ids were answered: it is logged with their number and counted in
+/// `lostGroups`.
 ///
 /// A process kill loses at most the writes of the open group, which are the
 /// newest ones: never a hole, never a committed row. At process exit the open

@@ -128,7 +128,7 @@ TEST_F(GroupCommitTest, APauseCommitsBeforeTheQueueWaits) {
     EXPECT_EQ(committed(), 3);
 }
 
-TEST_F(GroupCommitTest, AnotherThreadsOperationCommitsTheGroupFirst) {
+TEST_F(GroupCommitTest, AnotherThreadsOperationLeavesTheGroupCommitted) {
     open();
     struct Case {
         std::string name;
