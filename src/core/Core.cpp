@@ -104,6 +104,9 @@ Core::Core(CoreEnvironment environment)
       abTestDefaultParamsCache_(std::make_shared<ABTestDefaultParamsCache>()),
       loadWait_(std::make_shared<LoadWait>()),
       isEditorMode_(std::make_shared<std::atomic<bool>>(false)) {
+    // Every host call goes through the income queue: a game that quits right
+    // after its last calls (or after `destroySDK`) still has them stored.
+    incomeQueue().runQueuedBlocksAtExit();
     // The host set its defaults once, maybe before a `destroy`; a new core
     // that started empty would fail every group for want of defaults.
     RemoteConfigStore::shared().seed(*abTestDefaultParamsCache_);

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
+#include <functional>
 
 namespace mvk {
 
@@ -9,24 +11,46 @@ namespace mvk {
 /// transfers and stop starting queued blocks, so that nothing of ours is still
 /// running while the C runtime and OpenSSL tear themselves down.
 ///
-/// At exit the handler raises the flag, then waits up to `longestExitWait`
-/// for the work counted by `InFlight` guards on other threads to end. Guards
-/// held by the exiting thread itself are not waited for (the host may call
-/// `exit()` from a callback we run).
+/// The exit handler, on whichever thread exits, takes at most
+/// `longestExitWait` in all:
+///  1. it raises the flag and runs the `Stage::drain` steps: a queue that
+///     stores the host's calls runs what is queued (no transfer starts now);
+///  2. it lets no more blocks start and waits for the work counted by
+///     `InFlight` guards on other threads to end (guards held by the exiting
+///     thread itself are not waited for: the host may call `exit()` from a
+///     callback we run);
+///  3. it runs the `Stage::commit` steps, which commit what finished work
+///     left open, even while a block runs past the bound.
 class ProcessExit {
   public:
     ProcessExit() = delete;
 
     static constexpr std::chrono::milliseconds longestExitWait{2000};
+    /// The part of `longestExitWait` kept for the commit steps.
+    static constexpr std::chrono::milliseconds commitReserve{200};
+
+    using Deadline = std::chrono::steady_clock::time_point;
+    using Step = std::function<void(Deadline)>;
+    enum class Stage { drain, commit };
 
     /// Counts one piece of library work (a queue block, a transfer) for the
     /// exit handler to wait for while the guard lives. Cheap; may nest.
     class InFlight {
       public:
-        InFlight();
+        /// When the work may begin: at any time, only before the exit, or
+        /// also while the exit handler lets queued blocks run (stage 1).
+        enum class Start { always, beforeExit, whileDraining };
+
+        explicit InFlight(Start start = Start::always);
         ~InFlight();
         InFlight(const InFlight&) = delete;
         InFlight& operator=(const InFlight&) = delete;
+
+        /// False when the work must not begin; the guard then counts nothing.
+        bool admitted() const { return admitted_; }
+
+      private:
+        bool admitted_ = false;
     };
 
     /// Registers the atexit handler; idempotent. Called when the first
@@ -36,7 +60,18 @@ class ProcessExit {
     /// True once the process has begun to exit.
     static bool isExiting() noexcept;
 
-    /// Raises the flag as the atexit handler would, without waiting (tests only).
+    /// Whether a block of a queue may start now; see `InFlight::Start`.
+    static bool mayStart(InFlight::Start start);
+
+    /// Adds a step the exit handler runs on the exiting thread with the
+    /// deadline of its stage; the step must end by then. Answers an id for
+    /// `removeStep`. A step may outlive what it serves (it is copied before
+    /// it runs): it should hold that by a weak reference.
+    static std::uint64_t addStep(Stage stage, Step step);
+    static void removeStep(std::uint64_t id);
+
+    /// Raises the flag as the atexit handler would, without draining or
+    /// waiting (tests only).
     static void markExitingForTesting() noexcept;
     static void resetForTesting() noexcept;
 };

@@ -26,6 +26,9 @@ SerialQueue::SerialQueue(std::string name) : name_(std::move(name)) {
 }
 
 SerialQueue::~SerialQueue() {
+    if (const auto step = exitStep_.load()) {
+        ProcessExit::removeStep(step);
+    }
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
@@ -110,12 +113,14 @@ bool SerialQueue::waitUntilFinished(Ticket ticket) {
     }
     std::unique_lock lock(mutex_);
     for (;;) {
-        if (completed_ >= ticket) {
+        if (settled_ >= ticket) {
             return true;
         }
-        // While paused or halted only the block already running can still finish.
+        // While paused or halted only a block that has already started can
+        // still finish; its hooks are then asked at once.
         const bool stalled = paused_ || (halted_ && ProcessExit::isExiting());
-        if (stalled && !(running_ && runningTicket_ == ticket)) {
+        const bool ran = completed_ >= ticket || (running_ && runningTicket_ == ticket);
+        if (stalled && !ran) {
             return false;
         }
         awaitTicket(lock, ticket);
@@ -126,9 +131,38 @@ bool SerialQueue::addOperationAndWait(Block block) {
     if (isCurrent()) {
         // Queued behind the running block, it would wait for itself.
         block();
+        askHooks(false);
         return true;
     }
     return waitUntilFinished(addOperation(std::move(block)));
+}
+
+void SerialQueue::runQueuedBlocksAtExit() {
+    if (runsQueuedAtExit_.exchange(true)) {
+        return;
+    }
+    exitStep_ = ProcessExit::addStep(
+        ProcessExit::Stage::drain,
+        [this](ProcessExit::Deadline deadline) { awaitQueuedAtExit(deadline); });
+}
+
+void SerialQueue::awaitQueuedAtExit(std::chrono::steady_clock::time_point deadline) {
+    if (isCurrent()) {
+        return;  // the exit came from one of this queue's blocks
+    }
+    std::unique_lock lock(mutex_);
+    const Ticket queued = lastTicket_.load();
+    while (settled_ < queued && !paused_) {
+        if (!awaitTicket(lock, queued, deadline)) {
+            return;
+        }
+    }
+}
+
+ProcessExit::InFlight::Start SerialQueue::startRule() const {
+    return runsQueuedAtExit_.load(std::memory_order_relaxed)
+               ? ProcessExit::InFlight::Start::whileDraining
+               : ProcessExit::InFlight::Start::beforeExit;
 }
 
 bool SerialQueue::waitUntilAllOperationsAreFinished() {
@@ -144,11 +178,11 @@ bool SerialQueue::drain(std::chrono::milliseconds timeout) {
     for (;;) {
         // Every ticket drawn so far has completed: nothing is queued or running.
         const Ticket last = lastTicket_.load();
-        if (completed_ == last) {
+        if (settled_ == last) {
             return true;
         }
         if (!awaitTicket(lock, last, deadline)) {
-            return completed_ == lastTicket_.load();
+            return settled_ == lastTicket_.load();
         }
     }
 }
@@ -185,7 +219,7 @@ bool SerialQueue::takeIntake() {
 }
 
 bool SerialQueue::nextRunsNow() {
-    return !paused_ && takeIntake() && !ProcessExit::isExiting();
+    return !paused_ && takeIntake() && ProcessExit::mayStart(startRule());
 }
 
 void SerialQueue::sleepUntilWoken(std::unique_lock<std::mutex>& lock) {
@@ -224,6 +258,14 @@ void SerialQueue::askHooks(bool nextRunsNow) {
     }
 }
 
+void SerialQueue::settle(Ticket ticket) {
+    settled_ = ticket;
+    if (settled_ >= wakeAt_) {
+        wakeAt_ = noWaiter;
+        changed_.notify_all();
+    }
+}
+
 std::size_t SerialQueue::operationCount() const {
     std::lock_guard lock(mutex_);
     return static_cast<std::size_t>(lastTicket_.load() - started_);
@@ -242,10 +284,11 @@ void SerialQueue::run() {
         const bool next = !paused_ && takeIntake();
         // A pause or an exit may have come after the last hook was told that
         // another block follows: nothing runs now, so the hooks hear it.
-        if (!hooks_.empty() && !(next && !ProcessExit::isExiting())) {
+        if (!hooks_.empty() && !(next && ProcessExit::mayStart(startRule()))) {
             lock.unlock();
             askHooks(false);
             lock.lock();
+            settle(completed_);
             continue;
         }
         if (!next) {
@@ -255,7 +298,11 @@ void SerialQueue::run() {
             sleepUntilWoken(lock);
             continue;
         }
-        if (ProcessExit::isExiting()) {
+        // Counts the block, its hooks and its captures for the exit handler;
+        // taken before the block is chosen, so the handler either waits for
+        // it or the block does not start.
+        ProcessExit::InFlight inFlight(startRule());
+        if (!inFlight.admitted()) {
             if (stopping_) {
                 break;
             }
@@ -276,31 +323,28 @@ void SerialQueue::run() {
         running_ = true;
         runningTicket_ = ticket;
         lock.unlock();
-        {
-            // Counts until the captures are gone: their destructors are our work too.
-            ProcessExit::InFlight inFlight;
-            try {
-                job->run();
-            } catch (const std::exception& error) {
-                Logger::writeLog(MVKLogLevel::error,
-                                 "An operation on " + name_ + " has failed: " + error.what());
-            } catch (...) {
-                Logger::writeLog(MVKLogLevel::error, "An operation on " + name_ + " has failed");
-            }
-            job.reset();  // release captures before reporting completion
+        try {
+            job->run();
+        } catch (const std::exception& error) {
+            Logger::writeLog(MVKLogLevel::error,
+                             "An operation on " + name_ + " has failed: " + error.what());
+        } catch (...) {
+            Logger::writeLog(MVKLogLevel::error, "An operation on " + name_ + " has failed");
         }
+        job.reset();  // release captures before reporting completion
         if (!hooks_.empty()) {
             lock.lock();
-            const bool more = nextRunsNow();
+            // A thread waiting for this block (or an earlier one) is let go
+            // only once what the hooks hold open is done.
+            const bool more = nextRunsNow() && wakeAt_ > ticket;
             lock.unlock();
             askHooks(more);
         }
         lock.lock();
         running_ = false;
         completed_ = ticket;
-        if (completed_ >= wakeAt_) {
-            wakeAt_ = noWaiter;
-            changed_.notify_all();
+        if (hooks_.empty()) {
+            settle(ticket);
         }
     }
     tCurrentQueue = nullptr;

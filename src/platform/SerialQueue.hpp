@@ -15,6 +15,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/ProcessExit.hpp"
+
 namespace mvk {
 
 /// A queue that runs blocks one at a time, in the order they were added, on a
@@ -22,8 +24,14 @@ namespace mvk {
 /// finishes, queued blocks wait, new blocks can still be added.
 ///
 /// An exception escaping a block is logged and the queue goes on. Once the
-/// process has begun to exit (`ProcessExit`) the queue starts no more blocks,
-/// and waits for blocks not yet run give up as on a paused queue.
+/// process has begun to exit (`ProcessExit`) the queue starts no more blocks
+/// (unless it runs what is queued at exit), and waits for blocks not yet run
+/// give up as on a paused queue.
+///
+/// A block counts as finished for its waiters only once the boundary hooks
+/// have been told that no block follows it: the work they hold open (a group
+/// of writes) is then done, and the process may be killed the moment a wait
+/// returns.
 ///
 /// Adding a block takes no lock the queue's thread holds: the host's threads
 /// add from game loops, and a hand-off of a contended lock (or the wake-up of
@@ -40,8 +48,8 @@ class SerialQueue {
     /// Runs on this queue's thread between blocks. `nextRunsNow` tells whether
     /// another block starts right after; the answer says whether the hook wants
     /// to be asked again after that block. Once no block runs next (the queue
-    /// is empty, paused or halted) every hook is asked with false and dropped,
-    /// whatever it answers.
+    /// is empty, paused or halted), or a thread waits for the block just
+    /// run, every hook is asked with false and dropped, whatever it answers.
     using BoundaryHook = std::function<bool(bool nextRunsNow)>;
 
     explicit SerialQueue(std::string name);
@@ -75,7 +83,8 @@ class SerialQueue {
     bool waitUntilFinished(Ticket ticket);
 
     /// Adds `block` and waits for it (and what is queued before it), by the
-    /// rules of `waitUntilFinished`; on this queue it runs inline at once.
+    /// rules of `waitUntilFinished`; on this queue it runs inline at once and
+    /// the hooks are then asked as after a block with none behind it.
     /// True when the block has run.
     bool addOperationAndWait(Block block);
 
@@ -86,6 +95,12 @@ class SerialQueue {
     /// The block that adds it counts as completed only after the hook has
     /// been asked, so a waiter for the last block sees what the hook did.
     bool addBoundaryHook(BoundaryHook hook);
+
+    /// From now on, when the process exits, this queue runs the blocks
+    /// already queued (network transfers fail at once then) and the exit
+    /// handler waits for them, within its bound. Only for a queue that lives
+    /// until the process ends.
+    void runQueuedBlocksAtExit();
 
     /// For tests: waits until nothing is queued or running, at most `timeout`.
     /// A paused queue with waiting blocks never drains; this answers false then.
@@ -132,6 +147,13 @@ class SerialQueue {
     /// Asks the hooks, keeping those that want to be asked again; on this
     /// queue's thread without `mutex_`.
     void askHooks(bool nextRunsNow);
+    /// Under `mutex_`: every block up to `ticket` has run and its hooks are done.
+    void settle(Ticket ticket);
+    /// The exit handler's step: waits until what was queued when the exit
+    /// began has run, the queue is paused, or `deadline`.
+    void awaitQueuedAtExit(std::chrono::steady_clock::time_point deadline);
+    /// When this queue may start a block while the process exits.
+    ProcessExit::InFlight::Start startRule() const;
 
     const std::string name_;
     /// A ticket is drawn before the job is linked in, so jobs may reach the
@@ -156,6 +178,8 @@ class SerialQueue {
     static constexpr Ticket noWaiter = ~Ticket{0};
     Ticket started_ = 0;
     Ticket completed_ = 0;
+    /// The last block after which no hook was left waiting; what waiters see.
+    Ticket settled_ = 0;
     Ticket runningTicket_ = 0;
     bool running_ = false;
     bool paused_ = false;
@@ -165,6 +189,9 @@ class SerialQueue {
     static constexpr std::chrono::milliseconds haltedRecheck{100};
     /// Only touched on this queue's thread.
     std::vector<BoundaryHook> hooks_;
+    std::atomic<bool> runsQueuedAtExit_{false};
+    /// The id of the exit handler's step for this queue, or 0.
+    std::atomic<std::uint64_t> exitStep_{0};
     std::thread thread_;
 };
 

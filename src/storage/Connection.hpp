@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -37,8 +38,12 @@ class Connection {
     /// `SQLiteError` with SQLite's message on failure.
     void execute(const std::string& sql);
 
-    [[nodiscard]] std::unique_lock<std::recursive_mutex> lock() const {
-        return std::unique_lock(mutex_);
+    using Lock = std::unique_lock<std::recursive_timed_mutex>;
+
+    [[nodiscard]] Lock lock() const { return Lock(mutex_); }
+    /// The lock if it can be had by `deadline`; check `owns_lock()`.
+    [[nodiscard]] Lock lockUntil(std::chrono::steady_clock::time_point deadline) const {
+        return Lock(mutex_, deadline);
     }
 
     std::int64_t lastInsertRowId() const;
@@ -54,7 +59,7 @@ class Connection {
   private:
     sqlite3* handle_ = nullptr;
     std::string path_;
-    mutable std::recursive_mutex mutex_;
+    mutable std::recursive_timed_mutex mutex_;
 };
 
 }  // namespace mvk

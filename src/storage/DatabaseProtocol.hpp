@@ -37,9 +37,24 @@ class DatabaseProtocol {
     /// then be thrown away (`query<T>` in SQLiteConvertible.hpp does this).
     virtual bool queryRows(const SelectQuery& query, const RowVisitor& visitor) = 0;
 
-    /// The new row's id, or absent on failure.
+    /// The new row's id, or absent on failure. The row is committed when the
+    /// id is answered (or joins the caller's open transaction).
     virtual std::optional<std::int64_t> insert(std::string_view tableName,
                                                const ContentValues& content) = 0;
+
+    /// As `insert`, but the row may share one later commit with its
+    /// neighbours (group commit), which is much faster for a stream of small
+    /// rows. A failed commit then loses the rows of that group after their ids
+    /// were answered (it logs how many, and `lostGroups` grows), and SQLite
+    /// may answer those ids again. Only for rows that no cache holds and whose
+    /// ids nothing keeps as a reference.
+    virtual std::optional<std::int64_t> insertGrouped(std::string_view tableName,
+                                                      const ContentValues& content) = 0;
+
+    /// How many groups of `insertGrouped` rows a failed commit has lost
+    /// since the database was opened: a count kept beside such rows is read
+    /// again when this changes.
+    virtual std::uint64_t lostGroups() const = 0;
 
     /// The number of rows changed, or absent on failure.
     virtual std::optional<std::int64_t> update(std::string_view tableName,

@@ -9,11 +9,14 @@
 namespace mvk {
 
 std::optional<std::int64_t> EventRepository::insert(EventObject& event) {
-    auto id = database_->insert(Entry::tableName, {
-                                                      {std::string(Entry::code), event.code},
-                                                      {std::string(Entry::userId), event.userId},
-                                                      {std::string(Entry::eventJson), event.json},
-                                                  });
+    // Grouped: an event row is in no cache and no id of it is kept, and the
+    // count below is read again after a lost group.
+    auto id =
+        database_->insertGrouped(Entry::tableName, {
+                                                       {std::string(Entry::code), event.code},
+                                                       {std::string(Entry::userId), event.userId},
+                                                       {std::string(Entry::eventJson), event.json},
+                                                   });
     if (!id) {
         return std::nullopt;
     }
@@ -25,6 +28,8 @@ std::optional<std::int64_t> EventRepository::insert(EventObject& event) {
 }
 
 bool EventRepository::loadCounts() {
+    // Taken before the read: a group lost while it runs reads the counts again.
+    const auto lostGroups = database_->lostGroups();
     std::unordered_map<std::int64_t, std::int64_t> counts;
     const bool complete = database_->queryRows(
         {.tableName = std::string(Entry::tableName),
@@ -41,10 +46,14 @@ bool EventRepository::loadCounts() {
         return false;
     }
     counts_ = std::move(counts);
+    countsLostGroups_ = lostGroups;
     return true;
 }
 
 std::optional<std::int64_t> EventRepository::count(std::int64_t userId) {
+    if (counts_ && database_->lostGroups() != countsLostGroups_) {
+        counts_.reset();
+    }
     if (!counts_ && !loadCounts()) {
         return std::nullopt;
     }

@@ -35,6 +35,8 @@ class EventRepository final : public EventRepositoryProtocol {
     /// Stored events per user row id; absent until read, or after a change
     /// whose outcome is not known.
     std::optional<std::unordered_map<std::int64_t, std::int64_t>> counts_;
+    /// The database's `lostGroups` when the counts were read.
+    std::uint64_t countsLostGroups_ = 0;
 };
 
 }  // namespace mvk

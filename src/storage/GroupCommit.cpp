@@ -17,6 +17,12 @@ thread_local std::weak_ptr<GroupCommit> tOpenGroup;
 GroupCommit::GroupCommit(std::shared_ptr<Connection> connection, SerialQueue& queue, Limits limits)
     : connection_(std::move(connection)), queue_(queue), limits_(limits) {}
 
+GroupCommit::~GroupCommit() {
+    if (exitStep_ != 0) {
+        ProcessExit::removeStep(exitStep_);
+    }
+}
+
 void GroupCommit::commitOtherGroupOfThisThread() {
     if (!onQueue()) {
         return;
@@ -43,11 +49,17 @@ void GroupCommit::commitOtherGroupOfThisThread() {
     }
 }
 
-std::optional<std::string> GroupCommit::prepare(bool writes) {
-    if (open_ && !onQueue()) {
+std::optional<std::string> GroupCommit::prepare(Access access) {
+    if (open_ && connection_->isAutocommit()) {
+        open_ = false;
+        return lose("SQLite rolled the transaction back after a failure");
+    }
+    // What another thread reads it may hand on: the group is committed first.
+    // Its writes join the group and commit it in `finish`, as the queue's do.
+    if (open_ && !onQueue() && access != Access::write) {
         return commit();
     }
-    if (writes && !open_ && onQueue() && connection_->isAutocommit() &&
+    if (access == Access::groupedWrite && !open_ && onQueue() && connection_->isAutocommit() &&
         queue_.operationCount() > 0) {
         return begin();
     }
@@ -64,6 +76,14 @@ std::optional<std::string> GroupCommit::begin() {
     openedAt_ = Clock::monotonicMillis();
     writes_ = 0;
     tOpenGroup = weak_from_this();
+    if (exitStep_ == 0) {
+        exitStep_ = ProcessExit::addStep(ProcessExit::Stage::commit,
+                                         [weak = weak_from_this()](ProcessExit::Deadline deadline) {
+                                             if (const auto self = weak.lock()) {
+                                                 self->commitAtExit(deadline);
+                                             }
+                                         });
+    }
     queue_.addBoundaryHook([weak = weak_from_this()](bool nextRunsNow) {
         const auto self = weak.lock();
         return self && self->atBoundary(nextRunsNow);
@@ -71,16 +91,21 @@ std::optional<std::string> GroupCommit::begin() {
     return std::nullopt;
 }
 
-std::optional<std::string> GroupCommit::finish(bool wrote) {
+std::optional<std::string> GroupCommit::finish(Access access, bool succeeded, bool outermost) {
     if (!open_) {
         return std::nullopt;
     }
     if (connection_->isAutocommit()) {
         open_ = false;
-        return lostText("SQLite rolled the transaction back after a failure");
+        return lose("SQLite rolled the transaction back after a failure");
     }
-    if (wrote) {
+    if (access == Access::groupedWrite && succeeded) {
         ++writes_;
+    }
+    if (access == Access::write && outermost) {
+        // One commit for the group and the write: the write's answer waits
+        // for it, and a failure of it is the write's failure too.
+        return commit();
     }
     return std::nullopt;
 }
@@ -89,24 +114,28 @@ std::optional<std::string> GroupCommit::commit() {
     if (!open_) {
         return std::nullopt;
     }
-    open_ = false;
+    std::optional<std::string> failure;
     if (connection_->isAutocommit()) {
-        return lostText("SQLite rolled the transaction back after a failure");
-    }
-    try {
-        connection_->execute("COMMIT");
-        return std::nullopt;
-    } catch (const std::exception& error) {
-        // Left open, the group would hold the file's write lock and take every
-        // later write down with it.
+        failure = lose("SQLite rolled the transaction back after a failure");
+    } else {
         try {
-            if (!connection_->isAutocommit()) {
-                connection_->execute("ROLLBACK");
+            connection_->execute("COMMIT");
+        } catch (const std::exception& error) {
+            // Left open, the group would hold the file's write lock and take
+            // every later write down with it.
+            try {
+                if (!connection_->isAutocommit()) {
+                    connection_->execute("ROLLBACK");
+                }
+            } catch (const std::exception&) {
             }
-        } catch (const std::exception&) {
+            failure = lose(error.what());
         }
-        return lostText(error.what());
     }
+    // Only now: the exit handler, which looks without the lock, must wait for
+    // a commit under way instead of taking the group for done.
+    open_ = false;
+    return failure;
 }
 
 bool GroupCommit::atBoundary(bool nextRunsNow) {
@@ -130,7 +159,25 @@ bool GroupCommit::atBoundary(bool nextRunsNow) {
     return stillOpen;
 }
 
-std::string GroupCommit::lostText(std::string_view reason) const {
+void GroupCommit::commitAtExit(ProcessExit::Deadline deadline) {
+    if (!open_) {
+        return;
+    }
+    std::optional<std::string> failure;
+    {
+        auto lock = connection_->lockUntil(deadline);
+        if (!lock.owns_lock()) {
+            return;
+        }
+        failure = commit();
+    }
+    if (failure) {
+        Logger::writeLog(MVKLogLevel::error, "[Database Module] " + *failure);
+    }
+}
+
+std::string GroupCommit::lose(std::string_view reason) {
+    ++lost_;
     return "Error in group commit: " + std::to_string(writes_) +
            " stored writes were not committed and are lost: " + std::string(reason);
 }

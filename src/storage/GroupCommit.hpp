@@ -6,25 +6,36 @@
 #include <optional>
 #include <string>
 
+#include "platform/ProcessExit.hpp"
 #include "platform/SerialQueue.hpp"
 #include "storage/Connection.hpp"
 
 namespace mvk {
 
-/// Lets the writes of blocks queued one behind another on a serial queue share
-/// one transaction, so a burst of stored events costs one commit instead of
-/// one per event. A group opens at a write made on the queue while more blocks
-/// wait behind the running one, and is committed between blocks when no block
-/// runs next, when it is `Limits::maxAgeMillis` old, or when it holds
-/// `Limits::maxWrites` writes. Any operation from another thread commits the
-/// group first: what that thread reads or hands on (a report to send) is then
-/// durable, and its own writes keep committing at once as before.
+/// Lets the grouped writes (`DatabaseProtocol::insertGrouped`) of blocks
+/// queued one behind another on a serial queue share one transaction, so a
+/// burst of stored events costs one commit instead of one per event. A group
+/// opens at a grouped write made on the queue while more blocks wait behind
+/// the running one, and is committed between blocks when no block runs next,
+/// when a thread waits for the block just run, when it is
+/// `Limits::maxAgeMillis` old, or when it holds `Limits::maxWrites` writes.
+///
+/// Every other write, on any thread, joins the open group and commits it as
+/// soon as it ends (a `transaction` is a savepoint in it), so its answer comes
+/// after that commit and a failed commit is its failure too; any other
+/// operation from another thread commits the group before it runs. A row a
+/// cache holds, an id kept as a reference, a transaction's true and what
+/// another thread reads or hands on (a report to send) are thus never undone
+/// by a later failure. A failed commit loses the group's grouped rows after
+/// their ids were answered: it is logged with their number and counted in
+/// `lostGroups`.
 ///
 /// A process kill loses at most the writes of the open group, which are the
-/// newest ones: never a hole, never a committed row.
+/// newest ones: never a hole, never a committed row. At process exit the open
+/// group is committed (a step of the exit handler), whichever thread exits.
 ///
-/// Every member but the boundary hook runs under the connection's lock, taken
-/// by the caller; the queue must outlive this object.
+/// Every member but the boundary hook and the exit step runs under the
+/// connection's lock, taken by the caller; the queue must outlive this object.
 class GroupCommit : public std::enable_shared_from_this<GroupCommit> {
   public:
     struct Limits {
@@ -32,7 +43,11 @@ class GroupCommit : public std::enable_shared_from_this<GroupCommit> {
         std::int64_t maxWrites = 1000;
     };
 
+    /// What an operation does, as far as the group is concerned.
+    enum class Access { read, write, groupedWrite };
+
     GroupCommit(std::shared_ptr<Connection> connection, SerialQueue& queue, Limits limits);
+    ~GroupCommit();
 
     GroupCommit(const GroupCommit&) = delete;
     GroupCommit& operator=(const GroupCommit&) = delete;
@@ -43,24 +58,35 @@ class GroupCommit : public std::enable_shared_from_this<GroupCommit> {
     void commitOtherGroupOfThisThread();
 
     /// Before an operation. Answers the failure text of a commit or begin that
-    /// failed; the operation itself then runs as it would without a group.
-    std::optional<std::string> prepare(bool writes);
+    /// failed, or of a group SQLite rolled back; the operation itself then runs
+    /// as it would without a group.
+    std::optional<std::string> prepare(Access access);
 
-    /// After an operation: counts a write, and notices when SQLite has rolled
-    /// the whole group back after a failure (disk full, I/O error).
-    std::optional<std::string> finish(bool wrote);
+    /// After an operation: counts a grouped write, commits the group after a
+    /// write that is not inside a transaction of the caller (`outermost`), and
+    /// notices when SQLite has rolled the whole group back after a failure
+    /// (disk full, I/O error). A failure text means the operation's writes
+    /// are gone with the group.
+    std::optional<std::string> finish(Access access, bool succeeded, bool outermost);
 
+    /// True while a group is open: a transaction is then a savepoint in it.
     bool isOpen() const { return open_; }
 
     /// Commits the open group, if any; on failure it is rolled back.
     std::optional<std::string> commit();
+
+    std::uint64_t lostGroups() const { return lost_.load(); }
 
   private:
     bool onQueue() const { return queue_.isCurrent(); }
     std::optional<std::string> begin();
     /// The queue's boundary hook; takes the lock itself and logs outside it.
     bool atBoundary(bool nextRunsNow);
-    std::string lostText(std::string_view reason) const;
+    /// The exit handler's step: commits the open group unless the lock stays
+    /// taken (a statement still runs) until `deadline`.
+    void commitAtExit(ProcessExit::Deadline deadline);
+    /// Counts the open group as lost and answers the line that says so.
+    std::string lose(std::string_view reason);
 
     std::shared_ptr<Connection> connection_;
     SerialQueue& queue_;
@@ -69,6 +95,9 @@ class GroupCommit : public std::enable_shared_from_this<GroupCommit> {
     std::atomic<bool> open_ = false;
     std::int64_t openedAt_ = 0;
     std::int64_t writes_ = 0;
+    std::atomic<std::uint64_t> lost_ = 0;
+    /// The exit handler's step, added with the first group; 0 before.
+    std::uint64_t exitStep_ = 0;
 };
 
 }  // namespace mvk

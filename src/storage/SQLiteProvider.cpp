@@ -50,7 +50,7 @@ class LockedOperation {
         return lines;
     }
 
-    std::unique_lock<std::recursive_mutex> lock_;
+    Connection::Lock lock_;
 };
 
 /// The values of `content` where they are: a stored report's text is a
@@ -80,9 +80,10 @@ std::string joined(const std::vector<Item>& items, std::string_view separator, F
 
 // Runs one operation under the connection's lock; any failure is logged after
 // `prefix`, noted for an open transaction and answered with `fallback`.
-// `writes` lets the operation open a group, or count in the open one.
+// `access` says whether the operation may open a group, counts in it, or
+// commits it when it ends; a write whose group commit fails has failed.
 template <typename Result, typename Operation>
-Result SQLiteProvider::guarded(std::string_view prefix, Result fallback, bool writes,
+Result SQLiteProvider::guarded(std::string_view prefix, Result fallback, GroupCommit::Access access,
                                Operation&& operation) {
     if (group_) {
         group_->commitOtherGroupOfThisThread();
@@ -94,12 +95,18 @@ Result SQLiteProvider::guarded(std::string_view prefix, Result fallback, bool wr
         }
     };
     if (group_) {
-        noteGroup(group_->prepare(writes));
+        noteGroup(group_->prepare(access));
     }
     try {
         Result result = operation();
         if (group_) {
-            noteGroup(group_->finish(writes));
+            if (auto failure = group_->finish(access, true, transactionDepth_ == 0)) {
+                LockedOperation::logFailure("", *failure);
+                if (access != GroupCommit::Access::read) {
+                    failedSinceBegin_ = true;
+                    return fallback;
+                }
+            }
         }
         return result;
     } catch (const SQLiteError& error) {
@@ -111,7 +118,7 @@ Result SQLiteProvider::guarded(std::string_view prefix, Result fallback, bool wr
     }
     failedSinceBegin_ = true;
     if (group_) {
-        noteGroup(group_->finish(false));
+        noteGroup(group_->finish(access, false, transactionDepth_ == 0));
     }
     return fallback;
 }
@@ -162,6 +169,10 @@ SQLiteProvider::SQLiteProvider(std::string_view /*applicationKey*/, SerialQueue*
 
 SQLiteProvider::~SQLiteProvider() {
     commitPending();
+}
+
+std::uint64_t SQLiteProvider::lostGroups() const {
+    return group_ ? group_->lostGroups() : 0;
 }
 
 bool SQLiteProvider::commitPending() {
@@ -285,7 +296,7 @@ void SQLiteProvider::withKeptStatement(std::string sql, Use&& use) {
 }
 
 bool SQLiteProvider::queryRows(const SelectQuery& query, const RowVisitor& visitor) {
-    return guarded("Error in query: ", false, false, [&] {
+    return guarded("Error in query: ", false, GroupCommit::Access::read, [&] {
         withKeptStatement(rawSql(query), [&](Statement& statement) {
             if (query.selectionArgs) {
                 statement.bind(*query.selectionArgs);
@@ -301,7 +312,18 @@ bool SQLiteProvider::queryRows(const SelectQuery& query, const RowVisitor& visit
 
 std::optional<std::int64_t> SQLiteProvider::insert(std::string_view tableName,
                                                    const ContentValues& content) {
-    return guarded("Error in inserting: ", std::optional<std::int64_t>{}, true, [&] {
+    return insertWith(GroupCommit::Access::write, tableName, content);
+}
+
+std::optional<std::int64_t> SQLiteProvider::insertGrouped(std::string_view tableName,
+                                                          const ContentValues& content) {
+    return insertWith(GroupCommit::Access::groupedWrite, tableName, content);
+}
+
+std::optional<std::int64_t> SQLiteProvider::insertWith(GroupCommit::Access access,
+                                                       std::string_view tableName,
+                                                       const ContentValues& content) {
+    return guarded("Error in inserting: ", std::optional<std::int64_t>{}, access, [&] {
         auto sql = insertSql(tableName, content);
         auto cached = insertStatements_.find(sql);
         if (cached == insertStatements_.end()) {
@@ -326,36 +348,38 @@ std::optional<std::int64_t> SQLiteProvider::update(std::string_view tableName,
                                                    const ContentValues& values,
                                                    std::string_view selection,
                                                    const std::vector<SQLiteValue>& selectionArgs) {
-    return guarded("Error in updating: ", std::optional<std::int64_t>{}, true, [&] {
-        Statement statement(*database_, updateSql(tableName, values, selection));
-        auto arguments = valuesOf(values, selectionArgs.size());
-        for (const auto& argument : selectionArgs) {
-            arguments.push_back(&argument);
-        }
-        statement.runBorrowing(arguments);
-        return std::optional(database_->changes());
-    });
+    return guarded("Error in updating: ", std::optional<std::int64_t>{}, GroupCommit::Access::write,
+                   [&] {
+                       Statement statement(*database_, updateSql(tableName, values, selection));
+                       auto arguments = valuesOf(values, selectionArgs.size());
+                       for (const auto& argument : selectionArgs) {
+                           arguments.push_back(&argument);
+                       }
+                       statement.runBorrowing(arguments);
+                       return std::optional(database_->changes());
+                   });
 }
 
 std::optional<std::int64_t> SQLiteProvider::deleteRows(
     std::string_view tableName, std::string_view selection,
     const std::vector<SQLiteValue>& selectionArgs) {
-    return guarded("Error in delete: ", std::optional<std::int64_t>{}, true, [&] {
-        withKeptStatement(deleteSql(tableName, selection),
-                          [&](Statement& statement) { statement.bind(selectionArgs).run(); });
-        return std::optional(database_->changes());
-    });
+    return guarded(
+        "Error in delete: ", std::optional<std::int64_t>{}, GroupCommit::Access::write, [&] {
+            withKeptStatement(deleteSql(tableName, selection),
+                              [&](Statement& statement) { statement.bind(selectionArgs).run(); });
+            return std::optional(database_->changes());
+        });
 }
 
 bool SQLiteProvider::clear(std::string_view tableName) {
-    return guarded("Error in clear: ", false, true, [&] {
+    return guarded("Error in clear: ", false, GroupCommit::Access::write, [&] {
         Statement(*database_, clearSql(tableName)).run();
         return true;
     });
 }
 
 bool SQLiteProvider::raw(const std::string& sql) {
-    return guarded("Error in raw: ", false, true, [&] {
+    return guarded("Error in raw: ", false, GroupCommit::Access::write, [&] {
         // Raw SQL may change the schema, and a kept `SELECT *` would go on
         // with its old column count.
         keptStatements_.clear();
@@ -365,7 +389,7 @@ bool SQLiteProvider::raw(const std::string& sql) {
 }
 
 bool SQLiteProvider::transaction(const std::function<bool()>& body) {
-    return guarded("Error in transaction: ", false, true, [&] {
+    return guarded("Error in transaction: ", false, GroupCommit::Access::write, [&] {
         if (transactionDepth_ > 0) {
             ++transactionDepth_;
             bool answered = false;
@@ -384,7 +408,8 @@ bool SQLiteProvider::transaction(const std::function<bool()>& body) {
             return false;
         }
         // Inside a group the body gets a savepoint: its failure must not take
-        // the writes of earlier blocks with it.
+        // the writes of earlier blocks with it. The group is committed as
+        // this operation ends, before its true is answered.
         const bool inGroup = group_ && group_->isOpen();
         database_->execute(inGroup ? "SAVEPOINT unit" : "BEGIN IMMEDIATE");
         failedSinceBegin_ = false;

@@ -25,10 +25,11 @@ namespace mvk {
 /// Each operation holds the connection's lock from prepare to its last column
 /// read, so operations from several threads never interleave.
 ///
-/// Writes made on the income queue while more blocks wait there share one
-/// transaction (`GroupCommit`). Inside such a group a `transaction` is a
-/// savepoint of its own: its failure undoes only its changes, never the
-/// writes of the blocks before it.
+/// Grouped inserts made on the income queue while more blocks wait there
+/// share one transaction (`GroupCommit`). Every other write, a `transaction`
+/// included, is committed when it answers: made on the queue inside an open
+/// group, it commits the group as it ends (a transaction is then a savepoint
+/// of its own, whose failure undoes only its changes).
 ///
 /// The file is kept in WAL journal mode with `synchronous=NORMAL`: a commit
 /// is durable against a process kill without an fsync, and a power loss can
@@ -48,8 +49,8 @@ class SQLiteProvider final : public DatabaseProtocol {
     /// the folder cannot be created, and the `SQLiteError` of a failed open or
     /// schema statement (the file is then left as it was).
     explicit SQLiteProvider(std::string_view applicationKey);
-    /// Groups writes made on `groupQueue` (each write commits at once when
-    /// null); the queue must outlive the provider.
+    /// Groups the grouped inserts made on `groupQueue` (each commits at once
+    /// when null); the queue must outlive the provider.
     SQLiteProvider(std::string_view applicationKey, SerialQueue* groupQueue,
                    GroupCommit::Limits limits = {});
     /// Commits the open group.
@@ -68,6 +69,9 @@ class SQLiteProvider final : public DatabaseProtocol {
     bool queryRows(const SelectQuery& query, const RowVisitor& visitor) override;
     std::optional<std::int64_t> insert(std::string_view tableName,
                                        const ContentValues& content) override;
+    std::optional<std::int64_t> insertGrouped(std::string_view tableName,
+                                              const ContentValues& content) override;
+    std::uint64_t lostGroups() const override;
     std::optional<std::int64_t> update(std::string_view tableName, const ContentValues& values,
                                        std::string_view selection,
                                        const std::vector<SQLiteValue>& selectionArgs) override;
@@ -87,7 +91,10 @@ class SQLiteProvider final : public DatabaseProtocol {
 
   private:
     template <typename Result, typename Operation>
-    Result guarded(std::string_view prefix, Result fallback, bool writes, Operation&& operation);
+    Result guarded(std::string_view prefix, Result fallback, GroupCommit::Access access,
+                   Operation&& operation);
+    std::optional<std::int64_t> insertWith(GroupCommit::Access access, std::string_view tableName,
+                                           const ContentValues& content);
     void useWriteAheadLog();
     void keepWriteAheadLogFiles();
     /// Runs `use` on a statement of `sql` prepared earlier when there is one,

@@ -11,6 +11,8 @@
 #include <chrono>
 #include <fstream>
 #include <random>
+#include <regex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -110,6 +112,53 @@ TEST(ProcessBoundaryTest, LibraryLinesLeaveTheHostsSyslogSettingsAlone) {
     const auto ours = text.find(host + "MVKAnalytics[" + std::to_string(child.pid()) + "]: ");
     ASSERT_NE(ours, std::string::npos) << text;
     EXPECT_NE(text.find("library line", ours), std::string::npos) << text;
+}
+
+/// The numbers of the custom events "exit" stored in the file, loose or
+/// packed into reports (where an event is text inside the packages' JSON).
+std::set<int> storedNumbers(const std::filesystem::path& database) {
+    RawDatabase raw(database);
+    std::string stored;
+    for (const auto* sql : {"SELECT eventJson FROM events", "SELECT packagesJson FROM reports"}) {
+        for (const auto& row : raw.rows(sql)) {
+            stored += row[0];
+        }
+    }
+    static const std::regex number(R"(seq\\*":(\d+))");
+    std::set<int> numbers;
+    for (std::sregex_iterator it(stored.begin(), stored.end(), number), end; it != end; ++it) {
+        numbers.insert(std::stoi((*it)[1]));
+    }
+    return numbers;
+}
+
+// A game that quits right after its last 300 calls keeps them all: at exit the
+// queued calls are stored (with no gateway to reach) and what finished blocks
+// wrote is committed, within the exit bound, whichever thread exits.
+TEST(ProcessBoundaryTest, ExitKeepsTheCallsAlreadyMade) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"return", "return from main"},
+        {"destroy", "destroySDK, then return from main"},
+        {"exit-in-block", "exit from a block on the library's queue"},
+        {"block-past-bound", "a block still running at the exit bound"},
+    };
+    std::set<int> all;
+    for (int seq = 0; seq < 300; ++seq) {
+        all.insert(seq);
+    }
+    for (const auto& [how, name] : cases) {
+        SCOPED_TRACE(name);
+        TempDir dir;
+        const auto started = std::chrono::steady_clock::now();
+        Child child({"keep-calls", dir.path().string(), how}, dir.path() / "stderr");
+        const int status = child.wait();
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << describe(status) << "\n"
+                                                                   << child.stderrText();
+        // Start-up and the calls take a moment; the block left running, 10 s.
+        EXPECT_LT(std::chrono::steady_clock::now() - started,
+                  ProcessExit::longestExitWait + std::chrono::seconds(4));
+        EXPECT_EQ(storedNumbers(dir.path() / "morvanix" / "morvanix.db"), all);
+    }
 }
 
 // Group commit may lose the newest events at a kill, never an older one: after

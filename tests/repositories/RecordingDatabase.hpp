@@ -38,6 +38,11 @@ class RecordingDatabase final : public DatabaseProtocol {
                                        const ContentValues& content) override {
         return failInserts ? std::nullopt : inner_->insert(table, content);
     }
+    std::optional<std::int64_t> insertGrouped(std::string_view table,
+                                              const ContentValues& content) override {
+        return failInserts ? std::nullopt : inner_->insertGrouped(table, content);
+    }
+    std::uint64_t lostGroups() const override { return inner_->lostGroups(); }
     std::optional<std::int64_t> update(std::string_view table, const ContentValues& values,
                                        std::string_view selection,
                                        const std::vector<SQLiteValue>& arguments) override {

@@ -24,6 +24,15 @@ std::optional<std::int64_t> CountingDatabase::insert(std::string_view tableName,
     return inner_->insert(tableName, content);
 }
 
+std::optional<std::int64_t> CountingDatabase::insertGrouped(std::string_view tableName,
+                                                            const ContentValues& content) {
+    if (failInsertsInto.contains(tableName)) {
+        return std::nullopt;
+    }
+    ++writes;
+    return inner_->insertGrouped(tableName, content);
+}
+
 std::optional<std::int64_t> CountingDatabase::update(
     std::string_view tableName, const ContentValues& values, std::string_view selection,
     const std::vector<SQLiteValue>& selectionArgs) {

@@ -51,6 +51,9 @@ class CountingDatabase final : public DatabaseProtocol {
     bool queryRows(const SelectQuery& query, const RowVisitor& visitor) override;
     std::optional<std::int64_t> insert(std::string_view tableName,
                                        const ContentValues& content) override;
+    std::optional<std::int64_t> insertGrouped(std::string_view tableName,
+                                              const ContentValues& content) override;
+    std::uint64_t lostGroups() const override { return inner_->lostGroups(); }
     std::optional<std::int64_t> update(std::string_view tableName, const ContentValues& values,
                                        std::string_view selection,
                                        const std::vector<SQLiteValue>& selectionArgs) override;

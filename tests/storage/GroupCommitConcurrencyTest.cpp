@@ -2,9 +2,13 @@
 // write lands exactly once, and nothing is left uncommitted at the end.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <future>
 #include <set>
+#include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "StorageTestSupport.hpp"
 #include "storage/SQLiteProvider.hpp"
@@ -63,6 +67,54 @@ TEST_F(GroupCommitConcurrencyTest, QueueAndHostThreadsWritesAllLandCommitted) {
     ASSERT_EQ(order.size(), static_cast<std::size_t>(queued));
     for (int n = 0; n < queued; ++n) {
         ASSERT_EQ(order[static_cast<std::size_t>(n)][0], std::to_string(n));
+    }
+}
+
+// A host thread waiting for a block (the end of an activity when the game goes
+// to the background) may be killed the moment the wait returns: by then that
+// block's writes and all before it are committed, though more blocks wait.
+TEST_F(GroupCommitConcurrencyTest, AWaitReturnsOnceItsBlockAndAllBeforeAreCommitted) {
+    const auto insert = [&] {
+        provider_.insertGrouped("events", {{"code", "ce"}, {"userId", 1}, {"eventJson", "{}"}});
+    };
+    const auto committed = [&] {
+        return test::RawDatabase(databasePath()).single("SELECT COUNT(*) FROM events");
+    };
+    const std::vector<std::pair<std::string, std::function<bool()>>> waits = {
+        {"addOperationAndWait", [&] { return queue_.addOperationAndWait(insert); }},
+        {"waitUntilFinished",
+         [&] { return queue_.waitUntilFinished(queue_.addOperation(insert)); }},
+    };
+    for (const auto& [name, waitForIt] : waits) {
+        SCOPED_TRACE(name);
+        const auto& wait = waitForIt;
+        ASSERT_TRUE(provider_.clear("events"));
+        std::promise<void> entered;
+        std::promise<void> gate;
+        queue_.addOperation([&entered, opened = gate.get_future().share()] {
+            entered.set_value();
+            opened.wait();
+        });
+        entered.get_future().wait();
+        queue_.addOperation(insert);
+        queue_.addOperation(insert);
+        auto waiter = std::async(std::launch::async, [&] {
+            const bool waited = wait();
+            return std::pair{waited, committed()};
+        });
+        while (queue_.operationCount() < 3) {
+            std::this_thread::yield();
+        }
+        // Another host thread's calls queue up behind the waited-for block.
+        std::promise<void> tailGate;
+        queue_.addOperation([opened = tailGate.get_future().share()] { opened.wait(); });
+        queue_.addOperation(insert);
+        gate.set_value();
+        const auto [waited, committedAtReturn] = waiter.get();
+        tailGate.set_value();
+        ASSERT_TRUE(queue_.drain());
+        EXPECT_TRUE(waited);
+        EXPECT_EQ(committedAtReturn, "3");
     }
 }
 

@@ -6,10 +6,15 @@
 #include <future>
 #include <thread>
 
+#include "analytics/Report.hpp"
 #include "platform/Clock.hpp"
 #include "platform/ManualClock.hpp"
+#include "storage/EventRepository.hpp"
+#include "storage/ReportsRepository.hpp"
 #include "storage/SQLiteProvider.hpp"
 #include "storage/StorageTestSupport.hpp"
+#include "storage/UserRepository.hpp"
+#include "support/FailingVfs.hpp"
 #include "support/LogCapture.hpp"
 
 namespace mvk {
@@ -28,8 +33,10 @@ class GroupCommitTest : public test::StorageTest {
         provider_ = std::make_shared<SQLiteProvider>("app-key", &queue_, limits);
     }
 
+    /// A grouped insert, as stored events are.
     std::optional<std::int64_t> insert(SQLiteProvider& provider, std::int64_t user) {
-        return provider.insert("events", {{"code", "ce"}, {"userId", user}, {"eventJson", "{}"}});
+        return provider.insertGrouped("events",
+                                      {{"code", "ce"}, {"userId", user}, {"eventJson", "{}"}});
     }
     std::optional<std::int64_t> insert(std::int64_t user) { return insert(*provider_, user); }
 
@@ -121,7 +128,7 @@ TEST_F(GroupCommitTest, APauseCommitsBeforeTheQueueWaits) {
     EXPECT_EQ(committed(), 3);
 }
 
-TEST_F(GroupCommitTest, AnotherThreadsOperationCommitsTheGroupFirst) {
+TEST_F(GroupCommitTest, AnotherThreadsOperationLeavesTheGroupCommitted) {
     open();
     struct Case {
         std::string name;
@@ -197,8 +204,8 @@ TEST_F(GroupCommitTest, AFailedUnitUndoesOnlyItsOwnWrites) {
                        seenByLaterUnit = committed();
                        laterUnit = provider_->transaction([&] { return insert(2).has_value(); });
                    }});
-        // The first write was still in the open group when the unit failed.
-        EXPECT_EQ(seenByLaterUnit, 0);
+        // The unit committed the open group before it began.
+        EXPECT_EQ(seenByLaterUnit, 1);
         EXPECT_FALSE(answered);
         EXPECT_TRUE(laterUnit);
         EXPECT_EQ(test::RawDatabase(databasePath()).rows("SELECT userId FROM events ORDER BY id"),
@@ -206,33 +213,149 @@ TEST_F(GroupCommitTest, AFailedUnitUndoesOnlyItsOwnWrites) {
     }
 }
 
-// A commit can still fail as a whole (here a deferred constraint checked only
-// at COMMIT); the writes it takes along must be reported, not vanish quietly.
-TEST_F(GroupCommitTest, AFailedCommitIsReportedWithWhatItLost) {
+// A user row, a report and a transaction are answered as stored only once they
+// are committed (a cache holds the first two, and an answer of the others is
+// acted on); a commit of their own that fails is answered as a failure, and
+// the cache then holds nothing the table lacks.
+TEST_F(GroupCommitTest, AUnitAnsweredAsStoredIsCommittedWhenItAnswers) {
+    test::FailingVfs vfs;
     open();
-    ASSERT_TRUE(provider_->raw("PRAGMA foreign_keys=ON"));
-    ASSERT_TRUE(provider_->raw(
-        "CREATE TABLE parent (id INTEGER PRIMARY KEY); CREATE TABLE child (parentId INTEGER "
-        "REFERENCES parent(id) DEFERRABLE INITIALLY DEFERRED)"));
-    const auto parents = [&] {
-        return test::RawDatabase(databasePath()).single("SELECT COUNT(*) FROM parent");
+    UserRepository users(provider_);
+    ReportsRepository reports(provider_);
+    struct Unit {
+        std::string name;
+        std::function<bool()> store;
+        std::string committedRows;
+        /// The cached ids beside the table's, when a cache holds the rows.
+        std::function<std::pair<std::vector<std::int64_t>, std::string>()> cache;
     };
+    const auto ids = [](const auto& items, auto id) {
+        std::vector<std::int64_t> result;
+        for (const auto& item : items) {
+            result.push_back(id(item));
+        }
+        return result;
+    };
+    std::string userName;
+    const std::vector<Unit> units = {
+        {"a user insert",
+         [&] { return users.insert(std::make_shared<User>(1, userName, false)).has_value(); },
+         "SELECT COUNT(*) FROM users",
+         [&] {
+             return std::pair{ids(*users.list(), [](const auto& user) { return user->idKey; }),
+                              std::string("SELECT id FROM users")};
+         }},
+        {"a report insert",
+         [&] {
+             Report report({}, "uuid");
+             report.userId = 1;
+             return reports.insert(report, [] { return true; }).has_value();
+         },
+         "SELECT COUNT(*) FROM reports",
+         [&] {
+             return std::pair{ids(*reports.keys(), [](const auto& key) { return key.idKey; }),
+                              std::string("SELECT id FROM reports")};
+         }},
+        {"a transaction",
+         [&] {
+             return provider_->transaction([&] {
+                 return provider_
+                     ->insert("levelResource", {{"userId", 1}, {"type", 0}, {"amount", 1}})
+                     .has_value();
+             });
+         },
+         "SELECT COUNT(*) FROM levelResource", nullptr},
+    };
+    int round = 0;
+    for (const bool inGroup : {false, true}) {
+        for (const bool commitFails : {false, true}) {
+            userName = "user-" + std::to_string(round++);
+            for (const auto& unit : units) {
+                SCOPED_TRACE(unit.name + (inGroup ? ", inside a group" : ", alone") +
+                             (commitFails ? ", its commit failing" : ""));
+                test::RawDatabase raw(databasePath());
+                const auto rowsBefore = raw.single(unit.committedRows);
+                bool answered = false;
+                std::string committedAtAnswer;
+                // Stored events queued around it share groups.
+                runQueued({[&] {
+                               if (inGroup) {
+                                   insert(1);
+                               }
+                           },
+                           [&] {
+                               if (commitFails) {
+                                   vfs.failLogWrites();
+                               }
+                               answered = unit.store();
+                               committedAtAnswer =
+                                   test::RawDatabase(databasePath()).single(unit.committedRows);
+                           },
+                           [&] { insert(1); }});
+                EXPECT_EQ(answered, !commitFails);
+                EXPECT_EQ(committedAtAnswer,
+                          std::to_string(std::stoi(rowsBefore) + (commitFails ? 0 : 1)));
+                if (unit.cache) {
+                    const auto [cached, query] = unit.cache();
+                    std::vector<std::int64_t> stored;
+                    for (const auto& row : raw.rows(query)) {
+                        stored.push_back(std::stoll(row[0]));
+                    }
+                    EXPECT_EQ(cached, stored);
+                }
+            }
+        }
+    }
+}
+
+// A failed group commit takes only stored events along, all counted in one
+// line; the event counts are read again, no other cache holds a lost row, no
+// id is handed out twice, and the next groups commit again.
+TEST_F(GroupCommitTest, AFailedCommitCostsOnlyItsGroupAndIsReportedWithWhatItLost) {
+    test::FailingVfs vfs;
+    open();
+    UserRepository users(provider_);
+    EventRepository events(provider_);
     test::LogCapture logs(MVKLogLevel::error);
-    runQueued({[&] {
-                   provider_->insert("parent", {{"id", 1}});
-               },
+    std::optional<std::int64_t> alice;
+    std::optional<std::int64_t> countedBeforeLoss;
+    const auto store = [&](std::int64_t user) {
+        EventObject event("ce", -1, user, "{}");
+        EXPECT_TRUE(events.insert(event));
+    };
+    runQueued({[&] { alice = users.insert(std::make_shared<User>(1, "alice", false)); },
+               [&] { store(*alice); }, [&] { store(*alice); },
                [&] {
-                   provider_->insert("child", {{"parentId", 7}});
+                   store(*alice);
+                   countedBeforeLoss = events.count(*alice);
+                   vfs.failLogWrites();
                }});
-    EXPECT_EQ(parents(), "0");
+    ASSERT_TRUE(alice);
+    EXPECT_EQ(vfs.failed(), 1);
+    EXPECT_EQ(countedBeforeLoss, 3);
     EXPECT_TRUE(logs.contains(MVKLogLevel::error,
-                              "[Database Module] Error in group commit: 2 stored writes were "
-                              "not committed and are lost: FOREIGN KEY constraint failed (code: "
-                              "19)"))
+                              "[Database Module] Error in group commit: 3 stored writes were not "
+                              "committed and are lost: database or disk is full (code: 13)"))
         << testing::PrintToString(logs.lines());
-    // The next group starts afresh.
-    runQueued({[&] { provider_->insert("parent", {{"id", 2}}); }, [] {}});
-    EXPECT_EQ(parents(), "1");
+    EXPECT_EQ(provider_->lostGroups(), 1u);
+
+    std::optional<std::int64_t> bob;
+    std::optional<std::int64_t> countedAfterLoss;
+    runQueued({[&] {
+                   countedAfterLoss = events.count(*alice);
+                   bob = users.insert(std::make_shared<User>(1, "bob", false));
+               },
+               [&] { store(*bob); }, [&] { store(*bob); }});
+    EXPECT_EQ(countedAfterLoss, 0);
+    ASSERT_TRUE(bob);
+    EXPECT_NE(*bob, *alice);
+    test::RawDatabase raw(databasePath());
+    EXPECT_EQ(raw.rows("SELECT id, userId FROM users ORDER BY id"),
+              (std::vector<std::vector<std::string>>{{std::to_string(*alice), "alice"},
+                                                     {std::to_string(*bob), "bob"}}));
+    EXPECT_EQ(users.list()->size(), 2u);
+    EXPECT_EQ(raw.single("SELECT COUNT(*) FROM events"), "2");
+    EXPECT_EQ(events.count(*bob), 2);
 }
 
 TEST_F(GroupCommitTest, ClosingTheProviderCommitsItsGroup) {

@@ -30,6 +30,14 @@ std::optional<std::int64_t> FaultyDatabase::insert(std::string_view tableName,
     return inner_->insert(tableName, content);
 }
 
+std::optional<std::int64_t> FaultyDatabase::insertGrouped(std::string_view tableName,
+                                                          const ContentValues& content) {
+    if (failsNow(Operation::insert, tableName)) {
+        return std::nullopt;
+    }
+    return inner_->insertGrouped(tableName, content);
+}
+
 std::optional<std::int64_t> FaultyDatabase::update(std::string_view tableName,
                                                    const ContentValues& values,
                                                    std::string_view selection,

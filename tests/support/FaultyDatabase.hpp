@@ -30,8 +30,12 @@ class FaultyDatabase final : public DatabaseProtocol {
     int failures() const { return failures_; }
 
     bool queryRows(const SelectQuery& query, const RowVisitor& visitor) override;
+    /// Both inserts count as `Operation::insert`.
     std::optional<std::int64_t> insert(std::string_view tableName,
                                        const ContentValues& content) override;
+    std::optional<std::int64_t> insertGrouped(std::string_view tableName,
+                                              const ContentValues& content) override;
+    std::uint64_t lostGroups() const override { return inner_->lostGroups(); }
     std::optional<std::int64_t> update(std::string_view tableName, const ContentValues& values,
                                        std::string_view selection,
                                        const std::vector<SQLiteValue>& selectionArgs) override;

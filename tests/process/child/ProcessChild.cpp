@@ -19,6 +19,9 @@
 #include "core/Core.hpp"
 #include "foundation/Logger.hpp"
 #include "foundation/QueueManager.hpp"
+#include "mvk/MVKAnalytics.hpp"
+#include "mvk/MVKApplication.hpp"
+#include "mvk/MVKCustomEventParameters.hpp"
 #include "mvk/MVKEngineWrapper.hpp"
 #include "platform/ApplicationSupportDirectory.hpp"
 #include "platform/ProcessExit.hpp"
@@ -125,6 +128,43 @@ int storeNumberedEvents(const char* directory) {
     }
 }
 
+// A game's last calls before it quits, with no gateway to reach: the numbered
+// custom events must be in the file after the process has ended, however the
+// game ends it.
+int keepCallsAtExit(const char* directory, const std::string& how) {
+    ApplicationSupportDirectory::setOverride(std::filesystem::path(directory));
+    MVKAnalytics::setTestProxyUrl("https://127.0.0.1:9");
+    static std::atomic<bool> started{false};
+    MVKAnalytics::setInitializationCompleteCallback([] { started.store(true); });
+    MVKAnalytics::initialize("exit-key");
+    MVKApplication::didBecomeActive();
+    for (int waited = 0; !started.load(); ++waited) {
+        if (waited == 30'000) {
+            return 3;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    for (std::int64_t seq = 0; seq < 300; ++seq) {
+        MVKCustomEventParameters parameters;
+        parameters.addInt("seq", seq);
+        MVKAnalytics::customEvent("exit", parameters);
+    }
+    auto& income = QueueManager::incomeQueue().queue();
+    if (how == "destroy") {
+        MVKEngineWrapper::destroySDK();
+    } else if (how == "exit-in-block") {
+        // As a host closure the library runs on its queue would.
+        income.addOperation([] { std::exit(0); });
+        std::this_thread::sleep_for(std::chrono::seconds(30));
+        return 1;
+    } else if (how == "block-past-bound") {
+        income.addOperation([] { std::this_thread::sleep_for(std::chrono::seconds(10)); });
+    } else if (how != "return") {
+        return 2;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -147,9 +187,13 @@ int main(int argc, char** argv) {
     if (mode == "store-numbered" && argc == 3) {
         return storeNumberedEvents(argv[2]);
     }
+    if (mode == "keep-calls" && argc == 4) {
+        return keepCallsAtExit(argv[2], argv[3]);
+    }
     std::fprintf(stderr,
                  "usage: %s exit-under-transfers URL CA_FILE DELAY_MS | exit-from-queue | "
-                 "exit-making-ids | closed-stdout | host-syslog | store-numbered DIRECTORY\n",
+                 "exit-making-ids | closed-stdout | host-syslog | store-numbered DIRECTORY | "
+                 "keep-calls DIRECTORY return|destroy|exit-in-block|block-past-bound\n",
                  argv[0]);
     return 2;
 }
