@@ -5,6 +5,7 @@
 
 #include "analytics/Validator.hpp"
 #include "events/EventCode.hpp"
+#include "foundation/OnceAnswer.hpp"
 #include "people/PeopleReservedKeys.hpp"
 #include "people/PeopleValidatorRules.hpp"
 #include "platform/Utf8.hpp"
@@ -48,28 +49,6 @@ bool isExcluded(const std::string& key) {
     return Validator::isExcluded(peopleCode, AnyCodable(key));
 }
 
-/// Calls the host's completion once, whichever path of the block ends first.
-class OnceAnswer {
-  public:
-    explicit OnceAnswer(PeopleLogicProxy::ValueCompletion completion)
-        : completion_(std::move(completion)) {}
-
-    void operator()(const std::optional<PeopleValueType>& value) {
-        if (answered_) {
-            return;
-        }
-        answered_ = true;
-        if (completion_) {
-            completion_(value);
-        }
-    }
-
-  private:
-    // Only the income queue touches it.
-    bool answered_ = false;
-    PeopleLogicProxy::ValueCompletion completion_;
-};
-
 }  // namespace
 
 std::optional<std::pair<std::string, PeopleValueType>> PeopleLogicProxy::validateChanges(
@@ -110,7 +89,7 @@ void PeopleLogicProxy::setValue(std::string key, PeopleValueType value, std::str
 }
 
 void PeopleLogicProxy::getValue(std::string key, ValueCompletion completion, std::string method) {
-    auto answer = std::make_shared<OnceAnswer>(std::move(completion));
+    auto answer = std::make_shared<OnceAnswer<ValueCompletion>>(std::move(completion));
     enqueue(
         method,
         [key = std::move(key), answer, method](PeopleLogicProtocol& logic) {
