@@ -158,8 +158,8 @@ class MVK_EXPORT MVKAnalytics {
                              const std::optional<std::string>& placement,
                              const std::optional<std::string>& unit) noexcept;
 
-    /// Kept and handed back only: log lines reach the host through
-    /// `MVKEngineWrapper::setEngineLoggerMessageClosure`.
+    /// Kept and handed back only: the library never calls it. Log lines reach
+    /// the host through `MVKEngineWrapper::setEngineLoggerMessageClosure`.
     static LoggerMessageClosure loggerMessageClosure() noexcept;
     static void setLoggerMessageClosure(LoggerMessageClosure closure) noexcept;
 
