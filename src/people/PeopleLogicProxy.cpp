@@ -61,7 +61,8 @@ std::optional<std::pair<std::string, PeopleValueType>> PeopleLogicProxy::validat
         }
     }
     auto pair = PeopleValidatorRules::validateSet(method, usedKey, value);
-    if (!pair || isExcluded(pair->first)) {
+    // The key as written decides; the cleaned, cut key is only what is stored.
+    if (!pair || isExcluded(usedKey)) {
         return std::nullopt;
     }
     return pair;
@@ -71,8 +72,9 @@ void PeopleLogicProxy::setReservedValue(std::string key, PeopleValueType value,
                                         std::string method) {
     enqueue(method, [key = std::move(key), value = std::move(value),
                      method](PeopleLogicProtocol& logic) {
-        const auto pair = PeopleValidatorRules::validateSet(method, repaired(key), repaired(value));
-        if (!pair || isExcluded(pair->first)) {
+        const auto written = repaired(key);
+        const auto pair = PeopleValidatorRules::validateSet(method, written, repaired(value));
+        if (!pair || isExcluded(written)) {
             return;
         }
         logic.setValue(pair->first, pair->second);
