@@ -298,6 +298,11 @@ const std::vector<FrameCase> frameCases = {
      "adImpression(_:_:_:_:)",
      std::nullopt,
      {R"(adImpression ["net",0.25,"main",null])"}},
+    {"AdImpressionWithNullTexts",
+     [](Answers&) { MVKAnalytics::adImpression("net", 0.25, nullptr, nullptr); },
+     "adImpression(_:_:_:_:)",
+     std::nullopt,
+     {R"(adImpression ["net",0.25,null,null])"}},
 };
 
 void PrintTo(const FrameCase& c, std::ostream* os) {
