@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <unordered_map>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "mvk/MVKFinishProgressionEventParameters.hpp"
 #include "mvk/MVKIdentifiersListener.hpp"
 #include "mvk/MVKLogLevel.hpp"
+#include "mvk/MVKOptionalText.hpp"
 #include "mvk/MVKReferralProperty.hpp"
 #include "mvk/MVKRemoteConfigListener.hpp"
 #include "mvk/MVKSocialNetwork.hpp"
@@ -32,9 +34,11 @@ namespace mvk {
 ///
 /// Getters answer through their handler, once, on the library's queue; before
 /// start-up (and for a call that `MVKEngineWrapper::destroySDK` overtook) with
-/// the default named beside them. A handler must not wait there for another
-/// answer of the library: that answer would come on the same queue, after it.
-/// Whatever a handler throws is logged and goes no further.
+/// the default named beside them. A handler runs after every call the same
+/// thread made before the getter has been handled, so a host may use a getter
+/// as a barrier. A handler must not wait there for another answer of the
+/// library: that answer would come on the same queue, after it. Whatever a
+/// handler throws is logged and goes no further.
 class MVK_EXPORT MVKAnalytics {
   public:
     using TextHandler = std::function<void(const std::string&)>;
@@ -73,11 +77,13 @@ class MVK_EXPORT MVKAnalytics {
     static void setInitializationCompleteCallback(std::function<void()> callback) noexcept;
 
     /// Hears the backend's identifier of the player; replaces any earlier
-    /// listener. The library keeps the listener until it is replaced.
+    /// listener. The library keeps the listener until it is replaced or
+    /// `MVKEngineWrapper::destroySDK` drops it; set it again after a destroy.
     static void setIdentifiersListener(std::shared_ptr<MVKIdentifiersListener> listener) noexcept;
 
-    /// For testing against another gateway: its base address ("https://host:port"),
-    /// used unchecked; an empty text goes back to the default gateway.
+    /// For testing against another gateway: its base address
+    /// ("https://host:port", or "http://127.0.0.1:PORT" for a local one without
+    /// TLS), used unchecked; an empty text goes back to the default gateway.
     static void setTestProxyUrl(const std::string& url) noexcept;
     /// Hands the current test address to `urlHandler`, on the caller's thread.
     static void getTestProxyUrl(const std::function<void(const std::string&)>& urlHandler) noexcept;
@@ -103,8 +109,19 @@ class MVK_EXPORT MVKAnalytics {
     static void getCurrentLevel(NumberHandler completionHandler) noexcept;
     /// 1 to 2147483646; other values are refused with an error line.
     static void setCurrentLevel(std::int64_t currentLevel) noexcept;
+    /// A fraction would be cut silently.
+    template <typename Fraction>
+    requires std::is_floating_point_v<Fraction>
+    static void setCurrentLevel(Fraction) = delete;
     static void levelUp(std::int64_t level) noexcept;
     static void levelUp(std::int64_t level, const Amounts& balances) noexcept;
+    /// A fraction would be cut silently.
+    template <typename Fraction>
+    requires std::is_floating_point_v<Fraction>
+    static void levelUp(Fraction) = delete;
+    template <typename Fraction>
+    requires std::is_floating_point_v<Fraction>
+    static void levelUp(Fraction, const Amounts&) = delete;
     static void currentBalance(const Amounts& balance) noexcept;
 
     static void customEvent(const std::string& eventName) noexcept;
@@ -154,27 +171,31 @@ class MVK_EXPORT MVKAnalytics {
     /// -2 to 2147483647; other steps are refused with an error line.
     static void tutorial(std::int64_t step) noexcept;
     static void referrer(const ReferralData& utmData) noexcept;
-    static void adImpression(const std::string& network, double revenue,
-                             const std::optional<std::string>& placement,
-                             const std::optional<std::string>& unit) noexcept;
+    /// `placement` and `unit` may be absent (`std::nullopt`, or a null pointer).
+    static void adImpression(const std::string& network, double revenue, MVKOptionalText placement,
+                             MVKOptionalText unit) noexcept;
 
-    /// Kept and handed back only: log lines reach the host through
-    /// `MVKEngineWrapper::setEngineLoggerMessageClosure`.
+    /// Kept and handed back only: the library never calls it. Log lines reach
+    /// the host through `MVKEngineWrapper::setEngineLoggerMessageClosure`.
     static LoggerMessageClosure loggerMessageClosure() noexcept;
     static void setLoggerMessageClosure(LoggerMessageClosure closure) noexcept;
 
     /// The library's data folder, or "fileMessagerError" when it has none.
     static std::string sdkFolderPath() noexcept;
-    /// Deletes the device identifiers the library keeps in the secure store,
-    /// so the next start-up makes new ones.
+    /// Deletes the identifiers the library keeps in the secure store: the
+    /// previous device identifier and the installation's random one. The
+    /// next start-up reads the system's identifier again, so the device
+    /// identifier stays where the system gives one; a random device
+    /// identifier (none given, or children's privacy) is made anew.
     static void clearKeychain() noexcept;
     /// One line at each of the levels error, warning, info and debug, as far
     /// as the log level admits them.
     static void testLogs() noexcept;
 
-    /// Children's-privacy mode: no advertising or vendor identifier is read.
-    /// It counts from the next `initialize` on and holds for the rest of the
-    /// process, also across `MVKEngineWrapper::destroySDK`.
+    /// Children's-privacy mode: no advertising or vendor identifier is read;
+    /// the device identifier is one random identifier kept for the
+    /// installation. It counts from the next `initialize` on and holds for the
+    /// rest of the process, also across `MVKEngineWrapper::destroySDK`.
     static void coppaControlEnable() noexcept;
 };
 

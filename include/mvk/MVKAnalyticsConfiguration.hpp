@@ -6,6 +6,7 @@
 
 #include "mvk/Export.hpp"
 #include "mvk/MVKLogLevel.hpp"
+#include "mvk/MVKOptionalText.hpp"
 #include "mvk/MVKTrackingStatus.hpp"
 
 namespace mvk {
@@ -22,7 +23,7 @@ class MVK_EXPORT MVKAnalyticsConfiguration {
 
     /// The user id to start with; none for the anonymous user.
     const std::optional<std::string>& userId() const noexcept { return userId_; }
-    void setUserId(std::optional<std::string> userId) noexcept { userId_ = std::move(userId); }
+    void setUserId(MVKOptionalText userId) noexcept { userId_ = std::move(userId).value(); }
 
     /// The player's level to start with.
     std::optional<std::int64_t> currentLevel() const noexcept { return currentLevel_; }

@@ -51,6 +51,14 @@ class MVK_EXPORT MVKApplication {
     /// An empty path clears it; without one there is no receipt.
     static void setAppStoreReceiptPath(const std::string& path) noexcept;
 
+    /// The folder the library keeps its files in: its database (under
+    /// "morvanix/") and the device identifiers of the secure store. Set it
+    /// before `MVKAnalytics::initialize`. It must be an absolute path; a
+    /// relative one is refused with an error line. An empty path goes back to
+    /// the default: `$XDG_DATA_HOME` (else `~/.local/share`) plus a folder
+    /// named after the executable. Missing folders are made with mode 0700.
+    static void setDataFolder(const std::string& path) noexcept;
+
     /// The application store the library asks for subscription products.
     /// Install it before `MVKAnalytics::initialize`; null removes it. Without
     /// one, no products are reported.

@@ -37,6 +37,17 @@ class MVK_EXPORT MVKEngineWrapper {
 
     /// While set, every log line that passes the level goes to the closure
     /// instead of the system log. An empty function removes it.
+    ///
+    /// The closure runs on the thread that writes the line (a host thread in
+    /// a library call, or one of the library's own threads), outside the
+    /// library's locks, so it may call back into the library. Calls from
+    /// different threads may overlap: it must be safe to run concurrently.
+    /// Once a set or a removal returns, the closure it replaced is not running
+    /// and is never called again, and the library has let go of it (a plugin
+    /// may free or unload what it captured). The one exception is a closure
+    /// removed from inside its own call: that call finishes after the removal
+    /// returns. Setting or removing waits for the calls under way on other
+    /// threads, so the closure must never wait for the thread that sets it.
     static EngineLoggerMessageClosure engineLoggerMessageClosure() noexcept;
     static void setEngineLoggerMessageClosure(EngineLoggerMessageClosure closure) noexcept;
 

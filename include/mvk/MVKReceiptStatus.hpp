@@ -16,7 +16,8 @@ enum class MVKReceiptStatus : std::int64_t {
     serverError = 2,
     /// A receipt of the App Store's test environment.
     sandbox = 3,
-    /// Something went wrong on the device or the answer could not be read.
+    /// The request could not be completed (no answer, or one cut short),
+    /// something went wrong on the device, or the answer could not be read.
     internalError = 4,
 };
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "mvk/Export.hpp"
+#include "mvk/MVKOptionalText.hpp"
 
 namespace mvk {
 
@@ -19,8 +20,8 @@ class MVK_EXPORT MVKStartProgressionEventParameters {
     void setDifficulty(std::int64_t difficulty) noexcept { difficulty_ = difficulty; }
 
     const std::optional<std::string>& source() const noexcept { return source_; }
-    /// An invalid UTF-8 sequence becomes U+FFFD.
-    void setSource(const std::optional<std::string>& source) noexcept;
+    /// An invalid UTF-8 sequence becomes U+FFFD; absent clears it.
+    void setSource(MVKOptionalText source) noexcept;
 
     /// "difficulty: D\n" and "source: S", each only when set; empty for a new object.
     std::string description() const noexcept;

@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <variant>
 #include <vector>
 
@@ -20,9 +21,11 @@ namespace mvk {
 /// library's own queue. Setters before start-up are logged and dropped.
 ///
 /// Getters answer through their handler, once, on the library's queue (never
-/// on the caller's thread). A handler must return promptly: it must not wait
-/// there for another answer of the library, which would wait behind it for
-/// ever. Whatever a handler throws is caught and logged.
+/// on the caller's thread), after every call the same thread made before the
+/// getter has been handled, so a host may use a getter as a barrier. A handler
+/// must return promptly: it must not wait there for another answer of the
+/// library, which would wait behind it for ever. Whatever a handler throws is
+/// caught and logged.
 class MVK_EXPORT MVKUserCard {
   public:
     using Value = std::variant<std::string, bool, std::int64_t, double>;
@@ -41,6 +44,10 @@ class MVK_EXPORT MVKUserCard {
     /// Stored as its raw value.
     static void setGender(MVKGender gender) noexcept;
     static void setAge(std::int64_t age) noexcept;
+    /// A fraction would be cut silently.
+    template <typename Fraction>
+    requires std::is_floating_point_v<Fraction>
+    static void setAge(Fraction) = delete;
     /// Sent as an event of its own, never stored on the card.
     static void setCheater(bool cheater) noexcept;
     static void setCheater(const char*) = delete;
@@ -54,11 +61,24 @@ class MVK_EXPORT MVKUserCard {
     static void setString(const std::string& key, const std::string& value) noexcept;
     static void setBool(const std::string& key, bool value) noexcept;
     static void setBool(const std::string& key, const char* value) = delete;
+    /// A number would silently become a flag.
+    template <typename Number>
+    requires std::is_arithmetic_v<Number> &&
+        (!std::is_same_v<Number, bool>)static void setBool(const std::string& key,
+                                                           Number value) = delete;
     static void setInt(const std::string& key, std::int64_t value) noexcept;
+    /// A fraction would be cut silently: `setDouble` keeps it.
+    template <typename Fraction>
+    requires std::is_floating_point_v<Fraction>
+    static void setInt(const std::string& key, Fraction value) = delete;
     static void setDouble(const std::string& key, double value) noexcept;
     /// Adds to a number property; an absent one starts at the amount. The sum
     /// saturates; adding to a text or a flag is refused.
     static void incrementInt(const std::string& key, std::int64_t value) noexcept;
+    /// A fraction would be cut silently: `incrementDouble` keeps it.
+    template <typename Fraction>
+    requires std::is_floating_point_v<Fraction>
+    static void incrementInt(const std::string& key, Fraction value) = delete;
     static void incrementDouble(const std::string& key, double value) noexcept;
 
     /// Removes properties; the removal is sent with the next card.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "mvk/Export.hpp"
+#include "mvk/MVKOptionalText.hpp"
 
 namespace mvk {
 
@@ -29,9 +30,9 @@ class MVK_EXPORT UnrealBridge {
     /// The device's push token and whether the user allows pushes.
     static void sendPushToken(const std::string& token, bool isAllowed) noexcept;
     /// A push was opened at `timestamp` (milliseconds since 1970), through
-    /// `button` when one was pressed.
+    /// `button` when one was pressed (absent: `std::nullopt` or a null pointer).
     static void sendPushOpened(std::int64_t timestamp, std::int64_t pushId,
-                               const std::optional<std::string>& button) noexcept;
+                               MVKOptionalText button) noexcept;
     /// Writes the engine's line through the library's log: level 1 as an
     /// error, 2 a warning, 3 info, anything else debug.
     static void sendLogMessage(std::int64_t level, const std::string& message) noexcept;

@@ -69,6 +69,7 @@ std::shared_ptr<ABTestLogic> ABTestLogic::make(
         new ABTestLogic(std::move(services), std::move(eventController), incomeQueue));
     if (lifeCycle) {
         lifeCycle->subscibeLifeCycle(logic);
+        logic->isApplicationForeground_ = lifeCycle->isApplicationActive();
     }
     return logic;
 }

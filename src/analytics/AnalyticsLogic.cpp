@@ -391,6 +391,14 @@ void AnalyticsLogic::startActivity() {
         Logger::writeLog(MVKLogLevel::info, notActiveLine);
         return;
     }
+    // The application may have left the foreground before start-up or a
+    // change of user ran: opened now, the timers would run in the background
+    // and the next activation would continue the session silently. That
+    // activation opens it instead.
+    if (!lifeCycle_->isApplicationActive()) {
+        Logger::writeLog(MVKLogLevel::debug, "The application is not active, the activity waits");
+        return;
+    }
     Logger::writeLog(MVKLogLevel::debug, "Start activity");
     const auto isNewSession = activityService_->startActivity();
     if (isNewSession.value_or(false)) {

@@ -7,6 +7,7 @@
 #include "analytics/Validator.hpp"
 #include "analytics/ValidatorRules.hpp"
 #include "backend/Config.hpp"
+#include "foundation/OnceAnswer.hpp"
 #include "platform/GuardedCall.hpp"
 #include "platform/Utf8.hpp"
 
@@ -68,14 +69,14 @@ AnyCodable::Object customParameters(const MVKCustomEventParameters& parameters) 
     return AnyCodable::Object(std::move(entries));
 }
 
-/// The host's completion, run so that nothing it throws reaches the income
-/// queue. It holds the completion itself, so a logic may keep it.
+/// The host's completion, run so that nothing it throws reaches the income queue.
 template <typename Completion>
-auto guarded(std::shared_ptr<const Completion> completion) {
+Completion guarded(Completion completion) {
+    if (!completion) {
+        return completion;
+    }
     return [completion = std::move(completion)](const auto& value) {
-        if (*completion) {
-            callGuarded("Completion handler", [&] { (*completion)(value); });
-        }
+        callGuarded("Completion handler", [&] { completion(value); });
     };
 }
 
@@ -98,12 +99,22 @@ std::int64_t AnalyticsProxy::getCustomEventParamsCount() const {
 template <typename Completion, typename Value, typename Ask>
 void AnalyticsProxy::queueGetter(MethodText method, Completion completion, Value fallback,
                                  Ask ask) {
-    // The answering path and the dropped path share the completion; one runs.
-    auto shared = std::make_shared<const Completion>(std::move(completion));
+    // Every road of the block answers through the one guard: the logic, the
+    // fallback after a logic that threw or forgot to answer, the dropped call.
+    auto answer = std::make_shared<OnceAnswer<Completion>>(guarded(std::move(completion)));
     enqueue(
         std::move(method),
-        [shared, ask](AnalyticsProtocol& logic) { ask(logic, Completion(guarded(shared))); },
-        [shared, fallback] { guarded(shared)(fallback); });
+        [answer, fallback, ask](AnalyticsProtocol& logic) {
+            try {
+                ask(logic, Completion([answer](const auto& value) { (*answer)(value); }));
+            } catch (...) {
+                // A host waiting for its answer must not wait for ever.
+                (*answer)(fallback);
+                throw;
+            }
+            (*answer)(fallback);
+        },
+        [answer, fallback] { (*answer)(fallback); });
 }
 
 void AnalyticsProxy::getDeviceId(TextCompletion completion) {

@@ -81,8 +81,9 @@ class AnalyticsProxy final : public LogicProxyBase<AnalyticsProtocol> {
     std::int64_t getCustomEventParamsCount() const;
 
   private:
-    /// Queues a getter: the logic answers through `ask`, a missing logic or
-    /// proxy with `fallback`; the host's completion runs guarded either way.
+    /// Queues a getter: the logic answers through `ask`; a missing logic or
+    /// proxy, a logic that throws or one that does not answer with
+    /// `fallback`. The host's completion runs once, guarded, on every road.
     template <typename Completion, typename Value, typename Ask>
     void queueGetter(MethodText method, Completion completion, Value fallback, Ask ask);
 };

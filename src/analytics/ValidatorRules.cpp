@@ -186,9 +186,8 @@ void ValidatorRules::addCustomEventParameter(std::string& key, AnyCodable& value
         return;
     }
     auto cleanKey = UnicodeText::removingControlCharacters(key);
-    // Only a head of a hostile key goes into the log lines it may cause.
-    const auto argument = "The value of the parameters dictionary by [" +
-                          UnicodeText::abbreviated(cleanKey, Bounder::loggedTextBytes) + "] key";
+    const auto argument =
+        "The value of the parameters dictionary by [" + logged(cleanKey) + "] key";
     const bool keyPresent = Validator::notNullOrEmpty(
         method, "The key of the parameters dictionary", std::optional(cleanKey));
     const bool typed = Validator::validType(method, argument, &value);
@@ -393,10 +392,9 @@ std::optional<ValidatorRules::Referrer> ValidatorRules::validateReferrer(const R
     Referrer result;
     for (const auto& [property, value] : referrer) {
         const auto cleanValue = UnicodeText::removingControlCharacters(value);
-        const auto argument =
-            "The [" + UnicodeText::abbreviated(cleanValue, Bounder::loggedTextBytes) +
-            "] value of the utm data dictionary by [" +
-            UnicodeText::abbreviated(property.name(), Bounder::loggedTextBytes) + "] key";
+        const auto argument = "The [" + logged(cleanValue) +
+                              "] value of the utm data dictionary by [" + logged(property.name()) +
+                              "] key";
         auto cut = cleaned(method, argument, cleanValue, 255);
         if (!cut.empty()) {
             result.insert_or_assign(property, std::move(cut));
@@ -445,7 +443,8 @@ ValidatorRules::Resources ValidatorRules::validateResources(std::string_view met
     const auto valueArgument = "The value of the " + std::string(resourcesName);
     for (const auto& [name, value] : resources) {
         const auto cleanName = UnicodeText::removingControlCharacters(name);
-        const auto keyArgument = "The [" + cleanName + "] key of the " + std::string(resourcesName);
+        const auto keyArgument =
+            "The [" + logged(cleanName) + "] key of the " + std::string(resourcesName);
         std::optional<std::string> cut = cleaned(method, keyArgument, cleanName, 24);
         const bool namePresent = Validator::notNullOrEmpty(method, keyArgument, cut);
         const bool inRange = Validator::inInterval(method, valueArgument, value, min, max);
@@ -472,6 +471,10 @@ bool ValidatorRules::admitCurrency(CurrencyList list, const std::string& name) {
         return true;
     }
     return false;
+}
+
+std::string ValidatorRules::logged(std::string_view text) {
+    return UnicodeText::abbreviated(text, Bounder::loggedTextBytes);
 }
 
 void ValidatorRules::notifyThatMethodExecutionWasCanceled(std::string_view method) {

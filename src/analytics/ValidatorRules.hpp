@@ -144,6 +144,10 @@ class ValidatorRules {
     static std::vector<std::string> currencyNames(CurrencyList list);
     static void clearCurrencyValidators();
 
+    /// What a log line repeats of a host's text in brackets: only a head of a
+    /// hostile one (a key of a megabyte would make a line of a megabyte).
+    static std::string logged(std::string_view text);
+
     /// Control characters removed, then cut to `max` characters (logged).
     static std::string cleaned(std::string_view method, std::string_view argument,
                                std::string_view text, std::size_t max);

@@ -285,10 +285,10 @@ void MVKAnalytics::referrer(const ReferralData& utmData) noexcept {
 }
 
 void MVKAnalytics::adImpression(const std::string& network, double revenue,
-                                const std::optional<std::string>& placement,
-                                const std::optional<std::string>& unit) noexcept {
-    onProxy("adImpression",
-            [&](AnalyticsProxy& proxy) { proxy.adImpression(network, revenue, placement, unit); });
+                                MVKOptionalText placement, MVKOptionalText unit) noexcept {
+    onProxy("adImpression", [&](AnalyticsProxy& proxy) {
+        proxy.adImpression(network, revenue, placement.value(), unit.value());
+    });
 }
 
 MVKAnalytics::LoggerMessageClosure MVKAnalytics::loggerMessageClosure() noexcept {

@@ -1,7 +1,11 @@
 #include "mvk/MVKApplication.hpp"
 
+#include <filesystem>
+
+#include "foundation/Logger.hpp"
 #include "platform/Application.hpp"
 #include "platform/ApplicationInfo.hpp"
+#include "platform/ApplicationSupportDirectory.hpp"
 #include "platform/GuardedCall.hpp"
 #include "platform/MachineDeviceInfo.hpp"
 #include "platform/Store.hpp"
@@ -58,6 +62,20 @@ void MVKApplication::setScreenSize(std::int64_t widthPixels, std::int64_t height
 
 void MVKApplication::setScreenPpi(std::int64_t ppi) noexcept {
     callGuarded("setScreenPpi", [&] { MachineDeviceInfo::shared()->setScreenPpi(ppi); });
+}
+
+void MVKApplication::setDataFolder(const std::string& path) noexcept {
+    callGuarded("setDataFolder", [&] {
+        const std::filesystem::path folder(path);
+        // A relative folder would move with the game's working directory.
+        if (!folder.empty() && !folder.is_absolute()) {
+            Logger::writeLog(
+                MVKLogLevel::error,
+                "The data folder must be an absolute path; the folder stays as it was");
+            return;
+        }
+        ApplicationSupportDirectory::setOverride(folder);
+    });
 }
 
 void MVKApplication::setStore(std::shared_ptr<MVKStore> store) noexcept {

@@ -5,8 +5,8 @@
 
 namespace mvk {
 
-void MVKStartProgressionEventParameters::setSource(
-    const std::optional<std::string>& source) noexcept {
+void MVKStartProgressionEventParameters::setSource(MVKOptionalText text) noexcept {
+    const auto& source = text.value();
     try {
         source_ = source ? std::optional(Utf8::sanitized(*source)) : std::nullopt;
     } catch (...) {

@@ -60,9 +60,10 @@ void UnrealBridge::sendPushToken(const std::string& token, bool isAllowed) noexc
 }
 
 void UnrealBridge::sendPushOpened(std::int64_t timestamp, std::int64_t pushId,
-                                  const std::optional<std::string>& button) noexcept {
-    callGuarded("sendPushOpened",
-                [&] { Core::shared()->messagingProxy().pushOpened(timestamp, pushId, button); });
+                                  MVKOptionalText button) noexcept {
+    callGuarded("sendPushOpened", [&] {
+        Core::shared()->messagingProxy().pushOpened(timestamp, pushId, button.value());
+    });
 }
 
 void UnrealBridge::sendLogMessage(std::int64_t level, const std::string& message) noexcept {

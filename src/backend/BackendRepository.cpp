@@ -52,6 +52,12 @@ void logError(const std::string& message) {
     Logger::writeLog(MVKLogLevel::error, message);
 }
 
+/// No HTTP answer came (none at all, or one cut short): the request could not
+/// be completed, which says nothing of the gateway's view of it.
+bool isTransportFailure(const Response& response) {
+    return !response.data || response.error;
+}
+
 std::string statusText(const Response& response) {
     return std::to_string(response.statusCode);
 }
@@ -156,7 +162,7 @@ SendAnalyticsResult BackendRepository::sendAnalytics(
         // of the gateway's: it must not pass for a refusal for good, or the
         // report would be deleted while the network is down.
         std::optional<int> refusal;
-        if (response->data && !response->error) {
+        if (!isTransportFailure(*response)) {
             refusal = static_cast<int>(response->statusCode);
         }
         return SendAnalyticsResult::failure(
@@ -174,6 +180,11 @@ MVKVerifyResponse BackendRepository::sendVerifyReceipt(const std::string& appId,
     std::string error;
     auto response =
         perform("/verify/payment", receiptAnswerMaxBytes, appId, message, std::nullopt, error);
+    // Not the gateway's refusal: a request that could not be completed.
+    if (response && isTransportFailure(*response)) {
+        error = response->error ? response->error->description() : "No HTTP answer came";
+        response.reset();
+    }
     if (!response) {
         logError(failureText + error);
         return MVKVerifyResponse(MVKReceiptStatus::internalError);

@@ -3,7 +3,7 @@
 #include <mutex>
 #include <vector>
 
-#include "core/LifeCycleRepositoryProtocol.hpp"
+#include "core/LifeCycleProtocol.hpp"
 #include "core/LifeCycleSelectorsProtocol.hpp"
 #include "core/WeakLifeCycleRef.hpp"
 
@@ -16,12 +16,11 @@ namespace mvk {
 /// in, with no lock held, so a listener may subscribe or unsubscribe (itself
 /// or others) while it is called; that takes effect from the next change.
 /// Listeners that are gone are skipped and stay in the list.
-class ApplicationLifeCycle final : public LifeCycleRepositoryProtocol,
-                                   public LifeCycleSelectorsProtocol {
+class ApplicationLifeCycle final : public LifeCycleSelectorsProtocol {
   public:
     /// A listener already in the list keeps its place.
-    void subscibeLifeCycle(const std::shared_ptr<LifeCycleProtocol>& listener) override;
-    void unsubscibe(const std::shared_ptr<LifeCycleProtocol>& listener) override;
+    void subscibeLifeCycle(const std::shared_ptr<LifeCycleProtocol>& listener);
+    void unsubscibe(const std::shared_ptr<LifeCycleProtocol>& listener);
 
     void goActive() override;
     void goInactive() override;

@@ -396,7 +396,8 @@ std::shared_ptr<CoreFactoryProtocol> Core::initSubModules(const std::string& app
     auto platformStorage = std::make_shared<PlatformStorage>();
     auto platform = std::make_shared<Platform>(platformStorage, isCoppaControlEnabled(),
                                                environment_.platformServices());
-    auto lifeCycle = std::make_shared<LifeCycleRepository>(environment_.notificationCenter);
+    auto lifeCycle = std::make_shared<LifeCycleRepository>(environment_.notificationCenter,
+                                                           environment_.application);
     auto backend = Backend::make();
     auto database = std::make_shared<SQLiteProvider>(applicationKey);
     return std::make_shared<CoreFactory>(std::move(lifeCycle), std::move(backend),

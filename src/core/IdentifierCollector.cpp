@@ -89,7 +89,10 @@ IdentifierData::DeviceUIDs IdentifierCollector::getUIDs() {
         candidate = *advertising;
     } else if (coppaControlEnabled_) {
         logCoppaIdfv();
-        candidate = randomFallback();
+        // One random identifier for the installation: a fresh one at every
+        // start would make each launch a new device, linked to the last one
+        // by the previous-identifier header all the same.
+        candidate = uuid();
     } else if (auto vendor = nonEmpty(TrackingHelper::getVendor(*identifiers_))) {
         candidate = std::move(*vendor);
     } else {

@@ -14,8 +14,9 @@ namespace mvk {
 /// and the identifier it had before can be sent along when it changes.
 ///
 /// With children's-privacy control the advertising and vendor identifiers are
-/// never read. The operations rely on being called from one queue (the income
-/// queue): the read-compare-write on the items is not atomic.
+/// never read: the device identifier is the installation's random one (`uuid`). The operations rely
+/// on being called from one queue (the income queue): the read-compare-write on the items is not
+/// atomic.
 class IdentifierCollector final : public IdentifierCollectorProtocol {
   public:
     static constexpr const char* currentIdItem = "k9m_v2_current_id";

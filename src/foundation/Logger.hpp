@@ -14,7 +14,8 @@ namespace mvk {
 ///
 /// The settings are written by the host from any thread while queues log, so
 /// each is an atomic or a snapshot taken under a lock; closures are always
-/// called outside the lock.
+/// called outside the lock. Setting the engine closure waits until the one it
+/// replaces runs nowhere (but in a call that removes it from inside itself).
 class Logger {
   public:
     using EngineLoggerMessageClosure = std::function<void(MVKLogLevel, const std::string&)>;

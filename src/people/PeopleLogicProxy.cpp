@@ -5,6 +5,7 @@
 
 #include "analytics/Validator.hpp"
 #include "events/EventCode.hpp"
+#include "foundation/OnceAnswer.hpp"
 #include "people/PeopleReservedKeys.hpp"
 #include "people/PeopleValidatorRules.hpp"
 #include "platform/Utf8.hpp"
@@ -48,28 +49,6 @@ bool isExcluded(const std::string& key) {
     return Validator::isExcluded(peopleCode, AnyCodable(key));
 }
 
-/// Calls the host's completion once, whichever path of the block ends first.
-class OnceAnswer {
-  public:
-    explicit OnceAnswer(PeopleLogicProxy::ValueCompletion completion)
-        : completion_(std::move(completion)) {}
-
-    void operator()(const std::optional<PeopleValueType>& value) {
-        if (answered_) {
-            return;
-        }
-        answered_ = true;
-        if (completion_) {
-            completion_(value);
-        }
-    }
-
-  private:
-    // Only the income queue touches it.
-    bool answered_ = false;
-    PeopleLogicProxy::ValueCompletion completion_;
-};
-
 }  // namespace
 
 std::optional<std::pair<std::string, PeopleValueType>> PeopleLogicProxy::validateChanges(
@@ -82,7 +61,8 @@ std::optional<std::pair<std::string, PeopleValueType>> PeopleLogicProxy::validat
         }
     }
     auto pair = PeopleValidatorRules::validateSet(method, usedKey, value);
-    if (!pair || isExcluded(pair->first)) {
+    // The key as written decides; the cleaned, cut key is only what is stored.
+    if (!pair || isExcluded(usedKey)) {
         return std::nullopt;
     }
     return pair;
@@ -92,8 +72,9 @@ void PeopleLogicProxy::setReservedValue(std::string key, PeopleValueType value,
                                         std::string method) {
     enqueue(method, [key = std::move(key), value = std::move(value),
                      method](PeopleLogicProtocol& logic) {
-        const auto pair = PeopleValidatorRules::validateSet(method, repaired(key), repaired(value));
-        if (!pair || isExcluded(pair->first)) {
+        const auto written = repaired(key);
+        const auto pair = PeopleValidatorRules::validateSet(method, written, repaired(value));
+        if (!pair || isExcluded(written)) {
             return;
         }
         logic.setValue(pair->first, pair->second);
@@ -110,7 +91,7 @@ void PeopleLogicProxy::setValue(std::string key, PeopleValueType value, std::str
 }
 
 void PeopleLogicProxy::getValue(std::string key, ValueCompletion completion, std::string method) {
-    auto answer = std::make_shared<OnceAnswer>(std::move(completion));
+    auto answer = std::make_shared<OnceAnswer<ValueCompletion>>(std::move(completion));
     enqueue(
         method,
         [key = std::move(key), answer, method](PeopleLogicProtocol& logic) {

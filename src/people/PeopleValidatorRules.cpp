@@ -70,7 +70,8 @@ std::optional<std::pair<std::string, PeopleValueType>> PeopleValidatorRules::val
 std::optional<std::string> PeopleValidatorRules::validateKey(std::string_view method,
                                                              std::string_view key) {
     const auto cleanKey = UnicodeText::removingControlCharacters(key);
-    auto result = checkedKey(method, "The [" + cleanKey + "] key argument", cleanKey);
+    auto result =
+        checkedKey(method, "The [" + ValidatorRules::logged(cleanKey) + "] key argument", cleanKey);
     if (!result) {
         ValidatorRules::notifyThatMethodExecutionWasCanceled(method);
     }
@@ -82,8 +83,9 @@ std::optional<std::vector<std::string>> PeopleValidatorRules::validateUnset(
     std::vector<std::string> passed;
     for (const auto& key : keys) {
         const auto cleanKey = UnicodeText::removingControlCharacters(key);
-        if (auto cut =
-                checkedKey(method, "The [" + cleanKey + "] key of the keys array", cleanKey)) {
+        if (auto cut = checkedKey(
+                method, "The [" + ValidatorRules::logged(cleanKey) + "] key of the keys array",
+                cleanKey)) {
             passed.push_back(std::move(*cut));
         }
     }

@@ -43,6 +43,14 @@ std::string ApplicationInfo::bundleIdentifier() const {
     return read(bundleIdentifier_, true);
 }
 
+std::optional<std::string> ApplicationInfo::givenBundleIdentifier() const {
+    std::lock_guard lock(mutex_);
+    if (bundleIdentifier_.empty()) {
+        return std::nullopt;
+    }
+    return bundleIdentifier_;
+}
+
 std::string ApplicationInfo::applicationVersion() const {
     return read(version_, false);
 }

@@ -27,6 +27,9 @@ class ApplicationInfo final : public ApplicationInfoProtocol {
 
     std::string bundleName() const override;
     std::string bundleIdentifier() const override;
+    /// The bundle identifier as the host set it, without the fallback; none
+    /// when it set none.
+    std::optional<std::string> givenBundleIdentifier() const;
     std::string applicationVersion() const override;
     std::string applicationBuildVersion() const override;
     std::int64_t sandboxState() const override;

@@ -47,16 +47,27 @@ std::string currencyKeyword(std::string_view name) {
     return "";
 }
 
+/// The text up to the next "_" or "-", taken off the front of `name`.
+std::string_view nextSubtag(std::string_view& name) {
+    const auto end = name.find_first_of("_-");
+    const std::string_view subtag = name.substr(0, end);
+    name.remove_prefix(end == std::string_view::npos ? name.size() : end + 1);
+    return subtag;
+}
+
 }  // namespace
 
 LocaleName LocaleName::parse(std::string_view name) {
     LocaleName locale;
     locale.currency_ = currencyKeyword(name);
     name = name.substr(0, name.find_first_of(".@"));
-    const auto separator = name.find_first_of("_-");
-    const std::string_view language = name.substr(0, separator);
-    const std::string_view region =
-        separator == std::string_view::npos ? std::string_view() : name.substr(separator + 1);
+    const std::string_view language = nextSubtag(name);
+    // A script ("zh_Hant_TW", "sr_Latn_RS") may stand between the language
+    // and the region, and a variant ("en_US_POSIX") may follow the region.
+    std::string_view region = nextSubtag(name);
+    if (region.size() == 4 && isLetters(region)) {
+        region = nextSubtag(name);
+    }
 
     // Language subtags are two or three letters (up to eight when registered);
     // "C" and "POSIX" fall outside on purpose.

@@ -7,8 +7,9 @@
 namespace mvk {
 
 /// The language, region and currency keyword of a locale name such as
-/// "en_US.UTF-8@euro", "pt_BR", "en-GB" or "de_AT@currency=EUR". "C" and
-/// "POSIX" name no language.
+/// "en_US.UTF-8@euro", "pt_BR", "en-GB", "de_AT@currency=EUR", "sr_Latn_RS"
+/// (a script before the region) or "en_US_POSIX" (a variant after it). "C"
+/// and "POSIX" name no language.
 class LocaleName {
   public:
     static LocaleName parse(std::string_view name);

@@ -29,8 +29,10 @@ std::shared_ptr<MVKStore> Store::current() {
             return slot().store;
         }
     }
-    static const auto defaultStore = std::make_shared<DefaultStore>();
-    return defaultStore;
+    // Leaked like the slot: a library thread may still ask for it at exit.
+    static const auto* defaultStore =
+        new std::shared_ptr<MVKStore>(std::make_shared<DefaultStore>());
+    return *defaultStore;
 }
 
 void Store::install(std::shared_ptr<MVKStore> store) {

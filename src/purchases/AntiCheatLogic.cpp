@@ -119,6 +119,9 @@ void AntiCheatLogic::verifyPaymentWithCompletion(ReceiptCompletion completionHan
 void AntiCheatLogic::send(AntiCheatServiceProctocol& service, std::string receiptText,
                           ReceiptCompletion completion) {
     auto context = service.requestContext();
+    // The executable's name the application info falls back on is no bundle
+    // identifier the gateway could check the receipt against.
+    context.bundle = applicationInfo_->givenBundleIdentifier();
     anticheatQueue_.addOperation([weak = weak_from_this(), receiptText = std::move(receiptText),
                                   context = std::move(context),
                                   completion = std::move(completion)] {
@@ -176,6 +179,10 @@ std::optional<std::string> AntiCheatLogic::getReceipt() const {
     }
     if (file.bad()) {
         logReadError("the receipt file cannot be read");
+        return std::nullopt;
+    }
+    if (bytes.empty()) {
+        Logger::writeLog(MVKLogLevel::error, "Invalid receipt data.");
         return std::nullopt;
     }
     return base64Encode(bytes);

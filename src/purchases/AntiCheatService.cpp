@@ -12,15 +12,10 @@ AntiCheatService::AntiCheatService(std::shared_ptr<StateManagerProtocol> stateMa
       backend_(std::move(backend)) {}
 
 ReceiptRequestContext AntiCheatService::requestContext() {
-    ReceiptRequestContext context{
+    return ReceiptRequestContext{
         .applicationKey = stateManager_->getActiveProject()->applicationKey(),
         .identifiers = stateManager_->getIdentifiers(*stateManager_->getActiveUser()),
     };
-    auto bundle = stateManager_->getAppData().applicationBundle;
-    if (!bundle.empty()) {
-        context.bundle = std::move(bundle);
-    }
-    return context;
 }
 
 MVKVerifyResponse AntiCheatService::receiveReceiptStatus(const Receipt& receipt,

@@ -13,7 +13,7 @@ namespace mvk {
 struct ReceiptRequestContext {
     std::string applicationKey{};
     Identifiers identifiers{};
-    /// The application's bundle identifier; none when it has none.
+    /// The application's bundle identifier as the host set it; none without one.
     std::optional<std::string> bundle{};
 };
 

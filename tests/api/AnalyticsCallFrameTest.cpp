@@ -5,14 +5,16 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <ostream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "analytics/Validator.hpp"
 #include "api/RecordingAnalyticsLogic.hpp"
 #include "core/Core.hpp"
-#include "foundation/QueueManager.hpp"
 #include "coreflow/CoreFlowHarness.hpp"
+#include "foundation/QueueManager.hpp"
 #include "mvk/MVKAnalytics.hpp"
 #include "mvk/MVKEngineWrapper.hpp"
 #include "support/LogCapture.hpp"
@@ -296,6 +298,11 @@ const std::vector<FrameCase> frameCases = {
      "adImpression(_:_:_:_:)",
      std::nullopt,
      {R"(adImpression ["net",0.25,"main",null])"}},
+    {"AdImpressionWithNullTexts",
+     [](Answers&) { MVKAnalytics::adImpression("net", 0.25, nullptr, nullptr); },
+     "adImpression(_:_:_:_:)",
+     std::nullopt,
+     {R"(adImpression ["net",0.25,null,null])"}},
 };
 
 void PrintTo(const FrameCase& c, std::ostream* os) {
@@ -469,6 +476,91 @@ TEST_F(FrameFixture, HandlerThatThrowsIsContained) {
     EXPECT_EQ(answers.take(), std::vector<std::string>{"7"});
     EXPECT_TRUE(log.containsFragment("host bug"));
 }
+
+/// A logic whose getters take one road to their answer ("answer" gives the
+/// logic's value): the host's handler must hear exactly once on every road.
+class RoadLogic final : public QuietAnalyticsLogic {
+  public:
+    using Road = std::function<void(const std::function<void()>& answer)>;
+    explicit RoadLogic(Road road) : road_(std::move(road)) {}
+
+    void getDeviceId(const TextCompletion& c) override {
+        road_([&] { c("d"); });
+    }
+    void getSDKVersion(const TextCompletion& c) override {
+        road_([&] { c("s"); });
+    }
+    void getUserId(const TextCompletion& c) override {
+        road_([&] { c("u"); });
+    }
+    void getCurrentLevel(const NumberCompletion& c) override {
+        road_([&] { c(7); });
+    }
+    void getTrackingAvailability(const FlagCompletion& c) override {
+        road_([&] { c(true); });
+    }
+    void isRestoreTransactionHistoryRequired(const FlagCompletion& c) override {
+        road_([&] { c(true); });
+    }
+
+  private:
+    Road road_;
+};
+
+struct RoadCase {
+    const char* name;
+    RoadLogic::Road road;
+    bool logicAnswers;
+};
+
+void PrintTo(const RoadCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class GetterRoads : public ::testing::TestWithParam<RoadCase> {
+  protected:
+    CoreFlowHarness h;
+};
+
+TEST_P(GetterRoads, EveryGetterIsAnsweredExactlyOnce) {
+    auto logic = std::make_shared<RoadLogic>(GetParam().road);
+    Core::setAnalyticsLogicMakerForTesting(
+        [logic](ServiceFactoryProtocol&, const std::shared_ptr<LifeCycleRepositoryProtocol>&) {
+            return logic;
+        });
+    MVKAnalytics::initialize("frame-key");
+    LogCapture log(MVKLogLevel::no);
+    Answers answers;
+    MVKAnalytics::getDeviceId(answers.text());
+    MVKAnalytics::getSDKVersion(answers.text());
+    MVKAnalytics::getUserId(answers.text());
+    MVKAnalytics::getCurrentLevel(answers.number());
+    MVKAnalytics::getTrackingAvailability(answers.flag());
+    MVKAnalytics::isRestoreTransactionHistoryRequired(answers.flag());
+    ASSERT_TRUE(h.drainIncome());
+    const std::vector<std::string> logicValues{"d", "s", "u", "7", "true", "true"};
+    const std::vector<std::string> defaults{"", "", "", "1", "false", "false"};
+    EXPECT_EQ(answers.take(), GetParam().logicAnswers ? logicValues : defaults);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Roads, GetterRoads,
+    ::testing::Values(RoadCase{"ThrowsBeforeAnswering",
+                               [](const auto&) { throw std::runtime_error("logic bug"); }, false},
+                      RoadCase{"ThrowsAfterAnswering",
+                               [](const auto& answer) {
+                                   answer();
+                                   throw std::runtime_error("logic bug");
+                               },
+                               true},
+                      RoadCase{"AnswersTwice",
+                               [](const auto& answer) {
+                                   answer();
+                                   answer();
+                               },
+                               true},
+                      RoadCase{"NeverAnswers", [](const auto&) {}, false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace mvk::test

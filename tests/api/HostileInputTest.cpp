@@ -79,6 +79,15 @@ const std::vector<HostileCase> hostileCases = {
          MVKAnalytics::startProgressionEvent(huge);
      },
      "is longer than it is permitted."},
+    {"MegabyteKeys",
+     [] {
+         MVKAnalytics::levelUp(2, {{huge, 1}});
+         MVKAnalytics::currentBalance({{huge, 1}});
+         MVKAnalytics::virtualCurrencyPayment("id", "type", 1, {{huge, 1}});
+         MVKUserCard::getValue(huge, [](const auto&) {});
+         MVKUserCard::unset({huge});
+     },
+     "] key of the keys array: "},
     {"TenThousandEntries",
      [] {
          MVKAnalytics::levelUp(2, many(10000));

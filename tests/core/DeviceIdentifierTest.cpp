@@ -22,6 +22,7 @@ using Items = std::map<std::string, std::string>;
 
 constexpr const char* kCurrent = "game-k9m_v2_current_id";
 constexpr const char* kPrev = "game-k9m_v2_prev_id";
+constexpr const char* kCustom = "game-k9m_v2_customUdid";
 constexpr const char* kAllZero = "00000000-0000-0000-0000-000000000000";
 // Stands for "a random UUID made for this run" in the expected values.
 constexpr const char* kRandom = "<random>";
@@ -58,6 +59,9 @@ TEST_P(DeviceIdentifierChoiceTest, ChoosesCurrentAndPreviousAndKeepsThem) {
     app->name = c.bundleName;
 
     const auto uids = IdentifierCollector(c.coppa, source, app, store).getUIDs();
+    if (c.coppa) {
+        EXPECT_EQ(source->vendorReads, 0) << "a system identifier was read";
+    }
 
     if (c.current == kRandom) {
         EXPECT_TRUE(Uuid::isValid(uids.current)) << uids.current;
@@ -128,14 +132,20 @@ INSTANTIATE_TEST_SUITE_P(
                                  .vendor = "V1",
                                  .before = {{kCurrent, "V1"}, {kPrev, "V1"}},
                                  .current = "V1"},
-                      ChoiceCase{.name = "ChildrensPrivacyReadsNoSystemIdAndRotates",
+                      ChoiceCase{.name = "ChildrensPrivacyMakesOneRandomIdAndKeepsIt",
                                  .coppa = true,
                                  .advertising = "AD-1",
                                  .vendor = "V1",
-                                 .before = {{kCurrent, "R0"}},
                                  .current = kRandom,
+                                 .after = {{kCurrent, kRandom}, {kCustom, kRandom}}},
+                      ChoiceCase{.name = "ChildrensPrivacyStartsAgainWithTheKeptId",
+                                 .coppa = true,
+                                 .advertising = "AD-1",
+                                 .vendor = "V1",
+                                 .before = {{kCurrent, "U1"}, {kCustom, "U1"}, {kPrev, "R0"}},
+                                 .current = "U1",
                                  .prev = "R0",
-                                 .after = {{kCurrent, kRandom}, {kPrev, "R0"}}},
+                                 .after = {{kCurrent, "U1"}, {kPrev, "R0"}}},
                       ChoiceCase{.name = "MissingBundleNameGivesAnUnsavedRandomId",
                                  .advertising = "AD-1",
                                  .vendor = "V1",

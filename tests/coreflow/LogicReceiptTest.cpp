@@ -17,7 +17,7 @@ namespace mvk::test {
 namespace {
 
 enum class Road { text, file };
-enum class ReceiptFile { none, missing, directory, oversized, abc };
+enum class ReceiptFile { none, missing, directory, oversized, empty, abc };
 enum class On { income, anticheat };
 
 struct ReceiptCase {
@@ -29,7 +29,7 @@ struct ReceiptCase {
     MVKReceiptStatus status;
     std::optional<std::string> verificationResult;
     std::size_t requests;
-    std::string errorLine;  // a level-2 message expected, when not empty
+    std::string errorLine;  // the start of a level-2 message expected, when not empty
     On on;
     bool initialized = true;
 };
@@ -76,6 +76,9 @@ class LogicReceipts : public LogicFlow, public ::testing::WithParamInterface<Rec
                 std::ofstream(base).put('x');
                 std::filesystem::resize_file(base, 16 * 1024 * 1024 + 1);
                 break;
+            case ReceiptFile::empty:
+                std::ofstream{base};
+                break;
             case ReceiptFile::abc:
                 std::ofstream(base) << "abc";
                 break;
@@ -111,7 +114,7 @@ TEST_P(LogicReceipts, EveryRoadCompletesOnceWithItsStatus) {
     }
     EXPECT_EQ(requestCount("/v2/verify/payment"), c.requests);
     if (!c.errorLine.empty()) {
-        EXPECT_TRUE(log.contains(MVKLogLevel::error, c.errorLine)) << c.errorLine;
+        EXPECT_TRUE(log.containsFragment("ERROR " + c.errorLine)) << c.errorLine;
     } else if (c.requests == 0) {
         EXPECT_FALSE(log.containsFragment("ERROR")) << "a missing receipt is no read error";
     }
@@ -126,6 +129,20 @@ const std::string notRegular =
 const std::string oversized =
     "Couldn't read receipt data. Error: the receipt file is larger "
     "than 16 MiB";
+const std::string notCompleted =
+    "[Backend Module] Can't create a request for receipt verification. Error: ";
+
+Answer cutShort() {
+    auto answer = Answer::json(200, R"({"status": 0, "verificationResult": "valid"})");
+    answer.cutAfterBytes = 5;
+    return answer;
+}
+
+Answer noAnswer() {
+    Answer answer;
+    answer.closeWithoutAnswer = true;
+    return answer;
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Roads, LogicReceipts,
@@ -140,8 +157,14 @@ INSTANTIATE_TEST_SUITE_P(
                     std::nullopt, 0, notRegular, On::income},
         ReceiptCase{"OversizedFile", Road::file, "", ReceiptFile::oversized, std::nullopt, internal,
                     std::nullopt, 0, oversized, On::income},
+        ReceiptCase{"EmptyFile", Road::file, "", ReceiptFile::empty, std::nullopt, internal,
+                    std::nullopt, 0, "Invalid receipt data.", On::income},
         ReceiptCase{"File", Road::file, "", ReceiptFile::abc, std::nullopt, MVKReceiptStatus::valid,
                     "valid", 1, "", On::anticheat},
+        ReceiptCase{"NoAnswer", Road::text, "r", ReceiptFile::none, noAnswer(), internal,
+                    std::nullopt, 1, notCompleted, On::anticheat},
+        ReceiptCase{"AnswerCutShort", Road::text, "r", ReceiptFile::none, cutShort(), internal,
+                    std::nullopt, 1, notCompleted, On::anticheat},
         ReceiptCase{"Refused", Road::text, "r", ReceiptFile::none, Answer::json(500, "{}"),
                     MVKReceiptStatus::serverError, std::nullopt, 1,
                     "[Backend Module] Failed to send a receipt, status code: 500", On::anticheat},
@@ -160,24 +183,29 @@ INSTANTIATE_TEST_SUITE_P(
                     std::nullopt, 0, notInitialized, On::income, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(LogicFlow, AReceiptFileIsSentAsBase64WithTheBundle) {
+TEST_F(LogicFlow, AReceiptFileIsSentAsBase64WithTheBundleTheHostSet) {
     start();
     const auto path = h.dir.path() / "receipt";
     std::ofstream(path) << "abc";
     MVKApplication::setAppStoreReceiptPath(path.string());
     Outcomes outcomes;
     MVKAntiCheat::verifyPayment(outcomes.completion());
+    settle();
+    MVKApplication::setBundleIdentifier("com.example.game");
+    MVKAntiCheat::verifyPayment(outcomes.completion());
     MVKAntiCheat::verifyPayment("host-receipt", outcomes.completion());
     settle();
     MVKApplication::setAppStoreReceiptPath("");
+    MVKApplication::setBundleIdentifier("");
 
     const auto requests = h.gateway().requests("/v2/verify/payment");
-    ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[0].body,
-              R"({"platform":"ios","receipt":{"receipt-data":"YWJj","password":""},)"
-              R"("bundle":"com.example.game"})");
-    EXPECT_EQ(nlohmann::json::parse(requests[1].body)["receipt"]["receipt-data"], "host-receipt");
-    EXPECT_EQ(requests[1].query, std::string("appId=") + key);
+    ASSERT_EQ(requests.size(), 3u);
+    const std::string receipt =
+        R"({"platform":"ios","receipt":{"receipt-data":"YWJj","password":""})";
+    EXPECT_EQ(requests[0].body, receipt + "}") << "no bundle without the host's identifier";
+    EXPECT_EQ(requests[1].body, receipt + R"(,"bundle":"com.example.game"})");
+    EXPECT_EQ(nlohmann::json::parse(requests[2].body)["receipt"]["receipt-data"], "host-receipt");
+    EXPECT_EQ(requests[2].query, std::string("appId=") + key);
 }
 
 }  // namespace

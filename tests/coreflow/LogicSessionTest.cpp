@@ -3,9 +3,11 @@
 #include <chrono>
 #include <functional>
 #include <future>
+#include <ostream>
 #include <string>
 
 #include "coreflow/LogicFlowFixture.hpp"
+#include "platform/Application.hpp"
 #include "support/LogCapture.hpp"
 
 namespace mvk::test {
@@ -76,6 +78,47 @@ TEST_P(LogicReturn, TheSessionGoesOnUpToItsTimeoutInclusive) {
 INSTANTIATE_TEST_SUITE_P(Away, LogicReturn,
                          ::testing::Values(ReturnCase{600'000, false}, ReturnCase{600'001, true}),
                          [](const auto& info) { return std::to_string(info.param.awayMillis); });
+
+struct StartStateCase {
+    const char* name;
+    /// What the host reports between `initialize` and the start-up's run.
+    std::function<void(Application&)> report;
+    bool opened;
+};
+
+void PrintTo(const StartStateCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class LogicStartState : public LogicFlow, public ::testing::WithParamInterface<StartStateCase> {};
+
+TEST_P(LogicStartState, TheStartOpensTheActivityOnlyWhileTheApplicationIsActive) {
+    const auto& c = GetParam();
+    MVKAnalytics::initialize(key);
+    c.report(*h.application);
+    settle();
+    h.loop->advance(300'000ms);
+    settle();
+    EXPECT_EQ(sent("ss").size(), c.opened ? 1u : 0u);
+    EXPECT_EQ(sent("al").size(), c.opened ? 1u : 0u) << "the timers run with the activity only";
+    h.application->didBecomeActive();
+    settle();
+    EXPECT_EQ(sent("ss").size(), 1u) << "the next activation opens it";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Reports, LogicStartState,
+    ::testing::Values(
+        StartStateCase{"None", [](Application&) {}, true},
+        StartStateCase{"Background", [](Application& a) { a.didEnterBackground(); }, false},
+        StartStateCase{"ResignActive", [](Application& a) { a.willResignActive(); }, false},
+        StartStateCase{"BackgroundAndBack",
+                       [](Application& a) {
+                           a.didEnterBackground();
+                           a.didBecomeActive();
+                       },
+                       true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 class LogicAlive : public LogicFlow, public ::testing::WithParamInterface<bool> {};
 

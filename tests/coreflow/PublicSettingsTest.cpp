@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,7 @@
 #include "coreflow/CoreFlowHarness.hpp"
 #include "foundation/SdkConstraints.hpp"
 #include "mvk/MVKAnalytics.hpp"
+#include "mvk/MVKApplication.hpp"
 #include "mvk/MVKEngineWrapper.hpp"
 #include "mvk/UnrealBridge.hpp"
 #include "support/LogCapture.hpp"
@@ -50,6 +52,23 @@ TEST(PublicSettings, TestAddressesAreStoredAsGivenAndHandedBackOnTheCallersThrea
     MVKAnalytics::setTestProxyUrl("");
     MVKAnalytics::setTestCustomUrl("");
     EXPECT_EQ(BackendConfigUrl::baseApiUrl(), BackendConfigUrl::defaultGatewayUrl());
+}
+
+TEST(PublicSettings, TheDataFolderTheHostGivesHoldsTheDatabase) {
+    test::CoreFlowHarness h;
+    const auto chosen = h.dir.path() / "chosen";
+    test::LogCapture log(MVKLogLevel::error);
+    MVKApplication::setDataFolder(chosen.string());
+    MVKApplication::setDataFolder("relative/folder");
+    MVKAnalytics::initialize("data-key");
+    ASSERT_TRUE(h.drainIncome());
+    EXPECT_EQ(MVKAnalytics::sdkFolderPath(), (chosen / "morvanix").string());
+    EXPECT_TRUE(std::filesystem::exists(chosen / "morvanix" / "morvanix.db"));
+    EXPECT_TRUE(log.contains(MVKLogLevel::error,
+                             "The data folder must be an absolute path; "
+                             "the folder stays as it was"));
+    MVKApplication::setDataFolder("");
+    EXPECT_NE(MVKAnalytics::sdkFolderPath(), (chosen / "morvanix").string());
 }
 
 TEST(PublicSettings, EditorModeLivesInTheCoreAndChildrensPrivacyInTheProcess) {

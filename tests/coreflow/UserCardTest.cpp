@@ -77,6 +77,9 @@ std::string notInitialized(const std::string& method) {
     return "In the " + method + " method an error has occurred: The SDK is not initialized yet!";
 }
 
+const std::string longKey(70, 'q');
+const std::string excludedLongKey = R"({"pl":[")" + longKey + R"("]})";
+
 struct CardCase {
     const char* name;
     bool started;
@@ -268,6 +271,14 @@ INSTANTIATE_TEST_SUITE_P(
                  {},
                  {"clan"},
                  R"({"pl":["clan"]})"},
+        CardCase{"ExcludedKeyIsTestedAsWrittenNotAsCut",
+                 true,
+                 [](Answers&) { MVKUserCard::setInt(longKey, 1); },
+                 {},
+                 {},
+                 {},
+                 {std::string(64, 'q')},
+                 excludedLongKey.c_str()},
         CardCase{"RefusedKeyAnswersNothing",
                  true,
                  [](Answers& a) { askValue(a, "\x01\x02"); },

@@ -303,15 +303,17 @@ TEST(BackendRequestTest, RequestsThatCannotReachTheGatewayTakeTheStatus400Branch
         EXPECT_EQ(sent.error()->description(),
                   "[Backend Module] Failed to send Report, status code: 400");
         EXPECT_EQ(sent.statusCode(), std::nullopt) << "no refusal of the gateway's";
+        // A receipt is told the request could not be completed, not refused.
         EXPECT_EQ(backend.sendVerifyReceipt("key", Receipt{}, identifiers),
-                  MVKVerifyResponse(MVKReceiptStatus::serverError));
+                  MVKVerifyResponse(MVKReceiptStatus::internalError));
         EXPECT_FALSE(backend.requestMessagingConfig("key", {}, identifiers));
         EXPECT_FALSE(backend.requestABTestConfig("key", identifiers, Versions{}));
         EXPECT_FALSE(backend.requestAbTestOffer("key", identifiers, {}));
 
-        EXPECT_EQ(log.messages(),
-                  std::vector<std::string>{
-                      "ERROR [Backend Module] Failed to send a receipt, status code: 400"});
+        ASSERT_EQ(log.messages().size(), 1u);
+        EXPECT_TRUE(log.messages()[0].starts_with(
+            "ERROR [Backend Module] Can't create a request for receipt verification. Error: "))
+            << log.messages()[0];
         EXPECT_TRUE(fixture.gateway().requests().empty());
     }
 }

@@ -1,0 +1,66 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "mvk/MVKAnalytics.hpp"
+#include "mvk/MVKAnalyticsConfiguration.hpp"
+#include "mvk/MVKStartProgressionEventParameters.hpp"
+#include "mvk/MVKUserCard.hpp"
+
+namespace mvk::test {
+namespace {
+
+// A call that would convert its argument silently does not compile.
+template <typename T>
+concept SetsInt = requires(T v) {
+    MVKUserCard::setInt("k", v);
+};
+template <typename T>
+concept IncrementsInt = requires(T v) {
+    MVKUserCard::incrementInt("k", v);
+};
+template <typename T>
+concept SetsBool = requires(T v) {
+    MVKUserCard::setBool("k", v);
+};
+template <typename T>
+concept SetsAge = requires(T v) {
+    MVKUserCard::setAge(v);
+};
+template <typename T>
+concept SetsLevel = requires(T v) {
+    MVKAnalytics::setCurrentLevel(v);
+};
+template <typename T>
+concept LevelsUp = requires(T v) {
+    MVKAnalytics::levelUp(v);
+};
+template <typename T>
+concept LevelsUpWithBalances = requires(T v) {
+    MVKAnalytics::levelUp(v, MVKAnalytics::Amounts{});
+};
+
+static_assert(SetsInt<int> && SetsInt<std::int64_t> && !SetsInt<double> && !SetsInt<float>);
+static_assert(IncrementsInt<int> && !IncrementsInt<double>);
+static_assert(SetsBool<bool> && !SetsBool<int> && !SetsBool<double> && !SetsBool<const char*>);
+static_assert(SetsAge<int> && !SetsAge<double>);
+static_assert(SetsLevel<int> && !SetsLevel<double>);
+static_assert(LevelsUp<int> && !LevelsUp<double>);
+static_assert(LevelsUpWithBalances<int> && !LevelsUpWithBalances<double>);
+
+TEST(PublicSignatures, ANullTextIsAbsentAndThrowsNothing) {
+    MVKStartProgressionEventParameters start;
+    start.setSource("cave");
+    EXPECT_NO_THROW(start.setSource(nullptr));
+    EXPECT_EQ(start.source(), std::nullopt);
+    MVKAnalyticsConfiguration configuration;
+    configuration.setUserId("player");
+    const char* none = nullptr;
+    EXPECT_NO_THROW(configuration.setUserId(none));
+    EXPECT_EQ(configuration.userId(), std::nullopt);
+}
+
+}  // namespace
+}  // namespace mvk::test
