@@ -21,7 +21,7 @@ struct Decoded {
 };
 
 // A byte that does not start a valid sequence is consumed on its own, so decoding always advances.
-Decoded decodeAt(std::string_view text, std::size_t pos) {
+Decoded decodeVersionCharAt(std::string_view text, std::size_t pos) {
     utf8proc_int32_t codePoint = 0;
     const auto length =
         utf8proc_iterate(reinterpret_cast<const utf8proc_uint8_t*>(text.data() + pos),
@@ -42,7 +42,7 @@ std::vector<Character> splitCharacters(std::string_view text) {
     utf8proc_int32_t state = 0;
     std::int32_t previous = 0;
     for (std::size_t pos = 0; pos < text.size();) {
-        const auto [codePoint, length] = decodeAt(text, pos);
+        const auto [codePoint, length] = decodeVersionCharAt(text, pos);
         // A malformed byte takes part in segmentation the way its replacement character would.
         const auto breakCodePoint = codePoint == malformedByte ? replacementCodePoint : codePoint;
         if (characters.empty() ||
@@ -75,7 +75,7 @@ bool isNumeric(const Character& character) {
 std::string lowercased(std::string_view character) {
     std::string result;
     for (std::size_t pos = 0; pos < character.size();) {
-        const auto [codePoint, length] = decodeAt(character, pos);
+        const auto [codePoint, length] = decodeVersionCharAt(character, pos);
         if (codePoint == malformedByte) {
             result.append(character.substr(pos, length));
         } else {
