@@ -31,8 +31,8 @@ namespace mvk {
 /// U+FFFD in place of each invalid sequence.
 ///
 /// Getters answer through their handler, once, on the library's queue; before
-/// start-up (and for a call that `MVKEngineWrapper::destroySDK` overtook) with
-/// the default named beside them. A handler must not wait there for another
+/// start-up (also between `MVKEngineWrapper::destroySDK` and the next start-up)
+/// with the default named beside them. A handler must not wait there for another
 /// answer of the library: that answer would come on the same queue, after it.
 /// Whatever a handler throws is logged and goes no further.
 class MVK_EXPORT MVKAnalytics {

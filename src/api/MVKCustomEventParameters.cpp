@@ -116,7 +116,8 @@ void MVKCustomEventParameters::addDouble(const std::string& key, double value) n
 
 void MVKCustomEventParameters::add(const std::string& key, Value value) noexcept {
     callGuarded("CustomEventParameters add", [&] {
-        const auto limit = Core::shared()->analyticsProxy().getCustomEventParamsCount();
+        // Lock-free: a game adds every parameter of every event through here.
+        const auto limit = Core::analyticsProxy().getCustomEventParamsCount();
         if (std::cmp_greater_equal(getAllParameters().size(), std::max<std::int64_t>(limit, 0))) {
             Logger::writeLog(MVKLogLevel::error, "[CustomEventParameters] Limit of [" +
                                                      std::to_string(limit) +

@@ -129,11 +129,11 @@ std::shared_ptr<MVKRemoteConfigCollection> MVKRemoteConfig::config() noexcept {
 
 void MVKRemoteConfig::applyConfig() noexcept {
     callGuarded("applyConfig", [] {
-        auto core = Core::shared();
-        core->abTestProxy().tryStartInvolvedExperiment();
+        auto& proxy = Core::abTestProxy();
+        proxy.tryStartInvolvedExperiment();
         // Read before the store's lock: the proxy logs, and a log closure may
         // read the collection.
-        const auto config = core->abTestProxy().getConfig();
+        const auto config = proxy.getConfig();
         const bool overlaid = RemoteConfigStore::shared().apply(config);
         Logger::writeLog(MVKLogLevel::info,
                          overlaid ? "[A/B-Test Module] Remote parameters were applied"
@@ -143,7 +143,7 @@ void MVKRemoteConfig::applyConfig() noexcept {
 
 void MVKRemoteConfig::resetConfig() noexcept {
     callGuarded("resetConfig", [] {
-        Core::shared()->abTestProxy().resetConfig();
+        Core::abTestProxy().resetConfig();
         RemoteConfigStore::shared().reset();
         Logger::writeLog(MVKLogLevel::info, "[A/B-Test Module] Default parameters were applied");
     });
