@@ -14,6 +14,16 @@ namespace mvk {
 
 namespace {
 
+/// Nearly every text a game passes is valid UTF-8, most of it ASCII: checking
+/// first copies it at once instead of code point by code point.
+std::string cleaned(const std::string& text) {
+    return Utf8::isValid(text) ? text : Utf8::sanitized(text);
+}
+
+/// Room for a typical event's parameters at once: growing one by one would
+/// move every earlier parameter several times.
+constexpr std::size_t firstCapacity = 20;
+
 std::string printed(const MVKCustomEventParameters::Value& value) {
     return std::visit(
         [](const auto& held) -> std::string {
@@ -89,6 +99,7 @@ const MVKCustomEventParameters::Parameters& MVKCustomEventParameters::getAllPara
 MVKCustomEventParameters::Parameters& MVKCustomEventParameters::writable() {
     if (shared_ == nullptr) {
         shared_ = new Shared();
+        shared_->parameters.reserve(firstCapacity);
     } else if (shared_->holders.load(std::memory_order_acquire) != 1) {
         auto* own = new Shared{.parameters = shared_->parameters};
         release();
@@ -107,7 +118,7 @@ void MVKCustomEventParameters::addInt(const std::string& key, std::int64_t value
 
 void MVKCustomEventParameters::addString(const std::string& key,
                                          const std::string& value) noexcept {
-    callGuarded("addString", [&] { add(key, Utf8::sanitized(value)); });
+    callGuarded("addString", [&] { add(key, cleaned(value)); });
 }
 
 void MVKCustomEventParameters::addDouble(const std::string& key, double value) noexcept {
@@ -124,7 +135,7 @@ void MVKCustomEventParameters::add(const std::string& key, Value value) noexcept
                                                      "] is reached when adding a new parameter");
             return;
         }
-        auto cleanKey = Utf8::sanitized(key);
+        auto cleanKey = cleaned(key);
         auto& parameters = writable();
         auto present = std::find_if(parameters.begin(), parameters.end(),
                                     [&](const auto& entry) { return entry.first == cleanKey; });

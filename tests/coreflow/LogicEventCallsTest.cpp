@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "coreflow/LogicFlowFixture.hpp"
+#include "mvk/MVKCustomEventParameters.hpp"
 #include "support/LogCapture.hpp"
 
 namespace mvk::test {
@@ -238,6 +240,32 @@ INSTANTIATE_TEST_SUITE_P(Cases, LogicProgression,
                                            ProgressionCase{"GivenDuration", "cave", 5, 7, 7, true},
                                            ProgressionCase{"OtherName", "lake", 5, 0, {}, false}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+/// Parameters kept of `count` added, and the limit lines their adding wrote.
+std::pair<std::size_t, std::vector<std::string>> addParameters(int count) {
+    LogCapture log(MVKLogLevel::error);
+    MVKCustomEventParameters parameters;
+    for (int i = 0; i < count; ++i) {
+        parameters.addInt("p" + std::to_string(i), i);
+    }
+    return {parameters.getAllParameters().size(), log.messages()};
+}
+
+TEST_F(LogicFlow, TheParameterLimitIsTheAppliedConfigurationsUntilTheCoreIsDestroyed) {
+    const auto limitLine = [](int limit) {
+        return "ERROR [CustomEventParameters] Limit of [" + std::to_string(limit) +
+               "] is reached when adding a new parameter";
+    };
+    // The configuration comes after start-up installed the logic.
+    answerConfiguration("", true, 3);
+    start();
+    EXPECT_EQ(addParameters(5), std::pair(std::size_t{3}, std::vector{limitLine(3), limitLine(3)}));
+
+    testing::internal::CaptureStdout();
+    h.dropCore();
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(addParameters(21), std::pair(std::size_t{20}, std::vector{limitLine(20)}));
+}
 
 }  // namespace
 }  // namespace mvk::test
