@@ -194,8 +194,8 @@ TEST(DestroyConcurrency, EveryCallRacingDestroyReachesALiveCoreOrSaysItHasNone) 
     // while this thread destroys the core under them and the cores after
     // it, and starts one of those again.
     constexpr int threads = 64;
-    constexpr int phases = 8;
-    constexpr int burst = 96;
+    constexpr int phases = 6;
+    constexpr int burst = 64;
     constexpr int callsPerThread = phases * burst;
     std::atomic<int> made[families] = {};
     std::atomic<int> abLines{0};
