@@ -38,9 +38,11 @@ class ServiceFactory;
 /// thread never reads a core that may be freed under it, and what it queues
 /// meets the old core's logic before that core's stop or the next core's
 /// after it: the income queue runs blocks in call order, and a core's stop is
-/// one of them. The few calls that change a core's own state go through
-/// `withLiveCore`. The host may call any member from any thread; start-up and
-/// shut-down run as blocks on the income queue.
+/// one of them. Calls that change a core's own state (`initialize`, the
+/// listener and callback, editor mode, the A/B start-up settings, receipt
+/// checks) go through `withLiveCore`, rare calls that may take a lock. The
+/// host may call any member from any thread; start-up and shut-down run as
+/// blocks on the income queue.
 class Core final : public CoreProtocol, public std::enable_shared_from_this<Core> {
   public:
     explicit Core(CoreEnvironment environment = CoreEnvironment::current());
