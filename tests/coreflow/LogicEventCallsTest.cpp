@@ -241,14 +241,24 @@ INSTANTIATE_TEST_SUITE_P(Cases, LogicProgression,
                                            ProgressionCase{"OtherName", "lake", 5, 0, {}, false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-/// Parameters kept of `count` added, and the limit lines their adding wrote.
-std::pair<std::size_t, std::vector<std::string>> addParameters(int count) {
+/// Adds "p0" up to "p<count - 1>" and then "p<repeated>" again, valued -1:
+/// what is kept, the repeated key's value, and the lines their adding wrote.
+struct Added {
+    std::size_t kept;
+    MVKCustomEventParameters::Value repeated;
+    std::vector<std::string> lines;
+    bool operator==(const Added&) const = default;
+};
+
+Added addParameters(int count, int repeated) {
     LogCapture log(MVKLogLevel::error);
     MVKCustomEventParameters parameters;
     for (int i = 0; i < count; ++i) {
         parameters.addInt("p" + std::to_string(i), i);
     }
-    return {parameters.getAllParameters().size(), log.messages()};
+    parameters.addInt("p" + std::to_string(repeated), -1);
+    const auto& all = parameters.getAllParameters();
+    return {all.size(), all.at(static_cast<std::size_t>(repeated)).second, log.messages()};
 }
 
 TEST_F(LogicFlow, TheParameterLimitIsTheAppliedConfigurationsUntilTheCoreIsDestroyed) {
@@ -256,15 +266,17 @@ TEST_F(LogicFlow, TheParameterLimitIsTheAppliedConfigurationsUntilTheCoreIsDestr
         return "ERROR [CustomEventParameters] Limit of [" + std::to_string(limit) +
                "] is reached when adding a new parameter";
     };
-    // The configuration comes after start-up installed the logic.
-    answerConfiguration("", true, 3);
+    // The configuration comes after start-up installed the logic; a limit
+    // past 32 also reaches keys compared one by one.
+    answerConfiguration("", true, 36);
     start();
-    EXPECT_EQ(addParameters(5), std::pair(std::size_t{3}, std::vector{limitLine(3), limitLine(3)}));
+    EXPECT_EQ(addParameters(35, 33), (Added{35, std::int64_t{-1}, {}}));
+    EXPECT_EQ(addParameters(37, 34), (Added{36, std::int64_t{34}, {limitLine(36), limitLine(36)}}));
 
     testing::internal::CaptureStdout();
     h.dropCore();
     testing::internal::GetCapturedStdout();
-    EXPECT_EQ(addParameters(21), std::pair(std::size_t{20}, std::vector{limitLine(20)}));
+    EXPECT_EQ(addParameters(21, 5), (Added{20, std::int64_t{5}, {limitLine(20), limitLine(20)}}));
 }
 
 }  // namespace
