@@ -31,4 +31,8 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
     "$<${MVK_RELEASE}:-Os;-flto=${MVK_LTO_JOBS};-ffat-lto-objects>")
   target_link_options(MVKAnalyticsUnreal PRIVATE "$<${MVK_RELEASE}:-Os;-flto=${MVK_LTO_JOBS}>")
   target_link_options(mvk_static INTERFACE "$<${MVK_RELEASE}:-fno-lto>")
+  # The one loop on the host's side: a game builds the parameters of every
+  # event one by one, and at -Os each of their small steps is a call.
+  set_source_files_properties(${PROJECT_SOURCE_DIR}/src/api/MVKCustomEventParameters.cpp
+    TARGET_DIRECTORY mvk_objects PROPERTIES COMPILE_OPTIONS "$<${MVK_RELEASE}:-O2>")
 endif()

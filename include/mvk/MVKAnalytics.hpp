@@ -33,8 +33,8 @@ namespace mvk {
 /// U+FFFD in place of each invalid sequence.
 ///
 /// Getters answer through their handler, once, on the library's queue; before
-/// start-up (and for a call that `MVKEngineWrapper::destroySDK` overtook) with
-/// the default named beside them. A handler runs after every call the same
+/// start-up (also between `MVKEngineWrapper::destroySDK` and the next start-up)
+/// with the default named beside them. A handler runs after every call the same
 /// thread made before the getter has been handled, so a host may use a getter
 /// as a barrier. A handler must not wait there for another answer of the
 /// library: that answer would come on the same queue, after it. Whatever a

@@ -21,7 +21,9 @@ class MVK_EXPORT MVKEngineWrapper {
 
     /// Ends the library's current run after every call already made has been
     /// handled. Calls made after this returns reach a fresh run, which needs
-    /// `initialize` again; it may be called at once.
+    /// `initialize` again; it may be called at once. Returns at once whatever
+    /// other threads are calling: a call made meanwhile reaches the ending run
+    /// before its end, or the fresh one.
     static void destroySDK() noexcept;
 
     /// The version shown in log lines and sent to the gateway, for plugins

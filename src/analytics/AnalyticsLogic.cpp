@@ -132,8 +132,15 @@ void AnalyticsLogic::storeRecord(Record record) {
     store(StorableEvent<Record>(std::move(record)));
 }
 
+void AnalyticsLogic::setOnParamsCountChange(std::function<void()> callback) {
+    onParamsCountChange_ = std::move(callback);
+}
+
 void AnalyticsLogic::refreshParamsCount() {
     eventParamsCount_.store(stateManager_->getActiveProject()->configuration.eventParamsCount);
+    if (onParamsCountChange_) {
+        onParamsCountChange_();
+    }
 }
 
 // ---- callbacks ----

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -46,6 +47,10 @@ class AnalyticsLogic final : public AnalyticsProtocol,
     static std::shared_ptr<AnalyticsLogic> make(
         ServiceFactoryProtocol& factory, std::shared_ptr<StateManagerProtocol> stateManager,
         std::shared_ptr<LifeCycleRepositoryProtocol> lifeCycle, SerialQueue& incomeQueue);
+
+    /// Called on the income queue each time the parameter limit was read
+    /// again from the configuration; set before `prepareCallBacks`.
+    void setOnParamsCountChange(std::function<void()> callback);
 
     // AnalyticsInitProtocol
     void prepareCallBacks() override;
@@ -194,6 +199,7 @@ class AnalyticsLogic final : public AnalyticsProtocol,
     /// A copy of the configuration's limit for the host's thread, which must
     /// not read the project row while the income queue replaces it.
     std::atomic<std::int64_t> eventParamsCount_;
+    std::function<void()> onParamsCountChange_;
 };
 
 }  // namespace mvk

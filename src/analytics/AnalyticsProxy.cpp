@@ -89,11 +89,23 @@ void AnalyticsProxy::stopSDK() {
     }
 }
 
-std::int64_t AnalyticsProxy::getCustomEventParamsCount() const {
-    if (auto installed = logic()) {
-        return installed->getCustomEventParamsCount();
-    }
-    return Config::defaulConfiguration().eventParamsCount;
+AnalyticsProxy::AnalyticsProxy(SerialQueue& queue)
+    : LogicProxyBase(queue), paramsCount_(Config::defaulConfiguration().eventParamsCount) {}
+
+void AnalyticsProxy::installLogic(std::shared_ptr<AnalyticsProtocol> logic) {
+    std::lock_guard lock(limitMutex_);
+    paramsCount_.store(
+        logic ? logic->getCustomEventParamsCount() : Config::defaulConfiguration().eventParamsCount,
+        std::memory_order_relaxed);
+    LogicProxyBase::installLogic(std::move(logic));
+}
+
+void AnalyticsProxy::refreshCustomEventParamsCount() {
+    std::lock_guard lock(limitMutex_);
+    const auto installed = logic();
+    paramsCount_.store(installed ? installed->getCustomEventParamsCount()
+                                 : Config::defaulConfiguration().eventParamsCount,
+                       std::memory_order_relaxed);
 }
 
 template <typename Completion, typename Value, typename Ask>

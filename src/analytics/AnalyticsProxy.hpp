@@ -1,6 +1,8 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -30,7 +32,14 @@ class AnalyticsProxy final : public LogicProxyBase<AnalyticsProtocol> {
     using ReferralData = AnalyticsProtocol::ReferralData;
     using TransactionHistory = AnalyticsProtocol::TransactionHistory;
 
-    using LogicProxyBase::LogicProxyBase;
+    explicit AnalyticsProxy(SerialQueue& queue = QueueManager::incomeQueue().queue());
+
+    /// Installs the logic, or removes it with none, and takes over its
+    /// parameter limit.
+    void installLogic(std::shared_ptr<AnalyticsProtocol> logic);
+    /// Reads the installed logic's parameter limit again: the logic calls it
+    /// when an applied configuration changed it.
+    void refreshCustomEventParamsCount();
 
     /// Runs on the caller's queue, not queued: the shut-down block calls it
     /// on the income queue already.
@@ -75,10 +84,13 @@ class AnalyticsProxy final : public LogicProxyBase<AnalyticsProtocol> {
     void adImpression(std::string network, double revenue, std::optional<std::string> placement,
                       std::optional<std::string> unit);
 
-    /// How many parameters a custom event may carry; answered on the caller's
-    /// thread: the installed logic's copy of the configuration's limit, or
-    /// the default configuration's before start-up.
-    std::int64_t getCustomEventParamsCount() const;
+    /// How many parameters a custom event may carry: the installed logic's
+    /// limit, or the default configuration's without one. Read on the
+    /// caller's thread for every parameter a game adds, so it takes no lock
+    /// and no reference: host threads only ever read its cache line.
+    std::int64_t getCustomEventParamsCount() const {
+        return paramsCount_.load(std::memory_order_relaxed);
+    }
 
   private:
     /// Queues a getter: the logic answers through `ask`; a missing logic or
@@ -86,6 +98,10 @@ class AnalyticsProxy final : public LogicProxyBase<AnalyticsProtocol> {
     /// `fallback`. The host's completion runs once, guarded, on every road.
     template <typename Completion, typename Value, typename Ask>
     void queueGetter(MethodText method, Completion completion, Value fallback, Ask ask);
+
+    /// Keeps an install and a refresh from storing their limits crosswise.
+    std::mutex limitMutex_;
+    std::atomic<std::int64_t> paramsCount_;
 };
 
 }  // namespace mvk

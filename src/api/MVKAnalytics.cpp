@@ -15,28 +15,26 @@ namespace mvk {
 
 namespace {
 
-/// The call frame of an analytics call: the core's proxy queues the work.
-/// Nothing more runs on the host's thread; texts are repaired in the block.
+/// The call frame of an analytics call: the entry queues the work, which
+/// meets whichever core's logic is installed when it runs. Nothing more runs
+/// on the host's thread; texts are repaired in the block.
 template <typename Call>
 void onProxy(const char* method, Call&& call) noexcept {
-    callGuarded(method, [&] {
-        const Core::CallScope scope;
-        call(scope.core().analyticsProxy());
-    });
+    callGuarded(method, [&] { call(Core::analyticsProxy()); });
 }
 
 }  // namespace
 
 void MVKAnalytics::initialize(const std::string& applicationKey) noexcept {
     callGuarded("initialize",
-                [&] { Core::shared()->initialize(Utf8::sanitized(applicationKey), std::nullopt); });
+                [&] { Core::initializeCurrent(Utf8::sanitized(applicationKey), std::nullopt); });
 }
 
 void MVKAnalytics::initialize(const std::string& applicationKey,
                               const MVKAnalyticsConfiguration& configuration) noexcept {
     callGuarded("initialize", [&] {
-        Core::shared()->initialize(Utf8::sanitized(applicationKey),
-                                   MVKAnalyticsConfigurationLocal::from(configuration));
+        Core::initializeCurrent(Utf8::sanitized(applicationKey),
+                                MVKAnalyticsConfigurationLocal::from(configuration));
     });
 }
 
@@ -44,8 +42,7 @@ void MVKAnalytics::initializeWithAbTest(
     const std::string& applicationKey,
     std::shared_ptr<MVKRemoteConfigListener> abConfigListener) noexcept {
     callGuarded("initializeWithAbTest", [&] {
-        Core::shared()->initialize(Utf8::sanitized(applicationKey), std::nullopt,
-                                   std::move(abConfigListener));
+        Core::initializeCurrent(Utf8::sanitized(applicationKey), std::nullopt, abConfigListener);
     });
 }
 
@@ -53,9 +50,9 @@ void MVKAnalytics::initializeWithAbTest(
     const std::string& applicationKey, const MVKAnalyticsConfiguration& configuration,
     std::shared_ptr<MVKRemoteConfigListener> abConfigListener) noexcept {
     callGuarded("initializeWithAbTest", [&] {
-        Core::shared()->initialize(Utf8::sanitized(applicationKey),
-                                   MVKAnalyticsConfigurationLocal::from(configuration),
-                                   std::move(abConfigListener));
+        Core::initializeCurrent(Utf8::sanitized(applicationKey),
+                                MVKAnalyticsConfigurationLocal::from(configuration),
+                                abConfigListener);
     });
 }
 
@@ -71,14 +68,20 @@ void MVKAnalytics::setLogLevel(MVKLogLevel logLevel) noexcept {
 
 void MVKAnalytics::setInitializationCompleteCallback(std::function<void()> callback) noexcept {
     callGuarded("setInitializationCompleteCallback", [&] {
-        Core::shared()->analyticsObserver().setInitializationCallBack(std::move(callback));
+        // The replaced callback goes here, outside the core's lock.
+        const auto replaced = Core::withLiveCore([&](Core& core) {
+            return core.analyticsObserver().setInitializationCallBack(std::move(callback));
+        });
     });
 }
 
 void MVKAnalytics::setIdentifiersListener(
     std::shared_ptr<MVKIdentifiersListener> listener) noexcept {
     callGuarded("setIdentifiersListener", [&] {
-        Core::shared()->analyticsObserver().addIdentifiersListener(std::move(listener));
+        // The replaced listener goes here, outside the core's lock.
+        const auto replaced = Core::withLiveCore([&](Core& core) {
+            return core.analyticsObserver().addIdentifiersListener(std::move(listener));
+        });
     });
 }
 

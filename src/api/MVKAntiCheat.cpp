@@ -18,7 +18,8 @@ void handOver(MVKAntiCheat::CompletionHandler handler, Call call) noexcept {
         const ReceiptCompletion completion(std::move(handler));
         bool handed = false;
         callGuarded("verifyPayment", [&] {
-            call(Core::shared()->antiCheatLogic(), completion);
+            // Queued before the core's stop, or on the next core.
+            Core::withLiveCore([&](Core& core) { call(core.antiCheatLogic(), completion); });
             handed = true;
         });
         // Nothing throws once the logic has queued the block, so a failure

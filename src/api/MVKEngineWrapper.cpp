@@ -19,7 +19,8 @@ void MVKEngineWrapper::setSDKVersion(const std::string& version) noexcept {
 }
 
 void MVKEngineWrapper::enableEditorMode() noexcept {
-    callGuarded("enableEditorMode", [] { Core::shared()->setEditorMode(true); });
+    callGuarded("enableEditorMode",
+                [] { Core::withLiveCore([](Core& core) { core.setEditorMode(true); }); });
 }
 
 void MVKEngineWrapper::testString(const std::string& value) noexcept {
@@ -46,14 +47,13 @@ void MVKEngineWrapper::setEngineLoggerMessageClosure(EngineLoggerMessageClosure 
 
 void MVKEngineWrapper::engineSubscriptionHistory(const EngineTransactionHistory& history) noexcept {
     callGuarded("engineSubscriptionHistory",
-                [&] { Core::shared()->analyticsProxy().subscriptionHistory(history); });
+                [&] { Core::analyticsProxy().subscriptionHistory(history); });
 }
 
 void MVKEngineWrapper::engineSubscriprtionPayment(const std::string& productId,
                                                   const std::string& transactionId) noexcept {
-    callGuarded("engineSubscriprtionPayment", [&] {
-        Core::shared()->analyticsProxy().subscriptionPayment(productId, transactionId);
-    });
+    callGuarded("engineSubscriprtionPayment",
+                [&] { Core::analyticsProxy().subscriptionPayment(productId, transactionId); });
 }
 
 std::string MVKEngineWrapper::unitySdkFolderPath() noexcept {

@@ -28,25 +28,47 @@ bool acceptWait(std::string_view method, double value, double minimum) {
     return true;
 }
 
+/// Changes the current core's start-up data unless that core is initialised
+/// (answers false then). A core that a `destroy` retires under the call is
+/// not changed: its successor is.
+template <class Change>
+bool changeInitialData(Change change) {
+    return Core::withLiveCore([&](Core& core) {
+        if (core.isInitialized()) {
+            return false;
+        }
+        auto data = core.abTestInitialData();
+        change(data);
+        core.setAbTestInitialData(data);
+        return true;
+    });
+}
+
+void refuseAfterInitialize(std::string_view refusal) {
+    Logger::writeLog(MVKLogLevel::warning, std::string("[A/B-Test Module] ") +
+                                               std::string(refusal) +
+                                               " can't be changed after SDK has been initialized");
+}
+
 /// Refused once the core is initialised; the other settings keep their
 /// values, and the test-experiment flag is cleared.
 template <class Change>
 void changeWait(std::string_view method, std::string_view refusal, double value, double minimum,
                 Change change) {
-    auto core = Core::shared();
-    if (core->isInitialized()) {
-        Logger::writeLog(MVKLogLevel::warning,
-                         std::string("[A/B-Test Module] ") + std::string(refusal) +
-                             " can't be changed after SDK has been initialized");
+    // The refusal comes before the value's own lines.
+    if (Core::shared()->isInitialized()) {
+        refuseAfterInitialize(refusal);
         return;
     }
     if (!acceptWait(method, value, minimum)) {
         return;
     }
-    auto data = core->abTestInitialData();
-    change(data, value);
-    data.cacheTestExperiment = false;
-    core->setAbTestInitialData(data);
+    if (!changeInitialData([&](ABTestInitalData& data) {
+            change(data, value);
+            data.cacheTestExperiment = false;
+        })) {
+        refuseAfterInitialize(refusal);
+    }
 }
 
 MVKRemoteConfigParameters cleanDefaults(const MVKRemoteConfigParameters& defaults) {
@@ -93,16 +115,11 @@ void MVKRemoteConfig::setGroupDefinitionWaiting(double newValue) noexcept {
 
 void MVKRemoteConfig::cacheTestExperiment() noexcept {
     callGuarded("cacheTestExperiment", [] {
-        auto core = Core::shared();
-        if (core->isInitialized()) {
+        if (!changeInitialData([](ABTestInitalData& data) { data.cacheTestExperiment = true; })) {
             Logger::writeLog(MVKLogLevel::warning,
                              "[A/B-Test Module] CacheTestExperiment can't be called after SDK has "
                              "been initialized");
-            return;
         }
-        auto data = core->abTestInitialData();
-        data.cacheTestExperiment = true;
-        core->setAbTestInitialData(data);
     });
 }
 
@@ -129,11 +146,11 @@ std::shared_ptr<MVKRemoteConfigCollection> MVKRemoteConfig::config() noexcept {
 
 void MVKRemoteConfig::applyConfig() noexcept {
     callGuarded("applyConfig", [] {
-        auto core = Core::shared();
-        core->abTestProxy().tryStartInvolvedExperiment();
+        auto& proxy = Core::abTestProxy();
+        proxy.tryStartInvolvedExperiment();
         // Read before the store's lock: the proxy logs, and a log closure may
         // read the collection.
-        const auto config = core->abTestProxy().getConfig();
+        const auto config = proxy.getConfig();
         const bool overlaid = RemoteConfigStore::shared().apply(config);
         Logger::writeLog(MVKLogLevel::info,
                          overlaid ? "[A/B-Test Module] Remote parameters were applied"
@@ -143,7 +160,7 @@ void MVKRemoteConfig::applyConfig() noexcept {
 
 void MVKRemoteConfig::resetConfig() noexcept {
     callGuarded("resetConfig", [] {
-        Core::shared()->abTestProxy().resetConfig();
+        Core::abTestProxy().resetConfig();
         RemoteConfigStore::shared().reset();
         Logger::writeLog(MVKLogLevel::info, "[A/B-Test Module] Default parameters were applied");
     });

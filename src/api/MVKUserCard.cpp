@@ -12,8 +12,10 @@ namespace {
 
 using Answer = std::optional<PeopleValueType>;
 
+/// Shared by every core: the queued block meets whichever core's logic is
+/// installed when it runs.
 PeopleLogicProxy& proxy() {
-    return Core::shared()->peopleProxy();
+    return Core::peopleProxy();
 }
 
 // Texts are repaired by the proxy inside its queued block: nothing but the

@@ -39,31 +39,28 @@ MVKLogLevel engineLevel(std::int64_t level) {
 
 void UnrealBridge::getMessagingCategories(MessagingCategoriesCompletion completion) noexcept {
     callGuarded("getMessagingCategories", [&] {
-        Core::shared()->messagingProxy().getPushCategories(
-            [completion = std::move(completion)](const std::vector<MessagingCategory>& list) {
-                std::vector<std::string> texts;
-                texts.reserve(list.size());
-                for (const auto& category : list) {
-                    texts.push_back(hostForm(category));
-                }
-                if (completion) {
-                    callGuarded("The getMessagingCategories completion",
-                                [&] { completion(texts); });
-                }
-            });
+        Core::messagingProxy().getPushCategories([completion = std::move(completion)](
+                                                     const std::vector<MessagingCategory>& list) {
+            std::vector<std::string> texts;
+            texts.reserve(list.size());
+            for (const auto& category : list) {
+                texts.push_back(hostForm(category));
+            }
+            if (completion) {
+                callGuarded("The getMessagingCategories completion", [&] { completion(texts); });
+            }
+        });
     });
 }
 
 void UnrealBridge::sendPushToken(const std::string& token, bool isAllowed) noexcept {
-    callGuarded("sendPushToken",
-                [&] { Core::shared()->messagingProxy().pushToken(token, isAllowed); });
+    callGuarded("sendPushToken", [&] { Core::messagingProxy().pushToken(token, isAllowed); });
 }
 
 void UnrealBridge::sendPushOpened(std::int64_t timestamp, std::int64_t pushId,
                                   MVKOptionalText button) noexcept {
-    callGuarded("sendPushOpened", [&] {
-        Core::shared()->messagingProxy().pushOpened(timestamp, pushId, button.value());
-    });
+    callGuarded("sendPushOpened",
+                [&] { Core::messagingProxy().pushOpened(timestamp, pushId, button.value()); });
 }
 
 void UnrealBridge::sendLogMessage(std::int64_t level, const std::string& message) noexcept {
@@ -73,7 +70,7 @@ void UnrealBridge::sendLogMessage(std::int64_t level, const std::string& message
 
 bool UnrealBridge::isAnalyticsInited() noexcept {
     bool initialized = false;
-    callGuarded("isAnalyticsInited", [&] { initialized = Core::shared()->isInitialized(); });
+    callGuarded("isAnalyticsInited", [&] { initialized = Core::isCurrentInitialized(); });
     return initialized;
 }
 

@@ -17,9 +17,10 @@ std::shared_ptr<AnalyticsObserver> AnalyticsObserver::make() {
                                                QueueManager::incomeQueue().queue());
 }
 
-void AnalyticsObserver::addIdentifiersListener(std::shared_ptr<MVKIdentifiersListener> listener) {
+std::shared_ptr<MVKIdentifiersListener> AnalyticsObserver::addIdentifiersListener(
+    std::shared_ptr<MVKIdentifiersListener> listener) {
     {
-        // The replaced listener is the host's object: it is released below,
+        // The replaced listener is the host's object: it goes to the caller,
         // outside the lock, in case its destructor calls into the library.
         std::lock_guard lock(mutex_);
         std::swap(identifiersListener_, listener);
@@ -38,6 +39,7 @@ void AnalyticsObserver::addIdentifiersListener(std::shared_ptr<MVKIdentifiersLis
             logic->forceUpdate();
         }
     });
+    return listener;
 }
 
 void AnalyticsObserver::addLogicBroadcaster(
@@ -72,7 +74,7 @@ void AnalyticsObserver::deliverIdentifier(std::optional<std::int64_t> morvanixId
     }
 }
 
-void AnalyticsObserver::setInitializationCallBack(std::function<void()> callback) {
+std::function<void()> AnalyticsObserver::setInitializationCallBack(std::function<void()> callback) {
     bool post = false;
     {
         std::lock_guard lock(mutex_);
@@ -83,6 +85,7 @@ void AnalyticsObserver::setInitializationCallBack(std::function<void()> callback
     if (post) {
         notifyFinishInitialization();
     }
+    return callback;
 }
 
 void AnalyticsObserver::finishInitialization() {

@@ -26,7 +26,8 @@ class AnalyticsObserver final : public AnalyticsObserverProtocol,
 
     /// Keeps `listener` (replacing any earlier one) and has the logic resend
     /// the current backend identifier, so a new listener hears it at once.
-    void addIdentifiersListener(std::shared_ptr<MVKIdentifiersListener> listener) override;
+    std::shared_ptr<MVKIdentifiersListener> addIdentifiersListener(
+        std::shared_ptr<MVKIdentifiersListener> listener) override;
     /// Called once in start-up. The logic is held weakly.
     void addLogicBroadcaster(
         const std::shared_ptr<LogicBroadcasterProtocol>& logicBroadcaster) override;
@@ -34,7 +35,7 @@ class AnalyticsObserver final : public AnalyticsObserverProtocol,
     /// Each callback set is posted to the main loop exactly once after start-up
     /// has finished: at once when it already has, else when it does. A callback
     /// replaced before its turn is not called.
-    void setInitializationCallBack(std::function<void()> callback) override;
+    std::function<void()> setInitializationCallBack(std::function<void()> callback) override;
     /// The last step of start-up; later calls change nothing.
     void finishInitialization() override;
 

@@ -14,10 +14,14 @@ class AnalyticsObserverProtocol {
   public:
     virtual ~AnalyticsObserverProtocol() = default;
 
-    virtual void addIdentifiersListener(std::shared_ptr<MVKIdentifiersListener> listener) = 0;
+    /// Answers the replaced listener, for the caller to release outside its
+    /// locks: the host's object may call into the library as it goes.
+    virtual std::shared_ptr<MVKIdentifiersListener> addIdentifiersListener(
+        std::shared_ptr<MVKIdentifiersListener> listener) = 0;
     virtual void addLogicBroadcaster(
         const std::shared_ptr<LogicBroadcasterProtocol>& logicBroadcaster) = 0;
-    virtual void setInitializationCallBack(std::function<void()> callback) = 0;
+    /// Answers the replaced callback, for the same reason.
+    virtual std::function<void()> setInitializationCallBack(std::function<void()> callback) = 0;
     virtual void finishInitialization() = 0;
 };
 

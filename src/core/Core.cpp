@@ -1,10 +1,7 @@
 #include "core/Core.hpp"
 
-#include <array>
 #include <cstdio>
-#include <exception>
 #include <string>
-#include <thread>
 #include <utility>
 
 #include "abtest/ABTestLogic.hpp"
@@ -29,6 +26,7 @@
 #include "messaging/MessagingLogic.hpp"
 #include "people/PeopleLogic.hpp"
 #include "platform/ApplicationNotification.hpp"
+#include "platform/GuardedCall.hpp"
 #include "platform/StdoutLine.hpp"
 #include "storage/MigrationRepositories.hpp"
 #include "storage/SDKMigrationManager.hpp"
@@ -40,20 +38,12 @@ namespace {
 
 constexpr std::string_view initializeErrorHead = "In the Initialize method an error has occurred:";
 
-/// One counter per cache line, so that host threads counting themselves in
-/// and out do not share a line.
-struct alignas(64) ReaderCount {
-    std::atomic<std::uint64_t> value{0};
-};
-
-constexpr std::size_t readerShards = 16;
-
 struct SharedCore {
     std::mutex mutex;
     std::shared_ptr<Core> core;
-    /// `core.get()`, for the calls that read it without the lock.
-    std::atomic<Core*> current{nullptr};
-    std::array<ReaderCount, readerShards> readers;
+    /// The current core has accepted an `initialize`; written under its
+    /// retirement lock, read by host threads without a lock.
+    std::atomic<bool> initialized{false};
 };
 
 // Leaked on purpose: host threads may read the core while the process exits.
@@ -62,27 +52,26 @@ SharedCore& sharedCore() {
     return *value;
 }
 
-std::atomic<std::uint64_t>& readerCount() {
-    static std::atomic<std::size_t> nextShard{0};
-    thread_local const std::size_t shard =
-        nextShard.fetch_add(1, std::memory_order_relaxed) % readerShards;
-    return sharedCore().readers[shard].value;
-}
+/// The entries of the queued calls. They outlive every core (and are leaked
+/// on purpose, like the queues they feed), so a host thread reaches them
+/// without reading a core that a `destroy` may be freeing.
+struct CallEntries {
+    AnalyticsProxy analytics;
+    PeopleLogicProxy people;
+    MessagingLogicProxy messaging;
+    ABTestProxy abTest;
+};
 
-/// Each counter is seen at zero once after the core was taken out: a call
-/// that reads the core after that finds the new one (or none), so only calls
-/// that read the old core can keep a counter up, and they end.
-void awaitCallsOnTakenCore(SharedCore& shared) {
-    for (auto& readers : shared.readers) {
-        while (readers.value.load() != 0) {
-            std::this_thread::yield();
-        }
-    }
+CallEntries& callEntries() {
+    static auto* value = new CallEntries();
+    return *value;
 }
 
 struct LogicMakerSlot {
     std::mutex mutex;
     Core::AnalyticsLogicMaker maker;
+    Core::PeopleLogicMaker people;
+    Core::MessagingLogicMaker messaging;
 };
 
 LogicMakerSlot& logicMakerSlot() {
@@ -124,61 +113,84 @@ std::shared_ptr<Core> Core::shared() {
     BriefLock lock(shared.mutex);
     if (!shared.core) {
         shared.core = std::make_shared<Core>();
-        shared.current.store(shared.core.get());
     }
     return shared.core;
 }
 
-Core::CallScope::CallScope() : readers_(readerCount()) {
-    // Sequentially consistent with `destroy`: either it sees this call
-    // counted, or this call sees the core taken out.
-    readers_.fetch_add(1);
-    core_ = sharedCore().current.load();
-    if (core_ == nullptr) {
-        made_ = Core::shared();
-        core_ = made_.get();
-    }
-}
-
-Core::CallScope::~CallScope() {
-    readers_.fetch_sub(1, std::memory_order_release);
-}
-
 void Core::destroy() {
+    auto& shared = sharedCore();
+    // Released after the lock: the last reference may go here, with the host
+    // closures the core still holds.
     std::shared_ptr<Core> core;
-    {
-        auto& shared = sharedCore();
-        std::lock_guard lock(shared.mutex);
-        core = std::move(shared.core);
-        shared.current.store(nullptr);
-    }
-    awaitCallsOnTakenCore(sharedCore());
+    BriefLock lock(shared.mutex);
+    core = std::move(shared.core);
     // Stopping a core that was never made still empties the validator caches.
     if (!core) {
         core = std::make_shared<Core>();
     }
-    core->isRetired_ = true;
-    incomeQueue().addOperation([core = std::move(core)]() mutable {
-        // A logic that fails while stopping must still let the core go.
-        try {
-            core->stopServices();
-            core->analyticsProxy().stopSDK();
-        } catch (const std::exception& error) {
-            Logger::writeLog(MVKLogLevel::error,
-                             std::string("Stopping the SDK has failed: ") + error.what());
-        } catch (...) {
-            Logger::writeLog(MVKLogLevel::error, "Stopping the SDK has failed");
-        }
+    core->retire();
+}
+
+void Core::retire() {
+    std::lock_guard lock(retireMutex_);
+    isRetired_ = true;
+    sharedCore().initialized.store(false);
+    incomeQueue().addOperation([core = shared_from_this()]() mutable {
+        core->stop();
         // The whole graph goes here, once its stop ran, unless a host thread
-        // is still in the middle of a call on it.
+        // still holds the core.
         core.reset();
     });
+}
+
+void Core::stop() {
+    // A logic that fails while stopping must still let the core go.
+    callGuarded("Stopping the SDK", [&] {
+        stopServices();
+        analyticsProxy().stopSDK();
+    });
+    // Calls queued from here on meet the next core's logic, or none.
+    callGuarded("Stopping the SDK", [] {
+        auto& entries = callEntries();
+        entries.analytics.installLogic(nullptr);
+        entries.people.installLogic(nullptr);
+        entries.messaging.installLogic(nullptr);
+        entries.abTest.installLogic(nullptr);
+    });
+}
+
+bool Core::isCurrentInitialized() {
+    return sharedCore().initialized.load();
+}
+
+AnalyticsProxy& Core::analyticsProxy() {
+    return callEntries().analytics;
+}
+
+PeopleLogicProxy& Core::peopleProxy() {
+    return callEntries().people;
+}
+
+MessagingLogicProxy& Core::messagingProxy() {
+    return callEntries().messaging;
+}
+
+ABTestProxyProtocol& Core::abTestProxy() {
+    return callEntries().abTest;
 }
 
 void Core::setAnalyticsLogicMakerForTesting(AnalyticsLogicMaker maker) {
     auto& slot = logicMakerSlot();
     std::lock_guard lock(slot.mutex);
     std::swap(slot.maker, maker);
+}
+
+void Core::setCardAndPushLogicMakersForTesting(PeopleLogicMaker people,
+                                               MessagingLogicMaker messaging) {
+    auto& slot = logicMakerSlot();
+    std::lock_guard lock(slot.mutex);
+    std::swap(slot.people, people);
+    std::swap(slot.messaging, messaging);
 }
 
 Core::AnalyticsLogicMaker Core::analyticsLogicMakerForTesting() {
@@ -216,13 +228,34 @@ void Core::setAbTestInitialData(const ABTestInitalData& data) {
 void Core::initialize(const std::string& applicationKey,
                       std::optional<MVKAnalyticsConfigurationLocal> configuration,
                       std::shared_ptr<MVKRemoteConfigListener> listener) {
-    const auto& application = environment_.application;
-    if (application->applicationState() != ApplicationState::background) {
-        startInitialize(applicationKey, std::move(configuration), std::move(listener));
-        return;
+    // A host thread may still hold a core that `destroy` took out: nothing
+    // would ever stop what its start-up builds.
+    if (begin(applicationKey, configuration, listener) == Acceptance::retired) {
+        Logger::writeLog(MVKLogLevel::error,
+                         std::string(initializeErrorHead) + " SDK has been destroyed");
     }
-    incomeQueue().pause();
-    startInitialize(applicationKey, std::move(configuration), std::move(listener));
+}
+
+void Core::initializeCurrent(const std::string& applicationKey,
+                             const std::optional<MVKAnalyticsConfigurationLocal>& configuration,
+                             const std::shared_ptr<MVKRemoteConfigListener>& listener) {
+    while (shared()->begin(applicationKey, configuration, listener) == Acceptance::retired) {
+    }
+}
+
+Core::Acceptance Core::begin(const std::string& applicationKey,
+                             const std::optional<MVKAnalyticsConfigurationLocal>& configuration,
+                             const std::shared_ptr<MVKRemoteConfigListener>& listener) {
+    const auto& application = environment_.application;
+    const bool background = application->applicationState() == ApplicationState::background;
+    const auto acceptance = accept(applicationKey, configuration, listener, background);
+    if (acceptance == Acceptance::alreadyInitialized) {
+        Logger::writeLog(MVKLogLevel::error,
+                         std::string(initializeErrorHead) + " SDK is already initialized");
+    }
+    if (acceptance != Acceptance::accepted || !background) {
+        return acceptance;
+    }
     const auto observer = environment_.notificationCenter->addObserver(
         ApplicationNotification::didBecomeActive,
         [center = std::weak_ptr<NotificationCenterProtocol>(environment_.notificationCenter),
@@ -241,6 +274,30 @@ void Core::initialize(const std::string& applicationKey,
     if (application->applicationState() != ApplicationState::background) {
         onLoadAction();
     }
+    return acceptance;
+}
+
+Core::Acceptance Core::accept(const std::string& applicationKey,
+                              const std::optional<MVKAnalyticsConfigurationLocal>& configuration,
+                              const std::shared_ptr<MVKRemoteConfigListener>& listener,
+                              bool pauseFirst) {
+    std::lock_guard lock(retireMutex_);
+    if (isRetired_) {
+        return Acceptance::retired;
+    }
+    if (isInitialized_.exchange(true)) {
+        return Acceptance::alreadyInitialized;
+    }
+    sharedCore().initialized.store(true);
+    if (pauseFirst) {
+        incomeQueue().pause();
+    }
+    incomeQueue().addOperation([weak = weak_from_this(), applicationKey, configuration, listener] {
+        if (auto core = weak.lock()) {
+            core->runStartUp(applicationKey, configuration, listener);
+        }
+    });
+    return Acceptance::accepted;
 }
 
 void Core::onLoadAction() {
@@ -257,30 +314,6 @@ void Core::finishLoadWait(NotificationCenterProtocol& center, LoadWait& wait) {
         center.removeObserver(observer);
     }
     incomeQueue().resume();
-}
-
-void Core::startInitialize(const std::string& applicationKey,
-                           std::optional<MVKAnalyticsConfigurationLocal> configuration,
-                           std::shared_ptr<MVKRemoteConfigListener> listener) {
-    // A host thread may still hold a core that `destroy` took out: nothing
-    // would ever stop what its start-up builds.
-    if (isRetired_) {
-        Logger::writeLog(MVKLogLevel::error,
-                         std::string(initializeErrorHead) + " SDK has been destroyed");
-        return;
-    }
-    if (isInitialized_.exchange(true)) {
-        Logger::writeLog(MVKLogLevel::error,
-                         std::string(initializeErrorHead) + " SDK is already initialized");
-        return;
-    }
-    incomeQueue().addOperation([weak = weak_from_this(), applicationKey,
-                                configuration = std::move(configuration),
-                                listener = std::move(listener)] {
-        if (auto core = weak.lock()) {
-            core->runStartUp(applicationKey, configuration, listener);
-        }
-    });
 }
 
 void Core::runStartUp(const std::string& applicationKey,
@@ -348,24 +381,39 @@ void Core::runStartUp(const std::string& applicationKey,
     } else {
         auto analyticsLogic = AnalyticsLogic::make(*serviceFactory, stateManager,
                                                    factory->lifeCycle(), incomeQueue());
+        // Host threads read the limit from the entry, for every parameter they add.
+        analyticsLogic->setOnParamsCountChange(
+            [] { analyticsProxy().refreshCustomEventParamsCount(); });
         analyticsLogic->prepareCallBacks();
         analyticsLogic->applyAnalyticsConfiguration(validConfiguration);
         analyticsLogic->tryStartSDK();
         logic = std::move(analyticsLogic);
     }
     if (logic) {
-        analyticsProxy_.installLogic(logic);
+        analyticsProxy().installLogic(logic);
         if (auto broadcaster = std::dynamic_pointer_cast<LogicBroadcasterProtocol>(logic)) {
             analyticsObserver_->addLogicBroadcaster(broadcaster);
         }
     }
 
+    PeopleLogicMaker peopleMaker;
+    MessagingLogicMaker messagingMaker;
+    {
+        auto& makers = logicMakerSlot();
+        std::lock_guard lock(makers.mutex);
+        peopleMaker = makers.people;
+        messagingMaker = makers.messaging;
+    }
+    auto& entries = callEntries();
     // After the analytics logic, which listens to the card for its full-card event.
-    peopleProxy_.installLogic(std::make_shared<PeopleLogic>(*serviceFactory));
+    entries.people.installLogic(peopleMaker ? peopleMaker(*serviceFactory)
+                                            : std::make_shared<PeopleLogic>(*serviceFactory));
 
     // Receipt verification and push messaging.
     antiCheatLogic_->setAntiCheatService(serviceFactory->antiCheatService());
-    messagingProxy_.installLogic(std::make_shared<MessagingLogic>(*serviceFactory));
+    entries.messaging.installLogic(messagingMaker
+                                       ? messagingMaker(*serviceFactory)
+                                       : std::make_shared<MessagingLogic>(*serviceFactory));
 
     analyticsObserver_->finishInitialization();
 }
@@ -387,7 +435,7 @@ void Core::startABTest(ServiceFactory& serviceFactory,
                               .peopleService = serviceFactory.peopleService(),
                               .reportService = serviceFactory.reportService()},
         serviceFactory.eventController(), lifeCycle, incomeQueue());
-    abTestProxy_.initialize(logic);
+    callEntries().abTest.initialize(logic);
     logic->prepareInitialState(std::move(listener));
     logic->startABTestLogic();
 }

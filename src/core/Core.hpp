@@ -30,13 +30,19 @@ namespace mvk {
 
 class ServiceFactory;
 
-/// The one root object of the library: it holds the proxies through which the
-/// public calls reach the logic objects, the settings the host makes before
-/// start-up, and builds and takes down the whole object graph.
+/// The one root object of the library: it holds the settings the host makes
+/// before start-up, and builds and takes down the whole object graph.
 ///
-/// Every public call reads `Core::shared()`, which creates the core on first
-/// use. The host may call any member from any thread; start-up and shut-down
-/// run as blocks on the income queue.
+/// The public calls that only queue work (analytics, user card, push, remote
+/// configuration) go through entries that outlive every core, so a host
+/// thread never reads a core that may be freed under it, and what it queues
+/// meets the old core's logic before that core's stop or the next core's
+/// after it: the income queue runs blocks in call order, and a core's stop is
+/// one of them. Calls that change a core's own state (`initialize`, the
+/// listener and callback, editor mode, the A/B start-up settings, receipt
+/// checks) go through `withLiveCore`, rare calls that may take a lock. The
+/// host may call any member from any thread; start-up and shut-down run as
+/// blocks on the income queue.
 class Core final : public CoreProtocol, public std::enable_shared_from_this<Core> {
   public:
     explicit Core(CoreEnvironment environment = CoreEnvironment::current());
@@ -50,53 +56,62 @@ class Core final : public CoreProtocol, public std::enable_shared_from_this<Core
     static std::shared_ptr<Core> shared();
     /// Takes the current core out at once, so the next `shared()` makes a
     /// fresh one, and queues the old core's stop after every call queued
-    /// before. A fresh core's start-up is queued after that stop. Returns once
-    /// no `CallScope` uses the old core any more.
+    /// before. A fresh core's start-up is queued after that stop. Waits for
+    /// no host thread: calls still under way find the entries, and their
+    /// blocks land before the stop or after it.
     static void destroy();
 
-    /// The process's core for the length of one call from a host thread, read
-    /// without a lock. Many host threads call at once; a lock or a reference
-    /// count they all write would hand a cache line from core to core on every
-    /// call, and put a thread to sleep now and then when contended. Instead
-    /// each thread counts itself in a counter of its own, which `destroy`
-    /// waits on. Keep the scope to queueing a call: nothing in it may call
-    /// `destroy`, a host callback or wait.
-    class CallScope {
-      public:
-        CallScope();
-        ~CallScope();
-        CallScope(const CallScope&) = delete;
-        CallScope& operator=(const CallScope&) = delete;
+    /// Runs `apply` on the current core while no `destroy` can retire it, so
+    /// whatever `apply` changes or queues on that core comes before its stop.
+    /// What `apply` returns is released by the caller after the lock: a
+    /// replaced host closure may run host code when it goes. `apply` must not
+    /// log, call the host or wait.
+    template <typename Apply>
+    static auto withLiveCore(Apply&& apply) {
+        for (;;) {
+            const auto core = shared();
+            std::lock_guard lock(core->retireMutex_);
+            // A core retired between `shared()` and the lock has a successor.
+            if (!core->isRetired_) {
+                return apply(*core);
+            }
+        }
+    }
 
-        Core& core() const { return *core_; }
+    /// Whether the current core has accepted an `initialize`, read without a
+    /// lock.
+    static bool isCurrentInitialized();
 
-      private:
-        std::atomic<std::uint64_t>& readers_;
-        Core* core_ = nullptr;
-        /// The core when there was none to read and this scope made it.
-        std::shared_ptr<Core> made_;
-    };
+    /// The entries of the queued calls, shared by every core; start-up
+    /// installs its logic in them and the core's stop removes it.
+    static AnalyticsProxy& analyticsProxy();
+    static PeopleLogicProxy& peopleProxy();
+    static MessagingLogicProxy& messagingProxy();
+    static ABTestProxyProtocol& abTestProxy();
 
     /// Accepts the first call only; start-up runs on the income queue. While
     /// the application is in the background the income queue is paused
-    /// until it becomes active, so nothing queued runs before that.
+    /// until it becomes active, so nothing queued runs before that. A core
+    /// that `destroy` took out starts nothing.
     void initialize(const std::string& applicationKey,
                     std::optional<MVKAnalyticsConfigurationLocal> configuration,
                     std::shared_ptr<MVKRemoteConfigListener> listener = nullptr) override;
+    /// `initialize` on the current core. When a `destroy` retires that core
+    /// under the call, the call goes to the next core, as if made after it.
+    static void initializeCurrent(
+        const std::string& applicationKey,
+        const std::optional<MVKAnalyticsConfigurationLocal>& configuration,
+        const std::shared_ptr<MVKRemoteConfigListener>& listener = nullptr);
 
     /// The application became active after `initialize` found it in the
     /// background.
     void onLoadAction();
 
-    AnalyticsProxy& analyticsProxy() { return analyticsProxy_; }
-    PeopleLogicProxy& peopleProxy() { return peopleProxy_; }
     /// The factory of the running start-up, or none before it; its services
     /// are the ones the analytics logic holds. Call them on the income queue.
     std::shared_ptr<ServiceFactoryProtocol> serviceFactory() const;
     AntiCheatLogic& antiCheatLogic() { return *antiCheatLogic_; }
-    MessagingLogicProxy& messagingProxy() { return messagingProxy_; }
     AnalyticsObserverProtocol& analyticsObserver() { return *analyticsObserver_; }
-    ABTestProxyProtocol& abTestProxy() { return abTestProxy_; }
     ABTestDefaultParamsCache& abTestDefaultParamsCache() { return *abTestDefaultParamsCache_; }
 
     ABTestInitalData abTestInitialData() const;
@@ -121,11 +136,33 @@ class Core final : public CoreProtocol, public std::enable_shared_from_this<Core
     using AnalyticsLogicMaker = std::function<std::shared_ptr<AnalyticsProtocol>(
         ServiceFactoryProtocol&, const std::shared_ptr<LifeCycleRepositoryProtocol>&)>;
     static void setAnalyticsLogicMakerForTesting(AnalyticsLogicMaker maker);
+    /// The same for the user-card and push logics; empty functions remove them.
+    using PeopleLogicMaker =
+        std::function<std::shared_ptr<PeopleLogicProtocol>(ServiceFactoryProtocol&)>;
+    using MessagingLogicMaker =
+        std::function<std::shared_ptr<MessagingProtocol>(ServiceFactoryProtocol&)>;
+    static void setCardAndPushLogicMakersForTesting(PeopleLogicMaker people,
+                                                    MessagingLogicMaker messaging);
 
   private:
-    void startInitialize(const std::string& applicationKey,
-                         std::optional<MVKAnalyticsConfigurationLocal> configuration,
-                         std::shared_ptr<MVKRemoteConfigListener> listener);
+    enum class Acceptance { accepted, alreadyInitialized, retired };
+    /// `initialize` without the line for a retired core.
+    Acceptance begin(const std::string& applicationKey,
+                     const std::optional<MVKAnalyticsConfigurationLocal>& configuration,
+                     const std::shared_ptr<MVKRemoteConfigListener>& listener);
+    /// Under the retirement lock: marks the core initialised and queues its
+    /// start-up (pausing the income queue first when asked), so a `destroy`
+    /// that comes later queues the stop after it.
+    Acceptance accept(const std::string& applicationKey,
+                      const std::optional<MVKAnalyticsConfigurationLocal>& configuration,
+                      const std::shared_ptr<MVKRemoteConfigListener>& listener, bool pauseFirst);
+    /// Takes the core out of service under the retirement lock and queues its
+    /// stop; the caller holds the singleton's lock, so no next core's
+    /// start-up can be queued before that stop.
+    void retire();
+    /// On the income queue: stops the services and logic of the last
+    /// start-up and removes the logic from the entries.
+    void stop();
     void runStartUp(const std::string& applicationKey,
                     const std::optional<MVKAnalyticsConfigurationLocal>& configuration,
                     const std::shared_ptr<MVKRemoteConfigListener>& listener);
@@ -144,13 +181,9 @@ class Core final : public CoreProtocol, public std::enable_shared_from_this<Core
 
     const CoreEnvironment environment_;
 
-    AnalyticsProxy analyticsProxy_;
-    PeopleLogicProxy peopleProxy_;
     /// Shared so that its queued blocks can hold it weakly.
     const std::shared_ptr<AntiCheatLogic> antiCheatLogic_;
-    MessagingLogicProxy messagingProxy_;
     const std::shared_ptr<AnalyticsObserver> analyticsObserver_;
-    ABTestProxy abTestProxy_;
     /// Shared with the services that build a group's configuration.
     const std::shared_ptr<ABTestDefaultParamsCache> abTestDefaultParamsCache_;
 
@@ -172,8 +205,12 @@ class Core final : public CoreProtocol, public std::enable_shared_from_this<Core
     /// Shared with the state manager, which reads it on the income queue.
     const std::shared_ptr<std::atomic<bool>> isEditorMode_;
     std::atomic<bool> isInitialized_{false};
-    /// Set once `destroy` has taken this core out of the singleton.
-    std::atomic<bool> isRetired_{false};
+    /// Orders an `initialize` or a change of this core against its
+    /// retirement; never held while host code runs.
+    std::mutex retireMutex_;
+    /// Set under `retireMutex_` once `destroy` has taken this core out of the
+    /// singleton and queued its stop.
+    bool isRetired_ = false;
 };
 
 }  // namespace mvk

@@ -56,6 +56,7 @@ class CoreFlowHarness {
         dropCore();
         QueueManager::configQueue().queue().drain();
         Core::setAnalyticsLogicMakerForTesting({});
+        Core::setCardAndPushLogicMakersForTesting({}, {});
         CoppaControl::resetForTesting();
         CoreEnvironment::install(std::nullopt);
         BackendConfigUrl::setTestProxyUrl("");

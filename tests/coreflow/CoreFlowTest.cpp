@@ -278,17 +278,28 @@ TEST_F(CoreFlow, AnActivationMissedWhileInitializeRegistersDoesNotLeaveTheQueueP
 }
 
 TEST_F(CoreFlow, ACoreThatGoesWhileWaitingForTheActivationDoesNotLeaveTheQueuePaused) {
-    // A host call that took the core just before a destroy ended it.
-    auto core = Core::shared();
-    h.dropCore();
     h.application->didEnterBackground();
-    core->initialize("coreflow-key", std::nullopt);
-    core.reset();
+    MVKAnalytics::initialize("coreflow-key");
+    testing::internal::CaptureStdout();
+    MVKEngineWrapper::destroySDK();
     EXPECT_TRUE(QueueManager::incomeQueue().queue().isPaused());
 
     h.application->didBecomeActive();
     EXPECT_FALSE(QueueManager::incomeQueue().queue().isPaused());
+    ASSERT_TRUE(h.drainIncome());
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(calls, (std::vector<std::string>{"start-up", "stopSDK"}));
     EXPECT_EQ(h.center->observerCount(), 0u);
+
+    // A host call that took the core just before a destroy ended it pauses nothing.
+    auto held = Core::shared();
+    h.dropCore();
+    h.application->didEnterBackground();
+    held->initialize("coreflow-key", std::nullopt);
+    EXPECT_FALSE(QueueManager::incomeQueue().queue().isPaused());
+    testing::internal::CaptureStdout();
+    held.reset();
+    testing::internal::GetCapturedStdout();
 }
 
 TEST_F(CoreFlow, AKeyOfControlCharactersLeavesAFailedStartUntilDestroy) {

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "coreflow/LogicFlowFixture.hpp"
+#include "mvk/MVKCustomEventParameters.hpp"
 #include "support/LogCapture.hpp"
 
 namespace mvk::test {
@@ -230,6 +232,44 @@ INSTANTIATE_TEST_SUITE_P(Cases, LogicProgression,
                                            ProgressionCase{"GivenDuration", "cave", 5, 7, 7, true},
                                            ProgressionCase{"OtherName", "lake", 5, 0, {}, false}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+/// Adds "p0" up to "p<count - 1>" and then "p<repeated>" again, valued -1:
+/// what is kept, the repeated key's value, and the lines their adding wrote.
+struct Added {
+    std::size_t kept;
+    MVKCustomEventParameters::Value repeated;
+    std::vector<std::string> lines;
+    bool operator==(const Added&) const = default;
+};
+
+Added addParameters(int count, int repeated) {
+    LogCapture log(MVKLogLevel::error);
+    MVKCustomEventParameters parameters;
+    for (int i = 0; i < count; ++i) {
+        parameters.addInt("p" + std::to_string(i), i);
+    }
+    parameters.addInt("p" + std::to_string(repeated), -1);
+    const auto& all = parameters.getAllParameters();
+    return {all.size(), all.at(static_cast<std::size_t>(repeated)).second, log.messages()};
+}
+
+TEST_F(LogicFlow, TheParameterLimitIsTheAppliedConfigurationsUntilTheCoreIsDestroyed) {
+    const auto limitLine = [](int limit) {
+        return "ERROR [CustomEventParameters] Limit of [" + std::to_string(limit) +
+               "] is reached when adding a new parameter";
+    };
+    // The configuration comes after start-up installed the logic; a limit
+    // past 32 also reaches keys compared one by one.
+    answerConfiguration("", true, 36);
+    start();
+    EXPECT_EQ(addParameters(35, 33), (Added{35, std::int64_t{-1}, {}}));
+    EXPECT_EQ(addParameters(37, 34), (Added{36, std::int64_t{34}, {limitLine(36), limitLine(36)}}));
+
+    testing::internal::CaptureStdout();
+    h.dropCore();
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(addParameters(21, 5), (Added{20, std::int64_t{5}, {limitLine(20), limitLine(20)}}));
+}
 
 }  // namespace
 }  // namespace mvk::test

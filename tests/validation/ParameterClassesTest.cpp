@@ -39,6 +39,16 @@ TEST(ParameterClasses, CustomParametersStopAtTheLimitWithoutALogic) {
     EXPECT_EQ(log.messages(), (std::vector<std::string>{limitLine, limitLine}));
 }
 
+TEST(ParameterClasses, KeysAlikeInLengthAndEndStaySeparate) {
+    MVKCustomEventParameters parameters;
+    parameters.addInt("alpha_score", 1);
+    parameters.addInt("gamma_score", 2);
+    parameters.addInt("alpha_score", 3);
+    EXPECT_EQ(parameters.getAllParameters(),
+              (MVKCustomEventParameters::Parameters{{"alpha_score", std::int64_t{3}},
+                                                    {"gamma_score", std::int64_t{2}}}));
+}
+
 TEST(ParameterClasses, HostTextsBecomeValidUtf8AndDescribeThemselves) {
     MVKCustomEventParameters parameters;
     parameters.addString("k\xFF", "v\xC3");
