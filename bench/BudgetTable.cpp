@@ -43,6 +43,10 @@
 #include "mvk/MVKAnalytics.hpp"
 #include "mvk/MVKApplication.hpp"
 #include "mvk/MVKCustomEventParameters.hpp"
+#include "mvk/MVKEngineWrapper.hpp"
+#include "mvk/MVKRemoteConfig.hpp"
+#include "mvk/MVKUserCard.hpp"
+#include "mvk/UnrealBridge.hpp"
 #include "platform/ApplicationSupportDirectory.hpp"
 #include "platform/URLSessionSettings.hpp"
 
@@ -294,9 +298,10 @@ void settle() {
     QueueManager::incomeQueue().queue().drain(std::chrono::minutes(10));
 }
 
-/// p50 and p99 of `customEvent` with 20 parameters over all host threads.
-std::pair<double, double> callerCost(int threads, int callsPerThread) {
-    const auto parameters = twentyParameters();
+/// p50 and p99 over all host threads of what `call(n)` costs the caller,
+/// each thread making `callsPerThread` calls at once.
+template <typename Call>
+std::pair<double, double> callerCost(int threads, int callsPerThread, const Call& call) {
     Histogram merged;
     std::mutex mergeMutex;
     std::atomic<int> ready{0};
@@ -310,7 +315,7 @@ std::pair<double, double> callerCost(int threads, int callsPerThread) {
             }
             for (int n = 0; n < callsPerThread; ++n) {
                 const auto start = WallClock::now();
-                MVKAnalytics::customEvent("level_complete", parameters);
+                call(n);
                 own.add(
                     std::chrono::duration_cast<std::chrono::nanoseconds>(WallClock::now() - start)
                         .count());
@@ -324,6 +329,114 @@ std::pair<double, double> callerCost(int threads, int callsPerThread) {
     }
     settle();
     return {merged.percentile(0.50), merged.percentile(0.99)};
+}
+
+/// What a game pays for one event: building its 20 parameters and calling.
+void eventAsAGameMakesIt(int) {
+    MVKAnalytics::customEvent("level_complete", twentyParameters());
+}
+
+/// The calls a game makes per frame or per event besides custom events, each
+/// with its arguments built as a game builds them.
+struct FrameCall {
+    const char* name;
+    void (*call)(int n);
+};
+
+const FrameCall frameCalls[] = {
+    {"user card setInt", [](int n) { MVKUserCard::setInt("score", n); }},
+    {"user card setString", [](int n) { MVKUserCard::setString("clan", "wolves"); }},
+    {"startProgressionEvent", [](int) { MVKAnalytics::startProgressionEvent("forest_1"); }},
+    {"levelUp with 3 balances built",
+     [](int n) {
+         MVKAnalytics::levelUp(n % 90 + 1, {{"gold", n}, {"gems", 3}, {"wood", 40}});
+     }},
+    {"getCurrentLevel", [](int) { MVKAnalytics::getCurrentLevel([](std::int64_t) {}); }},
+    {"user card getAge", [](int) { MVKUserCard::getAge([](std::int64_t) {}); }},
+    {"isAnalyticsInited", [](int) { UnrealBridge::isAnalyticsInited(); }},
+};
+
+// -------------------------------------------------------------- destroy latency
+
+struct DestroyFigures {
+    double p50 = 0;
+    double p99 = 0;
+    double max = 0;
+    /// Public calls the hosts made per second meanwhile.
+    double callRate = 0;
+};
+
+/// How long `destroySDK` takes while `threads` host threads call the library
+/// without pause: events with their parameters built, user-card changes and
+/// getters, push tokens, and the calls that read or change the core itself.
+/// Each cycle starts the library, lets the hosts call for a moment and
+/// destroys it under them. While the income queue is deep the hosts make only
+/// the calls that queue nothing, so memory stays bounded.
+DestroyFigures destroyLatency(int threads, int cycles) {
+    BenchDirectory directory;
+    StartUp().run();
+    MVKApplication::didBecomeActive();
+    std::atomic<bool> calling{true};
+    std::atomic<std::int64_t> calls{0};
+    std::vector<std::thread> hosts;
+    for (int t = 0; t < threads; ++t) {
+        hosts.emplace_back([&, t] {
+            std::int64_t n = 0;
+            bool deep = false;
+            for (; calling.load(std::memory_order_relaxed); ++n) {
+                // While the queue is deep, only the calls that queue nothing.
+                if (n % 64 == 0) {
+                    deep = QueueManager::incomeQueue().operationCount() > 50'000;
+                }
+                switch (deep ? 6 + n % 2 : (n + t) % 8) {
+                    case 0:
+                    case 1:
+                        MVKAnalytics::customEvent("level_complete", twentyParameters());
+                        break;
+                    case 2:
+                        MVKUserCard::setInt("score", n);
+                        break;
+                    case 3:
+                        MVKUserCard::getAge([](std::int64_t) {});
+                        break;
+                    case 4:
+                        MVKAnalytics::getCurrentLevel([](std::int64_t) {});
+                        break;
+                    case 5:
+                        UnrealBridge::sendPushToken("token", true);
+                        break;
+                    case 6:
+                        UnrealBridge::isAnalyticsInited();
+                        twentyParameters();
+                        break;
+                    default:
+                        MVKEngineWrapper::enableEditorMode();
+                        MVKRemoteConfig::remoteConfigWaiting();
+                }
+            }
+            calls += n;
+        });
+    }
+    const auto begun = WallClock::now();
+    std::vector<double> times;
+    for (int cycle = 0; cycle < cycles; ++cycle) {
+        MVKAnalytics::initialize("bench-app-key");
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        const auto start = WallClock::now();
+        MVKEngineWrapper::destroySDK();
+        times.push_back(seconds(WallClock::now() - start));
+    }
+    calling = false;
+    for (auto& host : hosts) {
+        host.join();
+    }
+    const double callRate = static_cast<double>(calls.load()) / seconds(WallClock::now() - begun);
+    shutDown();
+    std::sort(times.begin(), times.end());
+    const auto at = [&](double share) {
+        return times[std::min(times.size() - 1, static_cast<std::size_t>(share * times.size()))];
+    };
+    return {at(0.50), at(0.99), times.back(), callRate};
 }
 
 // ------------------------------------------------------------------- bare SQLite
@@ -437,8 +550,9 @@ int main(int argc, char** argv) {
         return memoryChild(argv[2], argv[3], argv[4]);
     }
     const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
-    // An optional third argument picks sections: "memory,caller,start,rate,sqlite".
-    const std::string sections = argc > 3 ? argv[3] : "memory,caller,start,rate,sqlite";
+    // An optional third argument picks sections:
+    // "memory,caller,start,rate,sqlite,destroy".
+    const std::string sections = argc > 3 ? argv[3] : "memory,caller,start,rate,sqlite,destroy";
     const auto wants = [&](const char* section) {
         return sections.find(section) != std::string::npos;
     };
@@ -519,11 +633,18 @@ int main(int argc, char** argv) {
     std::vector<double> burst;
     std::vector<std::pair<double, double>> oneThread;
     std::vector<std::pair<double, double>> eightThreads;
+    std::vector<std::pair<double, double>> oneThreadAlone;
+    std::vector<std::pair<double, double>> eightThreadsAlone;
+    std::map<std::string, std::vector<std::pair<double, double>>> frameOne;
+    std::map<std::string, std::vector<std::pair<double, double>>> frameEight;
     if (wants("rate") || wants("caller")) {
         BenchDirectory directory;
         StartUp().run();
         MVKApplication::didBecomeActive();
         const auto parameters = twentyParameters();
+        const auto callAlone = [&](int) {
+            MVKAnalytics::customEvent("level_complete", parameters);
+        };
         for (int r = 0; r < runs; ++r) {
             if (wants("rate")) {
                 constexpr int events = 20'000;
@@ -543,8 +664,14 @@ int main(int argc, char** argv) {
                 burst.push_back(seconds(WallClock::now() - start));
             }
             if (wants("caller")) {
-                oneThread.push_back(callerCost(1, 20'000));
-                eightThreads.push_back(callerCost(8, 20'000));
+                oneThread.push_back(callerCost(1, 20'000, eventAsAGameMakesIt));
+                eightThreads.push_back(callerCost(8, 20'000, eventAsAGameMakesIt));
+                oneThreadAlone.push_back(callerCost(1, 20'000, callAlone));
+                eightThreadsAlone.push_back(callerCost(8, 20'000, callAlone));
+                for (const auto& frame : frameCalls) {
+                    frameOne[frame.name].push_back(callerCost(1, 20'000, frame.call));
+                    frameEight[frame.name].push_back(callerCost(8, 20'000, frame.call));
+                }
             }
         }
         shutDown();
@@ -560,6 +687,16 @@ int main(int argc, char** argv) {
     };
     const auto [p50One, p99One] = percentiles(oneThread);
     const auto [p50Eight, p99Eight] = percentiles(eightThreads);
+    const auto [p50OneAlone, p99OneAlone] = percentiles(oneThreadAlone);
+    const auto [p50EightAlone, p99EightAlone] = percentiles(eightThreadsAlone);
+
+    // destroySDK under 8, 32 and 64 calling host threads.
+    std::map<int, DestroyFigures> destroys;
+    for (const int threads : {8, 32, 64}) {
+        if (wants("destroy")) {
+            destroys[threads] = destroyLatency(threads, 200);
+        }
+    }
 
     std::printf(
         "\nBudget table, medians of %d runs (starts: of %d; memory: of %d processes per case)\n\n",
@@ -605,11 +742,14 @@ int main(int argc, char** argv) {
     row("5,000-event burst to last report accepted", format("%.2f s", median(burst)), "<= 2 s",
         verdict(median(burst) <= 2.0),
         format("bare autocommit would take %.2f s", 5'000 / bareAutocommit));
-    row("customEvent, 20 parameters, 1 thread", format("p50 %.0f ns, p99 %.0f ns", p50One, p99One),
-        "p50<=300 p99<=3000", verdict(p50One <= 300 && p99One <= 3'000));
-    row("customEvent, 20 parameters, 8 threads",
-        format("p50 %.0f ns, p99 %.0f ns", p50Eight, p99Eight), "p50<=300 p99<=3000",
-        verdict(p50Eight <= 300 && p99Eight <= 3'000));
+    row("customEvent, 20 parameters built, 1 thread",
+        format("p50 %.0f ns, p99 %.0f ns", p50One, p99One), "p50<=1000 p99<=5000",
+        verdict(p50One <= 1'000 && p99One <= 5'000),
+        format("the call alone: p50 %.0f ns, p99 %.0f ns", p50OneAlone, p99OneAlone));
+    row("customEvent, 20 parameters built, 8 threads",
+        format("p50 %.0f ns, p99 %.0f ns", p50Eight, p99Eight), "p50<=1000 p99<=5000",
+        verdict(p50Eight <= 1'000 && p99Eight <= 5'000),
+        format("the call alone: p50 %.0f ns, p99 %.0f ns", p50EightAlone, p99EightAlone));
     row("initialize, caller's thread (first / warm)",
         format("%.1f / %.1f us", median(firstCaller) * 1e6, median(warmCaller) * 1e6), "<= 20 us",
         verdict(median(firstCaller) <= 20e-6 && median(warmCaller) <= 20e-6));
@@ -617,6 +757,22 @@ int main(int argc, char** argv) {
         "<= 20 ms", verdict(median(firstCallback) <= 20e-3));
     row("initialize to complete callback, warm", format("%.2f ms", median(warmCallback) * 1e3),
         "<= 1 ms", verdict(median(warmCallback) <= 1e-3));
+    for (const auto& frame : frameCalls) {
+        if (frameOne.count(frame.name) == 0) {
+            continue;
+        }
+        const auto [p50One, p99One] = percentiles(frameOne[frame.name]);
+        const auto [p50Eight, p99Eight] = percentiles(frameEight[frame.name]);
+        row(frame.name, format("p50 %.0f ns, p99 %.0f ns", p50One, p99One), "", "",
+            format("8 threads: p50 %.0f ns, p99 %.0f ns", p50Eight, p99Eight));
+    }
+    for (const auto& [threads, figures] : destroys) {
+        const auto label = "destroySDK under " + std::to_string(threads) + " calling threads";
+        row(label.c_str(), format("p99 %.0f us", figures.p99 * 1e6), "p99 <= 5 ms",
+            verdict(figures.p99 <= 5e-3),
+            format("p50 %.1f us, slowest %.0f us of 200; the hosts made %.1f M calls/s",
+                   figures.p50 * 1e6, figures.max * 1e6, figures.callRate / 1e6));
+    }
     row("bare SQLite, autocommit insert", format("%.0f /s", bareAutocommit), "", "");
     row("bare SQLite, one transaction", format("%.0f /s", bareTransaction), "", "");
     for (const auto* cases : {&emptyCases, &backlogCases}) {

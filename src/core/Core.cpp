@@ -1,7 +1,9 @@
 #include "core/Core.hpp"
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "abtest/ABTestLogic.hpp"
@@ -41,6 +43,13 @@ constexpr std::string_view initializeErrorHead = "In the Initialize method an er
 struct SharedCore {
     std::mutex mutex;
     std::shared_ptr<Core> core;
+    /// `destroy` calls begun and ended. A host thread that wants a lock
+    /// `destroy` takes lets the ones begun before it go first; host threads
+    /// calling without pause would otherwise take the lock again and again
+    /// before them. Ones begun later do not hold it up, so a loop of
+    /// `destroy` cannot hold a host thread up for good either.
+    std::atomic<std::uint64_t> destroysBegun{0};
+    std::atomic<std::uint64_t> destroysEnded{0};
     /// The current core has accepted an `initialize`; written under its
     /// retirement lock, read by host threads without a lock.
     std::atomic<bool> initialized{false};
@@ -105,16 +114,52 @@ Core::~Core() {
     // Observers still waiting for the activation stay: they resume the queue.
     // The host's thread may hold the last reference, so the write must not
     // raise SIGPIPE there either.
-    StdoutLine::write("MVKAnalytics deinit Core module");
+    if (!isQuiet_) {
+        StdoutLine::write("MVKAnalytics deinit Core module");
+    }
+}
+
+void Core::lockGivingWay(std::mutex& mutex) {
+    auto& shared = sharedCore();
+    const auto ahead = shared.destroysBegun.load(std::memory_order_acquire);
+    for (int attempt = 0;; ++attempt) {
+        if (shared.destroysEnded.load(std::memory_order_acquire) >= ahead && mutex.try_lock()) {
+            return;
+        }
+        if (attempt < 64) {
+#if defined(__x86_64__) || defined(__i386__)
+            __builtin_ia32_pause();
+#endif
+        } else {
+            std::this_thread::yield();
+        }
+    }
 }
 
 std::shared_ptr<Core> Core::shared() {
     auto& shared = sharedCore();
-    BriefLock lock(shared.mutex);
-    if (!shared.core) {
-        shared.core = std::make_shared<Core>();
+    std::shared_ptr<Core> made;
+    for (;;) {
+        std::shared_ptr<Core> current;
+        {
+            lockGivingWay(shared.mutex);
+            std::lock_guard lock(shared.mutex, std::adopt_lock);
+            if (!shared.core && made) {
+                shared.core = std::move(made);
+            }
+            current = shared.core;
+        }
+        if (current) {
+            // Another caller's core came first: this one was never in use.
+            if (made) {
+                made->isQuiet_ = true;
+            }
+            return current;
+        }
+        // Made outside the lock: a host thread held up while making it would
+        // hold up every other caller and `destroy`.
+        made = std::make_shared<Core>();
     }
-    return shared.core;
 }
 
 void Core::destroy() {
@@ -122,13 +167,17 @@ void Core::destroy() {
     // Released after the lock: the last reference may go here, with the host
     // closures the core still holds.
     std::shared_ptr<Core> core;
-    BriefLock lock(shared.mutex);
-    core = std::move(shared.core);
-    // Stopping a core that was never made still empties the validator caches.
-    if (!core) {
-        core = std::make_shared<Core>();
+    shared.destroysBegun.fetch_add(1, std::memory_order_acq_rel);
+    {
+        BriefLock lock(shared.mutex);
+        core = std::move(shared.core);
+        // Stopping a core that was never made still empties the validator caches.
+        if (!core) {
+            core = std::make_shared<Core>();
+        }
+        core->retire();
     }
-    core->retire();
+    shared.destroysEnded.fetch_add(1, std::memory_order_release);
 }
 
 void Core::retire() {
@@ -281,7 +330,8 @@ Core::Acceptance Core::accept(const std::string& applicationKey,
                               const std::optional<MVKAnalyticsConfigurationLocal>& configuration,
                               const std::shared_ptr<MVKRemoteConfigListener>& listener,
                               bool pauseFirst) {
-    std::lock_guard lock(retireMutex_);
+    lockGivingWay(retireMutex_);
+    std::lock_guard lock(retireMutex_, std::adopt_lock);
     if (isRetired_) {
         return Acceptance::retired;
     }

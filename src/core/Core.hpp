@@ -46,7 +46,8 @@ class ServiceFactory;
 class Core final : public CoreProtocol, public std::enable_shared_from_this<Core> {
   public:
     explicit Core(CoreEnvironment environment = CoreEnvironment::current());
-    /// Writes "MVKAnalytics deinit Core module" to standard output.
+    /// Writes "MVKAnalytics deinit Core module" to standard output, unless
+    /// the core was made for a `shared()` call that another one overtook.
     ~Core() override;
 
     Core(const Core&) = delete;
@@ -70,7 +71,8 @@ class Core final : public CoreProtocol, public std::enable_shared_from_this<Core
     static auto withLiveCore(Apply&& apply) {
         for (;;) {
             const auto core = shared();
-            std::lock_guard lock(core->retireMutex_);
+            lockGivingWay(core->retireMutex_);
+            std::lock_guard lock(core->retireMutex_, std::adopt_lock);
             // A core retired between `shared()` and the lock has a successor.
             if (!core->isRetired_) {
                 return apply(*core);
@@ -145,6 +147,11 @@ class Core final : public CoreProtocol, public std::enable_shared_from_this<Core
                                                     MessagingLogicMaker messaging);
 
   private:
+    /// Locks `mutex` for a host thread's call, after the `destroy` calls
+    /// begun before this one: host threads calling without pause would
+    /// otherwise take the lock again and again before them.
+    static void lockGivingWay(std::mutex& mutex);
+
     enum class Acceptance { accepted, alreadyInitialized, retired };
     /// `initialize` without the line for a retired core.
     Acceptance begin(const std::string& applicationKey,
@@ -211,6 +218,8 @@ class Core final : public CoreProtocol, public std::enable_shared_from_this<Core
     /// Set under `retireMutex_` once `destroy` has taken this core out of the
     /// singleton and queued its stop.
     bool isRetired_ = false;
+    /// Made and dropped by `shared()` without ever being the current core.
+    bool isQuiet_ = false;
 };
 
 }  // namespace mvk
