@@ -15,15 +15,15 @@
 
 #include "BenchSupport.hpp"
 #include "abtest/ABTestManager.hpp"
+#include "abtest/ABTestsExperimentStateRepository.hpp"
+#include "abtest/ABTestsProjectRepository.hpp"
 #include "abtest/EventController.hpp"
 #include "abtest/RemoteConfigService.hpp"
 #include "abtest/SuitableExperimentsService.hpp"
 #include "analytics/EventsService.hpp"
-#include "core/StateManagerProtocol.hpp"
-#include "storage/ABTestsExperimentRepository.hpp"
-#include "storage/ABTestsExperimentStateRepository.hpp"
-#include "storage/ABTestsProjectRepository.hpp"
-#include "storage/EventRepository.hpp"
+#include "events/EventRepository.hpp"
+#include "records/ABTestsExperimentRepository.hpp"
+#include "state/StateManagerProtocol.hpp"
 #include "storage/SQLiteProvider.hpp"
 
 namespace {

@@ -39,7 +39,6 @@
 #include "Histogram.hpp"
 #include "StartUpSupport.hpp"
 #include "foundation/Logger.hpp"
-#include "foundation/QueueManager.hpp"
 #include "mvk/MVKAnalytics.hpp"
 #include "mvk/MVKApplication.hpp"
 #include "mvk/MVKCustomEventParameters.hpp"
@@ -48,6 +47,7 @@
 #include "mvk/MVKUserCard.hpp"
 #include "mvk/UnrealBridge.hpp"
 #include "platform/ApplicationSupportDirectory.hpp"
+#include "platform/QueueManager.hpp"
 #include "platform/URLSessionSettings.hpp"
 
 namespace {

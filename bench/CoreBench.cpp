@@ -19,8 +19,8 @@
 #include "StartUpSupport.hpp"
 #include "core/Core.hpp"
 #include "core/ServiceFactory.hpp"
-#include "foundation/QueueManager.hpp"
 #include "mvk/MVKApplication.hpp"
+#include "platform/QueueManager.hpp"
 
 namespace {
 

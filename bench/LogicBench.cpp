@@ -15,8 +15,8 @@
 
 #include "StartUpSupport.hpp"
 #include "core/Core.hpp"
-#include "foundation/QueueManager.hpp"
 #include "mvk/MVKApplication.hpp"
+#include "platform/QueueManager.hpp"
 
 namespace {
 

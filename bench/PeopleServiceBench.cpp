@@ -12,10 +12,10 @@
 #include "../tests/services/ServiceFakes.hpp"
 #include "BenchSupport.hpp"
 #include "people/PeopleService.hpp"
-#include "storage/PeopleRepository.hpp"
-#include "storage/ProjectRepository.hpp"
+#include "records/PeopleRepository.hpp"
+#include "state/ProjectRepository.hpp"
+#include "state/UserRepository.hpp"
 #include "storage/SQLiteProvider.hpp"
-#include "storage/UserRepository.hpp"
 
 namespace {
 

@@ -25,10 +25,10 @@
 
 #include "Histogram.hpp"
 #include "StartUpSupport.hpp"
-#include "foundation/QueueManager.hpp"
 #include "mvk/MVKAnalytics.hpp"
 #include "mvk/MVKApplication.hpp"
 #include "platform/ApplicationSupportDirectory.hpp"
+#include "platform/QueueManager.hpp"
 
 namespace {
 

@@ -12,9 +12,9 @@
 
 #include "BenchSupport.hpp"
 #include "events/EventRecord.hpp"
+#include "events/EventRepository.hpp"
 #include "events/PeopleEvent.hpp"
-#include "people/PeopleCard.hpp"
-#include "storage/EventRepository.hpp"
+#include "records/PeopleCard.hpp"
 #include "storage/SQLiteProvider.hpp"
 
 namespace {

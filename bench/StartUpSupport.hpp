@@ -10,14 +10,14 @@
 #include <string>
 
 #include "BenchSupport.hpp"
-#include "core/User.hpp"
-#include "foundation/QueueManager.hpp"
+#include "events/EventRepository.hpp"
 #include "gateway/CannedAnswers.hpp"
 #include "gateway/Gateway.hpp"
 #include "mvk/MVKAnalytics.hpp"
 #include "mvk/MVKEngineWrapper.hpp"
+#include "platform/QueueManager.hpp"
 #include "platform/URLSessionSettings.hpp"
-#include "storage/EventRepository.hpp"
+#include "state/User.hpp"
 #include "storage/SQLiteContracts.hpp"
 #include "storage/SQLiteConvertible.hpp"
 #include "storage/SQLiteProvider.hpp"

@@ -17,8 +17,8 @@
 #include "BareDatabase.hpp"
 #include "BenchSupport.hpp"
 #include "events/EventObject.hpp"
-#include "foundation/QueueManager.hpp"
-#include "storage/EventRepository.hpp"
+#include "events/EventRepository.hpp"
+#include "platform/QueueManager.hpp"
 #include "storage/SQLiteProvider.hpp"
 
 namespace {

@@ -1,7 +1,7 @@
 // The engine SDK's saved file, read as the one-time import reads it.
 #include "FuzzInput.hpp"
 #include "foundation/JsonCoding.hpp"
-#include "storage/MigrationObject.hpp"
+#include "state/MigrationObject.hpp"
 
 using namespace mvk;
 

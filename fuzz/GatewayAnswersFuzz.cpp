@@ -5,15 +5,15 @@
 #include <optional>
 
 #include "FuzzInput.hpp"
-#include "abtest/InvolvedExperimentsContainer.hpp"
-#include "abtest/RemoteConfig.hpp"
-#include "abtest/SuitableExperiments.hpp"
-#include "backend/Config.hpp"
 #include "backend/RetryAfter.hpp"
 #include "backend/SummaryBackendData.hpp"
 #include "foundation/JsonCoding.hpp"
-#include "messaging/MessagingConfig.hpp"
-#include "purchases/ReceiptResult.hpp"
+#include "records/Config.hpp"
+#include "records/InvolvedExperimentsContainer.hpp"
+#include "records/MessagingConfig.hpp"
+#include "records/ReceiptResult.hpp"
+#include "records/RemoteConfig.hpp"
+#include "records/SuitableExperiments.hpp"
 
 using namespace mvk;
 

@@ -2,10 +2,10 @@
 // it: the structure scan, the plist library behind it, the keyed-archive
 // references, and the users, preferences and purchases inside.
 #include "FuzzInput.hpp"
-#include "storage/LegacyKeyedArchive.hpp"
-#include "storage/LegacyPlistScan.hpp"
-#include "storage/MigrationObject.hpp"
-#include "storage/UsersStoragesMigration.hpp"
+#include "state/LegacyKeyedArchive.hpp"
+#include "state/LegacyPlistScan.hpp"
+#include "state/MigrationObject.hpp"
+#include "state/UsersStoragesMigration.hpp"
 
 using namespace mvk;
 

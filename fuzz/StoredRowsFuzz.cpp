@@ -6,20 +6,20 @@
 #include <vector>
 
 #include "FuzzInput.hpp"
-#include "abtest/ABTestUserProperties.hpp"
 #include "abtest/ABTestsExperimentState.hpp"
-#include "abtest/ExperimentCondition.hpp"
-#include "abtest/ExperimentMarker.hpp"
-#include "abtest/ExperimentParameter.hpp"
-#include "analytics/Package.hpp"
-#include "backend/Config.hpp"
 #include "events/EventObject.hpp"
+#include "events/PeopleValueType.hpp"
 #include "events/RestoredTransaction.hpp"
 #include "events/SubscriptionProduct.hpp"
 #include "foundation/JsonCoding.hpp"
-#include "people/PeopleCard.hpp"
-#include "people/PeopleValueType.hpp"
-#include "platform/Utf8.hpp"
+#include "foundation/Utf8.hpp"
+#include "records/ABTestUserProperties.hpp"
+#include "records/Config.hpp"
+#include "records/ExperimentCondition.hpp"
+#include "records/ExperimentMarker.hpp"
+#include "records/ExperimentParameter.hpp"
+#include "records/Package.hpp"
+#include "records/PeopleCard.hpp"
 
 using namespace mvk;
 

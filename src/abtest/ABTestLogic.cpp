@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <utility>
 
-#include "abtest/AudienceLocalData.hpp"
 #include "foundation/Logger.hpp"
 #include "platform/GuardedCall.hpp"
+#include "records/AudienceLocalData.hpp"
 
 namespace mvk {
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "abtest/ABTestProxyProtocol.hpp"
-#include "core/LogicProxyBase.hpp"
+#include "state/LogicProxyBase.hpp"
 
 namespace mvk {
 

@@ -5,7 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "abtest/ExperimentMarker.hpp"
+#include "records/ExperimentMarker.hpp"
 #include "storage/Cursor.hpp"
 
 namespace mvk {

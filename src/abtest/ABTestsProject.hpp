@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "abtest/ABTestUserProperties.hpp"
+#include "records/ABTestUserProperties.hpp"
 #include "storage/Cursor.hpp"
 
 namespace mvk {

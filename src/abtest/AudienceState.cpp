@@ -3,8 +3,8 @@
 #include <limits>
 
 #include "events/EventRecord.hpp"
+#include "foundation/Clock.hpp"
 #include "foundation/JsonCoding.hpp"
-#include "platform/Clock.hpp"
 
 namespace mvk {
 

@@ -6,9 +6,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "backend/UserData.hpp"
 #include "events/PeopleEvent.hpp"
 #include "foundation/AnyCodable.hpp"
+#include "records/UserData.hpp"
 
 namespace mvk {
 

@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "abtest/Comparison.hpp"
-#include "abtest/ExperimentCondition.hpp"
-#include "abtest/ExperimentConditionsKeys.hpp"
 #include "foundation/AnyCodable.hpp"
+#include "records/Comparison.hpp"
+#include "records/ExperimentCondition.hpp"
+#include "records/ExperimentConditionsKeys.hpp"
 
 namespace mvk {
 

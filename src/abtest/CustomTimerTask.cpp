@@ -5,7 +5,7 @@
 #include <cmath>
 #include <utility>
 
-#include "platform/Clock.hpp"
+#include "foundation/Clock.hpp"
 #include "platform/GuardedCall.hpp"
 
 namespace mvk {

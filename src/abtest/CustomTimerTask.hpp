@@ -6,10 +6,10 @@
 #include <memory>
 #include <optional>
 
-#include "abtest/CustomTimerTaskProtocol.hpp"
 #include "platform/DelayedSchedulerProtocol.hpp"
 #include "platform/ScheduledWorkProtocol.hpp"
 #include "platform/SerialQueue.hpp"
+#include "records/CustomTimerTaskProtocol.hpp"
 
 namespace mvk {
 

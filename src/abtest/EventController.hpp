@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "abtest/EventControllerProtocol.hpp"
+#include "services/EventControllerProtocol.hpp"
 
 namespace mvk {
 

@@ -5,10 +5,10 @@
 #include "abtest/ABTestInitalData.hpp"
 #include "abtest/ABTestManagerProtocol.hpp"
 #include "abtest/ABTestsExperimentState.hpp"
-#include "abtest/InvolvedExperimentsServiceProtocol.hpp"
-#include "core/StateManagerProtocol.hpp"
-#include "storage/ABTestsExperimentRepositoryProtocol.hpp"
-#include "storage/ABTestsExperimentStateRepositoryProtocol.hpp"
+#include "abtest/ABTestsExperimentStateRepositoryProtocol.hpp"
+#include "records/ABTestsExperimentRepositoryProtocol.hpp"
+#include "services/InvolvedExperimentsServiceProtocol.hpp"
+#include "state/StateManagerProtocol.hpp"
 
 namespace mvk {
 

@@ -5,8 +5,8 @@
 #include <utility>
 
 #include "abtest/ABTestRows.hpp"
+#include "foundation/Clock.hpp"
 #include "foundation/Logger.hpp"
-#include "platform/Clock.hpp"
 
 namespace mvk {
 

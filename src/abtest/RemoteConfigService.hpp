@@ -3,11 +3,11 @@
 #include <memory>
 
 #include "abtest/ABTestManagerProtocol.hpp"
-#include "abtest/RemoteConfigServiceProtocol.hpp"
-#include "core/StateManagerProtocol.hpp"
-#include "storage/ABTestsExperimentRepositoryProtocol.hpp"
-#include "storage/ABTestsExperimentStateRepositoryProtocol.hpp"
-#include "storage/ABTestsProjectRepositoryProtocol.hpp"
+#include "abtest/ABTestsExperimentStateRepositoryProtocol.hpp"
+#include "abtest/ABTestsProjectRepositoryProtocol.hpp"
+#include "records/ABTestsExperimentRepositoryProtocol.hpp"
+#include "services/RemoteConfigServiceProtocol.hpp"
+#include "state/StateManagerProtocol.hpp"
 
 namespace mvk {
 

@@ -5,13 +5,13 @@
 #include <vector>
 
 #include "abtest/ABTestManagerProtocol.hpp"
+#include "abtest/ABTestsExperimentStateRepositoryProtocol.hpp"
 #include "abtest/AudienceState.hpp"
 #include "abtest/ExperimentMask.hpp"
-#include "abtest/SuitableExperimentsServiceProtocol.hpp"
-#include "core/StateManagerProtocol.hpp"
 #include "foundation/AnyCodable.hpp"
-#include "storage/ABTestsExperimentRepositoryProtocol.hpp"
-#include "storage/ABTestsExperimentStateRepositoryProtocol.hpp"
+#include "records/ABTestsExperimentRepositoryProtocol.hpp"
+#include "services/SuitableExperimentsServiceProtocol.hpp"
+#include "state/StateManagerProtocol.hpp"
 
 namespace mvk {
 

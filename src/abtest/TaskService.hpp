@@ -3,9 +3,9 @@
 #include <memory>
 
 #include "abtest/ABTestInitalData.hpp"
-#include "abtest/TaskServiceProtocol.hpp"
 #include "platform/DelayedSchedulerProtocol.hpp"
 #include "platform/SerialQueue.hpp"
+#include "services/TaskServiceProtocol.hpp"
 
 namespace mvk {
 

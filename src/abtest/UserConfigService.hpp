@@ -6,9 +6,9 @@
 
 #include "abtest/ABTestDefaultParamsCache.hpp"
 #include "abtest/ABTestManagerProtocol.hpp"
-#include "abtest/UserConfigServiceProtocol.hpp"
-#include "core/StateManagerProtocol.hpp"
-#include "storage/ABTestsExperimentRepositoryProtocol.hpp"
+#include "records/ABTestsExperimentRepositoryProtocol.hpp"
+#include "services/UserConfigServiceProtocol.hpp"
+#include "state/StateManagerProtocol.hpp"
 
 namespace mvk {
 

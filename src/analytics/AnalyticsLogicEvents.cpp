@@ -25,8 +25,8 @@
 #include "events/SubscriptionProductsEvent.hpp"
 #include "events/Tutorial.hpp"
 #include "events/VirtualCurrencyPayment.hpp"
+#include "foundation/Clock.hpp"
 #include "foundation/Logger.hpp"
-#include "platform/Clock.hpp"
 #include "purchases/SubscriptionService.hpp"
 
 namespace mvk {

@@ -6,10 +6,10 @@
 
 #include "analytics/Validator.hpp"
 #include "analytics/ValidatorRules.hpp"
-#include "backend/Config.hpp"
 #include "foundation/OnceAnswer.hpp"
+#include "foundation/Utf8.hpp"
 #include "platform/GuardedCall.hpp"
-#include "platform/Utf8.hpp"
+#include "records/Config.hpp"
 
 namespace mvk {
 

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "analytics/AnalyticsProtocol.hpp"
-#include "core/LogicProxyBase.hpp"
 #include "mvk/MVKCustomEventParameters.hpp"
+#include "state/LogicProxyBase.hpp"
 
 namespace mvk {
 

@@ -4,8 +4,8 @@
 #include <utility>
 
 #include "analytics/ResourceSum.hpp"
+#include "foundation/Clock.hpp"
 #include "foundation/Logger.hpp"
-#include "platform/Clock.hpp"
 
 namespace mvk {
 

@@ -4,9 +4,9 @@
 #include <optional>
 #include <vector>
 
-#include "analytics/CurrencyAccrualServiceProtocol.hpp"
-#include "core/StateManagerProtocol.hpp"
-#include "storage/CurrencyAccrualResourcesRepositoryProtocol.hpp"
+#include "events/CurrencyAccrualResourcesRepositoryProtocol.hpp"
+#include "services/CurrencyAccrualServiceProtocol.hpp"
+#include "state/StateManagerProtocol.hpp"
 
 namespace mvk {
 

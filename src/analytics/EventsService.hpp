@@ -3,10 +3,10 @@
 #include <memory>
 #include <vector>
 
-#include "abtest/EventControllerProtocol.hpp"
-#include "analytics/EventsServiceProtocol.hpp"
-#include "core/StateManagerProtocol.hpp"
-#include "storage/EventRepositoryProtocol.hpp"
+#include "events/EventRepositoryProtocol.hpp"
+#include "services/EventControllerProtocol.hpp"
+#include "services/EventsServiceProtocol.hpp"
+#include "state/StateManagerProtocol.hpp"
 
 namespace mvk {
 

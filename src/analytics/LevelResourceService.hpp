@@ -4,9 +4,9 @@
 #include <optional>
 #include <vector>
 
-#include "analytics/LevelResourceServiceProtocol.hpp"
-#include "core/StateManagerProtocol.hpp"
-#include "storage/LevelResourcesRepositoryProtocol.hpp"
+#include "events/LevelResourcesRepositoryProtocol.hpp"
+#include "services/LevelResourceServiceProtocol.hpp"
+#include "state/StateManagerProtocol.hpp"
 
 namespace mvk {
 

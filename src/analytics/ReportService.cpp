@@ -5,12 +5,12 @@
 #include <iterator>
 #include <utility>
 
-#include "analytics/Reports.hpp"
 #include "analytics/UserOrder.hpp"
 #include "foundation/Logger.hpp"
-#include "foundation/QueueManager.hpp"
 #include "foundation/SdkConstraints.hpp"
+#include "platform/QueueManager.hpp"
 #include "platform/Uuid.hpp"
+#include "records/Reports.hpp"
 
 namespace mvk {
 

@@ -8,13 +8,13 @@
 #include <unordered_map>
 #include <vector>
 
-#include "abtest/EventControllerProtocol.hpp"
-#include "analytics/Package.hpp"
-#include "analytics/ReportServiceProtocol.hpp"
 #include "backend/BackendProtocol.hpp"
-#include "core/StateManagerProtocol.hpp"
-#include "storage/EventRepositoryProtocol.hpp"
-#include "storage/ReportsRepositoryProtocol.hpp"
+#include "events/EventRepositoryProtocol.hpp"
+#include "records/Package.hpp"
+#include "records/ReportsRepositoryProtocol.hpp"
+#include "services/EventControllerProtocol.hpp"
+#include "services/ReportServiceProtocol.hpp"
+#include "state/StateManagerProtocol.hpp"
 
 namespace mvk {
 

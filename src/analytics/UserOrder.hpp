@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "core/StateManagerProtocol.hpp"
+#include "state/StateManagerProtocol.hpp"
 
 namespace mvk {
 

@@ -10,10 +10,10 @@
 #include <type_traits>
 #include <utility>
 
-#include "analytics/ValidatorSettingsProtocol.hpp"
+#include "events/PeopleValueType.hpp"
 #include "foundation/AnyCodable.hpp"
 #include "foundation/Logger.hpp"
-#include "people/PeopleValueType.hpp"
+#include "state/ValidatorSettingsProtocol.hpp"
 
 namespace mvk {
 

@@ -4,11 +4,11 @@
 #include "backend/BackendConfigUrl.hpp"
 #include "core/Core.hpp"
 #include "core/CoreEnvironment.hpp"
-#include "core/IdentifierCollector.hpp"
-#include "core/KeychainStore.hpp"
+#include "device/IdentifierCollector.hpp"
+#include "device/KeychainStore.hpp"
 #include "foundation/Logger.hpp"
+#include "foundation/Utf8.hpp"
 #include "platform/GuardedCall.hpp"
-#include "platform/Utf8.hpp"
 #include "storage/SQLiteProvider.hpp"
 
 namespace mvk {

@@ -4,9 +4,9 @@
 #include "foundation/Base64.hpp"
 #include "foundation/Logger.hpp"
 #include "foundation/SdkConstraints.hpp"
+#include "foundation/Utf8.hpp"
 #include "mvk/MVKAnalytics.hpp"
 #include "platform/GuardedCall.hpp"
-#include "platform/Utf8.hpp"
 
 namespace mvk {
 

@@ -1,7 +1,7 @@
 #include "mvk/MVKFinishProgressionEventParameters.hpp"
 
 #include "analytics/MVKFinishProgressionEventParametersLocal.hpp"
-#include "platform/Utf8.hpp"
+#include "foundation/Utf8.hpp"
 
 namespace mvk {
 

@@ -8,8 +8,8 @@
 #include "analytics/ValidatorRules.hpp"
 #include "core/Core.hpp"
 #include "foundation/Logger.hpp"
+#include "foundation/Utf8.hpp"
 #include "platform/GuardedCall.hpp"
-#include "platform/Utf8.hpp"
 
 namespace mvk {
 

@@ -1,6 +1,6 @@
 #include "mvk/MVKSocialNetwork.hpp"
 
-#include "platform/Utf8.hpp"
+#include "foundation/Utf8.hpp"
 
 namespace mvk {
 

@@ -1,7 +1,7 @@
 #include "mvk/MVKStartProgressionEventParameters.hpp"
 
 #include "analytics/MVKStartProgressionEventParametersLocal.hpp"
-#include "platform/Utf8.hpp"
+#include "foundation/Utf8.hpp"
 
 namespace mvk {
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "backend/EncodableValue.hpp"
-#include "backend/Identifiers.hpp"
+#include "records/Identifiers.hpp"
 
 namespace mvk {
 

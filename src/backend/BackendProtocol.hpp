@@ -5,20 +5,20 @@
 #include <optional>
 #include <string>
 
-#include "abtest/InvolvedExperimentsContainer.hpp"
-#include "abtest/RemoteConfig.hpp"
-#include "abtest/SuitableExperiments.hpp"
-#include "analytics/Reports.hpp"
 #include "backend/BackendIdentifiers.hpp"
 #include "backend/BackendRepositoryProtocol.hpp"
 #include "backend/ConfigRequestResult.hpp"
-#include "backend/Identifiers.hpp"
 #include "backend/SendAnalyticsResult.hpp"
-#include "backend/Versions.hpp"
-#include "messaging/MessagingConfig.hpp"
-#include "messaging/MessagingRequestObject.hpp"
 #include "mvk/MVKVerifyResponse.hpp"
-#include "purchases/Receipt.hpp"
+#include "records/Identifiers.hpp"
+#include "records/InvolvedExperimentsContainer.hpp"
+#include "records/MessagingConfig.hpp"
+#include "records/MessagingRequestObject.hpp"
+#include "records/Receipt.hpp"
+#include "records/RemoteConfig.hpp"
+#include "records/Reports.hpp"
+#include "records/SuitableExperiments.hpp"
+#include "records/Versions.hpp"
 
 namespace mvk {
 

@@ -3,11 +3,11 @@
 #include <exception>
 
 #include "backend/BackendConfigUrl.hpp"
-#include "backend/DecodingError.hpp"
 #include "backend/PercentEncoding.hpp"
 #include "foundation/JsonCoding.hpp"
 #include "foundation/Logger.hpp"
-#include "purchases/ReceiptResult.hpp"
+#include "records/DecodingError.hpp"
+#include "records/ReceiptResult.hpp"
 
 namespace mvk {
 

@@ -3,14 +3,14 @@
 #include <optional>
 #include <string>
 
-#include "abtest/InvolvedExperimentsContainer.hpp"
-#include "abtest/RemoteConfig.hpp"
 #include "backend/BackendIdentifiers.hpp"
 #include "backend/BackendMessage.hpp"
 #include "backend/ConfigRequestResult.hpp"
 #include "backend/SendAnalyticsResult.hpp"
-#include "messaging/MessagingConfig.hpp"
 #include "mvk/MVKVerifyResponse.hpp"
+#include "records/InvolvedExperimentsContainer.hpp"
+#include "records/MessagingConfig.hpp"
+#include "records/RemoteConfig.hpp"
 
 namespace mvk {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "backend/Config.hpp"
+#include "records/Config.hpp"
 
 namespace mvk {
 

@@ -3,8 +3,8 @@
 #include <memory>
 
 #include "backend/EncodableValue.hpp"
-#include "backend/Identifiers.hpp"
 #include "backend/RequestContentProtocol.hpp"
+#include "records/Identifiers.hpp"
 
 namespace mvk {
 

@@ -1,7 +1,7 @@
 #include "backend/RetryAfter.hpp"
 
-#include "backend/DecodingError.hpp"
 #include "foundation/JsonObjectReader.hpp"
+#include "records/DecodingError.hpp"
 
 namespace mvk {
 

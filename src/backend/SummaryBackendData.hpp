@@ -5,8 +5,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "backend/UserData.hpp"
 #include "backend/UserIdentifiers.hpp"
+#include "records/UserData.hpp"
 
 namespace mvk {
 

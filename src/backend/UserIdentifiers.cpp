@@ -1,7 +1,7 @@
 #include "backend/UserIdentifiers.hpp"
 
-#include "backend/DecodingError.hpp"
 #include "foundation/JsonObjectReader.hpp"
+#include "records/DecodingError.hpp"
 
 namespace mvk {
 

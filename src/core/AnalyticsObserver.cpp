@@ -2,8 +2,8 @@
 
 #include <utility>
 
-#include "foundation/QueueManager.hpp"
 #include "platform/GuardedCall.hpp"
+#include "platform/QueueManager.hpp"
 #include "platform/RunLoop.hpp"
 
 namespace mvk {

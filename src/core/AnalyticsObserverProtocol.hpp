@@ -3,8 +3,8 @@
 #include <functional>
 #include <memory>
 
-#include "core/LogicBroadcasterProtocol.hpp"
 #include "mvk/MVKIdentifiersListener.hpp"
+#include "state/LogicBroadcasterProtocol.hpp"
 
 namespace mvk {
 

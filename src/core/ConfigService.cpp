@@ -3,10 +3,10 @@
 #include <chrono>
 #include <utility>
 
-#include "core/SaturatingTime.hpp"
 #include "foundation/Logger.hpp"
-#include "foundation/QueueManager.hpp"
+#include "platform/QueueManager.hpp"
 #include "platform/RunLoop.hpp"
+#include "state/SaturatingTime.hpp"
 
 namespace mvk {
 namespace {

@@ -10,15 +10,15 @@
 #include <string>
 
 #include "abtest/ABTestManagerProtocol.hpp"
-#include "abtest/InvolvedExperimentsContainer.hpp"
 #include "backend/BackendProtocol.hpp"
-#include "core/ABTestConfigServiceProtocol.hpp"
-#include "core/AnalyticsConfigServiceProtocol.hpp"
-#include "core/StateManagerProtocol.hpp"
 #include "platform/DelayedSchedulerProtocol.hpp"
 #include "platform/SerialQueue.hpp"
-#include "storage/ABTestsExperimentRepositoryProtocol.hpp"
-#include "storage/ProjectRepositoryProtocol.hpp"
+#include "records/ABTestsExperimentRepositoryProtocol.hpp"
+#include "records/InvolvedExperimentsContainer.hpp"
+#include "services/ABTestConfigServiceProtocol.hpp"
+#include "services/AnalyticsConfigServiceProtocol.hpp"
+#include "state/ProjectRepositoryProtocol.hpp"
+#include "state/StateManagerProtocol.hpp"
 
 namespace mvk {
 

@@ -17,14 +17,14 @@
 #include "core/CoreEnvironment.hpp"
 #include "core/CoreFactoryProtocol.hpp"
 #include "core/CoreProtocol.hpp"
-#include "core/LifeCycleRepositoryProtocol.hpp"
-#include "core/ServiceFactoryProtocol.hpp"
-#include "core/StateManagerProtocol.hpp"
 #include "foundation/CoppaControl.hpp"
 #include "messaging/MessagingLogicProxy.hpp"
 #include "mvk/MVKRemoteConfigListener.hpp"
 #include "people/PeopleLogicProxy.hpp"
 #include "purchases/AntiCheatLogic.hpp"
+#include "services/ServiceFactoryProtocol.hpp"
+#include "state/LifeCycleRepositoryProtocol.hpp"
+#include "state/StateManagerProtocol.hpp"
 
 namespace mvk {
 

@@ -4,7 +4,7 @@
 #include <memory>
 #include <optional>
 
-#include "core/PlatformServices.hpp"
+#include "device/PlatformServices.hpp"
 #include "platform/ApplicationStateProtocol.hpp"
 #include "platform/DelayedSchedulerProtocol.hpp"
 #include "platform/MainLoopProtocol.hpp"

@@ -2,22 +2,22 @@
 
 #include <utility>
 
-#include "storage/ABTestsExperimentRepository.hpp"
-#include "storage/ABTestsExperimentStateRepository.hpp"
-#include "storage/ABTestsProjectRepository.hpp"
-#include "storage/CurrencyAccrualResourcesRepository.hpp"
-#include "storage/EventRepository.hpp"
-#include "storage/IdentifiersRepository.hpp"
-#include "storage/LevelResourcesRepository.hpp"
-#include "storage/MessagingCategoryRepository.hpp"
-#include "storage/PeopleRepository.hpp"
-#include "storage/ProjectRepository.hpp"
-#include "storage/RealPaymentRepository.hpp"
-#include "storage/ReportsRepository.hpp"
-#include "storage/SubscriptionRepository.hpp"
-#include "storage/ToolsRepository.hpp"
-#include "storage/TutorialRepository.hpp"
-#include "storage/UserRepository.hpp"
+#include "abtest/ABTestsExperimentStateRepository.hpp"
+#include "abtest/ABTestsProjectRepository.hpp"
+#include "events/CurrencyAccrualResourcesRepository.hpp"
+#include "events/EventRepository.hpp"
+#include "events/LevelResourcesRepository.hpp"
+#include "purchases/SubscriptionRepository.hpp"
+#include "records/ABTestsExperimentRepository.hpp"
+#include "records/MessagingCategoryRepository.hpp"
+#include "records/PeopleRepository.hpp"
+#include "records/ReportsRepository.hpp"
+#include "state/IdentifiersRepository.hpp"
+#include "state/ProjectRepository.hpp"
+#include "state/RealPaymentRepository.hpp"
+#include "state/ToolsRepository.hpp"
+#include "state/TutorialRepository.hpp"
+#include "state/UserRepository.hpp"
 
 namespace mvk {
 

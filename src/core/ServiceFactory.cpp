@@ -12,16 +12,16 @@
 #include "analytics/LevelResourceService.hpp"
 #include "analytics/ReportService.hpp"
 #include "analytics/Validator.hpp"
-#include "core/ActivityService.hpp"
-#include "core/ProjectService.hpp"
-#include "core/TimerService.hpp"
-#include "core/UserService.hpp"
-#include "foundation/QueueManager.hpp"
 #include "messaging/MessagingService.hpp"
 #include "people/PeopleService.hpp"
+#include "platform/QueueManager.hpp"
 #include "platform/Store.hpp"
 #include "purchases/AntiCheatService.hpp"
 #include "purchases/SubscriptionService.hpp"
+#include "state/ActivityService.hpp"
+#include "state/ProjectService.hpp"
+#include "state/TimerService.hpp"
+#include "state/UserService.hpp"
 
 namespace mvk {
 

@@ -5,13 +5,13 @@
 #include "abtest/ABTestDefaultParamsCache.hpp"
 #include "abtest/ABTestInitalData.hpp"
 #include "abtest/ABTestManagerProtocol.hpp"
-#include "abtest/EventControllerProtocol.hpp"
 #include "core/ConfigService.hpp"
 #include "core/CoreFactoryProtocol.hpp"
-#include "core/ServiceFactoryProtocol.hpp"
-#include "core/StateManagerProtocol.hpp"
 #include "platform/DelayedSchedulerProtocol.hpp"
 #include "platform/MainLoopProtocol.hpp"
+#include "services/EventControllerProtocol.hpp"
+#include "services/ServiceFactoryProtocol.hpp"
+#include "state/StateManagerProtocol.hpp"
 
 namespace mvk {
 

@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "foundation/Clock.hpp"
 #include "mvk/MVKAccrualType.hpp"
-#include "platform/Clock.hpp"
 #include "storage/Cursor.hpp"
 
 namespace mvk {

@@ -11,8 +11,8 @@
 #include "events/EventCode.hpp"
 #include "events/EventDescription.hpp"
 #include "foundation/AnyCodable.hpp"
+#include "foundation/Clock.hpp"
 #include "foundation/JsonTextWriter.hpp"
-#include "platform/Clock.hpp"
 
 namespace mvk {
 

@@ -10,8 +10,8 @@
 
 #include "events/EventCode.hpp"
 #include "events/EventDescription.hpp"
-#include "people/PeopleValueType.hpp"
-#include "platform/Clock.hpp"
+#include "events/PeopleValueType.hpp"
+#include "foundation/Clock.hpp"
 
 namespace mvk {
 

@@ -12,7 +12,7 @@
 #include "events/EventCode.hpp"
 #include "events/EventDescription.hpp"
 #include "events/ProgressionEventParams.hpp"
-#include "platform/Clock.hpp"
+#include "foundation/Clock.hpp"
 
 namespace mvk {
 

@@ -10,7 +10,7 @@
 
 #include "events/EventCode.hpp"
 #include "events/EventDescription.hpp"
-#include "platform/Clock.hpp"
+#include "foundation/Clock.hpp"
 
 namespace mvk {
 

@@ -11,7 +11,7 @@
 
 #include "events/EventCode.hpp"
 #include "events/EventDescription.hpp"
-#include "platform/Clock.hpp"
+#include "foundation/Clock.hpp"
 
 namespace mvk {
 

@@ -5,7 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "platform/Utf8.hpp"
+#include "foundation/Utf8.hpp"
 
 namespace mvk {
 

@@ -7,9 +7,9 @@
 #include <mutex>
 #include <utility>
 
+#include "foundation/Clock.hpp"
 #include "foundation/SdkConstraints.hpp"
-#include "platform/Clock.hpp"
-#include "platform/SystemLog.hpp"
+#include "foundation/SystemLog.hpp"
 
 namespace mvk {
 
@@ -38,7 +38,7 @@ struct LoggerState {
 };
 
 // Leaked on purpose: queue threads may log while the process exits.
-LoggerState& state() {
+LoggerState& loggerState() {
     static auto* s = new LoggerState();
     return *s;
 }
@@ -100,14 +100,14 @@ class EngineCallScope {
 }  // namespace
 
 bool Logger::isEnabled(MVKLogLevel level) {
-    return state().level.load(std::memory_order_relaxed) >= rawValue(level);
+    return loggerState().level.load(std::memory_order_relaxed) >= rawValue(level);
 }
 
 void Logger::writeLog(MVKLogLevel level, std::string_view message) {
     if (!isEnabled(level)) {
         return;
     }
-    auto& s = state();
+    auto& s = loggerState();
     std::shared_ptr<EngineEntry> engine;
     {
         std::lock_guard lock(s.mutex);
@@ -139,22 +139,22 @@ void Logger::writeLog(MVKLogLevel level, std::string_view message) {
 }
 
 MVKLogLevel Logger::logLevel() {
-    return static_cast<MVKLogLevel>(state().level.load(std::memory_order_relaxed));
+    return static_cast<MVKLogLevel>(loggerState().level.load(std::memory_order_relaxed));
 }
 
 void Logger::setLogLevel(MVKLogLevel level) {
-    state().level.store(rawValue(level), std::memory_order_relaxed);
+    loggerState().level.store(rawValue(level), std::memory_order_relaxed);
 }
 
 Logger::EngineLoggerMessageClosure Logger::engineLoggerMessageClosure() {
-    auto& s = state();
+    auto& s = loggerState();
     std::lock_guard lock(s.mutex);
     return s.engine ? s.engine->closure : EngineLoggerMessageClosure{};
 }
 
 void Logger::setEngineLoggerMessageClosure(EngineLoggerMessageClosure closure) {
     auto entry = closure ? std::make_shared<EngineEntry>(std::move(closure)) : nullptr;
-    auto& s = state();
+    auto& s = loggerState();
     EngineLoggerMessageClosure released;
     {
         std::unique_lock lock(s.mutex);
@@ -177,7 +177,7 @@ void Logger::setEngineLoggerMessageClosure(EngineLoggerMessageClosure closure) {
 }
 
 Logger::LoggerMessageClosure Logger::loggerMessageClosure() {
-    auto& s = state();
+    auto& s = loggerState();
     std::lock_guard lock(s.mutex);
     return s.messageClosure ? *s.messageClosure : LoggerMessageClosure{};
 }
@@ -185,7 +185,7 @@ Logger::LoggerMessageClosure Logger::loggerMessageClosure() {
 void Logger::setLoggerMessageClosure(LoggerMessageClosure closure) {
     auto snapshot =
         closure ? std::make_shared<const LoggerMessageClosure>(std::move(closure)) : nullptr;
-    auto& s = state();
+    auto& s = loggerState();
     std::lock_guard lock(s.mutex);
     s.messageClosure.swap(snapshot);
 }

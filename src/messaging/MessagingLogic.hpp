@@ -2,12 +2,12 @@
 
 #include <memory>
 
-#include "analytics/EventsServiceProtocol.hpp"
-#include "analytics/ReportServiceProtocol.hpp"
-#include "core/ActivityServiceProtocol.hpp"
-#include "core/ServiceFactoryProtocol.hpp"
-#include "messaging/MessagingProtocol.hpp"
-#include "messaging/MessagingServiceProtocol.hpp"
+#include "records/MessagingProtocol.hpp"
+#include "services/EventsServiceProtocol.hpp"
+#include "services/MessagingServiceProtocol.hpp"
+#include "services/ReportServiceProtocol.hpp"
+#include "services/ServiceFactoryProtocol.hpp"
+#include "state/ActivityServiceProtocol.hpp"
 
 namespace mvk {
 

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "platform/Utf8.hpp"
+#include "foundation/Utf8.hpp"
 
 namespace mvk {
 

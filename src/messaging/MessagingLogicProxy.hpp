@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/LogicProxyBase.hpp"
-#include "messaging/MessagingProtocol.hpp"
+#include "records/MessagingProtocol.hpp"
+#include "state/LogicProxyBase.hpp"
 
 namespace mvk {
 

@@ -7,7 +7,7 @@
 
 #include "foundation/Logger.hpp"
 #include "foundation/SdkConstraints.hpp"
-#include "messaging/MessagingRequestObject.hpp"
+#include "records/MessagingRequestObject.hpp"
 
 namespace mvk {
 

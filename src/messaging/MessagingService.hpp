@@ -9,12 +9,12 @@
 #include <vector>
 
 #include "backend/BackendProtocol.hpp"
-#include "core/StateManagerProtocol.hpp"
-#include "messaging/MessagingConfig.hpp"
-#include "messaging/MessagingServiceProtocol.hpp"
 #include "platform/SerialQueue.hpp"
-#include "storage/MessagingCategoryRepositoryProtocol.hpp"
-#include "storage/ProjectRepositoryProtocol.hpp"
+#include "records/MessagingCategoryRepositoryProtocol.hpp"
+#include "records/MessagingConfig.hpp"
+#include "services/MessagingServiceProtocol.hpp"
+#include "state/ProjectRepositoryProtocol.hpp"
+#include "state/StateManagerProtocol.hpp"
 
 namespace mvk {
 

@@ -7,14 +7,14 @@
 #include <string_view>
 #include <vector>
 
-#include "analytics/EventsServiceProtocol.hpp"
-#include "analytics/ReportServiceProtocol.hpp"
-#include "core/ActivityServiceProtocol.hpp"
-#include "core/ProjectServiceProtocol.hpp"
-#include "core/ServiceFactoryProtocol.hpp"
-#include "core/UserServiceProtocol.hpp"
 #include "people/PeopleLogicProtocol.hpp"
-#include "people/PeopleServiceProtocol.hpp"
+#include "services/EventsServiceProtocol.hpp"
+#include "services/PeopleServiceProtocol.hpp"
+#include "services/ReportServiceProtocol.hpp"
+#include "services/ServiceFactoryProtocol.hpp"
+#include "state/ActivityServiceProtocol.hpp"
+#include "state/ProjectServiceProtocol.hpp"
+#include "state/UserServiceProtocol.hpp"
 
 namespace mvk {
 

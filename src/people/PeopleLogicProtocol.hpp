@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "people/PeopleValueType.hpp"
+#include "events/PeopleValueType.hpp"
 
 namespace mvk {
 

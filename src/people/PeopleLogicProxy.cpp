@@ -6,9 +6,9 @@
 #include "analytics/Validator.hpp"
 #include "events/EventCode.hpp"
 #include "foundation/OnceAnswer.hpp"
+#include "foundation/Utf8.hpp"
 #include "people/PeopleReservedKeys.hpp"
 #include "people/PeopleValidatorRules.hpp"
-#include "platform/Utf8.hpp"
 
 namespace mvk {
 

@@ -5,8 +5,8 @@
 #include <utility>
 #include <vector>
 
-#include "core/LogicProxyBase.hpp"
 #include "people/PeopleLogicProtocol.hpp"
+#include "state/LogicProxyBase.hpp"
 
 namespace mvk {
 

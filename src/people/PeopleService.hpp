@@ -4,10 +4,10 @@
 #include <optional>
 #include <string>
 
-#include "core/StateManagerProtocol.hpp"
-#include "people/PeopleServiceProtocol.hpp"
+#include "records/PeopleRepositoryProtocol.hpp"
+#include "services/PeopleServiceProtocol.hpp"
+#include "state/StateManagerProtocol.hpp"
 #include "storage/OwnedRows.hpp"
-#include "storage/PeopleRepositoryProtocol.hpp"
 
 namespace mvk {
 

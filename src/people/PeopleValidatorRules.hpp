@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "events/PeopleValueType.hpp"
 #include "people/PeopleReservedKeys.hpp"
-#include "people/PeopleValueType.hpp"
 
 namespace mvk {
 

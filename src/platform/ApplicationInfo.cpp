@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "platform/Utf8.hpp"
+#include "foundation/Utf8.hpp"
 
 namespace mvk {
 

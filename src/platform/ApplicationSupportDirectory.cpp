@@ -43,7 +43,7 @@ struct DirectoryState {
 };
 
 // Leaked on purpose: queue threads may still ask for the path during exit.
-DirectoryState& state() {
+DirectoryState& directoryState() {
     static auto* s = new DirectoryState();
     return *s;
 }
@@ -92,7 +92,7 @@ std::optional<std::filesystem::path> dataHome() {
 std::optional<std::filesystem::path> ApplicationSupportDirectory::path() {
     std::string folder;
     {
-        auto& s = state();
+        auto& s = directoryState();
         std::lock_guard lock(s.mutex);
         if (s.override) {
             return s.override;
@@ -113,13 +113,13 @@ void ApplicationSupportDirectory::setOverride(std::optional<std::filesystem::pat
     if (directory && directory->empty()) {
         directory.reset();
     }
-    auto& s = state();
+    auto& s = directoryState();
     std::lock_guard lock(s.mutex);
     s.override = std::move(directory);
 }
 
 std::string ApplicationSupportDirectory::applicationFolderName() {
-    auto& s = state();
+    auto& s = directoryState();
     std::lock_guard lock(s.mutex);
     if (!s.folderName) {
         s.folderName = executableName();
@@ -131,7 +131,7 @@ bool ApplicationSupportDirectory::setApplicationFolderName(const std::string& na
     if (!isSafeFolderName(name)) {
         return false;
     }
-    auto& s = state();
+    auto& s = directoryState();
     std::lock_guard lock(s.mutex);
     s.folderName = name;
     return true;

@@ -6,10 +6,10 @@
 #include <ctime>
 #include <fstream>
 
-#include "platform/Clock.hpp"
+#include "foundation/Clock.hpp"
+#include "foundation/Utf8.hpp"
 #include "platform/LocaleName.hpp"
 #include "platform/OsRelease.hpp"
-#include "platform/Utf8.hpp"
 
 namespace mvk {
 

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/ManualClock.hpp"
+#include "foundation/ManualClock.hpp"
 #include "platform/ScheduledLoop.hpp"
 
 namespace mvk {

@@ -3,7 +3,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/Utf8.hpp"
+#include "foundation/Utf8.hpp"
 
 namespace mvk {
 

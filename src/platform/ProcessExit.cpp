@@ -30,7 +30,7 @@ struct ExitState {
     std::uint64_t lastStepId = 0;
 };
 
-ExitState& state() {
+ExitState& exitState() {
     // Never destroyed: threads read it while the process exits.
     static auto* s = new ExitState();
     return *s;
@@ -53,7 +53,7 @@ bool mayStartLocked(const ExitState& s, ProcessExit::InFlight::Start start) {
 }
 
 void runSteps(ProcessExit::Stage stage, ProcessExit::Deadline deadline) {
-    auto& s = state();
+    auto& s = exitState();
     std::vector<ProcessExit::Step> steps;
     {
         std::lock_guard lock(s.stepsMutex);
@@ -73,7 +73,7 @@ void runSteps(ProcessExit::Stage stage, ProcessExit::Deadline deadline) {
 }
 
 void onExit() {
-    auto& s = state();
+    auto& s = exitState();
     const auto started = std::chrono::steady_clock::now();
     const auto workDeadline = started + ProcessExit::longestExitWait - ProcessExit::commitReserve;
     {
@@ -93,7 +93,7 @@ void onExit() {
 }  // namespace
 
 ProcessExit::InFlight::InFlight(Start start) {
-    auto& s = state();
+    auto& s = exitState();
     std::lock_guard lock(s.mutex);
     if (!mayStartLocked(s, start)) {
         return;
@@ -107,7 +107,7 @@ ProcessExit::InFlight::~InFlight() {
     if (!admitted_) {
         return;
     }
-    auto& s = state();
+    auto& s = exitState();
     {
         std::lock_guard lock(s.mutex);
         --s.inFlight;
@@ -119,17 +119,17 @@ ProcessExit::InFlight::~InFlight() {
 void ProcessExit::install() {
     static std::once_flag once;
     std::call_once(once, [] {
-        state();
+        exitState();
         std::atexit(onExit);
     });
 }
 
 bool ProcessExit::isExiting() noexcept {
-    return state().exiting.load(std::memory_order_acquire);
+    return exitState().exiting.load(std::memory_order_acquire);
 }
 
 bool ProcessExit::mayStart(InFlight::Start start) {
-    auto& s = state();
+    auto& s = exitState();
     if (!s.exiting.load(std::memory_order_acquire)) {
         return true;
     }
@@ -138,7 +138,7 @@ bool ProcessExit::mayStart(InFlight::Start start) {
 }
 
 std::uint64_t ProcessExit::addStep(Stage stage, Step step) {
-    auto& s = state();
+    auto& s = exitState();
     std::lock_guard lock(s.stepsMutex);
     const auto id = ++s.lastStepId;
     s.steps.push_back({id, stage, std::move(step)});
@@ -146,20 +146,20 @@ std::uint64_t ProcessExit::addStep(Stage stage, Step step) {
 }
 
 void ProcessExit::removeStep(std::uint64_t id) {
-    auto& s = state();
+    auto& s = exitState();
     std::lock_guard lock(s.stepsMutex);
     std::erase_if(s.steps, [id](const RegisteredStep& registered) { return registered.id == id; });
 }
 
 void ProcessExit::markExitingForTesting() noexcept {
-    auto& s = state();
+    auto& s = exitState();
     std::lock_guard lock(s.mutex);
     s.draining = false;
     s.exiting.store(true, std::memory_order_release);
 }
 
 void ProcessExit::resetForTesting() noexcept {
-    auto& s = state();
+    auto& s = exitState();
     std::lock_guard lock(s.mutex);
     s.draining = false;
     s.exiting.store(false, std::memory_order_release);

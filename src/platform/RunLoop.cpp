@@ -1,6 +1,6 @@
 #include "platform/RunLoop.hpp"
 
-#include "platform/Clock.hpp"
+#include "foundation/Clock.hpp"
 #include "platform/GuardedCall.hpp"
 #include "platform/LibraryThread.hpp"
 #include "platform/ProcessExit.hpp"

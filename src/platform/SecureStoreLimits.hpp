@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "platform/Utf8.hpp"
+#include "foundation/Utf8.hpp"
 
 namespace mvk {
 

@@ -10,7 +10,7 @@
 
 #include "foundation/Base64.hpp"
 #include "foundation/Logger.hpp"
-#include "platform/Utf8.hpp"
+#include "foundation/Utf8.hpp"
 
 namespace mvk {
 

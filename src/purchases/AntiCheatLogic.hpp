@@ -8,8 +8,8 @@
 
 #include "platform/ApplicationInfo.hpp"
 #include "platform/SerialQueue.hpp"
-#include "purchases/AntiCheatServiceProctocol.hpp"
 #include "purchases/ReceiptCompletion.hpp"
+#include "services/AntiCheatServiceProctocol.hpp"
 
 namespace mvk {
 

@@ -3,9 +3,9 @@
 #include <memory>
 
 #include "backend/BackendProtocol.hpp"
-#include "core/StateManagerProtocol.hpp"
-#include "purchases/AntiCheatServiceProctocol.hpp"
-#include "storage/ProjectRepositoryProtocol.hpp"
+#include "services/AntiCheatServiceProctocol.hpp"
+#include "state/ProjectRepositoryProtocol.hpp"
+#include "state/StateManagerProtocol.hpp"
 
 namespace mvk {
 

@@ -6,14 +6,14 @@
 #include <string>
 #include <vector>
 
-#include "core/StateManagerProtocol.hpp"
 #include "mvk/MVKStore.hpp"
 #include "platform/DelayedSchedulerProtocol.hpp"
 #include "platform/ProductsRequestObserverProtocol.hpp"
 #include "platform/SerialQueue.hpp"
-#include "purchases/SubscriptionServiceProtocol.hpp"
+#include "purchases/SubscriptionRepositoryProtocol.hpp"
+#include "services/SubscriptionServiceProtocol.hpp"
+#include "state/StateManagerProtocol.hpp"
 #include "storage/OwnedRows.hpp"
-#include "storage/SubscriptionRepositoryProtocol.hpp"
 
 namespace mvk {
 

@@ -1,7 +1,7 @@
 #include "storage/GroupCommit.hpp"
 
+#include "foundation/Clock.hpp"
 #include "foundation/Logger.hpp"
-#include "platform/Clock.hpp"
 
 namespace mvk {
 

@@ -3,8 +3,8 @@
 #include <sqlite3.h>
 
 #include "foundation/Logger.hpp"
-#include "foundation/QueueManager.hpp"
 #include "platform/ApplicationSupportDirectory.hpp"
+#include "platform/QueueManager.hpp"
 #include "storage/SQLiteError.hpp"
 #include "storage/SchemaMigration.hpp"
 #include "storage/Statement.hpp"

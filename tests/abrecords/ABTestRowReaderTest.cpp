@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "abtest/ABTestsExperiment.hpp"
 #include "abtest/ABTestsExperimentState.hpp"
 #include "abtest/ABTestsProject.hpp"
 #include "foundation/JsonCoding.hpp"
+#include "records/ABTestsExperiment.hpp"
 #include "storage/SQLiteConvertible.hpp"
 #include "storage/SQLiteProvider.hpp"
 #include "storage/StorageTestSupport.hpp"

@@ -3,10 +3,10 @@
 #include <limits>
 #include <unordered_set>
 
-#include "abtest/ABTestUserProperties.hpp"
-#include "abtest/ABTestsExperiment.hpp"
 #include "abtest/ABTestsExperimentState.hpp"
 #include "foundation/JsonCoding.hpp"
+#include "records/ABTestUserProperties.hpp"
+#include "records/ABTestsExperiment.hpp"
 
 namespace mvk {
 namespace {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "foundation/JsonCoding.hpp"
-#include "messaging/MessagingCategory.hpp"
+#include "records/MessagingCategory.hpp"
 #include "storage/SQLiteConvertible.hpp"
 #include "storage/SQLiteProvider.hpp"
 #include "storage/StorageTestSupport.hpp"

@@ -16,15 +16,15 @@
 #include "abtest/TaskService.hpp"
 #include "abtest/UserConfigService.hpp"
 #include "analytics/EventsService.hpp"
-#include "core/ProjectService.hpp"
-#include "core/UserService.hpp"
+#include "events/EventRepository.hpp"
 #include "events/Storable.hpp"
 #include "mvk/MVKRemoteConfigListener.hpp"
 #include "people/PeopleService.hpp"
 #include "platform/ManualRunLoop.hpp"
 #include "platform/SerialQueue.hpp"
-#include "storage/EventRepository.hpp"
-#include "storage/PeopleRepository.hpp"
+#include "records/PeopleRepository.hpp"
+#include "state/ProjectService.hpp"
+#include "state/UserService.hpp"
 
 namespace mvk::test {
 

@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "abtest/ABTestManager.hpp"
+#include "abtest/ABTestsExperimentStateRepository.hpp"
+#include "abtest/ABTestsProjectRepository.hpp"
+#include "records/ABTestsExperimentRepository.hpp"
 #include "services/ServiceStoreTest.hpp"
-#include "storage/ABTestsExperimentRepository.hpp"
-#include "storage/ABTestsExperimentStateRepository.hpp"
-#include "storage/ABTestsProjectRepository.hpp"
 #include "storage/SQLiteProvider.hpp"
 
 namespace mvk::test {

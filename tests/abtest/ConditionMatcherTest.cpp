@@ -10,8 +10,8 @@
 
 #include "abtest/AudienceState.hpp"
 #include "abtest/ConditionMatcher.hpp"
-#include "platform/Clock.hpp"
-#include "platform/ManualClock.hpp"
+#include "foundation/Clock.hpp"
+#include "foundation/ManualClock.hpp"
 
 namespace mvk {
 namespace {

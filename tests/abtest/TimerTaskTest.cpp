@@ -9,7 +9,7 @@
 
 #include "abtest/CustomTimerTask.hpp"
 #include "abtest/TaskService.hpp"
-#include "platform/Clock.hpp"
+#include "foundation/Clock.hpp"
 #include "platform/ManualRunLoop.hpp"
 #include "platform/SerialQueue.hpp"
 

@@ -14,9 +14,9 @@
 #include "api/RecordingAnalyticsLogic.hpp"
 #include "core/Core.hpp"
 #include "coreflow/CoreFlowHarness.hpp"
-#include "foundation/QueueManager.hpp"
 #include "mvk/MVKAnalytics.hpp"
 #include "mvk/MVKEngineWrapper.hpp"
+#include "platform/QueueManager.hpp"
 #include "support/LogCapture.hpp"
 
 namespace mvk::test {

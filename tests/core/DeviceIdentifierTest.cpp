@@ -5,10 +5,10 @@
 #include <optional>
 #include <string>
 
-#include "core/IdentifierCollector.hpp"
-#include "core/Platform.hpp"
 #include "core/PlatformFakes.hpp"
-#include "core/PlatformStorage.hpp"
+#include "device/IdentifierCollector.hpp"
+#include "device/Platform.hpp"
+#include "device/PlatformStorage.hpp"
 #include "platform/FileSecureStore.hpp"
 #include "platform/MemorySecureStore.hpp"
 #include "platform/Uuid.hpp"

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "core/AnalyticsObserver.hpp"
-#include "core/ApplicationLifeCycle.hpp"
 #include "platform/ManualRunLoop.hpp"
+#include "state/ApplicationLifeCycle.hpp"
 
 namespace mvk {
 namespace {

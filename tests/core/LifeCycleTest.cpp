@@ -7,9 +7,9 @@
 #include <utility>
 #include <vector>
 
-#include "core/LifeCycleRepository.hpp"
 #include "platform/ApplicationNotification.hpp"
 #include "platform/NotificationCenter.hpp"
+#include "state/LifeCycleRepository.hpp"
 #include "support/LogCapture.hpp"
 
 namespace mvk {

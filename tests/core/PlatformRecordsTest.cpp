@@ -5,10 +5,10 @@
 #include <optional>
 #include <string>
 
-#include "core/DisplayPpi.hpp"
-#include "core/Platform.hpp"
 #include "core/PlatformFakes.hpp"
-#include "core/PlatformStorage.hpp"
+#include "device/DisplayPpi.hpp"
+#include "device/Platform.hpp"
+#include "device/PlatformStorage.hpp"
 #include "foundation/SdkConstraints.hpp"
 #include "platform/MemorySecureStore.hpp"
 

@@ -12,7 +12,7 @@
 #include "abtest/RemoteConfigStore.hpp"
 #include "core/Core.hpp"
 #include "coreflow/CoreFlowHarness.hpp"
-#include "foundation/QueueManager.hpp"
+#include "platform/QueueManager.hpp"
 
 namespace mvk::test {
 

@@ -12,9 +12,9 @@
 #include "core/Core.hpp"
 #include "coreflow/ABTestFlowHarness.hpp"
 #include "coreflow/CoreFlowHarness.hpp"
-#include "foundation/QueueManager.hpp"
 #include "mvk/MVKAnalytics.hpp"
 #include "mvk/MVKRemoteConfig.hpp"
+#include "platform/QueueManager.hpp"
 #include "support/LogCapture.hpp"
 
 namespace mvk {

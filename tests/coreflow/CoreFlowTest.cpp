@@ -7,13 +7,13 @@
 #include <vector>
 
 #include "analytics/AnalyticsProtocol.hpp"
-#include "core/LifeCycleProtocol.hpp"
-#include "core/LogicBroadcasterProtocol.hpp"
-#include "core/ServiceFactoryProtocol.hpp"
 #include "coreflow/CoreFlowHarness.hpp"
 #include "mvk/MVKAnalytics.hpp"
 #include "mvk/MVKEngineWrapper.hpp"
 #include "mvk/UnrealBridge.hpp"
+#include "services/ServiceFactoryProtocol.hpp"
+#include "state/LifeCycleProtocol.hpp"
+#include "state/LogicBroadcasterProtocol.hpp"
 #include "support/LogCapture.hpp"
 #include "support/QuietAnalyticsLogic.hpp"
 #include "support/SanitizedBuild.hpp"

@@ -13,8 +13,6 @@
 #include <vector>
 
 #include "coreflow/CoreFlowHarness.hpp"
-#include "foundation/QueueManager.hpp"
-#include "messaging/MessagingProtocol.hpp"
 #include "mvk/MVKAnalytics.hpp"
 #include "mvk/MVKAntiCheat.hpp"
 #include "mvk/MVKEngineWrapper.hpp"
@@ -22,6 +20,8 @@
 #include "mvk/MVKUserCard.hpp"
 #include "mvk/UnrealBridge.hpp"
 #include "people/PeopleLogicProtocol.hpp"
+#include "platform/QueueManager.hpp"
+#include "records/MessagingProtocol.hpp"
 #include "support/LogCapture.hpp"
 #include "support/QuietAnalyticsLogic.hpp"
 

@@ -7,7 +7,7 @@
 
 #include "core/Core.hpp"
 #include "coreflow/LogicFlowFixture.hpp"
-#include "people/PeopleServiceProtocol.hpp"
+#include "services/PeopleServiceProtocol.hpp"
 
 namespace mvk::test {
 namespace {

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "coreflow/LogicFlowFixture.hpp"
-#include "foundation/QueueManager.hpp"
 #include "mvk/MVKUserCard.hpp"
 #include "people/PeopleLogicProxy.hpp"
+#include "platform/QueueManager.hpp"
 #include "platform/SerialQueue.hpp"
 #include "support/LogCapture.hpp"
 

@@ -34,7 +34,7 @@
 #include "events/Tutorial.hpp"
 #include "events/UserEngagement.hpp"
 #include "events/VirtualCurrencyPayment.hpp"
-#include "platform/ManualClock.hpp"
+#include "foundation/ManualClock.hpp"
 #include "storage/SQLiteConvertible.hpp"
 #include "storage/SQLiteProvider.hpp"
 #include "storage/StorageTestSupport.hpp"

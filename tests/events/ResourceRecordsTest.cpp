@@ -2,7 +2,7 @@
 
 #include "events/CurrencyAccrualResource.hpp"
 #include "events/LevelResource.hpp"
-#include "platform/ManualClock.hpp"
+#include "foundation/ManualClock.hpp"
 #include "storage/SQLiteConvertible.hpp"
 #include "storage/SQLiteProvider.hpp"
 #include "storage/StorageTestSupport.hpp"

@@ -4,8 +4,8 @@
 #include <functional>
 
 #include "foundation/JsonCoding.hpp"
-#include "foundation/RealPaymentMark.hpp"
-#include "foundation/TutorialMark.hpp"
+#include "state/RealPaymentMark.hpp"
+#include "state/TutorialMark.hpp"
 
 namespace mvk {
 namespace {

@@ -3,10 +3,10 @@
 #include <mutex>
 #include <regex>
 
+#include "foundation/Clock.hpp"
 #include "foundation/Logger.hpp"
+#include "foundation/ManualClock.hpp"
 #include "foundation/SdkConstraints.hpp"
-#include "platform/Clock.hpp"
-#include "platform/ManualClock.hpp"
 #include "support/LogCapture.hpp"
 
 namespace mvk {

@@ -6,8 +6,8 @@
 #include <thread>
 #include <vector>
 
-#include "foundation/QueueManager.hpp"
 #include "platform/ProcessExit.hpp"
+#include "platform/QueueManager.hpp"
 #include "platform/SerialQueue.hpp"
 #include "support/LogCapture.hpp"
 

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "foundation/UnicodeText.hpp"
-#include "platform/Utf8.hpp"
+#include "foundation/Utf8.hpp"
 
 namespace mvk {
 namespace {

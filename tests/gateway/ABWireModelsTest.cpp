@@ -2,12 +2,12 @@
 
 #include <algorithm>
 
-#include "abtest/ExperimentConditionTree.hpp"
-#include "abtest/ExperimentConditionsKeys.hpp"
-#include "abtest/InvolvedExperimentsContainer.hpp"
-#include "abtest/RemoteConfig.hpp"
-#include "abtest/SuitableExperiments.hpp"
 #include "foundation/JsonCoding.hpp"
+#include "records/ExperimentConditionTree.hpp"
+#include "records/ExperimentConditionsKeys.hpp"
+#include "records/InvolvedExperimentsContainer.hpp"
+#include "records/RemoteConfig.hpp"
+#include "records/SuitableExperiments.hpp"
 #include "support/LogCapture.hpp"
 
 namespace mvk {

@@ -3,8 +3,8 @@
 #include "backend/Attempt.hpp"
 #include "backend/RetryAfter.hpp"
 #include "backend/SummaryBackendData.hpp"
-#include "backend/Versions.hpp"
 #include "foundation/JsonCoding.hpp"
+#include "records/Versions.hpp"
 
 namespace mvk {
 namespace {

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
 #include "foundation/JsonCoding.hpp"
-#include "messaging/MessagingConfig.hpp"
-#include "messaging/MessagingRequestObject.hpp"
 #include "mvk/MVKVerifyResponse.hpp"
-#include "purchases/Receipt.hpp"
-#include "purchases/ReceiptResult.hpp"
+#include "records/MessagingConfig.hpp"
+#include "records/MessagingRequestObject.hpp"
+#include "records/Receipt.hpp"
+#include "records/ReceiptResult.hpp"
 
 namespace mvk {
 namespace {

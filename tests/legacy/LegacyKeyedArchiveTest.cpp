@@ -9,9 +9,9 @@
 #include <fstream>
 
 #include "KeyedArchiveBuilder.hpp"
-#include "storage/LegacyKeyedArchive.hpp"
-#include "storage/MigrationObject.hpp"
-#include "storage/UsersStoragesMigration.hpp"
+#include "state/LegacyKeyedArchive.hpp"
+#include "state/MigrationObject.hpp"
+#include "state/UsersStoragesMigration.hpp"
 #include "support/TempDir.hpp"
 
 namespace mvk {

@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "KeyedArchiveBuilder.hpp"
-#include "storage/LegacyKeyedArchive.hpp"
-#include "storage/LegacyPlistScan.hpp"
-#include "storage/MigrationObject.hpp"
-#include "storage/UsersStoragesMigration.hpp"
+#include "state/LegacyKeyedArchive.hpp"
+#include "state/LegacyPlistScan.hpp"
+#include "state/MigrationObject.hpp"
+#include "state/UsersStoragesMigration.hpp"
 
 namespace mvk {
 namespace {

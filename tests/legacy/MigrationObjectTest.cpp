@@ -3,7 +3,7 @@
 #include <string>
 
 #include "foundation/JsonCoding.hpp"
-#include "storage/MigrationObject.hpp"
+#include "state/MigrationObject.hpp"
 
 namespace mvk {
 namespace {

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "people/PeopleService.hpp"
+#include "records/PeopleRepository.hpp"
 #include "services/ServiceStoreTest.hpp"
-#include "storage/PeopleRepository.hpp"
 #include "storage/SQLiteProvider.hpp"
 
 namespace mvk {

@@ -3,7 +3,7 @@
 #include <set>
 #include <string>
 
-#include "platform/Utf8.hpp"
+#include "foundation/Utf8.hpp"
 #include "platform/Uuid.hpp"
 
 namespace mvk {

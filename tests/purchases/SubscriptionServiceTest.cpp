@@ -12,9 +12,9 @@
 #include "platform/DefaultStore.hpp"
 #include "platform/ManualRunLoop.hpp"
 #include "platform/SerialQueue.hpp"
+#include "purchases/SubscriptionRepository.hpp"
 #include "purchases/SubscriptionService.hpp"
 #include "services/ServiceStoreTest.hpp"
-#include "storage/SubscriptionRepository.hpp"
 #include "support/FakeStore.hpp"
 
 namespace mvk {

@@ -5,8 +5,8 @@
 #include <limits>
 #include <string>
 
-#include "backend/Config.hpp"
 #include "foundation/JsonCoding.hpp"
+#include "records/Config.hpp"
 
 namespace mvk {
 namespace {

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "core/DeviceIdentifiers.hpp"
-#include "core/Project.hpp"
-#include "core/SdkTools.hpp"
-#include "core/User.hpp"
 #include "foundation/JsonCoding.hpp"
 #include "records/RecordsTestSupport.hpp"
+#include "state/DeviceIdentifiers.hpp"
+#include "state/Project.hpp"
+#include "state/SdkTools.hpp"
+#include "state/User.hpp"
 #include "storage/SQLiteContracts.hpp"
 
 namespace mvk {

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "analytics/Package.hpp"
 #include "foundation/JsonCoding.hpp"
+#include "records/Package.hpp"
 
 namespace mvk {
 namespace {

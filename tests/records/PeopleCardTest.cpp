@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "people/PeopleCard.hpp"
+#include "records/PeopleCard.hpp"
 #include "records/RecordsTestSupport.hpp"
 #include "storage/SQLiteContracts.hpp"
 

@@ -3,9 +3,9 @@
 #include <cmath>
 #include <limits>
 
+#include "events/PeopleValueType.hpp"
 #include "mvk/MVKGender.hpp"
 #include "people/PeopleReservedKeys.hpp"
-#include "people/PeopleValueType.hpp"
 #include "support/LogCapture.hpp"
 
 namespace mvk {

@@ -4,12 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "analytics/Package.hpp"
-#include "analytics/Report.hpp"
-#include "analytics/Reports.hpp"
 #include "backend/EncodableValue.hpp"
 #include "foundation/JsonCoding.hpp"
+#include "records/Package.hpp"
 #include "records/RecordsTestSupport.hpp"
+#include "records/Report.hpp"
+#include "records/Reports.hpp"
 #include "storage/SQLiteContracts.hpp"
 
 namespace mvk {

@@ -3,8 +3,8 @@
 #include <climits>
 #include <optional>
 
-#include "core/ActivityService.hpp"
 #include "services/ServiceStoreTest.hpp"
+#include "state/ActivityService.hpp"
 
 namespace mvk {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <numeric>
 
-#include "backend/ExcludeEvents.hpp"
+#include "records/ExcludeEvents.hpp"
 #include "services/PipelineHarness.hpp"
 
 namespace mvk::test {

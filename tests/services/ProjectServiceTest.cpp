@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "core/ProjectService.hpp"
 #include "services/ServiceStoreTest.hpp"
+#include "state/ProjectService.hpp"
 
 namespace mvk {
 namespace {

@@ -4,8 +4,8 @@
 #include <stdexcept>
 #include <utility>
 
-#include "analytics/Reports.hpp"
 #include "foundation/Base64.hpp"
+#include "records/Reports.hpp"
 #include "services/PipelineHarness.hpp"
 
 namespace mvk::test {

@@ -7,9 +7,9 @@
 
 #include "analytics/CurrencyAccrualService.hpp"
 #include "analytics/LevelResourceService.hpp"
+#include "events/CurrencyAccrualResourcesRepository.hpp"
+#include "events/LevelResourcesRepository.hpp"
 #include "services/ServiceStoreTest.hpp"
-#include "storage/CurrencyAccrualResourcesRepository.hpp"
-#include "storage/LevelResourcesRepository.hpp"
 
 namespace mvk {
 namespace {

@@ -13,7 +13,7 @@
 
 #include "abtest/ABTestManagerProtocol.hpp"
 #include "backend/BackendProtocol.hpp"
-#include "core/StateManagerProtocol.hpp"
+#include "state/StateManagerProtocol.hpp"
 
 namespace mvk::test {
 

@@ -4,15 +4,15 @@
 
 #include <memory>
 
+#include "foundation/Clock.hpp"
+#include "foundation/ManualClock.hpp"
 #include "platform/ApplicationSupportDirectory.hpp"
-#include "platform/Clock.hpp"
-#include "platform/ManualClock.hpp"
 #include "services/ServiceFakes.hpp"
-#include "storage/ProjectRepository.hpp"
-#include "storage/RealPaymentRepository.hpp"
+#include "state/ProjectRepository.hpp"
+#include "state/RealPaymentRepository.hpp"
+#include "state/TutorialRepository.hpp"
+#include "state/UserRepository.hpp"
 #include "storage/SQLiteProvider.hpp"
-#include "storage/TutorialRepository.hpp"
-#include "storage/UserRepository.hpp"
 #include "support/LogCapture.hpp"
 #include "support/TempDir.hpp"
 

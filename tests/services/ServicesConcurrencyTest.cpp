@@ -6,10 +6,10 @@
 #include <thread>
 
 #include "core/ConfigService.hpp"
-#include "core/TimerService.hpp"
 #include "platform/ManualRunLoop.hpp"
 #include "platform/SerialQueue.hpp"
 #include "services/ServiceFakes.hpp"
+#include "state/TimerService.hpp"
 
 namespace mvk {
 namespace {

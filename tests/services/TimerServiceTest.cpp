@@ -5,9 +5,9 @@
 #include <optional>
 #include <vector>
 
-#include "core/TimerService.hpp"
 #include "platform/ManualRunLoop.hpp"
 #include "services/ServiceFakes.hpp"
+#include "state/TimerService.hpp"
 
 namespace mvk {
 namespace {

@@ -4,8 +4,8 @@
 #include <optional>
 #include <vector>
 
-#include "core/UserService.hpp"
 #include "services/ServiceStoreTest.hpp"
+#include "state/UserService.hpp"
 
 namespace mvk {
 namespace {

@@ -1,9 +1,9 @@
 #include "StateHarness.hpp"
 
-#include "core/CoreManager.hpp"
-#include "core/DeviceManager.hpp"
 #include "platform/ApplicationSupportDirectory.hpp"
-#include "storage/SDKMigrationManager.hpp"
+#include "state/CoreManager.hpp"
+#include "state/DeviceManager.hpp"
+#include "state/SDKMigrationManager.hpp"
 #include "storage/SQLiteContracts.hpp"
 #include "storage/SQLiteConvertible.hpp"
 #include "storage/SQLiteProvider.hpp"

@@ -9,14 +9,14 @@
 #include <vector>
 
 #include "core/CoreFactory.hpp"
-#include "core/DeviceIdentifiers.hpp"
-#include "core/PlatformProtocol.hpp"
-#include "core/Project.hpp"
-#include "core/SdkTools.hpp"
-#include "core/StateManager.hpp"
-#include "core/User.hpp"
+#include "device/PlatformProtocol.hpp"
+#include "state/DeviceIdentifiers.hpp"
+#include "state/Project.hpp"
+#include "state/SDKMigrationManagerProtocol.hpp"
+#include "state/SdkTools.hpp"
+#include "state/StateManager.hpp"
+#include "state/User.hpp"
 #include "storage/DatabaseProtocol.hpp"
-#include "storage/SDKMigrationManagerProtocol.hpp"
 #include "support/FaultyDatabase.hpp"
 #include "support/TempDir.hpp"
 

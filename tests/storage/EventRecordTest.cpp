@@ -5,8 +5,8 @@
 
 #include "events/EventRecord.hpp"
 #include "events/StorableEvent.hpp"
-#include "platform/Clock.hpp"
-#include "platform/ManualClock.hpp"
+#include "foundation/Clock.hpp"
+#include "foundation/ManualClock.hpp"
 #include "support/LogCapture.hpp"
 
 namespace mvk {

@@ -6,14 +6,14 @@
 #include <future>
 #include <thread>
 
-#include "analytics/Report.hpp"
-#include "platform/Clock.hpp"
-#include "platform/ManualClock.hpp"
-#include "storage/EventRepository.hpp"
-#include "storage/ReportsRepository.hpp"
+#include "events/EventRepository.hpp"
+#include "foundation/Clock.hpp"
+#include "foundation/ManualClock.hpp"
+#include "records/Report.hpp"
+#include "records/ReportsRepository.hpp"
+#include "state/UserRepository.hpp"
 #include "storage/SQLiteProvider.hpp"
 #include "storage/StorageTestSupport.hpp"
-#include "storage/UserRepository.hpp"
 #include "support/FailingVfs.hpp"
 #include "support/LogCapture.hpp"
 

@@ -9,8 +9,8 @@
 #include <thread>
 
 #include "StorageTestSupport.hpp"
-#include "analytics/Report.hpp"
-#include "storage/ReportsRepository.hpp"
+#include "records/Report.hpp"
+#include "records/ReportsRepository.hpp"
 #include "storage/SQLiteProvider.hpp"
 
 namespace mvk {

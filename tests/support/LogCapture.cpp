@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/SystemLog.hpp"
+#include "foundation/SystemLog.hpp"
 
 namespace mvk::test {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "foundation/Logger.hpp"
-#include "platform/SystemLogSinkProtocol.hpp"
+#include "foundation/SystemLogSinkProtocol.hpp"
 
 namespace mvk::test {
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "analytics/AnalyticsProtocol.hpp"
-#include "backend/Config.hpp"
+#include "records/Config.hpp"
 
 namespace mvk::test {
 

@@ -1,0 +1,9 @@
+#include "records/PeopleRepository.hpp"
+
+namespace mvk {
+
+ContentValues PeopleRepository::columns(const PeopleCard& card) {
+    return card.contentValues();
+}
+
+}  // namespace mvk

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "records/Report.hpp"
+#include "storage/ReportKey.hpp"
+#include "records/ReportLookup.hpp"
+
+namespace mvk {
+
+/// The packed reports waiting for the gateway. Only their row and user ids
+/// are kept in memory; a report's packages are read from the table when it
+/// is sent, one report at a time.
+///
+/// Reads answer absent (or `failed`) when the table cannot be read; writes
+/// answer whether they were done. Every member but `read` is used on the
+/// income queue only; `read` touches only the database and may run on the
+/// network queue.
+class ReportsRepositoryProtocol {
+  public:
+    virtual ~ReportsRepositoryProtocol() = default;
+
+    /// Every stored report in storing order; read from the table on first use.
+    virtual std::optional<std::vector<ReportKey>> keys() = 0;
+
+    /// Stores the report and runs `alongside` in the same transaction:
+    /// neither stands unless both succeed. The report's packages go into the
+    /// row: the report keeps its other fields, not them. The report's row id, or absent
+    /// (with the report's id untouched) when its packages cannot be written,
+    /// the insert failed or `alongside` answered false.
+    virtual std::optional<std::int64_t> insert(Report& report,
+                                               const std::function<bool()>& alongside) = 0;
+
+    virtual ReportLookup read(std::int64_t idKey) const = 0;
+
+    virtual bool deleteItems(const std::vector<std::int64_t>& idKeys) = 0;
+    virtual bool deleteForDataForUsers(const std::vector<std::int64_t>& userIds) = 0;
+    virtual bool clear() = 0;
+};
+
+}  // namespace mvk

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "state/User.hpp"
+#include "events/CurrencyAccrualResource.hpp"
+
+namespace mvk {
+
+/// The currency accruals of each user, summed per type, currency and source
+/// until the accrual event reports them. Used on the income queue only.
+class CurrencyAccrualServiceProtocol {
+  public:
+    /// Source to currency name to amount.
+    using Resources = std::map<std::string, std::map<std::string, std::int64_t>>;
+
+    virtual ~CurrencyAccrualServiceProtocol() = default;
+
+    virtual bool isContainsCurrencyAccrual() = 0;
+    /// Adds to the active user's sum; its `userId` and `idKey` are ignored.
+    virtual void addCurrencyAccrual(const CurrencyAccrualResource& accrual) = 0;
+    /// Of the user's first `numberOfCurrencies` rows (both types count), those
+    /// of one type; none when there are none. A null user is the active one.
+    virtual std::optional<Resources> getEarnedResources(std::int64_t numberOfCurrencies,
+                                                        const std::shared_ptr<User>& user) = 0;
+    virtual std::optional<Resources> getBoughtResources(std::int64_t numberOfCurrencies,
+                                                        const std::shared_ptr<User>& user) = 0;
+    /// The time of the user's latest accrual; none without rows.
+    virtual std::optional<std::int64_t> getLastCreatedTime(const User& user) = 0;
+    /// Deletes exactly the rows the two getters read for the user: what an
+    /// accrual event reported, and nothing that came after.
+    virtual void removeReportedResources(std::int64_t numberOfCurrencies,
+                                         const std::shared_ptr<User>& user) = 0;
+    virtual void removeResourcesForActiveUser() = 0;
+    virtual void removeResources(const User& user) = 0;
+    /// Empties the cache and the table.
+    virtual void removeAllResources() = 0;
+    virtual void removeInactiveUserData(const std::vector<std::shared_ptr<User>>& users) = 0;
+};
+
+}  // namespace mvk

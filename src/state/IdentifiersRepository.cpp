@@ -1,0 +1,9 @@
+#include "state/IdentifiersRepository.hpp"
+
+namespace mvk {
+
+ContentValues IdentifiersRepository::columns(const DeviceIdentifiers& identifiers) {
+    return identifiers.contentValues();
+}
+
+}  // namespace mvk

@@ -1,0 +1,126 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <utility>
+
+#include "foundation/Logger.hpp"
+#include "platform/QueueManager.hpp"
+#include "platform/SerialQueue.hpp"
+
+namespace mvk {
+
+/// The call frame shared by the proxies that stand between the public calls
+/// and a logic object: the logic is installed once start-up has built it, and
+/// every call runs as one block on the income queue, in call order.
+///
+/// The host may read the installed logic from its own thread while start-up
+/// installs it on the income queue, hence the lock. Queued blocks hold the
+/// slot weakly, so a proxy that is gone takes its logic with it and the
+/// blocks still waiting do nothing.
+template <typename Logic>
+class LogicProxyBase {
+    struct NothingDropped {
+        void operator()() const {}
+    };
+
+  public:
+    explicit LogicProxyBase(SerialQueue& queue = QueueManager::incomeQueue().queue())
+        : queue_(queue), slot_(std::make_shared<Slot>()) {}
+
+    LogicProxyBase(const LogicProxyBase&) = delete;
+    LogicProxyBase& operator=(const LogicProxyBase&) = delete;
+
+    std::shared_ptr<Logic> logic() const {
+        std::lock_guard lock(slot_->mutex);
+        return slot_->logic;
+    }
+
+    void installLogic(std::shared_ptr<Logic> logic) {
+        std::lock_guard lock(slot_->mutex);
+        std::swap(slot_->logic, logic);
+        // A replaced logic is released after the lock, in `logic`'s destructor.
+    }
+
+    static std::string notInitializedMessage(std::string_view method) {
+        return "In the " + std::string(method) +
+               " method an error has occurred: The SDK is not initialized yet!";
+    }
+
+    /// The name of a queued call. A literal is kept as a pointer, so queueing a
+    /// call builds no text on the host's thread; any other text is owned.
+    class MethodText {
+      public:
+        template <std::size_t Size>
+        MethodText(const char (&literal)[Size]) : literal_(literal) {}  // NOLINT: implicit
+        template <typename Text>
+        requires std::is_convertible_v<Text, std::string> &&
+            (!std::is_array_v<std::remove_reference_t<Text>>)MethodText(Text&& text)
+            : owned_(std::forward<Text>(text)) {}  // NOLINT: implicit
+
+        std::string_view view() const {
+            return literal_ != nullptr ? std::string_view(literal_) : std::string_view(owned_);
+        }
+
+      private:
+        const char* literal_ = nullptr;
+        std::string owned_;
+    };
+
+    /// Queues `call` (invoked with the logic) as one block. When it runs
+    /// without a logic it is dropped with the not-initialised line; `dropped`
+    /// then runs, so a completion still gets its empty answer. With the proxy
+    /// gone only `dropped` runs, silently.
+    template <typename Call, typename Dropped = NothingDropped>
+    void enqueue(MethodText method, Call call, Dropped dropped = {}) {
+        queue_.addOperation([weak = std::weak_ptr<Slot>(slot_), method = std::move(method),
+                             call = std::move(call), dropped = std::move(dropped)]() mutable {
+            auto slot = weak.lock();
+            if (!slot) {
+                runDropped(dropped);
+                return;
+            }
+            std::shared_ptr<Logic> logic;
+            {
+                std::lock_guard lock(slot->mutex);
+                logic = slot->logic;
+            }
+            if (!logic) {
+                Logger::writeLog(MVKLogLevel::error, notInitializedMessage(method.view()));
+                runDropped(dropped);
+                return;
+            }
+            call(*logic);
+        });
+    }
+
+  protected:
+    ~LogicProxyBase() = default;
+
+  private:
+    template <typename Dropped>
+    static void runDropped(Dropped& dropped) {
+        if constexpr (std::is_same_v<Dropped, std::function<void()>>) {
+            if (dropped) {
+                dropped();
+            }
+        } else {
+            dropped();
+        }
+    }
+
+    struct Slot {
+        std::mutex mutex;
+        std::shared_ptr<Logic> logic;
+    };
+
+    SerialQueue& queue_;
+    const std::shared_ptr<Slot> slot_;
+};
+
+}  // namespace mvk

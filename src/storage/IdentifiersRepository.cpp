@@ -1,9 +1,0 @@
-#include "storage/IdentifiersRepository.hpp"
-
-namespace mvk {
-
-ContentValues IdentifiersRepository::columns(const DeviceIdentifiers& identifiers) {
-    return identifiers.contentValues();
-}
-
-}  // namespace mvk

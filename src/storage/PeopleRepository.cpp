@@ -1,9 +1,0 @@
-#include "storage/PeopleRepository.hpp"
-
-namespace mvk {
-
-ContentValues PeopleRepository::columns(const PeopleCard& card) {
-    return card.contentValues();
-}
-
-}  // namespace mvk

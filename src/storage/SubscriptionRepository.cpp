@@ -1,9 +1,0 @@
-#include "storage/SubscriptionRepository.hpp"
-
-namespace mvk {
-
-ContentValues SubscriptionRepository::columns(const SubscriptionInfo& info) {
-    return info.contentValues();
-}
-
-}  // namespace mvk

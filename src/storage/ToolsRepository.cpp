@@ -1,9 +1,0 @@
-#include "storage/ToolsRepository.hpp"
-
-namespace mvk {
-
-ContentValues ToolsRepository::columns(const SdkTools& tools) {
-    return tools.contentValues();
-}
-
-}  // namespace mvk

@@ -1,9 +1,0 @@
-#include "storage/UserRepository.hpp"
-
-namespace mvk {
-
-ContentValues UserRepository::columns(const User& user) {
-    return user.contentValues();
-}
-
-}  // namespace mvk
