@@ -2,10 +2,12 @@
 # Installs what is missing, then builds and runs every test: the normal
 # build, the installed package with a host built against it, the
 # AddressSanitizer + UndefinedBehaviorSanitizer build, the concurrency tests
-# under ThreadSanitizer, and a short run of every fuzz target.
+# under ThreadSanitizer, and a short run of every fuzz target. First of all,
+# that includes under src/ point down the order of folders.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+scripts/check-layers.sh
 scripts/install-deps.sh
 
 jobs=$(nproc)
