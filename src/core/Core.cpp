@@ -1,9 +1,9 @@
 #include "core/Core.hpp"
 
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <string>
-#include <thread>
 #include <utility>
 
 #include "abtest/ABTestLogic.hpp"
@@ -50,6 +50,9 @@ struct SharedCore {
     /// `destroy` cannot hold a host thread up for good either.
     std::atomic<std::uint64_t> destroysBegun{0};
     std::atomic<std::uint64_t> destroysEnded{0};
+    /// Host threads that give way sleep here until the destroys end.
+    std::mutex destroysMutex;
+    std::condition_variable destroysChanged;
     /// The current core has accepted an `initialize`; written under its
     /// retirement lock, read by host threads without a lock.
     std::atomic<bool> initialized{false};
@@ -122,18 +125,14 @@ Core::~Core() {
 void Core::lockGivingWay(std::mutex& mutex) {
     auto& shared = sharedCore();
     const auto ahead = shared.destroysBegun.load(std::memory_order_acquire);
-    for (int attempt = 0;; ++attempt) {
-        if (shared.destroysEnded.load(std::memory_order_acquire) >= ahead && mutex.try_lock()) {
-            return;
-        }
-        if (attempt < 64) {
-#if defined(__x86_64__) || defined(__i386__)
-            __builtin_ia32_pause();
-#endif
-        } else {
-            std::this_thread::yield();
-        }
+    if (shared.destroysEnded.load(std::memory_order_acquire) < ahead) {
+        // Asleep, not spinning: a game may run more threads than processors,
+        // and spinning ones would take the processor from the destroying one.
+        std::unique_lock lock(shared.destroysMutex);
+        shared.destroysChanged.wait(
+            lock, [&] { return shared.destroysEnded.load(std::memory_order_acquire) >= ahead; });
     }
+    BriefLock<std::mutex>::acquire(mutex);
 }
 
 std::shared_ptr<Core> Core::shared() {
@@ -177,7 +176,13 @@ void Core::destroy() {
         }
         core->retire();
     }
-    shared.destroysEnded.fetch_add(1, std::memory_order_release);
+    {
+        // Under the mutex, so a host thread between its check and its sleep
+        // cannot miss the wake-up.
+        std::lock_guard lock(shared.destroysMutex);
+        shared.destroysEnded.fetch_add(1, std::memory_order_release);
+    }
+    shared.destroysChanged.notify_all();
 }
 
 void Core::retire() {
