@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "records/Report.hpp"
-#include "storage/ReportKey.hpp"
+#include "records/ReportKey.hpp"
 #include "records/ReportLookup.hpp"
 
 namespace mvk {
