@@ -297,6 +297,13 @@ void settle() {
     QueueManager::incomeQueue().queue().drain(std::chrono::minutes(10));
 }
 
+/// The value below which `share` of the sorted `values` lie.
+template <typename Value>
+double percentileOf(const std::vector<Value>& sorted, double share) {
+    const auto index = static_cast<std::size_t>(share * static_cast<double>(sorted.size()));
+    return static_cast<double>(sorted[std::min(sorted.size() - 1, index)]);
+}
+
 /// p50 and p99 over all host threads of what `call(n)` costs the caller,
 /// each thread making `callsPerThread` calls, one every `pace` (at once when
 /// zero). Exact: every call's time is kept and sorted.
@@ -336,11 +343,7 @@ std::pair<double, double> callerCost(int threads, int callsPerThread, const Call
     }
     settle();
     std::sort(merged.begin(), merged.end());
-    const auto at = [&](double share) {
-        return static_cast<double>(
-            merged[std::min(merged.size() - 1, static_cast<std::size_t>(share * merged.size()))]);
-    };
-    return {at(0.50), at(0.99)};
+    return {percentileOf(merged, 0.50), percentileOf(merged, 0.99)};
 }
 
 /// What a game pays for one event: building its 20 parameters and calling.
@@ -445,10 +448,7 @@ DestroyFigures destroyLatency(int threads, int cycles) {
     const double callRate = static_cast<double>(calls.load()) / seconds(WallClock::now() - begun);
     shutDown();
     std::sort(times.begin(), times.end());
-    const auto at = [&](double share) {
-        return times[std::min(times.size() - 1, static_cast<std::size_t>(share * times.size()))];
-    };
-    return {at(0.50), at(0.99), times.back(), callRate};
+    return {percentileOf(times, 0.50), percentileOf(times, 0.99), times.back(), callRate};
 }
 
 // ------------------------------------------------------------------- bare SQLite
