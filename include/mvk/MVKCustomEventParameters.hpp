@@ -24,8 +24,7 @@ class MVK_EXPORT MVKCustomEventParameters {
 
     MVKCustomEventParameters() noexcept = default;
     /// Copies share the parameters until one of them changes (copy on write),
-    /// so handing the object to `MVKAnalytics::customEvent` costs no copy of
-    /// its texts.
+    /// so copying the object costs no copy of its texts.
     MVKCustomEventParameters(const MVKCustomEventParameters& other) noexcept;
     MVKCustomEventParameters(MVKCustomEventParameters&& other) noexcept;
     MVKCustomEventParameters& operator=(const MVKCustomEventParameters& other) noexcept;

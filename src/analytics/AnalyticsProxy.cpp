@@ -4,6 +4,7 @@
 #include <utility>
 #include <variant>
 
+#include "analytics/ParameterSnapshot.hpp"
 #include "analytics/Validator.hpp"
 #include "analytics/ValidatorRules.hpp"
 #include "foundation/OnceAnswer.hpp"
@@ -57,16 +58,6 @@ void repair(MVKStoreProduct& product) {
     for (auto& discount : product.discounts) {
         repair(discount.identifier);
     }
-}
-
-AnyCodable::Object customParameters(const MVKCustomEventParameters& parameters) {
-    AnyCodable::Object::Entries entries;
-    entries.reserve(parameters.getAllParameters().size());
-    for (const auto& entry : parameters.getAllParameters()) {
-        std::visit([&](const auto& held) { entries.emplace_back(entry.first, AnyCodable(held)); },
-                   entry.second);
-    }
-    return AnyCodable::Object(std::move(entries));
 }
 
 /// The host's completion, run so that nothing it throws reaches the income queue.
@@ -212,16 +203,17 @@ void AnalyticsProxy::setTrackingAvailability(bool allowed) {
             [allowed](AnalyticsProtocol& logic) { logic.setTrackingAvailability(allowed); });
 }
 
-void AnalyticsProxy::customEvent(std::string name, MVKCustomEventParameters parameters) {
-    enqueue("customEvent(_:_:)", [name = std::move(name), parameters = std::move(parameters)](
-                                     AnalyticsProtocol& logic) mutable {
-        repair(name);
-        auto valid = ValidatorRules::validateCustomEvent(name, customParameters(parameters));
-        if (!valid || Validator::isExcluded("ce", AnyCodable(name))) {
-            return;
-        }
-        logic.customEvent(valid->name, std::move(valid->params));
-    });
+void AnalyticsProxy::customEvent(std::string name, const MVKCustomEventParameters& parameters) {
+    enqueue("customEvent(_:_:)",
+            [name = std::move(name),
+             parameters = ParameterSnapshot(parameters)](AnalyticsProtocol& logic) mutable {
+                repair(name);
+                auto valid = ValidatorRules::validateCustomEvent(name, parameters.object());
+                if (!valid || Validator::isExcluded("ce", AnyCodable(name))) {
+                    return;
+                }
+                logic.customEvent(valid->name, std::move(valid->params));
+            });
 }
 
 void AnalyticsProxy::currencyAccrual(std::string currencyName, std::int64_t amount,

@@ -56,7 +56,7 @@ class AnalyticsProxy final : public LogicProxyBase<AnalyticsProtocol> {
     void setTrackingAvailability(bool allowed);
     /// `parameters` is a copy-on-write snapshot: taking it costs the host one
     /// reference count, and later changes of the host's object are not seen.
-    void customEvent(std::string name, MVKCustomEventParameters parameters);
+    void customEvent(std::string name, const MVKCustomEventParameters& parameters);
     void currencyAccrual(std::string currencyName, std::int64_t amount, std::string source,
                          MVKAccrualType type);
     void virtualCurrencyPayment(std::string purchaseId, std::string purchaseType,

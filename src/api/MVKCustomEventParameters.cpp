@@ -100,6 +100,9 @@ struct Home {
     std::atomic<int> waiting{0};
     /// Every home ever made, linked once and never unlinked.
     Home* nextHome = nullptr;
+    /// One item let go on the making thread itself, kept with its room for
+    /// the next one; touched only by the thread owning the home.
+    Returned* spare = nullptr;
 
     static inline Returned* const closed = reinterpret_cast<Returned*>(alignof(Returned));
     /// More than this are freed where they are let go.
@@ -168,6 +171,7 @@ struct ThisThread {
     ThisThread() : home(ownHome()) { currentHome = home; }
     ~ThisThread() {
         currentHome = nullptr;
+        delete std::exchange(home->spare, nullptr);
         freeAll(home->takeAll(true));
     }
     Home* const home;
@@ -178,9 +182,16 @@ Home& thisThreadHome() {
     return *thread.home;
 }
 
-/// Frees an unshared snapshot here, or hands it back to its thread.
+/// Keeps an unshared snapshot for its thread's next one, frees it here, or
+/// hands it back to its thread.
 void letGo(Returned* item) noexcept {
-    if (item->home == nullptr || item->home == currentHome || !item->home->takeBack(item)) {
+    if (item->home != nullptr && item->home == currentHome) {
+        if (currentHome->spare == nullptr) {
+            currentHome->spare = item;
+        } else {
+            delete item;
+        }
+    } else if (item->home == nullptr || !item->home->takeBack(item)) {
         delete item;
     }
 }
@@ -196,15 +207,19 @@ struct MVKCustomEventParameters::Shared : Returned {
     explicit Shared(const Shared& other)
         : Returned(), parameters(other.parameters), fingerprints(other.fingerprints) {}
 
-    /// A snapshot of this thread's, with no parameters, for one holder. What
-    /// came back from other threads is freed here first, on this thread; one
-    /// of them is kept with its room.
+    /// A snapshot of this thread's, with no parameters, for one holder: the
+    /// one this thread kept, or else what came back from other threads, freed
+    /// here on this thread but for one kept with its room.
     static Shared* make() {
         auto& home = thisThreadHome();
-        Shared* shared = nullptr;
-        if (auto* items = home.takeAll(false)) {
-            shared = static_cast<Shared*>(std::exchange(items, items->next));
-            freeAll(items);
+        Shared* shared = static_cast<Shared*>(std::exchange(home.spare, nullptr));
+        if (shared == nullptr) {
+            if (auto* items = home.takeAll(false)) {
+                shared = static_cast<Shared*>(std::exchange(items, items->next));
+                freeAll(items);
+            }
+        }
+        if (shared != nullptr) {
             shared->parameters.clear();
             shared->holders.store(1, std::memory_order_relaxed);
         } else {

@@ -2,6 +2,7 @@
 
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <mutex>
@@ -26,7 +27,13 @@ namespace {
 // few microseconds: that is the slow percent of calls. Jobs are instead cut
 // from slabs mapped with their pages already present, one thread per slab,
 // and a slab goes back once its thread moved on and its jobs were released.
+//
+// A thread that fills a slab while jobs cut from it still wait is queueing
+// ahead of the queue: its next slab is twice as large, so that mapping one
+// stays rare among its calls. Once it finds a slab all released, it is back
+// to the smallest.
 constexpr std::size_t slabSize = 32 * 1024;
+constexpr std::size_t largestSlabSize = 256 * 1024;
 constexpr std::size_t alignment = alignof(std::max_align_t);
 /// Each job starts with its slab (none for a job from the heap).
 constexpr std::size_t prefix = alignment;
@@ -40,6 +47,9 @@ constexpr std::size_t roundUp(std::size_t size) {
 }
 
 struct Slab {
+    explicit Slab(std::size_t size) : size(size) {}
+
+    const std::size_t size;
     /// Jobs released, counted down from zero; the thread that cut them adds
     /// their number when it moves on. Whoever brings it to zero after that
     /// returns the slab.
@@ -59,9 +69,9 @@ SpareSlabs& spareSlabs() {
     return *value;
 }
 
-void* mapSlab() {
+void* mapSlab(std::size_t size) {
     auto& spare = spareSlabs();
-    {
+    if (size == slabSize) {
         std::lock_guard lock(spare.mutex);
         if (!spare.slabs.empty()) {
             void* slab = spare.slabs.back();
@@ -69,21 +79,22 @@ void* mapSlab() {
             return slab;
         }
     }
-    void* slab = ::mmap(nullptr, slabSize, PROT_READ | PROT_WRITE,
+    void* slab = ::mmap(nullptr, size, PROT_READ | PROT_WRITE,
                         MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
     if (slab == MAP_FAILED) {
         return nullptr;
     }
     if (__lsan_register_root_region != nullptr) {
-        __lsan_register_root_region(slab, slabSize);
+        __lsan_register_root_region(slab, size);
     }
     return slab;
 }
 
 void returnSlab(Slab* slab) noexcept {
+    const std::size_t size = slab->size;
     slab->~Slab();
     auto& spare = spareSlabs();
-    {
+    if (size == slabSize) {
         std::lock_guard lock(spare.mutex);
         if (spare.slabs.size() < keptSlabs) {
             try {
@@ -94,9 +105,9 @@ void returnSlab(Slab* slab) noexcept {
         }
     }
     if (__lsan_unregister_root_region != nullptr) {
-        __lsan_unregister_root_region(slab, slabSize);
+        __lsan_unregister_root_region(slab, size);
     }
-    ::munmap(slab, slabSize);
+    ::munmap(slab, size);
 }
 
 /// The slab this thread cuts jobs from.
@@ -104,24 +115,32 @@ struct Cutter {
     Slab* slab = nullptr;
     std::size_t used = 0;
     std::int64_t cut = 0;
+    /// The size of the next slab to map.
+    std::size_t nextSize = slabSize;
 
     ~Cutter() { moveOn(); }
 
     void moveOn() noexcept {
-        if (slab != nullptr && slab->balance.fetch_add(cut, std::memory_order_acq_rel) + cut == 0) {
+        if (slab == nullptr) {
+            return;
+        }
+        if (slab->balance.fetch_add(cut, std::memory_order_acq_rel) + cut == 0) {
             returnSlab(slab);
+            nextSize = slabSize;
+        } else {
+            nextSize = std::min(slab->size * 2, largestSlabSize);
         }
         slab = nullptr;
     }
 
     void* cutJob(std::size_t size) {
-        if (slab == nullptr || slabSize - used < size) {
+        if (slab == nullptr || slab->size - used < size) {
             moveOn();
-            void* memory = mapSlab();
+            void* memory = mapSlab(nextSize);
             if (memory == nullptr) {
                 return nullptr;
             }
-            slab = new (memory) Slab();
+            slab = new (memory) Slab(nextSize);
             used = firstJob;
             cut = 0;
         }

@@ -37,6 +37,17 @@ TEST(ParameterClasses, CustomParametersStopAtTheLimitWithoutALogic) {
     EXPECT_EQ(parameters.getAllParameters().front().second,
               MVKCustomEventParameters::Value(std::int64_t{2}));
     EXPECT_EQ(log.messages(), (std::vector<std::string>{limitLine, limitLine}));
+
+    // The next object made on this thread takes over the room of the one let
+    // go: it starts empty, with the whole limit before it.
+    parameters = MVKCustomEventParameters();
+    for (int i = 19; i >= 0; --i) {
+        parameters.addInt("k" + std::to_string(i), i);
+    }
+    ASSERT_EQ(parameters.getAllParameters().size(), 20u);
+    EXPECT_EQ(parameters.getAllParameters().front(),
+              (MVKCustomEventParameters::Parameters::value_type{"k19", std::int64_t{19}}));
+    EXPECT_EQ(log.messages().size(), 2u);
 }
 
 TEST(ParameterClasses, KeysAlikeInLengthAndEndStaySeparate) {
