@@ -68,6 +68,13 @@ SharedCore& sharedCore() {
 /// on purpose, like the queues they feed), so a host thread reaches them
 /// without reading a core that a `destroy` may be freeing.
 struct CallEntries {
+    CallEntries() {
+        analytics.outliveQueuedBlocks();
+        people.outliveQueuedBlocks();
+        messaging.outliveQueuedBlocks();
+        abTest.outliveQueuedBlocks();
+    }
+
     AnalyticsProxy analytics;
     PeopleLogicProxy people;
     MessagingLogicProxy messaging;

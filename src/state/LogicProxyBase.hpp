@@ -22,7 +22,8 @@ namespace mvk {
 /// The host may read the installed logic from its own thread while start-up
 /// installs it on the income queue, hence the lock. Queued blocks hold the
 /// slot weakly, so a proxy that is gone takes its logic with it and the
-/// blocks still waiting do nothing.
+/// blocks still waiting do nothing; a proxy that lasts as long as the process
+/// can say so and spare them that.
 template <typename Logic>
 class LogicProxyBase {
     struct NothingDropped {
@@ -46,6 +47,12 @@ class LogicProxyBase {
         std::swap(slot_->logic, logic);
         // A replaced logic is released after the lock, in `logic`'s destructor.
     }
+
+    /// For a proxy never destroyed, called before it queues a call: its
+    /// blocks then reach the slot directly. A weak reference would have every
+    /// host thread queueing a call write one shared count, and the queue's
+    /// thread write it back.
+    void outliveQueuedBlocks() { lasting_ = true; }
 
     static std::string notInitializedMessage(std::string_view method) {
         return "In the " + std::string(method) +
@@ -78,10 +85,12 @@ class LogicProxyBase {
     /// gone only `dropped` runs, silently.
     template <typename Call, typename Dropped = NothingDropped>
     void enqueue(MethodText method, Call call, Dropped dropped = {}) {
-        queue_.addOperation([weak = std::weak_ptr<Slot>(slot_), method = std::move(method),
+        queue_.addOperation([weak = lasting_ ? std::weak_ptr<Slot>() : std::weak_ptr<Slot>(slot_),
+                             lasting = lasting_ ? slot_.get() : nullptr, method = std::move(method),
                              call = std::move(call), dropped = std::move(dropped)]() mutable {
-            auto slot = weak.lock();
-            if (!slot) {
+            const auto held = lasting != nullptr ? nullptr : weak.lock();
+            Slot* const slot = lasting != nullptr ? lasting : held.get();
+            if (slot == nullptr) {
                 runDropped(dropped);
                 return;
             }
@@ -121,6 +130,7 @@ class LogicProxyBase {
 
     SerialQueue& queue_;
     const std::shared_ptr<Slot> slot_;
+    bool lasting_ = false;
 };
 
 }  // namespace mvk
