@@ -9,6 +9,7 @@
 // build/bench/bench/ABTestBench
 
 #include <benchmark/benchmark.h>
+#include <functional>
 
 #include <memory>
 #include <vector>
@@ -51,6 +52,7 @@ class BenchStateManager final : public StateManagerProtocol {
     }
     void replaceUserId(const std::shared_ptr<User>&, const std::string&) override {}
     void activateUser(const std::string&) override {}
+    void activateUser(const std::string&, const std::function<void()>&) override {}
     Identifiers getIdentifiers(const User&) override { return {}; }
     Versions getVersion() override { return {}; }
     ApplicationData getAppData() override { return {}; }

@@ -7,6 +7,7 @@
 // build/bench/bench/PipelineBench
 
 #include <benchmark/benchmark.h>
+#include <functional>
 
 #include <atomic>
 #include <chrono>
@@ -61,6 +62,7 @@ class BenchState final : public StateManagerProtocol {
     }
     void replaceUserId(const std::shared_ptr<User>&, const std::string&) override {}
     void activateUser(const std::string&) override {}
+    void activateUser(const std::string&, const std::function<void()>&) override {}
     Identifiers getIdentifiers(const User&) override { return {}; }
     Versions getVersion() override { return {}; }
     ApplicationData getAppData() override { return {"1.0", "1", "com.example.game"}; }

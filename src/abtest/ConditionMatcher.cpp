@@ -1,6 +1,7 @@
 #include "abtest/ConditionMatcher.hpp"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "foundation/VersionCompare.hpp"
 
@@ -117,10 +118,18 @@ bool ConditionMatcher::checkContains(const AnyCodable& array, const AnyCodable& 
     const auto listed = [elements](const AnyCodable& candidate) {
         return std::find(elements->begin(), elements->end(), candidate) != elements->end();
     };
-    if (const AnyCodable::Array* values = value.asArray()) {
+    const AnyCodable::Array* values = value.asArray();
+    if (values == nullptr) {
+        return listed(value);
+    }
+    if (values->size() < 2) {
         return std::any_of(values->begin(), values->end(), listed);
     }
-    return listed(value);
+    // Both lists may be long (the gateway's and the player's): one pass over
+    // each through a set rather than a search per value.
+    const std::unordered_set<AnyCodable> set(elements->begin(), elements->end());
+    return std::any_of(values->begin(), values->end(),
+                       [&set](const AnyCodable& candidate) { return set.contains(candidate); });
 }
 
 }  // namespace mvk

@@ -1,6 +1,7 @@
 #include "abtest/SuitableExperimentsService.hpp"
 
 #include <algorithm>
+#include <unordered_set>
 #include <utility>
 
 #include "abtest/ABTestRows.hpp"
@@ -57,8 +58,10 @@ std::vector<std::shared_ptr<ABTestsExperiment>> SuitableExperimentsService::getA
     if (!rows) {
         return candidates;
     }
+    // The gateway decides how many experiments there are: no search per row.
+    const std::unordered_set<std::int64_t> wanted(ids.begin(), ids.end());
     for (auto& row : *rows) {
-        if (row->projectId == project->idKey && contains(ids, row->experimentId)) {
+        if (row->projectId == project->idKey && wanted.contains(row->experimentId)) {
             candidates.push_back(std::move(row));
         }
     }

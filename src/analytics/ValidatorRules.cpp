@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <mutex>
+#include <unordered_set>
 #include <utility>
 
 #include "analytics/Bounder.hpp"
@@ -26,7 +27,10 @@ constexpr double doubleMax = std::numeric_limits<double>::max();
 
 struct CurrencyLists {
     std::mutex mutex;
+    /// The names admitted so far, first one first.
     std::array<std::vector<std::string>, 4> lists;
+    /// The same names, so a call with many of them searches no list.
+    std::array<std::unordered_set<std::string>, 4> admitted;
 };
 
 // Leaked on purpose: the income queue may still validate while the process exits.
@@ -463,11 +467,13 @@ bool ValidatorRules::admitCurrency(CurrencyList list, const std::string& name) {
     auto& shared = currencyLists();
     std::lock_guard lock(shared.mutex);
     auto& names = shared.lists[indexOf(list)];
-    if (std::find(names.begin(), names.end(), name) != names.end()) {
+    auto& admitted = shared.admitted[indexOf(list)];
+    if (admitted.contains(name)) {
         return true;
     }
     if (std::cmp_less(names.size(), *limit)) {
         names.push_back(name);
+        admitted.insert(name);
         return true;
     }
     return false;
@@ -493,6 +499,9 @@ void ValidatorRules::clearCurrencyValidators() {
     std::lock_guard lock(shared.mutex);
     for (auto& names : shared.lists) {
         names.clear();
+    }
+    for (auto& admitted : shared.admitted) {
+        admitted.clear();
     }
 }
 

@@ -14,9 +14,9 @@ nlohmann::ordered_json parametersJson(const AnyCodable::Object& parameters) {
         // A plain number goes in as it is, so that a NaN or an infinity is
         // reported like any other record's.
         if (auto number = value.asDouble()) {
-            json[key] = *number;
+            appendDistinctKey(json, key, *number);
         } else if (auto encoded = value.toJson()) {
-            json[key] = std::move(*encoded);
+            appendDistinctKey(json, key, std::move(*encoded));
         } else {
             throw std::invalid_argument("The value of the parameter \"" + key +
                                         "\" cannot be written as JSON");

@@ -14,7 +14,8 @@ nlohmann::ordered_json propertiesJson(const PeopleProperties& properties) {
         // Only a NaN or infinite double has no JSON form; it goes in as it is
         // so that the record fails to encode like any other.
         auto encoded = value.toJson();
-        json[key] = encoded ? std::move(*encoded) : nlohmann::ordered_json(value.toDouble());
+        appendDistinctKey(json, key,
+                          encoded ? std::move(*encoded) : nlohmann::ordered_json(value.toDouble()));
     }
     return json;
 }

@@ -30,6 +30,15 @@ std::string dumpJson(const nlohmann::ordered_json& json);
 /// Indented JSON text (keys in the value's order), otherwise as `dumpJson`.
 std::string dumpPrettyJson(const nlohmann::ordered_json& json);
 
+/// Adds `key` at the end of `object` without looking for it first: an ordered
+/// object finds a key by a linear search, so filling one from a source whose
+/// keys are already distinct (a map, a checked object) with `operator[]`
+/// costs the square of its size.
+inline void appendDistinctKey(nlohmann::ordered_json& object, const std::string& key,
+                              nlohmann::ordered_json value) {
+    object.get_ref<nlohmann::ordered_json::object_t&>().emplace_back(key, std::move(value));
+}
+
 /// Writes `value` under `key` when present; an absent optional leaves the key out.
 template <class T>
 void putIfPresent(nlohmann::ordered_json& json, const char* key, const std::optional<T>& value) {
@@ -161,7 +170,7 @@ struct JsonCodec<std::map<std::string, T>> {
             if (!element) {
                 return std::nullopt;
             }
-            result.emplace(key, std::move(*element));
+            appendDistinctKey(result, key, std::move(*element));
         }
         return result;
     }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <limits>
+#include <string_view>
+#include <unordered_set>
 #include <utility>
 
 #include "foundation/Logger.hpp"
@@ -139,9 +141,9 @@ void PeopleService::unset(const std::vector<std::string>& properties) {
     std::string names;
     for (const auto& key : properties) {
         card->properties.insert_or_assign(key, PeopleValueType());
-        addChangedKeys(*card, key);
         names += names.empty() ? key : "," + key;
     }
+    addChangedKeys(*card, properties);
     logCard(MVKLogLevel::info, "Properties for key [" + names + "] were successfully unset");
     updateCardProperties(card);
 }
@@ -191,6 +193,19 @@ void PeopleService::addChangedKeys(PeopleCard& card, const std::string& key) {
         card.changedKeys.end()) {
         card.changedKeys.push_back(key);
     }
+}
+
+void PeopleService::addChangedKeys(PeopleCard& card, const std::vector<std::string>& keys) {
+    // A set of the names already there, so many names cost no search each.
+    std::unordered_set<std::string_view> present(card.changedKeys.begin(), card.changedKeys.end());
+    std::vector<std::string> added;
+    for (const auto& key : keys) {
+        if (present.insert(key).second) {
+            added.push_back(key);
+        }
+    }
+    card.changedKeys.insert(card.changedKeys.end(), std::make_move_iterator(added.begin()),
+                            std::make_move_iterator(added.end()));
 }
 
 std::optional<PeopleValueType> PeopleService::sum(const PeopleValueType& stored,

@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "records/PeopleRepositoryProtocol.hpp"
 #include "services/PeopleServiceProtocol.hpp"
@@ -58,6 +59,8 @@ class PeopleService final : public PeopleServiceProtocol {
     /// and tells the listener.
     void updateCardProperties(const std::shared_ptr<PeopleCard>& card);
     static void addChangedKeys(PeopleCard& card, const std::string& key);
+    /// As above for each of `keys`, first one first, each name once.
+    static void addChangedKeys(PeopleCard& card, const std::vector<std::string>& keys);
     /// The saturated sum of two numbers of which one at least is a double.
     static double incrementDouble(const PeopleValueType& stored, const PeopleValueType& value,
                                   const std::string& key);

@@ -25,6 +25,7 @@
 #include "records/PeopleRepository.hpp"
 #include "state/ProjectService.hpp"
 #include "state/UserService.hpp"
+#include "support/Patience.hpp"
 
 namespace mvk::test {
 
@@ -130,7 +131,7 @@ struct HarnessEvent final : Storable {
 /// event storage, a scripted gateway, a manual clock and a test queue.
 class ABLogicHarness : public ABStoreTest {
   public:
-    ~ABLogicHarness() override { queue.drain(); }
+    ~ABLogicHarness() override { queue.drain(drainLimit()); }
 
     /// An experiment of the project with the user's state row. With a
     /// condition it fits a "ce" event named `name`; group "B" sets "speed" to 5
@@ -190,7 +191,7 @@ class ABLogicHarness : public ABStoreTest {
     /// Moves the clock and runs the expiries that became due.
     void advance(std::int64_t millis) {
         scheduler->advance(std::chrono::milliseconds(millis));
-        queue.drain();
+        queue.drain(drainLimit());
     }
 
     void apply() { logic->tryStartInvolvedExperiment(); }

@@ -7,6 +7,7 @@
 
 #include "abtest/ABLogicHarness.hpp"
 #include "foundation/MVKError.hpp"
+#include "support/Patience.hpp"
 
 namespace mvk {
 namespace {
@@ -49,7 +50,7 @@ TEST_P(ABTestLogicScenarios, TellsTheHostAndGatesSending) {
     const auto& scenario = GetParam();
     storeProjectVersion(1);
     scenario.script(*this);
-    queue.drain();
+    queue.drain(test::drainLimit());
     EXPECT_EQ(calls(), scenario.calls);
     EXPECT_EQ(sending(), scenario.sending);
     EXPECT_EQ(storedGroup(), scenario.storedGroup);
@@ -61,7 +62,7 @@ void answerConfig(ABLogicHarness& t) {
 
 void background(ABLogicHarness& t) {
     t.logic->goBackground();
-    t.queue.drain();
+    t.queue.drain(test::drainLimit());
 }
 
 /// One experiment on the event "go", found and offered.

@@ -8,6 +8,7 @@
 #include "abtest/ABTestManager.hpp"
 #include "abtest/ABTestProxy.hpp"
 #include "platform/SerialQueue.hpp"
+#include "support/Patience.hpp"
 
 namespace mvk {
 namespace {
@@ -60,7 +61,7 @@ TEST(ABTestProxyConcurrencyTest, HostReadsRaceTheQueueAndAResetKeepsItsTurn) {
     for (auto& host : hosts) {
         host.join();
     }
-    ASSERT_TRUE(queue.drain());
+    ASSERT_TRUE(queue.drain(test::drainLimit()));
     EXPECT_EQ(proxy.getConfig(), MVKRemoteConfigParameters{});
 }
 

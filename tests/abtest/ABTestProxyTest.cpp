@@ -7,6 +7,7 @@
 #include "abtest/ABTestProxy.hpp"
 #include "platform/SerialQueue.hpp"
 #include "support/LogCapture.hpp"
+#include "support/Patience.hpp"
 
 namespace mvk {
 namespace {
@@ -29,7 +30,7 @@ TEST(ABTestProxyTest, WithoutALogicEveryCallIsDroppedWithItsLine) {
     proxy.tryStartInvolvedExperiment();
     proxy.resetConfig();
     EXPECT_TRUE(proxy.getConfig().empty());
-    queue.drain();
+    queue.drain(test::drainLimit());
     for (const std::string method :
          {"tryStartInvolvedExperiment()", "resetConfig()", "getConfig()"}) {
         EXPECT_TRUE(log.contains(MVKLogLevel::error, "In the " + method +
@@ -47,7 +48,7 @@ TEST(ABTestProxyTest, CallsReachTheLogicInOrder) {
     proxy.resetConfig();
     proxy.tryStartInvolvedExperiment();
     EXPECT_EQ(proxy.getConfig(), (MVKRemoteConfigParameters{{"speed", 2.5}}));
-    queue.drain();
+    queue.drain(test::drainLimit());
     EXPECT_EQ(logic->calls, (std::vector<std::string>{"apply", "reset", "apply"}));
 }
 

@@ -12,6 +12,7 @@
 #include "foundation/Clock.hpp"
 #include "platform/ManualRunLoop.hpp"
 #include "platform/SerialQueue.hpp"
+#include "support/Patience.hpp"
 
 namespace mvk {
 namespace {
@@ -26,7 +27,7 @@ class TimerTaskTest : public ::testing::Test {
     /// Moves time and lets the queued expiries run.
     void advance(std::int64_t millis) {
         scheduler->advance(milliseconds(millis));
-        queue.drain();
+        queue.drain(test::drainLimit());
     }
     std::function<void()> counting(int& runs) {
         return [&runs] { ++runs; };
@@ -58,7 +59,7 @@ TEST_P(TimerTaskScenarios, ExpiryRunsOnlyForTheCurrentLaunch) {
     CustomTimerTask task(scenario.holdUp, scheduler, queue);
     int runs = 0;
     scenario.script(*this, task, runs);
-    queue.drain();
+    queue.drain(test::drainLimit());
     EXPECT_EQ(runs, scenario.expectedRuns);
     EXPECT_EQ(task.isTimeoutValid(), scenario.validAtEnd);
     EXPECT_EQ(task.getHoldUpTime(), scenario.holdUp);
@@ -120,7 +121,7 @@ INSTANTIATE_TEST_SUITE_P(
                                    t.scheduler->advance(milliseconds(10'000));
                                    task.launchTask(t.counting(runs));
                                    t.queue.resume();
-                                   t.queue.drain();
+                                   t.queue.drain(test::drainLimit());
                                    EXPECT_EQ(oldRuns, 0);
                                    EXPECT_TRUE(task.isTimeoutValid());
                                    t.advance(10'000);

@@ -35,6 +35,8 @@ struct HostileCase {
     std::function<void()> call;
     /// Part of a line that tells the developer what was wrong.
     const char* logged = "";
+    /// Part of a report body the gateway must have received.
+    const char* sentText = "";
 };
 
 void PrintTo(const HostileCase& c, std::ostream* os) {
@@ -97,7 +99,8 @@ const std::vector<HostileCase> hostileCases = {
          finish.setSpent(many(10000));
          MVKAnalytics::finishProgressionEvent("run", finish);
      },
-     "In the VirtualCurrencyPayment method an error has occurred"},
+     "In the VirtualCurrencyPayment method an error has occurred",
+     R"("balance":{"c0":0,"c1":1,"c10":10,"c100":100,"c1000":1000,"c1001":1001,)"},
     {"UserCardInvalidUtf8",
      [] {
          MVKUserCard::setName(invalid);
@@ -129,7 +132,9 @@ const std::vector<HostileCase> hostileCases = {
          }
          MVKUserCard::unset(keys);
      },
-     "[User Card] Properties for key [k0,k1,"},
+     "[User Card] Properties for key [k0,k1,",
+     // Every name, in the card's order.
+     R"("parameters":{"k0":null,"k1":null,"k10":null,"k100":null,"k1000":null,"k1001":null,)"},
     {"ReceiptsPushAndEngineLines",
      [] {
          MVKAntiCheat::verifyPayment(huge, [](const MVKVerifyResponse&) {});
@@ -178,6 +183,13 @@ TEST_P(HostileInput, TheLibraryCarriesOnAndStoresOnlyValidJson) {
     EXPECT_EQ(sent("ce").back().value("name", ""), "after") << "the queue went on";
     for (const auto& event : sentEvents()) {
         EXPECT_TRUE(event.is_object());
+    }
+    if (const std::string text = GetParam().sentText; !text.empty()) {
+        bool found = false;
+        for (const auto& request : h.gateway().requests("/v2/analytics/report")) {
+            found = found || request.body.find(text) != std::string::npos;
+        }
+        EXPECT_TRUE(found) << "no report holds " << text;
     }
 }
 

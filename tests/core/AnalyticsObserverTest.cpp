@@ -8,6 +8,7 @@
 #include "core/AnalyticsObserver.hpp"
 #include "platform/ManualRunLoop.hpp"
 #include "support/LogCapture.hpp"
+#include "support/Patience.hpp"
 
 namespace mvk {
 namespace {
@@ -45,7 +46,7 @@ class SilentIdentifiersListener final : public MVKIdentifiersListener {};
 
 class AnalyticsObserverTest : public ::testing::Test {
   protected:
-    void TearDown() override { incomeQueue.drain(); }
+    void TearDown() override { incomeQueue.drain(test::drainLimit()); }
 
     std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
     std::shared_ptr<ManualRunLoop> loop = std::make_shared<ManualRunLoop>(clock);
@@ -112,7 +113,7 @@ TEST_F(AnalyticsObserverTest, NewListenerHearsTheCurrentIdentifierFromTheIncomeQ
     observer->addLogicBroadcaster(logic);
     logic->current = 42;
     observer->addIdentifiersListener(listener);
-    ASSERT_TRUE(incomeQueue.drain());
+    ASSERT_TRUE(incomeQueue.drain(test::drainLimit()));
     EXPECT_EQ(logic->forced, 1);
     EXPECT_EQ(listener->received, (std::vector<std::int64_t>{42}));
 
@@ -122,7 +123,7 @@ TEST_F(AnalyticsObserverTest, NewListenerHearsTheCurrentIdentifierFromTheIncomeQ
 
     auto replacement = std::make_shared<RecordingIdentifiersListener>();
     observer->addIdentifiersListener(replacement);
-    ASSERT_TRUE(incomeQueue.drain());
+    ASSERT_TRUE(incomeQueue.drain(test::drainLimit()));
     EXPECT_EQ(listener->received, (std::vector<std::int64_t>{42, 7}));
     EXPECT_EQ(replacement->received, (std::vector<std::int64_t>{42}));
 }
@@ -132,12 +133,12 @@ TEST_F(AnalyticsObserverTest, ListenersThatIgnoreOrFailAndGoneObjectsAreHarmless
     observer->addLogicBroadcaster(logic);
     logic->current = 42;
     observer->addIdentifiersListener(std::make_shared<SilentIdentifiersListener>());
-    ASSERT_TRUE(incomeQueue.drain());
+    ASSERT_TRUE(incomeQueue.drain(test::drainLimit()));
 
     auto failing = std::make_shared<RecordingIdentifiersListener>();
     failing->fails = true;
     observer->addIdentifiersListener(failing);
-    ASSERT_TRUE(incomeQueue.drain());
+    ASSERT_TRUE(incomeQueue.drain(test::drainLimit()));
     EXPECT_TRUE(
         log.contains(MVKLogLevel::error, "The identifiers listener has failed: host failure"));
 
@@ -146,7 +147,7 @@ TEST_F(AnalyticsObserverTest, ListenersThatIgnoreOrFailAndGoneObjectsAreHarmless
     logic.reset();
     auto late = std::make_shared<RecordingIdentifiersListener>();
     observer->addIdentifiersListener(late);
-    ASSERT_TRUE(incomeQueue.drain());
+    ASSERT_TRUE(incomeQueue.drain(test::drainLimit()));
     EXPECT_TRUE(late->received.empty());
     update(6);
     EXPECT_EQ(late->received, (std::vector<std::int64_t>{6}));
@@ -155,7 +156,7 @@ TEST_F(AnalyticsObserverTest, ListenersThatIgnoreOrFailAndGoneObjectsAreHarmless
     auto listener = std::make_shared<RecordingIdentifiersListener>();
     observer->addIdentifiersListener(listener);
     observer.reset();
-    ASSERT_TRUE(incomeQueue.drain());
+    ASSERT_TRUE(incomeQueue.drain(test::drainLimit()));
     update(5);
     EXPECT_TRUE(listener->received.empty());
 }

@@ -13,6 +13,7 @@
 #include "core/Core.hpp"
 #include "coreflow/CoreFlowHarness.hpp"
 #include "platform/QueueManager.hpp"
+#include "support/Patience.hpp"
 
 namespace mvk::test {
 
@@ -59,8 +60,8 @@ class ABTestFlow : public ::testing::Test {
     /// gateway, so a few rounds carry every answer back.
     bool settleUntil(const std::function<bool()>& done) {
         for (int round = 0; round < 20; ++round) {
-            QueueManager::configQueue().queue().drain();
-            QueueManager::networkSerialQueue().queue().drain();
+            QueueManager::configQueue().queue().drain(drainLimit());
+            QueueManager::networkSerialQueue().queue().drain(drainLimit());
             h.drainIncome();
             if (done()) {
                 return true;

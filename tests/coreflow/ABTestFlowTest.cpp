@@ -16,6 +16,7 @@
 #include "mvk/MVKRemoteConfig.hpp"
 #include "platform/QueueManager.hpp"
 #include "support/LogCapture.hpp"
+#include "support/Patience.hpp"
 
 namespace mvk {
 namespace {
@@ -77,7 +78,7 @@ TEST_F(ABTestFlow, DestroyReleasesTheLogicAndTheListener) {
     std::weak_ptr<RecordingListener> held = listener;
     listener.reset();
     h.dropCore();
-    QueueManager::configQueue().queue().drain();
+    QueueManager::configQueue().queue().drain(test::drainLimit());
     h.drainIncome();
     EXPECT_TRUE(held.expired());
 

@@ -27,6 +27,7 @@
 #include "platform/NotificationCenter.hpp"
 #include "platform/QueueManager.hpp"
 #include "support/GatewayFixture.hpp"
+#include "support/Patience.hpp"
 #include "support/TempDir.hpp"
 
 namespace mvk::test {
@@ -54,7 +55,7 @@ class CoreFlowHarness {
         // A test that ends in the background must not leave the queue paused.
         QueueManager::incomeQueue().resume();
         dropCore();
-        QueueManager::configQueue().queue().drain();
+        QueueManager::configQueue().queue().drain(drainLimit());
         Core::setAnalyticsLogicMakerForTesting({});
         Core::setCardAndPushLogicMakersForTesting({}, {});
         CoppaControl::resetForTesting();
@@ -79,9 +80,7 @@ class CoreFlowHarness {
 
     gateway::Gateway& gateway() { return gatewayFixture.gateway(); }
 
-    static bool drainIncome() {
-        return QueueManager::incomeQueue().queue().drain(std::chrono::seconds(30));
-    }
+    static bool drainIncome() { return QueueManager::incomeQueue().queue().drain(drainLimit()); }
 
     /// Destroys the current core and waits until it is gone.
     static void dropCore() {

@@ -15,6 +15,7 @@
 #include "state/LifeCycleProtocol.hpp"
 #include "state/LogicBroadcasterProtocol.hpp"
 #include "support/LogCapture.hpp"
+#include "support/Patience.hpp"
 #include "support/QuietAnalyticsLogic.hpp"
 #include "support/SanitizedBuild.hpp"
 
@@ -119,7 +120,7 @@ TEST_P(CoreFlowRequests, StartUpSendsTheConfigurationAndIdentificationRequests) 
 
     ASSERT_TRUE(h.gateway().waitForRequests("/v2/analytics/config", 1, 20s));
     ASSERT_TRUE(h.gateway().waitForRequests("/v2/analytics/identification", 1, 20s));
-    QueueManager::configQueue().queue().drain();
+    QueueManager::configQueue().queue().drain(test::drainLimit());
     ASSERT_TRUE(h.drainIncome());
     EXPECT_EQ(startUps(), 1);
 
@@ -180,7 +181,7 @@ TEST_F(CoreFlow, TheIdentificationAnswerReachesTheHostsListener) {
     MVKAnalytics::setIdentifiersListener(listener);
     MVKAnalytics::initialize("coreflow-key");
     ASSERT_TRUE(h.gateway().waitForRequests("/v2/analytics/identification", 1, 20s));
-    QueueManager::configQueue().queue().drain();
+    QueueManager::configQueue().queue().drain(test::drainLimit());
     ASSERT_TRUE(h.drainIncome());
     EXPECT_EQ(listener->received, std::vector<std::int64_t>{1});
 }
@@ -361,7 +362,7 @@ TEST_F(CoreFlow, ALogicThatThrowsWhileStoppingStillLetsTheCoreGo) {
     MVKEngineWrapper::destroySDK();
     ASSERT_TRUE(h.drainIncome());
     testing::internal::GetCapturedStdout();
-    QueueManager::configQueue().queue().drain();
+    QueueManager::configQueue().queue().drain(test::drainLimit());
 
     EXPECT_TRUE(log.contains(MVKLogLevel::error, "Stopping the SDK has failed: logic broke"));
     EXPECT_TRUE(weakCore.expired());
@@ -382,7 +383,7 @@ TEST_F(CoreFlow, DestroyReleasesTheWholeGraphAndANewInitializeWorks) {
     ASSERT_TRUE(h.drainIncome());
     const auto printed = testing::internal::GetCapturedStdout();
     // A request under way keeps its service until its answer is in.
-    QueueManager::configQueue().queue().drain();
+    QueueManager::configQueue().queue().drain(test::drainLimit());
 
     EXPECT_EQ(printed, "MVKAnalytics deinit Core module\n");
     EXPECT_EQ(calls.back(), "stopSDK");
@@ -466,7 +467,7 @@ TEST_F(CoreFlow, AHundredStartsAndShutDownsKeepThreadsDescriptorsAndMemoryFlat) 
         h.loop->runDueWork();
         MVKEngineWrapper::destroySDK();
         ASSERT_TRUE(h.drainIncome());
-        QueueManager::configQueue().queue().drain();
+        QueueManager::configQueue().queue().drain(test::drainLimit());
     };
     testing::internal::CaptureStdout();
     // The first rounds make what lives for the whole process: queue threads,

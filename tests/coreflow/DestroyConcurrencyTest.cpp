@@ -23,6 +23,7 @@
 #include "platform/QueueManager.hpp"
 #include "records/MessagingProtocol.hpp"
 #include "support/LogCapture.hpp"
+#include "support/Patience.hpp"
 #include "support/QuietAnalyticsLogic.hpp"
 
 namespace mvk::test {
@@ -319,7 +320,7 @@ TEST(DestroyConcurrency, EveryCallRacingDestroyReachesALiveCoreOrSaysItHasNone) 
     }
     h.dropCore();
     ASSERT_TRUE(h.drainIncome());
-    QueueManager::anticheatQueue().queue().drain();
+    QueueManager::anticheatQueue().queue().drain(drainLimit());
     testing::internal::GetCapturedStdout();
 
     int lines[families] = {};

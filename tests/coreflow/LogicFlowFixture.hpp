@@ -15,6 +15,7 @@
 #include "gateway/ScriptedAnswer.hpp"
 #include "mvk/MVKAnalytics.hpp"
 #include "mvk/MVKAnalyticsConfiguration.hpp"
+#include "support/Patience.hpp"
 
 namespace mvk::test {
 
@@ -54,11 +55,11 @@ class LogicFlow : public ::testing::Test {
     void settle() {
         for (int round = 0; round < 4; ++round) {
             ASSERT_TRUE(h.drainIncome());
-            QueueManager::networkSerialQueue().queue().drain();
-            QueueManager::networkFlashQueue().queue().drain();
-            QueueManager::configQueue().queue().drain();
-            QueueManager::networkMessagingQueue().queue().drain();
-            QueueManager::anticheatQueue().queue().drain();
+            QueueManager::networkSerialQueue().queue().drain(drainLimit());
+            QueueManager::networkFlashQueue().queue().drain(drainLimit());
+            QueueManager::configQueue().queue().drain(drainLimit());
+            QueueManager::networkMessagingQueue().queue().drain(drainLimit());
+            QueueManager::anticheatQueue().queue().drain(drainLimit());
         }
         ASSERT_TRUE(h.drainIncome());
     }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/SerialQueue.hpp"
+#include "support/Patience.hpp"
 
 namespace mvk {
 namespace {
@@ -25,7 +26,7 @@ TEST(QueueWait, WaitsForItsOwnBlockAndWhatIsQueuedBeforeIt) {
     release.set_value();
     EXPECT_TRUE(waiting.get());
     EXPECT_EQ(order, (std::vector<int>{1, 2}));
-    queue.drain();
+    queue.drain(test::drainLimit());
 }
 
 TEST(QueueWait, RunsInlineWhenCalledFromTheQueueItself) {
@@ -36,7 +37,7 @@ TEST(QueueWait, RunsInlineWhenCalledFromTheQueueItself) {
         EXPECT_TRUE(queue.addOperationAndWait([&] { order.push_back(2); }));
         order.push_back(3);
     });
-    ASSERT_TRUE(queue.drain());
+    ASSERT_TRUE(queue.drain(test::drainLimit()));
     EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
 }
 
@@ -47,7 +48,7 @@ TEST(QueueWait, GivesUpOnAPausedQueueAndTheBlockRunsAfterTheResume) {
     EXPECT_FALSE(queue.addOperationAndWait([&] { ran = true; }));
     EXPECT_FALSE(ran);
     queue.resume();
-    ASSERT_TRUE(queue.drain());
+    ASSERT_TRUE(queue.drain(test::drainLimit()));
     EXPECT_TRUE(ran);
 }
 
@@ -66,7 +67,7 @@ TEST(QueueWait, APauseWhileWaitingEndsTheWait) {
     EXPECT_FALSE(waiting.get());
     release.set_value();
     queue.resume();
-    ASSERT_TRUE(queue.drain());
+    ASSERT_TRUE(queue.drain(test::drainLimit()));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "coreflow/LogicFlowFixture.hpp"
 #include "mvk/MVKAntiCheat.hpp"
 #include "mvk/MVKEngineWrapper.hpp"
+#include "support/Patience.hpp"
 
 namespace mvk::test {
 namespace {
@@ -35,7 +36,7 @@ TEST_F(LogicFlow, VerificationsFromManyThreadsAroundADestroyCompleteOnceEach) {
         worker.join();
     }
     settle();
-    QueueManager::anticheatQueue().queue().drain();
+    QueueManager::anticheatQueue().queue().drain(drainLimit());
     for (int i = 0; i < total; ++i) {
         EXPECT_EQ(calls[static_cast<std::size_t>(i)].load(), 1) << "verification " << i;
     }

@@ -13,6 +13,7 @@
 #include "mvk/MVKEngineWrapper.hpp"
 #include "mvk/MVKUserCard.hpp"
 #include "support/LogCapture.hpp"
+#include "support/Patience.hpp"
 
 namespace mvk::test {
 namespace {
@@ -121,8 +122,8 @@ TEST(UserCardConcurrency, EveryGetterIsAnsweredOnceAcrossStartsAndDestroys) {
     running = false;
     lifeCycle.join();
     ASSERT_TRUE(h.drainIncome());
-    QueueManager::networkSerialQueue().queue().drain();
-    QueueManager::networkFlashQueue().queue().drain();
+    QueueManager::networkSerialQueue().queue().drain(drainLimit());
+    QueueManager::networkFlashQueue().queue().drain(drainLimit());
     ASSERT_TRUE(h.drainIncome());
 
     // Setters have no answer: only the getters' slots count.

@@ -13,6 +13,7 @@
 #include "platform/QueueManager.hpp"
 #include "platform/SerialQueue.hpp"
 #include "support/LogCapture.hpp"
+#include "support/Patience.hpp"
 
 namespace mvk::test {
 namespace {
@@ -322,7 +323,7 @@ TEST(UserCardProxy, GetterOfAProxyThatIsGoneIsAnsweredSilently) {
             "getName(completionHandler:)");
     }
     queue.resume();
-    ASSERT_TRUE(queue.drain(std::chrono::seconds(30)));
+    ASSERT_TRUE(queue.drain(drainLimit()));
     EXPECT_EQ(answered, 1);
     EXPECT_TRUE(empty);
     EXPECT_TRUE(log.messages().empty());

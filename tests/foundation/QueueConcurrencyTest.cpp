@@ -10,6 +10,7 @@
 #include "platform/QueueManager.hpp"
 #include "platform/SerialQueue.hpp"
 #include "support/LogCapture.hpp"
+#include "support/Patience.hpp"
 
 namespace mvk {
 namespace {
@@ -43,7 +44,7 @@ TEST(QueueConcurrencyTest, FifoPerProducerAndOneBlockAtATime) {
     for (auto& t : threads) {
         t.join();
     }
-    ASSERT_TRUE(queue.drain());
+    ASSERT_TRUE(queue.drain(test::drainLimit()));
     EXPECT_FALSE(overlapped);
     for (int p = 0; p < producers; ++p) {
         ASSERT_EQ(seen[p].size(), static_cast<std::size_t>(perProducer));
@@ -75,7 +76,7 @@ TEST(QueueConcurrencyTest, PausedBlocksRunInOrderAfterResume) {
     }
     queue.addOperation(record(4));
     queue.resume();
-    ASSERT_TRUE(queue.drain());
+    ASSERT_TRUE(queue.drain(test::drainLimit()));
     EXPECT_EQ(order, (std::vector<int>{1, 2, 3, 4}));
 }
 
@@ -140,7 +141,7 @@ TEST(QueueConcurrencyTest, ExitingProcessStartsNoMoreBlocksAndReleasesWaiters) {
     EXPECT_EQ(queue.operationCount(), 1u);
 
     ProcessExit::resetForTesting();
-    EXPECT_TRUE(queue.drain());
+    EXPECT_TRUE(queue.drain(test::drainLimit()));
     EXPECT_TRUE(laterRan);
 }
 
@@ -151,7 +152,7 @@ TEST(QueueConcurrencyTest, ExceptionInBlockIsLoggedAndQueueGoesOn) {
     queue.addOperation([] { throw std::runtime_error("boom"); });
     queue.addOperation([] { throw 42; });
     queue.addOperation([&] { ran = true; });
-    ASSERT_TRUE(queue.drain());
+    ASSERT_TRUE(queue.drain(test::drainLimit()));
     EXPECT_TRUE(ran);
     EXPECT_TRUE(log.contains(MVKLogLevel::error, "An operation on test.throwing has failed: boom"));
     EXPECT_TRUE(log.contains(MVKLogLevel::error, "An operation on test.throwing has failed"));
@@ -182,8 +183,8 @@ TEST(QueueConcurrencyTest, ProcessQueuesAreNamedAndDistinct) {
             });
         });
     }
-    ASSERT_TRUE(QueueManager::configQueue().queue().drain());
-    ASSERT_TRUE(QueueManager::incomeQueue().queue().drain());
+    ASSERT_TRUE(QueueManager::configQueue().queue().drain(test::drainLimit()));
+    ASSERT_TRUE(QueueManager::incomeQueue().queue().drain(test::drainLimit()));
     ASSERT_EQ(order.size(), 50u);
     for (int i = 0; i < 50; ++i) {
         EXPECT_EQ(order[i], i);
@@ -204,7 +205,7 @@ TEST(QueueConcurrencyTest, LoggerSettingsRaceWithWriters) {
     for (int i = 0; i < 2000; ++i) {
         queue.addOperation([] { Logger::writeLog(MVKLogLevel::debug, "tick"); });
     }
-    ASSERT_TRUE(queue.drain());
+    ASSERT_TRUE(queue.drain(test::drainLimit()));
     stop = true;
     writer.join();
     Logger::setEngineLoggerMessageClosure(nullptr);

@@ -22,6 +22,7 @@
 #ifdef MVK_LEAK_CHECKED
 #include <sanitizer/lsan_interface.h>
 #endif
+#include "support/Patience.hpp"
 
 namespace mvk {
 namespace {
@@ -93,7 +94,7 @@ TEST_P(QueueIntake, RunsInTicketOrderWaitsHoldAndCapturesAreReleased) {
                   static_cast<std::size_t>(c.producers) * static_cast<std::size_t>(c.perProducer));
         queue.resume();
     }
-    ASSERT_TRUE(queue.drain());
+    ASSERT_TRUE(queue.drain(test::drainLimit()));
     EXPECT_EQ(waitsBeforeTheirBlock.load(), 0);
 
     const std::size_t total = static_cast<std::size_t>(c.producers * c.perProducer);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/RunLoop.hpp"
+#include "support/Patience.hpp"
 
 namespace mvk {
 namespace {
@@ -34,7 +35,8 @@ class Witness {
     }
     bool waitFor(int count) {
         std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, std::chrono::seconds(30), [&] { return fires_ >= count; });
+        return changed_.wait_for(lock, test::patience(std::chrono::seconds(30)),
+                                 [&] { return fires_ >= count; });
     }
 
   private:

@@ -13,6 +13,7 @@
 #include "purchases/SubscriptionService.hpp"
 #include "services/ServiceFakes.hpp"
 #include "support/FakeStore.hpp"
+#include "support/Patience.hpp"
 
 namespace mvk {
 namespace {
@@ -85,17 +86,18 @@ TEST(SubscriptionConcurrencyTest, StoreAnswersRacingTheServicesReleaseRunNothing
             std::call_once(*once, [&] { answered.set_value(); });
         });
     });
-    ASSERT_EQ(answered.get_future().wait_for(std::chrono::seconds(60)), std::future_status::ready);
+    ASSERT_EQ(answered.get_future().wait_for(test::patience(std::chrono::seconds(60))),
+              std::future_status::ready);
     income.addOperation([&] {
         service.reset();
         generation = -1;
     });
-    ASSERT_TRUE(income.drain());
+    ASSERT_TRUE(income.drain(test::drainLimit()));
     done = true;
     schedulerThread.join();
     store->join();
     lastStore->join();
-    ASSERT_TRUE(income.drain());
+    ASSERT_TRUE(income.drain(test::drainLimit()));
 
     EXPECT_EQ(late, 0);
     EXPECT_EQ(scheduler->pendingWorkCount(), 0u);

@@ -16,6 +16,7 @@
 #include "purchases/SubscriptionService.hpp"
 #include "services/ServiceStoreTest.hpp"
 #include "support/FakeStore.hpp"
+#include "support/Patience.hpp"
 
 namespace mvk {
 namespace {
@@ -45,7 +46,7 @@ std::vector<std::string> ids(const Products& products) {
 
 class SubscriptionServiceTest : public test::ServiceStoreTest {
   protected:
-    void settle() { ASSERT_TRUE(income.drain()); }
+    void settle() { ASSERT_TRUE(income.drain(test::drainLimit())); }
     void advance(milliseconds step) {
         scheduler->advance(step);
         settle();

@@ -11,6 +11,7 @@
 #include "platform/SerialQueue.hpp"
 #include "services/ServiceFakes.hpp"
 #include "support/LogCapture.hpp"
+#include "support/Patience.hpp"
 
 namespace mvk {
 namespace {
@@ -35,8 +36,8 @@ class ConfigServiceTest : public ::testing::Test {
             return queue.operationCount() == 0 && !queue.isExecuting();
         };
         do {
-            configQueue.drain();
-            incomeQueue.drain();
+            configQueue.drain(test::drainLimit());
+            incomeQueue.drain(test::drainLimit());
         } while (!idle(configQueue) || !idle(incomeQueue));
     }
     void advance(milliseconds step) {
@@ -182,7 +183,7 @@ TEST_F(ConfigServiceTest, AnswersForAUserNoLongerActiveAreAskedForAgain) {
     incomeQueue.pause();
     service->receiveUserBackendIds();
     service->receiveABConfig();
-    configQueue.drain();
+    configQueue.drain(test::drainLimit());
     state->activateUser("player-2");  // before the answers reach the income queue
     incomeQueue.resume();
     settle();
@@ -209,7 +210,7 @@ TEST_F(ConfigServiceTest, OfferForAUserNoLongerActiveIsCancelled) {
 
     incomeQueue.pause();
     service->receiveAbBackendOffers(4);
-    configQueue.drain();
+    configQueue.drain(test::drainLimit());
     state->activateUser("player-2");
     incomeQueue.resume();
     settle();
@@ -366,7 +367,7 @@ TEST_F(ConfigServiceTest, StoppedServiceAppliesNoAnswerStillOnItsWay) {
     service->receiveAnalyticsConfig();
     service->receiveUserBackendIds();
     service->receiveABConfig();
-    configQueue.drain();  // every request has been answered
+    configQueue.drain(test::drainLimit());  // every request has been answered
     service->stop();
     incomeQueue.resume();
     settle();

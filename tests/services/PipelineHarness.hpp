@@ -15,6 +15,7 @@
 #include "services/ServiceStoreTest.hpp"
 #include "storage/SQLiteConvertible.hpp"
 #include "support/BackendGatewayFixture.hpp"
+#include "support/Patience.hpp"
 
 namespace mvk::test {
 
@@ -54,9 +55,9 @@ class PipelineTest : public ServiceStoreTest {
     /// Waits until neither the pass nor its closing blocks have work left.
     void settle() {
         for (int round = 0; round < 4; ++round) {
-            QueueManager::networkSerialQueue().queue().drain();
-            QueueManager::networkFlashQueue().queue().drain();
-            QueueManager::incomeQueue().queue().drain();
+            QueueManager::networkSerialQueue().queue().drain(drainLimit());
+            QueueManager::networkFlashQueue().queue().drain(drainLimit());
+            QueueManager::incomeQueue().queue().drain(drainLimit());
         }
     }
 

@@ -10,6 +10,7 @@
 #include "platform/SerialQueue.hpp"
 #include "services/ServiceFakes.hpp"
 #include "state/TimerService.hpp"
+#include "support/Patience.hpp"
 
 namespace mvk {
 namespace {
@@ -43,7 +44,7 @@ TEST(ServicesConcurrencyTest, StopRacingQueuedTimerCreationLeavesNoTimer) {
             service->stopTimers();
         });
     }
-    ASSERT_TRUE(income.drain());
+    ASSERT_TRUE(income.drain(test::drainLimit()));
     done = true;
     mainThread.join();
 
@@ -93,11 +94,11 @@ TEST(ServicesConcurrencyTest, IdentificationRetriesRaceFurtherRequests) {
     for (int round = 0; round < 300; ++round) {
         income.addOperation([&service] { service->receiveUserBackendIds(); });
     }
-    ASSERT_EQ(identified.get_future().wait_for(std::chrono::seconds(60)),
+    ASSERT_EQ(identified.get_future().wait_for(test::patience(std::chrono::seconds(60))),
               std::future_status::ready);
     income.addOperation([&service] { service.reset(); });
-    ASSERT_TRUE(income.drain());
-    ASSERT_TRUE(config.drain());
+    ASSERT_TRUE(income.drain(test::drainLimit()));
+    ASSERT_TRUE(config.drain(test::drainLimit()));
     done = true;
     schedulerThread.join();
 

@@ -12,6 +12,7 @@
 
 #include "StorageTestSupport.hpp"
 #include "storage/SQLiteProvider.hpp"
+#include "support/Patience.hpp"
 
 namespace mvk {
 namespace {
@@ -56,7 +57,7 @@ TEST_F(GroupCommitConcurrencyTest, QueueAndHostThreadsWritesAllLandCommitted) {
     for (auto& worker : workers) {
         worker.join();
     }
-    ASSERT_TRUE(queue_.drain());
+    ASSERT_TRUE(queue_.drain(test::drainLimit()));
     EXPECT_EQ(failures, 0);
 
     test::RawDatabase raw(databasePath());
@@ -112,7 +113,7 @@ TEST_F(GroupCommitConcurrencyTest, AWaitReturnsOnceItsBlockAndAllBeforeAreCommit
         gate.set_value();
         const auto [waited, committedAtReturn] = waiter.get();
         tailGate.set_value();
-        ASSERT_TRUE(queue_.drain());
+        ASSERT_TRUE(queue_.drain(test::drainLimit()));
         EXPECT_TRUE(waited);
         EXPECT_EQ(committedAtReturn, "3");
     }
@@ -135,7 +136,7 @@ TEST_F(GroupCommitConcurrencyTest, AnOldConnectionsClosedGroupDoesNotHoldUpTheQu
     queue_.addOperation([&] { insert(provider_, 1); });
     queue_.addOperation([] {});
     gate.set_value();
-    ASSERT_TRUE(queue_.drain());
+    ASSERT_TRUE(queue_.drain(test::drainLimit()));
 
     std::promise<void> reading;
     std::promise<void> release;
@@ -159,7 +160,7 @@ TEST_F(GroupCommitConcurrencyTest, AnOldConnectionsClosedGroupDoesNotHoldUpTheQu
         std::future_status::ready;
     release.set_value();
     reader.join();
-    ASSERT_TRUE(queue_.drain());
+    ASSERT_TRUE(queue_.drain(test::drainLimit()));
     EXPECT_TRUE(inTime);
     EXPECT_TRUE(storedResult.get());
     EXPECT_EQ(test::RawDatabase(databasePath()).single("SELECT COUNT(*) FROM events"), "3");

@@ -16,6 +16,7 @@
 #include "storage/StorageTestSupport.hpp"
 #include "support/FailingVfs.hpp"
 #include "support/LogCapture.hpp"
+#include "support/Patience.hpp"
 
 namespace mvk {
 namespace {
@@ -24,7 +25,7 @@ class GroupCommitTest : public test::StorageTest {
   protected:
     GroupCommitTest() { Clock::install(clock_); }
     ~GroupCommitTest() override {
-        queue_.drain();
+        queue_.drain(test::drainLimit());
         provider_.reset();
         Clock::install(nullptr);
     }
@@ -61,7 +62,7 @@ class GroupCommitTest : public test::StorageTest {
             queue_.addOperation(block);
         }
         gate.set_value();
-        ASSERT_TRUE(queue_.drain());
+        ASSERT_TRUE(queue_.drain(test::drainLimit()));
     }
 
     std::shared_ptr<ManualClock> clock_ = std::make_shared<ManualClock>();
@@ -124,7 +125,7 @@ TEST_F(GroupCommitTest, APauseCommitsBeforeTheQueueWaits) {
     EXPECT_EQ(seenBeforePause, 0);
     EXPECT_EQ(committed(), 2);
     queue_.resume();
-    ASSERT_TRUE(queue_.drain());
+    ASSERT_TRUE(queue_.drain(test::drainLimit()));
     EXPECT_EQ(committed(), 3);
 }
 

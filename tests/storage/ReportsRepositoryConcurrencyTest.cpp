@@ -12,6 +12,7 @@
 #include "records/Report.hpp"
 #include "records/ReportsRepository.hpp"
 #include "storage/SQLiteProvider.hpp"
+#include "support/Patience.hpp"
 
 namespace mvk {
 namespace {
@@ -71,7 +72,7 @@ TEST_F(ReportsRepositoryConcurrencyTest, ListedKeysMatchTheFileWhileTheSenderDel
             }
         });
     }
-    ASSERT_TRUE(queue_.drain());
+    ASSERT_TRUE(queue_.drain(test::drainLimit()));
     {
         std::lock_guard lock(mutex);
         finished = true;

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <chrono>
+#include <cstdlib>
+
+#include "support/SanitizedBuild.hpp"
+
+namespace mvk::test {
+
+/// How much longer than in the optimised build anything takes here: a
+/// sanitizer build runs 10–40 times slower, and CI may have two busy cores.
+/// MVK_TEST_TIME_SCALE multiplies it further for a slower machine.
+inline double timeScale() {
+#ifdef MVK_TEST_SANITIZED
+    double scale = 20;
+#else
+    double scale = 1;
+#endif
+    if (const char* extra = std::getenv("MVK_TEST_TIME_SCALE")) {
+        const double factor = std::atof(extra);
+        if (factor >= 1) {
+            scale *= factor;
+        }
+    }
+    return scale;
+}
+
+/// A limit a test gives up at: long enough on a fast idle machine, scaled for
+/// this build. Tests wait for the thing itself; this only ends a wait that
+/// would otherwise hang the suite.
+template <class Rep, class Period>
+std::chrono::milliseconds patience(std::chrono::duration<Rep, Period> onAFastMachine) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(onAFastMachine * timeScale());
+}
+
+/// How long a test waits for a queue to run dry before it fails.
+inline std::chrono::milliseconds drainLimit() {
+    return patience(std::chrono::seconds(30));
+}
+
+}  // namespace mvk::test
