@@ -32,6 +32,7 @@
 #include "gateway/Gateway.hpp"
 #include "storage/StorageTestSupport.hpp"
 #include "support/ChildProcess.hpp"
+#include "support/Patience.hpp"
 #include "support/SanitizedBuild.hpp"
 #include "support/TempDir.hpp"
 
@@ -306,16 +307,16 @@ TEST_F(KillDurabilityTest, KillsLoseOnlyAnUnstoredTailAndDuplicateOnlyReportsInF
         bool triggered = true;
         switch (phase.trigger) {
             case Phase::Trigger::starting:
-                triggered = waitUntil(*child, 30s, reached(DurabilityControl::starting));
+                triggered = waitUntil(*child, patience(30s), reached(DurabilityControl::starting));
                 break;
             case Phase::Trigger::playing:
-                triggered = waitUntil(*child, 30s, reached(DurabilityControl::playing));
+                triggered = waitUntil(*child, patience(30s), reached(DurabilityControl::playing));
                 break;
             case Phase::Trigger::packing:
-                triggered = waitUntil(*child, 30s, reached(DurabilityControl::packing));
+                triggered = waitUntil(*child, patience(30s), reached(DurabilityControl::packing));
                 break;
             case Phase::Trigger::reportRequest:
-                triggered = waitUntil(*child, 30s, [&] {
+                triggered = waitUntil(*child, patience(30s), [&] {
                     return gateway_.requests(reportPath).size() > requestsBefore;
                 });
                 break;
@@ -374,7 +375,7 @@ TEST_F(KillDurabilityTest, KillsLoseOnlyAnUnstoredTailAndDuplicateOnlyReportsInF
         << "the stored events were not all sent\n"
         << drain->stderrText();
     control->quit.store(1);
-    const auto status = drain->waitFor(30s);
+    const auto status = drain->waitFor(patience(30s));
     ASSERT_TRUE(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0)
         << (status ? ChildProcess::describe(*status) : "still running") << "\n"
         << drain->stderrText();

@@ -13,6 +13,7 @@
 #include "mvk/MVKAnalytics.hpp"
 #include "platform/URLSessionSettings.hpp"
 #include "support/LogCapture.hpp"
+#include "support/Patience.hpp"
 
 namespace mvk::test {
 namespace {
@@ -98,7 +99,7 @@ class FailingGateway : public LogicFlow, public ::testing::WithParamInterface<Fa
         const auto begun = std::chrono::steady_clock::now();
         h.loop->advance(step);
         settle();
-        EXPECT_LT(std::chrono::steady_clock::now() - begun, stepBound)
+        EXPECT_LT(std::chrono::steady_clock::now() - begun, patience(stepBound))
             << "a library thread waited past its limits";
     }
 
@@ -109,7 +110,7 @@ class FailingGateway : public LogicFlow, public ::testing::WithParamInterface<Fa
         parameters.addInt("seq", next_);
         const auto begun = std::chrono::steady_clock::now();
         MVKAnalytics::customEvent("numbered", parameters);
-        EXPECT_LT(std::chrono::steady_clock::now() - begun, 1s) << "the host waited";
+        EXPECT_LT(std::chrono::steady_clock::now() - begun, patience(1s)) << "the host waited";
         ++next_;
     }
 

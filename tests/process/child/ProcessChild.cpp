@@ -58,8 +58,20 @@ int exitUnderTransfers(const char* baseUrl, const char* caFile, const char* dela
 }
 
 // A game may quit from inside a callback the library runs on one of its queues.
+/// Tells the test when the exit starts, on the monotonic clock both processes
+/// read, so it times the exit alone and not the start-up before it.
+void markExitBegins() {
+    const auto now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+        std::chrono::steady_clock::now().time_since_epoch());
+    std::fprintf(stderr, "exit begins at %lld\n", static_cast<long long>(now.count()));
+    std::fflush(stderr);
+}
+
 int exitFromALibraryQueue() {
-    QueueManager::incomeQueue().queue().addOperation([] { std::exit(0); });
+    QueueManager::incomeQueue().queue().addOperation([] {
+        markExitBegins();
+        std::exit(0);
+    });
     std::this_thread::sleep_for(std::chrono::seconds(30));
     return 1;
 }
@@ -154,7 +166,10 @@ int keepCallsAtExit(const char* directory, const std::string& how) {
         MVKEngineWrapper::destroySDK();
     } else if (how == "exit-in-block") {
         // As a host closure the library runs on its queue would.
-        income.addOperation([] { std::exit(0); });
+        income.addOperation([] {
+            markExitBegins();
+            std::exit(0);
+        });
         std::this_thread::sleep_for(std::chrono::seconds(30));
         return 1;
     } else if (how == "block-past-bound") {
@@ -162,6 +177,7 @@ int keepCallsAtExit(const char* directory, const std::string& how) {
     } else if (how != "return") {
         return 2;
     }
+    markExitBegins();
     return 0;
 }
 
