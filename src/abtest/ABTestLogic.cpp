@@ -292,8 +292,13 @@ void ABTestLogic::updateAudienceState(const std::optional<UserData>& userData) {
     services_.suitableExpService->updateActiveAudienceState(local, std::move(people), userData);
 }
 
+bool ABTestLogic::isTrackingOn() {
+    return services_.projectService->getTrackingAvailable();
+}
+
 void ABTestLogic::searchSuitableExperiment(const EventObject* event) {
-    if (isABLogicStopped_ || hasStoredInvolvement()) {
+    // After an opt-out no offer may carry the player's identity to the gateway.
+    if (isABLogicStopped_ || hasStoredInvolvement() || !isTrackingOn()) {
         return;
     }
     const auto ids = services_.suitableExpService->searchSuitableExperiments(event);
@@ -327,6 +332,14 @@ void ABTestLogic::beginOffer() {
 
 void ABTestLogic::requestOffer() {
     if (!pendingOffer_) {
+        return;
+    }
+    if (!isTrackingOn()) {
+        // The player opted out while the offer was pending: asking on until
+        // the wait ends would send their identity, and holding sending until
+        // then would hold their opt-out status too.
+        log(MVKLogLevel::info, "Offer is not requested again: tracking is disabled");
+        onOfferExpired();
         return;
     }
     if (offerInFlight_) {

@@ -89,6 +89,8 @@ class ABTestLogic final : public ABTestLogicProtocol,
     /// A new pending offer, asked for at once or when the request on its way
     /// is over.
     void beginOffer();
+    /// Asks for the pending offer; with tracking off it ends it instead, as
+    /// its expiry would.
     void requestOffer();
     /// Every later result of the pending offer's requests is stale.
     void endOffer();
@@ -101,6 +103,7 @@ class ABTestLogic final : public ABTestLogicProtocol,
     void tryIntersectionParameters(const ExperimentMarker& marker);
     void changeUser(const std::shared_ptr<User>& previousUser);
     void restartSearchExperiment();
+    bool isTrackingOn();
     void searchSuitableExperiment(const EventObject* event);
     void updateAudienceState(const std::optional<UserData>& userData);
     void refusedLate(const std::vector<std::int64_t>& ids, MVKLogLevel refusedLineLevel);

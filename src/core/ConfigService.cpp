@@ -343,8 +343,10 @@ void ConfigService::receiveAbBackendOffers(OfferGeneration generation) {
                 self.processResultRecivingOffer(offer, suitable, generation, userRowId);
             } else {
                 Logger::writeLog(MVKLogLevel::info, trackingDisabledText);
-                // The caller still hears that this request is over.
-                self.handBackUnansweredOffer(generation);
+                // The caller still hears that this request is over, at once:
+                // it asks nothing more while tracking is off, so there is no
+                // retry to pace.
+                self.tellOfferUnanswered(generation);
             }
         });
 }
@@ -374,16 +376,19 @@ void ConfigService::processResultRecivingOffer(
 }
 
 void ConfigService::handBackUnansweredOffer(OfferGeneration generation) {
-    scheduler_->schedule(std::chrono::seconds(offerRetrySeconds),
-                         [weak = weak_from_this(), generation] {
-                             if (auto self = weak.lock()) {
-                                 self->onIncomeQueue([generation](ConfigService& self) {
-                                     if (self.offerNoConnection_) {
-                                         self.offerNoConnection_(generation);
-                                     }
-                                 });
-                             }
-                         });
+    scheduler_->schedule(
+        std::chrono::seconds(offerRetrySeconds), [weak = weak_from_this(), generation] {
+            if (auto self = weak.lock()) {
+                self->onIncomeQueue(
+                    [generation](ConfigService& self) { self.tellOfferUnanswered(generation); });
+            }
+        });
+}
+
+void ConfigService::tellOfferUnanswered(OfferGeneration generation) {
+    if (offerNoConnection_) {
+        offerNoConnection_(generation);
+    }
 }
 
 // MARK: retries

@@ -31,8 +31,8 @@ namespace mvk {
 /// 10 and then staying there for the life of the service. A 202 to
 /// identification is asked again after the gateway's delay, kept between one
 /// second and one day. Answers that come while tracking is off are dropped,
-/// except the analytics configuration; a dropped offer is handed back as
-/// unanswered, since its caller waits for every offer request to end.
+/// except the analytics configuration; a dropped offer is handed back at once
+/// as unanswered, since its caller waits for every offer request to end.
 ///
 /// Each request kind has at most one retry pending: a later failure or a new
 /// request replaces it, so repeated calls while offline do not start parallel
@@ -146,6 +146,7 @@ class ConfigService final : public AnalyticsConfigServiceProtocol,
     /// Hands the offer request `generation` back as unanswered, after the
     /// same short wait every time.
     void handBackUnansweredOffer(OfferGeneration generation);
+    void tellOfferUnanswered(OfferGeneration generation);
     /// Calls `retrySelector` on the income queue attempt x `attemptTimeout`
     /// seconds from now, then counts the attempt up to `maximumAttempt`. With
     /// a kind, that retry replaces the kind's pending one.

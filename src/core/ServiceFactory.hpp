@@ -61,6 +61,8 @@ class ServiceFactory final : public ServiceFactoryProtocol {
     std::shared_ptr<AntiCheatServiceProctocol> antiCheatService() override;
     std::shared_ptr<MessagingServiceProtocol> messagingService() override;
 
+    /// The state the services stand on, which a logic built over them reads.
+    const std::shared_ptr<StateManagerProtocol>& stateManager() const { return stateManager_; }
     const std::shared_ptr<EventControllerProtocol>& eventController() const {
         return eventController_;
     }

@@ -195,42 +195,63 @@ Order compareWithEnd(const Part& part) {
     return part.numeric ? compareNumbers(part.text, "0") : Order(-1);
 }
 
-Order compareComponents(std::string_view first, std::string_view second) {
-    if (first == second) {
-        return 0;
-    }
-    const auto firstParts = splitParts(first);
-    const auto secondParts = splitParts(second);
-    const auto hasNumber = [](const std::vector<Part>& parts) {
-        return std::any_of(parts.begin(), parts.end(),
-                           [](const Part& part) { return part.numeric; });
-    };
-    if (!hasNumber(firstParts) || !hasNumber(secondParts)) {
-        return std::nullopt;
-    }
-    const auto count = std::max(firstParts.size(), secondParts.size());
+Order compareParts(const std::vector<Part>& first, const std::vector<Part>& second) {
+    const auto count = std::max(first.size(), second.size());
     for (std::size_t i = 0; i < count; ++i) {
         Order order;
-        if (i >= firstParts.size()) {
-            order = compareWithEnd(secondParts[i]);
+        if (i >= first.size()) {
+            order = compareWithEnd(second[i]);
             if (order) {
                 order = -*order;
             }
-        } else if (i >= secondParts.size()) {
-            order = compareWithEnd(firstParts[i]);
-        } else if (firstParts[i].numeric != secondParts[i].numeric) {
+        } else if (i >= second.size()) {
+            order = compareWithEnd(first[i]);
+        } else if (first[i].numeric != second[i].numeric) {
             // Only the first parts can differ in kind: equal parts before keep the kinds in step.
-            order = firstParts[i].numeric ? 1 : -1;
-        } else if (firstParts[i].numeric) {
-            order = compareNumbers(firstParts[i].text, secondParts[i].text);
+            order = first[i].numeric ? 1 : -1;
+        } else if (first[i].numeric) {
+            order = compareNumbers(first[i].text, second[i].text);
         } else {
-            order = compareLetters(firstParts[i], secondParts[i]);
+            order = compareLetters(first[i], second[i]);
         }
         if (!order || *order != 0) {
             return order;
         }
     }
     return 0;
+}
+
+/// Letters before the component's first number, such as the "v" of "v2".
+std::optional<Part> takePrefix(std::vector<Part>& parts) {
+    if (parts.empty() || parts.front().numeric) {
+        return std::nullopt;
+    }
+    auto prefix = std::move(parts.front());
+    parts.erase(parts.begin());
+    return prefix;
+}
+
+Order compareComponents(std::string_view first, std::string_view second) {
+    if (first == second) {
+        return 0;
+    }
+    auto firstParts = splitParts(first);
+    auto secondParts = splitParts(second);
+    // A prefix names a build ("v2", "r10") rather than ranking it: it decides only between
+    // otherwise equal components, and none ranks above any, so "v2" sits between "1.9" and "2".
+    const auto firstPrefix = takePrefix(firstParts);
+    const auto secondPrefix = takePrefix(secondParts);
+    if (firstParts.empty() || secondParts.empty()) {
+        return std::nullopt;
+    }
+    const auto order = compareParts(firstParts, secondParts);
+    if (!order || *order != 0 || (!firstPrefix && !secondPrefix)) {
+        return order;
+    }
+    if (!firstPrefix || !secondPrefix) {
+        return firstPrefix ? -1 : 1;
+    }
+    return compareLetters(*firstPrefix, *secondPrefix);
 }
 
 }  // namespace

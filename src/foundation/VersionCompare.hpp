@@ -19,6 +19,9 @@ namespace mvk {
 ///   with "0" characters. Letters rank below a number in the same place.
 /// - Where one component runs out, a number in the other is compared with 0 and letters make the
 ///   other the lower: "2b" is below "2", "2b" equals "2b0", "2.0-rc1" is below "2.0".
+/// - Letters before a component's first number are a prefix ("v2", "r10"): the rest of the
+///   component compares first, and only then the prefixes, none ranking above any. So "v2.0" is
+///   above "1.9" and below "2.0".
 /// - A component without a number cannot be compared unless both texts are the same; nor can
 ///   differing numbers other than plain ASCII digits within the signed 64-bit range, nor differing
 ///   letters outside ASCII.

@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include <nlohmann/json.hpp>
 
@@ -14,11 +15,21 @@ namespace mvk {
 /// involvement in an experiment and written into every sent event while the
 /// experiment is active, always as {"id": ..., "group": ...}.
 struct ExperimentMarker {
+    /// Groups are short labels ("A", "control"). The group is stored with the user's involvement
+    /// and copied into every event sent while the experiment runs, so a longer one from a broken
+    /// or hostile gateway, or stored by an earlier version, would swell every later report. Both
+    /// bounds hold: one user-perceived character may take any number of bytes.
+    static constexpr std::size_t maxGroupCharacters = 256;
+    static constexpr std::size_t maxGroupBytes = 1024;
+
     /// The server's experiment id.
     std::int64_t idKey = 0;
     std::string group{};
 
-    /// Both "id" (integer) and "group" (text) are required.
+    static bool isGroupWithinBounds(std::string_view group);
+
+    /// Both "id" (integer) and "group" (text within the bounds) are required. A group over the
+    /// bounds, which only an earlier version stored, is dropped with a line.
     static std::optional<ExperimentMarker> fromJson(const nlohmann::json& json);
     nlohmann::ordered_json toJson() const;
 

@@ -1,7 +1,7 @@
 #include "records/InvolvedExperiment.hpp"
 
 #include "foundation/JsonObjectReader.hpp"
-#include "foundation/UnicodeText.hpp"
+#include "records/ExperimentMarker.hpp"
 
 namespace mvk {
 
@@ -9,8 +9,7 @@ std::optional<InvolvedExperiment> InvolvedExperiment::fromJson(const nlohmann::j
     JsonObjectReader reader(json);
     auto id = reader.requiredInt("id");
     auto group = reader.requiredString("group");
-    if (!reader.ok() ||
-        UnicodeText::characterCount(*group, maxGroupCharacters + 1) > maxGroupCharacters) {
+    if (!reader.ok() || !ExperimentMarker::isGroupWithinBounds(*group)) {
         return std::nullopt;
     }
     return InvolvedExperiment{*id, std::move(*group)};

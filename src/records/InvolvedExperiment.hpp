@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -11,16 +10,11 @@ namespace mvk {
 
 /// An experiment the gateway put the user in, and the group.
 struct InvolvedExperiment {
-    /// Groups are short labels ("A", "control"). The group is stored with the user's involvement
-    /// and copied into every event sent while the experiment runs, so a longer one from a broken
-    /// or hostile gateway would swell every later report: such an answer is refused.
-    static constexpr std::size_t maxGroupCharacters = 256;
-
     std::int64_t id = 0;
     std::string group{};
 
-    /// "id" (an integer) and "group" (a text of at most `maxGroupCharacters` characters) are
-    /// required.
+    /// "id" (an integer) and "group" (a text within `ExperimentMarker`'s bounds) are required:
+    /// the group becomes the marker of every later event.
     static std::optional<InvolvedExperiment> fromJson(const nlohmann::json& json);
     /// "id", then "group".
     nlohmann::ordered_json toJson() const;

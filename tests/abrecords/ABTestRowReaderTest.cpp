@@ -152,6 +152,12 @@ TEST_F(ABTestRowReaderTest, StateRunAbilityAndInvolvementColumns) {
         std::optional<ExperimentMarker> expectedInvolvement;
     };
     const ExperimentMarker marker{.idKey = 12, .group = "B"};
+    // One character of 1201 bytes, as an earlier version, bounding only characters, stored it.
+    std::string oneCharacterGroup = R"({"id":12,"group":"a)";
+    for (int accent = 0; accent < 600; ++accent) {
+        oneCharacterGroup += "\xCC\x81";
+    }
+    oneCharacterGroup += R"("})";
     const Case cases[] = {
         {1, markerJson, true, marker},
         {5, "", true, std::nullopt},
@@ -161,6 +167,7 @@ TEST_F(ABTestRowReaderTest, StateRunAbilityAndInvolvementColumns) {
         {1, R"({"id":"12","group":"B"})", true, std::nullopt},
         {1, R"({"id":12})", true, std::nullopt},
         {1, "null", true, std::nullopt},
+        {1, oneCharacterGroup, true, std::nullopt},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.runAbility.debugDescription() + " " + c.involvement.debugDescription());

@@ -7,6 +7,8 @@
 #include "foundation/JsonCoding.hpp"
 #include "records/ABTestUserProperties.hpp"
 #include "records/ABTestsExperiment.hpp"
+#include "records/InvolvedExperiment.hpp"
+#include "support/LogCapture.hpp"
 
 namespace mvk {
 namespace {
@@ -38,6 +40,42 @@ TEST(ExperimentMarkerTest, WritesIdThenGroupAndNeedsBoth) {
         {R"({"id":1,"group":null})", false},
         {R"([1,"A"])", false},
     });
+}
+
+std::string repeated(std::string_view piece, std::size_t times) {
+    std::string text;
+    for (std::size_t i = 0; i < times; ++i) {
+        text += piece;
+    }
+    return text;
+}
+
+// The gateway's answer and a row an earlier version stored meet the same bounds, since either
+// group rides on every later event.
+TEST(ExperimentGroupTest, IsBoundedInBytesAndInCharacters) {
+    const std::string emoji = "\xF0\x9F\x98\x80";        // 4 bytes, 1 character
+    const std::string twoAccents = "a\xCC\x81\xCC\x81";  // 5 bytes, 1 character
+    struct Case {
+        const char* name;
+        std::string group;
+        bool accepted;
+    };
+    const Case cases[] = {
+        {"256 characters in 1024 bytes", repeated(emoji, 256), true},
+        {"256 characters in 1025 bytes", repeated(emoji, 255) + twoAccents, false},
+        {"257 one-byte characters", repeated("a", 257), false},
+        {"one character of 300 KB", "a" + repeated("\xCC\x81", 150'000), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::LogCapture log(MVKLogLevel::warning);
+        const nlohmann::json json = {{"id", 7}, {"group", c.group}};
+        EXPECT_EQ(InvolvedExperiment::fromJson(json).has_value(), c.accepted);
+        EXPECT_EQ(ExperimentMarker::fromJson(json).has_value(), c.accepted);
+        EXPECT_EQ(log.containsFragment("The stored group of experiment [7] is over 1024 bytes or "
+                                       "256 characters; the involvement is dropped"),
+                  !c.accepted);
+    }
 }
 
 TEST(ExperimentParameterTest, RoundTripsAndComparesEveryGroupValue) {

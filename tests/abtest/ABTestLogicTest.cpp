@@ -478,6 +478,16 @@ INSTANTIATE_TEST_SUITE_P(
                  false,
                  ""}));
 
+/// The offer for 7 expires with its request still on its way; 8 is found and
+/// its request waits for that one.
+void nextOfferBehindAStaleOne(ABLogicHarness& t) {
+    t.addExperiment(8, true, false, "5", "run");
+    offered(t);
+    t.advance(10'000);
+    t.fire("run");
+    EXPECT_EQ(t.config->offersSent.size(), 1U);
+}
+
 // A result of an offer the logic gave up changes nothing; the next request
 // waits until the one on its way is over.
 INSTANTIATE_TEST_SUITE_P(
@@ -498,11 +508,7 @@ INSTANTIATE_TEST_SUITE_P(
                                ""},
                       Scenario{"ALateFailureLetsTheNextOfferGoWithoutAskingForIt",
                                [](ABLogicHarness& t) {
-                                   t.addExperiment(8, true, false, "5", "run");
-                                   offered(t);
-                                   t.advance(10'000);
-                                   t.fire("run");
-                                   EXPECT_EQ(t.config->offersSent.size(), 1U);
+                                   nextOfferBehindAStaleOne(t);
                                    t.config->failOffer(0);
                                    ASSERT_EQ(t.config->offersSent.size(), 2U);
                                    EXPECT_EQ(t.config->offersSent[1].suitableExperiments,
@@ -527,6 +533,48 @@ INSTANTIATE_TEST_SUITE_P(
                                {"prepare", "prepare", "changed 1"},
                                false,
                                ""}));
+
+void optOut(ABLogicHarness& t) {
+    t.stateManager().project->trackingAvailable = false;
+}
+
+// After an opt-out no offer request leaves, and a pending offer ends once, as
+// its expiry would, turning sending back on for the opt-out's own status.
+INSTANTIATE_TEST_SUITE_P(OptOut, ABTestLogicScenarios,
+                         ::testing::Values(Scenario{"TheAnswerOnItsWayEndsThePendingOffer",
+                                                    [](ABLogicHarness& t) {
+                                                        offered(t);
+                                                        optOut(t);
+                                                        // The configuration service hands an answer
+                                                        // that meets tracking off back unanswered.
+                                                        t.config->failOffer();
+                                                        t.advance(10'000);
+                                                        EXPECT_EQ(t.config->offersSent.size(), 1U);
+                                                    },
+                                                    {"prepare", lateOffer},
+                                                    true,
+                                                    ""},
+                                           Scenario{"TheNextOfferWaitingForAStaleOneIsNeverAsked",
+                                                    [](ABLogicHarness& t) {
+                                                        nextOfferBehindAStaleOne(t);
+                                                        optOut(t);
+                                                        t.config->failOffer(0);
+                                                        EXPECT_EQ(t.config->offersSent.size(), 1U);
+                                                    },
+                                                    {"prepare", lateOffer, "prepare", lateOffer},
+                                                    true,
+                                                    ""},
+                                           Scenario{"NoSearchFindsAnOffer",
+                                                    [](ABLogicHarness& t) {
+                                                        t.addExperiment(7, false);
+                                                        optOut(t);
+                                                        t.start();
+                                                        t.userService->setUserLevel(2);
+                                                        EXPECT_TRUE(t.config->offersSent.empty());
+                                                    },
+                                                    {},
+                                                    true,
+                                                    ""}));
 
 }  // namespace
 }  // namespace mvk

@@ -7,8 +7,11 @@
 #include <vector>
 
 #include "abtest/RemoteConfigStore.hpp"
+#include "analytics/AnalyticsLogic.hpp"
+#include "core/ServiceFactory.hpp"
 #include "coreflow/ABTestFlowHarness.hpp"
 #include "coreflow/LogicFlowFixture.hpp"
+#include "coreflow/StuckUserFactory.hpp"
 #include "mvk/MVKRemoteConfig.hpp"
 #include "support/LogCapture.hpp"
 
@@ -109,6 +112,37 @@ MVKAnalyticsConfiguration asUser(const std::string& id) {
     MVKAnalyticsConfiguration configuration;
     configuration.setUserId(id);
     return configuration;
+}
+
+// The stored row that takes the id must not go while it is still the active
+// one: the player would go on under a row that no longer exists.
+TEST_F(LogicFlow, ReplacingOntoTheActiveUsersIdKeepsItWhenNoOtherRowCanBeActivated) {
+    Core::setAnalyticsLogicMakerForTesting(
+        [](ServiceFactoryProtocol& factory,
+           const std::shared_ptr<LifeCycleRepositoryProtocol>& lifeCycle)
+            -> std::shared_ptr<AnalyticsProtocol> {
+            StuckUserFactory stuck(factory, "alice");
+            auto logic =
+                AnalyticsLogic::make(stuck, dynamic_cast<ServiceFactory&>(factory).stateManager(),
+                                     lifeCycle, QueueManager::incomeQueue().queue());
+            logic->prepareCallBacks();
+            logic->applyAnalyticsConfiguration(std::nullopt);
+            logic->tryStartSDK();
+            return logic;
+        });
+    start(asUser("alice"));
+    LogCapture log(MVKLogLevel::error);
+    onLogic([](AnalyticsProtocol& l) {
+        l.setUserId("bob");
+        l.customEvent("bobs", std::nullopt);
+        l.replaceUserId("alice", "bob");
+    });
+    EXPECT_TRUE(
+        log.contains(MVKLogLevel::error,
+                     "The userId: [alice] could not be activated!\t\nReplace not possible!"));
+    EXPECT_EQ(h.columnTexts("users", "userId"), (std::vector<std::string>{"alice", "bob"}));
+    onLogic([](AnalyticsProtocol& l) { l.sendBufferedEvents(); });
+    EXPECT_EQ(sent("ce").size(), 1u) << "bob's event stays his";
 }
 
 class LogicSwitch : public LogicFlow, public ::testing::WithParamInterface<SwitchCase> {};

@@ -139,6 +139,7 @@ INSTANTIATE_TEST_SUITE_P(Exclusion, LogicAlive, ::testing::Bool(),
 struct LateAnswerCase {
     const char* name;
     std::function<void(LogicFlow&)> meanwhile;
+    bool timersRun;
 };
 
 void PrintTo(const LateAnswerCase& c, std::ostream* os) {
@@ -159,24 +160,33 @@ TEST_P(LogicLateAnswer, AConfigurationAnswerStartsNoTimerThatWasNotRunning) {
     settle();
     ASSERT_EQ(requestCount("/v2/analytics/config"), 1u);
     h.gateway().clearRequests();
+    // The alive and the report ask themselves whether they may leave; the
+    // accrual timer does not, so its tick tells whether the timers run.
+    LogCapture log(MVKLogLevel::debug);
     for (int tick = 0; tick < 3; ++tick) {
         h.loop->advance(300'000ms);
         settle();
     }
-    EXPECT_EQ(requestCount("/v2/analytics/report"), 0u) << "no alive, no report";
+    EXPECT_EQ(log.count(MVKLogLevel::debug, "Currency accrual timer tick") > 0,
+              GetParam().timersRun);
+    EXPECT_EQ(requestCount("/v2/analytics/report") > 0, GetParam().timersRun)
+        << "an alive and its report";
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, LogicLateAnswer,
-    ::testing::Values(LateAnswerCase{"TrackingOff",
+    ::testing::Values(LateAnswerCase{"NothingMeanwhile", [](LogicFlow&) {}, true},
+                      LateAnswerCase{"TrackingOff",
                                      [](LogicFlow&) {
                                          Core::shared()->analyticsProxy().enqueue(
                                              "test", [](AnalyticsProtocol& l) {
                                                  l.setTrackingAvailability(false);
                                              });
-                                     }},
+                                     },
+                                     false},
                       LateAnswerCase{"Background",
-                                     [](LogicFlow& t) { t.h.application->didEnterBackground(); }}),
+                                     [](LogicFlow& t) { t.h.application->didEnterBackground(); },
+                                     false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(LogicFlow, AUserWithARecentBackgroundTimeButNoSessionGetsOne) {

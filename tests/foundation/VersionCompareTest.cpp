@@ -40,6 +40,16 @@ const Case cases[] = {
     {"1.0b", "1.0b1", 1},
     {"1.beta", "1.0", absent},
     {"1.a2", "1.12", 1},
+    // Letters before the first number: the rest decides, then no prefix beats one
+    {"v2.0", "0.9", -1},
+    {"r10", "v1.0", -1},
+    {"v1.0", "v1.0.1", 1},
+    {"v2.0", "2.0", 1},
+    {"V2", "v2", 0},
+    {"r2", "v2", 1},
+    {"1.v2", "1.1", -1},
+    {"v1.0-rc1", "v1.0", 1},
+    {"v", "1", absent},
     // Letters: none beats some, then lower-cased ASCII codes with "0" padding
     {"1.0", "1.0a", -1},
     {"1.0a", "1.0", 1},
@@ -84,9 +94,10 @@ TEST(VersionCompareTest, ComparesByTheVersionRules) {
 }
 
 // Versions of every shape the rules tell apart, all comparable with one another.
-const char* const ordered[] = {"1",     "1.0.0", "1.0-rc1", "1.0-rc2", "1.0a", "1.0b", "1.0B",
-                               "1.0b0", "1.0b1", "1.01",    "1.1",     "1.02", "1.2",  "1.2.00",
-                               "1.2.1", "1.10",  "2.0b1",   "2.0",     "10"};
+const char* const ordered[] = {"1",    "1.0.0",  "1.0-rc1", "1.0-rc2", "1.0a",   "1.0b",
+                               "1.0B", "1.0b0",  "1.0b1",   "1.01",    "1.1",    "1.02",
+                               "1.2",  "1.2.00", "1.2.1",   "1.10",    "v2.0b1", "2.0b1",
+                               "r2.0", "v2.0",   "2.0",     "v10",     "10"};
 
 TEST(VersionCompareTest, IsAnOrder) {
     const auto compare = [](const char* first, const char* second) {
