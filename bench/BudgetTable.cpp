@@ -21,6 +21,7 @@
 #include <atomic>
 #include <cctype>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -285,6 +286,101 @@ MemoryFigures runMemoryChild(const std::string& self, const std::string& directo
     std::istringstream(last) >> figures.rss >> figures.pss >> figures.heap >> figures.sqlite >>
         figures.threads >> figures.rssAfterPass >> figures.heapAfterPass >> figures.rssTrimmed >>
         figures.rssAfterPassTrimmed >> figures.anonymous;
+    return figures;
+}
+
+// --------------------------------------------------------------- backlog child
+
+/// Child: start the library, hold the income queue back (as the background
+/// does before start-up) and queue `events` custom events from one thread;
+/// then let them be stored and leave the thread idle. With `threads`, each of
+/// that many threads makes a thousand events and then waits, idle. Prints
+/// "queuedAdded admitted idleAdded idleTrimmedAdded" over the started library.
+int backlogChild(const std::string& directory, const std::string& url, const std::string& caFile,
+                 int events, int threads) {
+    std::ifstream caStream(caFile);
+    const std::string caPem((std::istreambuf_iterator<char>(caStream)), {});
+    actAsHostWithCurlAndSqlite(url, caPem);
+    Logger::setLogLevel(MVKLogLevel::no);
+    ApplicationSupportDirectory::setOverride(directory);
+    URLSessionSettings::setCaPem(caPem);
+    MVKAnalytics::setTestProxyUrl(url);
+    StartUp().run();
+    auto& income = QueueManager::incomeQueue().queue();
+    income.drain(std::chrono::minutes(5));
+
+    // Idle host threads, made before the baseline so their stacks are in it.
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool call = false;
+    int called = 0;
+    std::vector<std::thread> idle;
+    for (int t = 0; t < threads; ++t) {
+        idle.emplace_back([&] {
+            std::unique_lock lock(mutex);
+            changed.wait(lock, [&] { return call; });
+            lock.unlock();
+            for (int n = 0; n < 1000; ++n) {
+                MVKAnalytics::customEvent("level_complete", twentyParameters());
+            }
+            lock.lock();
+            ++called;
+            changed.notify_all();
+            changed.wait(lock, [] { return false; });
+        });
+    }
+    malloc_trim(0);
+    const auto before = resident();
+    const auto queuedBefore = income.operationCount();
+
+    income.pause();
+    for (int n = 0; n < events; ++n) {
+        MVKAnalytics::customEvent("level_complete", twentyParameters());
+    }
+    const auto queued = resident();
+    const auto admitted = income.operationCount() - queuedBefore;
+    income.resume();
+    {
+        std::unique_lock lock(mutex);
+        call = true;
+        changed.notify_all();
+        changed.wait(lock, [&] { return called == threads; });
+    }
+    income.drain(std::chrono::minutes(10));
+    const auto idleAfter = resident();
+    malloc_trim(0);
+    const auto idleTrimmed = resident();
+    std::printf("%.0f %zu %.0f %.0f\n", queued.rss - before.rss, admitted,
+                idleAfter.rss - before.rss, idleTrimmed.rss - before.rss);
+    std::fflush(stdout);
+    // The idle threads are still waiting: nothing is torn down.
+    std::_Exit(0);
+}
+
+/// Resident bytes added over the started library: with the calls queued,
+/// then idle once they are stored (and once free pages are trimmed).
+struct BacklogFigures {
+    double queuedAdded = 0, admitted = 0, idleAdded = 0, idleTrimmedAdded = 0;
+};
+
+BacklogFigures runBacklogChild(const std::string& self, const std::string& directory,
+                               const std::string& url, const std::string& caFile, int events,
+                               int threads) {
+    const auto output = shell(quoted(self) + " --backlog-child " + quoted(directory) + " " +
+                              quoted(url) + " " + quoted(caFile) + " " + std::to_string(events) +
+                              " " + std::to_string(threads) + " 2>/dev/null");
+    std::istringstream lines(output);
+    std::string line;
+    std::string last;
+    while (std::getline(lines, line)) {
+        if (!line.empty() &&
+            (std::isdigit(static_cast<unsigned char>(line[0])) || line[0] == '-')) {
+            last = line;
+        }
+    }
+    BacklogFigures figures;
+    std::istringstream(last) >> figures.queuedAdded >> figures.admitted >> figures.idleAdded >>
+        figures.idleTrimmedAdded;
     return figures;
 }
 
@@ -561,10 +657,14 @@ int main(int argc, char** argv) {
     if (argc == 5 && std::string(argv[1]) == "--memory-child") {
         return memoryChild(argv[2], argv[3], argv[4]);
     }
+    if (argc == 7 && std::string(argv[1]) == "--backlog-child") {
+        return backlogChild(argv[2], argv[3], argv[4], std::atoi(argv[5]), std::atoi(argv[6]));
+    }
     const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
     // An optional third argument picks sections:
-    // "memory,caller,start,rate,sqlite,destroy".
-    const std::string sections = argc > 3 ? argv[3] : "memory,caller,start,rate,sqlite,destroy";
+    // "memory,backlog,caller,start,rate,sqlite,destroy".
+    const std::string sections =
+        argc > 3 ? argv[3] : "memory,backlog,caller,start,rate,sqlite,destroy";
     const auto wants = [&](const char* section) {
         return sections.find(section) != std::string::npos;
     };
@@ -629,6 +729,28 @@ int main(int argc, char** argv) {
             storeBacklog(100'000);
             backlogCases.push_back(
                 runMemoryChild(self, directory.path().string(), gateway.baseUrl(), caFile));
+        }
+    }
+    // Memory held by calls queued behind a held-back queue, and by idle threads.
+    struct BacklogCase {
+        const char* name;
+        int events;
+        int threads;
+        std::vector<BacklogFigures> runs;
+    };
+    std::vector<BacklogCase> backlogs = {{"100k events queued, queue held back", 100'000, 0, {}},
+                                         {"1M events queued, queue held back", 1'000'000, 0, {}},
+                                         {"64 threads idle after 1,000 events each", 0, 64, {}}};
+    if (wants("backlog")) {
+        BenchDirectory directory;
+        StartUp().run();
+        shutDown();
+        for (auto& backlog : backlogs) {
+            for (int r = 0; r < std::min(runs, 3); ++r) {
+                backlog.runs.push_back(runBacklogChild(self, directory.path().string(),
+                                                       gateway.baseUrl(), caFile, backlog.events,
+                                                       backlog.threads));
+            }
         }
     }
     const auto memoryMedian = [](const std::vector<MemoryFigures>& cases,
@@ -799,6 +921,26 @@ int main(int argc, char** argv) {
             verdict(figures.p99 <= 5e-3),
             format("p50 %.1f us, slowest %.0f us of 200; the hosts made %.1f M calls/s",
                    figures.p50 * 1e6, figures.max * 1e6, figures.callRate / 1e6));
+    }
+    for (auto& backlog : backlogs) {
+        if (backlog.runs.empty()) {
+            continue;
+        }
+        const auto of = [&](double BacklogFigures::*field) {
+            std::vector<double> values;
+            for (const auto& figures : backlog.runs) {
+                values.push_back(figures.*field);
+            }
+            return median(values);
+        };
+        const double added =
+            backlog.events > 0 ? of(&BacklogFigures::queuedAdded) : of(&BacklogFigures::idleAdded);
+        row(backlog.name, format("%.2f MB", added / mebibyte), "", "",
+            backlog.events > 0
+                ? format("%.0f admitted; idle once stored: %.2f MB, trimmed %.2f MB",
+                         of(&BacklogFigures::admitted), of(&BacklogFigures::idleAdded) / mebibyte,
+                         of(&BacklogFigures::idleTrimmedAdded) / mebibyte)
+                : format("once trimmed %.2f MB", of(&BacklogFigures::idleTrimmedAdded) / mebibyte));
     }
     row("bare SQLite, autocommit insert", format("%.0f /s", bareAutocommit), "", "");
     row("bare SQLite, one transaction", format("%.0f /s", bareTransaction), "", "");

@@ -204,16 +204,18 @@ void AnalyticsProxy::setTrackingAvailability(bool allowed) {
 }
 
 void AnalyticsProxy::customEvent(std::string name, const MVKCustomEventParameters& parameters) {
-    enqueue("customEvent(_:_:)",
-            [name = std::move(name),
-             parameters = ParameterSnapshot(parameters)](AnalyticsProtocol& logic) mutable {
-                repair(name);
-                auto valid = ValidatorRules::validateCustomEvent(name, parameters.object());
-                if (!valid || Validator::isExcluded("ce", AnyCodable(name))) {
-                    return;
-                }
-                logic.customEvent(valid->name, std::move(valid->params));
-            });
+    ParameterSnapshot snapshot(parameters);
+    const auto held = snapshot.bytes() + name.size();
+    enqueueHolding(held, "customEvent(_:_:)",
+                   [name = std::move(name),
+                    parameters = std::move(snapshot)](AnalyticsProtocol& logic) mutable {
+                       repair(name);
+                       auto valid = ValidatorRules::validateCustomEvent(name, parameters.object());
+                       if (!valid || Validator::isExcluded("ce", AnyCodable(name))) {
+                           return;
+                       }
+                       logic.customEvent(valid->name, std::move(valid->params));
+                   });
 }
 
 void AnalyticsProxy::currencyAccrual(std::string currencyName, std::int64_t amount,

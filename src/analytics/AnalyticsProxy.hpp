@@ -54,8 +54,8 @@ class AnalyticsProxy final : public LogicProxyBase<AnalyticsProtocol> {
     void replaceUserId(std::string fromUserId, std::string toUserId);
     void setCurrentLevel(std::int64_t level);
     void setTrackingAvailability(bool allowed);
-    /// `parameters` is a copy-on-write snapshot: taking it costs the host one
-    /// reference count, and later changes of the host's object are not seen.
+    /// `parameters` is packed into one block for the queue: later changes of
+    /// the host's object are not seen.
     void customEvent(std::string name, const MVKCustomEventParameters& parameters);
     void currencyAccrual(std::string currencyName, std::int64_t amount, std::string source,
                          MVKAccrualType type);

@@ -9,8 +9,6 @@
 #include <utility>
 #include <variant>
 
-#include "platform/JobMemory.hpp"
-
 namespace mvk {
 
 namespace {
@@ -112,8 +110,9 @@ ParameterSnapshot::ParameterSnapshot(const MVKCustomEventParameters& parameters)
             size += std::holds_alternative<bool>(value) ? sizeof(bool) : sizeof(std::int64_t);
         }
     }
-    block_ = static_cast<unsigned char*>(JobMemory::allocate(size));
-    auto* at = put(block_, static_cast<Length>(all.size()));
+    block_ = std::make_unique_for_overwrite<unsigned char[]>(size);
+    bytes_ = size;
+    auto* at = put(block_.get(), static_cast<Length>(all.size()));
     for (const auto& [key, value] : all) {
         if (const auto* text = std::get_if<std::string>(&value)) {
             at = putText(put(at, Kind::text), key);
@@ -128,22 +127,8 @@ ParameterSnapshot::ParameterSnapshot(const MVKCustomEventParameters& parameters)
     }
 }
 
-ParameterSnapshot::ParameterSnapshot(ParameterSnapshot&& other) noexcept
-    : block_(std::exchange(other.block_, nullptr)) {}
-
-ParameterSnapshot& ParameterSnapshot::operator=(ParameterSnapshot&& other) noexcept {
-    if (this != &other) {
-        JobMemory::release(std::exchange(block_, std::exchange(other.block_, nullptr)));
-    }
-    return *this;
-}
-
-ParameterSnapshot::~ParameterSnapshot() {
-    JobMemory::release(block_);
-}
-
 std::size_t ParameterSnapshot::size() const noexcept {
-    return block_ == nullptr ? 0 : Reader{block_}.take<Length>();
+    return block_ == nullptr ? 0 : Reader{block_.get()}.take<Length>();
 }
 
 AnyCodable::Object ParameterSnapshot::object() const {
@@ -151,7 +136,7 @@ AnyCodable::Object ParameterSnapshot::object() const {
     if (block_ == nullptr) {
         return AnyCodable::Object(std::move(entries));
     }
-    Reader reader{block_};
+    Reader reader{block_.get()};
     const auto count = reader.take<Length>();
     entries.reserve(count);
     for (Length index = 0; index < count; ++index) {

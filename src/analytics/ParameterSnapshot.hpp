@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 
 #include "foundation/AnyCodable.hpp"
 #include "mvk/MVKCustomEventParameters.hpp"
@@ -8,30 +9,27 @@
 namespace mvk {
 
 /// A custom event's parameters as the income queue carries them: every key
-/// and value packed in one block of queue job memory.
+/// and value packed in one heap block.
 ///
-/// The game's own parameters object lives in its thread's heap and is let go
-/// there as soon as the call returns. While the queue runs behind a game
-/// making events quickly, only these blocks wait in it, and they come from
-/// slabs mapped in advance rather than from fresh heap pages, which the C
-/// library hands out a page at a time to each thread.
+/// The game's own parameters object stays with the game, which may change it
+/// as soon as the call returns. One block instead of a copy of each text
+/// keeps a waiting event to one allocation, and its size is known for the
+/// queue's bound.
 class ParameterSnapshot {
   public:
     ParameterSnapshot() noexcept = default;
     explicit ParameterSnapshot(const MVKCustomEventParameters& parameters);
-    ParameterSnapshot(ParameterSnapshot&& other) noexcept;
-    ParameterSnapshot& operator=(ParameterSnapshot&& other) noexcept;
-    ParameterSnapshot(const ParameterSnapshot&) = delete;
-    ParameterSnapshot& operator=(const ParameterSnapshot&) = delete;
-    ~ParameterSnapshot();
 
     std::size_t size() const noexcept;
+    /// The bytes of the packed block.
+    std::size_t bytes() const noexcept { return block_ != nullptr ? bytes_ : 0; }
 
     /// The parameters in the order they were added, as a custom event's object.
     AnyCodable::Object object() const;
 
   private:
-    unsigned char* block_ = nullptr;
+    std::unique_ptr<unsigned char[]> block_;
+    std::size_t bytes_ = 0;
 };
 
 }  // namespace mvk

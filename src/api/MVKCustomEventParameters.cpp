@@ -74,161 +74,16 @@ std::string printed(const MVKCustomEventParameters::Value& value) {
         value);
 }
 
-struct Home;
-
-/// What a thread hands back to the thread that allocated it.
-struct Returned {
-    Returned() = default;
-    Returned(const Returned&) = delete;
-    Returned& operator=(const Returned&) = delete;
-    virtual ~Returned() = default;
-
-    Home* home = nullptr;
-    Returned* next = nullptr;
-};
-
-/// The snapshots a thread made and another thread let go. Freeing one there
-/// would take the making thread's allocator lock against it, and a game
-/// making events while the income queue lets the earlier ones go would wait
-/// on that lock now and then; instead they come back here, and the making
-/// thread frees them when it makes its next one. Leaked: another thread may
-/// hand one back after the making thread ended, and a thread that starts later
-/// takes over a home its thread left.
-struct Home {
-    /// Handed back items, newest first; `closed` while no thread owns it.
-    std::atomic<Returned*> returned{nullptr};
-    std::atomic<int> waiting{0};
-    /// Every home ever made, linked once and never unlinked.
-    Home* nextHome = nullptr;
-    /// One item let go on the making thread itself, kept with its room for
-    /// the next one; touched only by the thread owning the home.
-    Returned* spare = nullptr;
-
-    static inline Returned* const closed = reinterpret_cast<Returned*>(alignof(Returned));
-    /// More than this are freed where they are let go.
-    static constexpr int most = 64;
-
-    /// False when the item is to be freed by the caller.
-    bool takeBack(Returned* item) {
-        if (waiting.fetch_add(1, std::memory_order_relaxed) >= most) {
-            waiting.fetch_sub(1, std::memory_order_relaxed);
-            return false;
-        }
-        auto* head = returned.load(std::memory_order_relaxed);
-        do {
-            if (head == closed) {
-                waiting.fetch_sub(1, std::memory_order_relaxed);
-                return false;
-            }
-            item->next = head;
-        } while (!returned.compare_exchange_weak(head, item, std::memory_order_release,
-                                                 std::memory_order_relaxed));
-        return true;
-    }
-
-    /// On the making thread: what was handed back so far, and no more with
-    /// `closing`.
-    Returned* takeAll(bool closing) {
-        auto* items = returned.exchange(closing ? closed : nullptr, std::memory_order_acquire);
-        int count = 0;
-        for (auto* item = items; item != nullptr; item = item->next) {
-            ++count;
-        }
-        waiting.fetch_sub(count, std::memory_order_relaxed);
-        return items;
-    }
-};
-
-/// Frees `items` on this thread.
-void freeAll(Returned* items) noexcept {
-    while (items != nullptr) {
-        delete std::exchange(items, items->next);
-    }
-}
-
-/// This thread's home while the thread runs.
-thread_local Home* currentHome = nullptr;
-
-/// A home no thread owns, or a new one.
-Home* ownHome() {
-    static std::atomic<Home*> homes{nullptr};
-    for (auto* home = homes.load(std::memory_order_acquire); home != nullptr;
-         home = home->nextHome) {
-        auto* expected = Home::closed;
-        if (home->returned.compare_exchange_strong(expected, nullptr, std::memory_order_acq_rel)) {
-            return home;
-        }
-    }
-    auto* home = new Home();
-    home->nextHome = homes.load(std::memory_order_relaxed);
-    while (!homes.compare_exchange_weak(home->nextHome, home, std::memory_order_release,
-                                        std::memory_order_relaxed)) {
-    }
-    return home;
-}
-
-struct ThisThread {
-    ThisThread() : home(ownHome()) { currentHome = home; }
-    ~ThisThread() {
-        currentHome = nullptr;
-        delete std::exchange(home->spare, nullptr);
-        freeAll(home->takeAll(true));
-    }
-    Home* const home;
-};
-
-Home& thisThreadHome() {
-    thread_local ThisThread thread;
-    return *thread.home;
-}
-
-/// Keeps an unshared snapshot for its thread's next one, frees it here, or
-/// hands it back to its thread.
-void letGo(Returned* item) noexcept {
-    if (item->home != nullptr && item->home == currentHome) {
-        if (currentHome->spare == nullptr) {
-            currentHome->spare = item;
-        } else {
-            delete item;
-        }
-    } else if (item->home == nullptr || !item->home->takeBack(item)) {
-        delete item;
-    }
-}
-
 }  // namespace
 
 // A reference count of our own rather than a shared_ptr: deciding that a copy
-// is unshared needs an acquire load, so that the reads of a snapshot released
-// on the income queue happen before the host's next change.
-struct MVKCustomEventParameters::Shared : Returned {
+// is unshared needs an acquire load, so that the reads of a copy let go on
+// another thread happen before this thread's next change.
+struct MVKCustomEventParameters::Shared {
     Shared() { parameters.reserve(firstCapacity); }
     /// An own copy of `other`'s parameters, for a change while it is shared.
-    explicit Shared(const Shared& other)
-        : Returned(), parameters(other.parameters), fingerprints(other.fingerprints) {}
-
-    /// A snapshot of this thread's, with no parameters, for one holder: the
-    /// one this thread kept, or else what came back from other threads, freed
-    /// here on this thread but for one kept with its room.
-    static Shared* make() {
-        auto& home = thisThreadHome();
-        Shared* shared = static_cast<Shared*>(std::exchange(home.spare, nullptr));
-        if (shared == nullptr) {
-            if (auto* items = home.takeAll(false)) {
-                shared = static_cast<Shared*>(std::exchange(items, items->next));
-                freeAll(items);
-            }
-        }
-        if (shared != nullptr) {
-            shared->parameters.clear();
-            shared->holders.store(1, std::memory_order_relaxed);
-        } else {
-            shared = new Shared();
-        }
-        shared->home = &home;
-        shared->next = nullptr;
-        return shared;
-    }
+    Shared(const Shared& other) : parameters(other.parameters), fingerprints(other.fingerprints) {}
+    Shared& operator=(const Shared&) = delete;
 
     /// Sets the parameter `key` of `owner` with `assign`, which builds the
     /// value in place; refused with the limit line once the parameters are
@@ -319,7 +174,7 @@ MVKCustomEventParameters::~MVKCustomEventParameters() {
 
 void MVKCustomEventParameters::release() noexcept {
     if (shared_ != nullptr && shared_->holders.fetch_sub(1, std::memory_order_acq_rel) == 1) {
-        letGo(shared_);
+        delete shared_;
     }
     shared_ = nullptr;
 }
@@ -332,10 +187,9 @@ const MVKCustomEventParameters::Parameters& MVKCustomEventParameters::getAllPara
 
 MVKCustomEventParameters::Parameters& MVKCustomEventParameters::writable() {
     if (shared_ == nullptr) {
-        shared_ = Shared::make();
+        shared_ = new Shared();
     } else if (shared_->holders.load(std::memory_order_acquire) != 1) {
         auto* own = new Shared(*shared_);
-        own->home = &thisThreadHome();
         release();
         shared_ = own;
     }

@@ -4,7 +4,6 @@
 #include <exception>
 
 #include "foundation/Logger.hpp"
-#include "platform/JobMemory.hpp"
 #include "platform/LibraryThread.hpp"
 #include "platform/ProcessExit.hpp"
 
@@ -50,14 +49,6 @@ SerialQueue::~SerialQueue() {
     for (Job* job : ordered_) {
         delete job;
     }
-}
-
-void* SerialQueue::Job::operator new(std::size_t size) {
-    return JobMemory::allocate(size);
-}
-
-void SerialQueue::Job::operator delete(void* memory) noexcept {
-    JobMemory::release(memory);
 }
 
 SerialQueue::Ticket SerialQueue::addOperation(Block block) {

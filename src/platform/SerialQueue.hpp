@@ -117,9 +117,6 @@ class SerialQueue {
         Ticket ticket = 0;
         virtual ~Job() = default;
         virtual void run() = 0;
-        /// From `JobMemory`: the host's thread allocates, this queue's thread frees.
-        static void* operator new(std::size_t size);
-        static void operator delete(void* memory) noexcept;
     };
     template <typename Work>
     struct WorkJob final : Job {

@@ -10,6 +10,8 @@
 #include <utility>
 
 #include "foundation/Logger.hpp"
+#include "platform/BacklogBound.hpp"
+#include "platform/GuardedCall.hpp"
 #include "platform/QueueManager.hpp"
 #include "platform/SerialQueue.hpp"
 
@@ -24,6 +26,10 @@ namespace mvk {
 /// slot weakly, so a proxy that is gone takes its logic with it and the
 /// blocks still waiting do nothing; a proxy that lasts as long as the process
 /// can say so and spare them that.
+///
+/// Every call is charged to the income queue's backlog bound; one refused
+/// there is dropped at once, on the caller's thread, as a call that found no
+/// logic, so a getter still gets its default answer, only sooner.
 template <typename Logic>
 class LogicProxyBase {
     struct NothingDropped {
@@ -85,9 +91,25 @@ class LogicProxyBase {
     /// gone only `dropped` runs, silently.
     template <typename Call, typename Dropped = NothingDropped>
     void enqueue(MethodText method, Call call, Dropped dropped = {}) {
+        enqueueHolding(0, std::move(method), std::move(call), std::move(dropped));
+    }
+
+    /// The same for a call whose captures hold `heldBytes` on the heap
+    /// besides the block itself (texts, a packed parameter block).
+    template <typename Call, typename Dropped = NothingDropped>
+    void enqueueHolding(std::size_t heldBytes, MethodText method, Call call, Dropped dropped = {}) {
+        // The block, its captures and the allocator's own words for it.
+        constexpr std::size_t blockBytes =
+            sizeof(MethodText) + sizeof(Call) + sizeof(Dropped) + 8 * sizeof(void*);
+        auto charge = bound_.admit(blockBytes + heldBytes);
+        if (!charge) {
+            callGuarded("A refused call", [&] { runDropped(dropped); });
+            return;
+        }
         queue_.addOperation([weak = lasting_ ? std::weak_ptr<Slot>() : std::weak_ptr<Slot>(slot_),
                              lasting = lasting_ ? slot_.get() : nullptr, method = std::move(method),
-                             call = std::move(call), dropped = std::move(dropped)]() mutable {
+                             call = std::move(call), dropped = std::move(dropped),
+                             charge = std::move(charge)]() mutable {
             const auto held = lasting != nullptr ? nullptr : weak.lock();
             Slot* const slot = lasting != nullptr ? lasting : held.get();
             if (slot == nullptr) {
@@ -129,6 +151,7 @@ class LogicProxyBase {
     };
 
     SerialQueue& queue_;
+    BacklogBound& bound_ = BacklogBound::incomeQueue();
     const std::shared_ptr<Slot> slot_;
     bool lasting_ = false;
 };

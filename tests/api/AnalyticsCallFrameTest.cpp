@@ -317,10 +317,7 @@ class FrameFixture : public ::testing::Test {
   protected:
     void SetUp() override {
         Validator::resetSettingsForTesting();
-        Core::setAnalyticsLogicMakerForTesting(
-            [this](ServiceFactoryProtocol&, const std::shared_ptr<LifeCycleRepositoryProtocol>&) {
-                return logic;
-            });
+        CoreFlowHarness::useAnalyticsLogic(logic);
     }
     void TearDown() override { Validator::resetSettingsForTesting(); }
 
@@ -529,10 +526,7 @@ class GetterRoads : public ::testing::TestWithParam<RoadCase> {
 
 TEST_P(GetterRoads, EveryGetterIsAnsweredExactlyOnce) {
     auto logic = std::make_shared<RoadLogic>(GetParam().road);
-    Core::setAnalyticsLogicMakerForTesting(
-        [logic](ServiceFactoryProtocol&, const std::shared_ptr<LifeCycleRepositoryProtocol>&) {
-            return logic;
-        });
+    CoreFlowHarness::useAnalyticsLogic(logic);
     MVKAnalytics::initialize("frame-key");
     LogCapture log(MVKLogLevel::no);
     Answers answers;

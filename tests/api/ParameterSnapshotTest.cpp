@@ -54,7 +54,7 @@ const std::vector<SnapshotCase> snapshotCases = {
          p.addString("a", "one");
      },
      {{"a", AnyCodable(std::string("one"))}, {"b", AnyCodable(std::int64_t{2})}}},
-    {"LargerThanAJob",
+    {"LongTexts",
      [](auto& p) {
          p.addString("long", longText);
          p.addString(longText, "key");

@@ -80,6 +80,15 @@ class CoreFlowHarness {
 
     gateway::Gateway& gateway() { return gatewayFixture.gateway(); }
 
+    /// Cores started from now on get `logic` as their analytics logic.
+    static void useAnalyticsLogic(std::shared_ptr<AnalyticsProtocol> logic) {
+        Core::setAnalyticsLogicMakerForTesting(
+            [logic = std::move(logic)](ServiceFactoryProtocol&,
+                                       const std::shared_ptr<LifeCycleRepositoryProtocol>&) {
+                return logic;
+            });
+    }
+
     static bool drainIncome() { return QueueManager::incomeQueue().queue().drain(drainLimit()); }
 
     /// Destroys the current core and waits until it is gone.

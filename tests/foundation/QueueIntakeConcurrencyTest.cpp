@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -11,33 +10,19 @@
 
 #include "platform/SerialQueue.hpp"
 
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define MVK_LEAK_CHECKED 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__)
-#define MVK_LEAK_CHECKED 1
-#endif
-#ifdef MVK_LEAK_CHECKED
-#include <sanitizer/lsan_interface.h>
-#endif
 #include "support/Patience.hpp"
 
 namespace mvk {
 namespace {
 
-// Producers draw a ticket and link their block in as two steps, and blocks
-// come from per-thread slabs; these cases hold the queue to running blocks in
-// ticket order, to waits that mean what they say, and to releasing every
-// capture, whatever the size of the block and whether it ever ran.
+// Producers draw a ticket and link their block in as two steps; these cases
+// hold the queue to running blocks in ticket order, to waits that mean what
+// they say, and to releasing every capture, whether the block ever ran.
 
 struct IntakeCase {
     const char* name;
     int producers;
     int perProducer;
-    /// Padding captured by each block: past the slab limit it comes from the heap.
-    bool largeBlocks;
     bool pausedWhileAdding;
 };
 
@@ -63,13 +48,7 @@ TEST_P(QueueIntake, RunsInTicketOrderWaitsHoldAndCapturesAreReleased) {
                     std::lock_guard lock(mutex);
                     ran.emplace_back(p, i);
                 };
-                SerialQueue::Ticket ticket;
-                if (c.largeBlocks) {
-                    ticket = queue.addOperation(
-                        [record, padding = std::array<char, 2048>{}]() { record(); });
-                } else {
-                    ticket = queue.addOperation(record);
-                }
+                const auto ticket = queue.addOperation(record);
                 tickets[p].push_back(ticket);
                 if (!c.pausedWhileAdding && i % 97 == 0) {
                     EXPECT_TRUE(queue.waitUntilFinished(ticket));
@@ -110,13 +89,13 @@ TEST_P(QueueIntake, RunsInTicketOrderWaitsHoldAndCapturesAreReleased) {
     EXPECT_EQ(capture.use_count(), 1) << "a finished block still holds its captures";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, QueueIntake,
-    testing::Values(IntakeCase{"OneProducer", 1, 3000, false, false},
-                    IntakeCase{"EightProducers", 8, 2000, false, false},
-                    IntakeCase{"EightProducersLargeBlocks", 8, 300, true, false},
-                    IntakeCase{"EightProducersWhilePaused", 8, 1000, false, true}),
-    [](const testing::TestParamInfo<IntakeCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Cases, QueueIntake,
+                         testing::Values(IntakeCase{"OneProducer", 1, 3000, false},
+                                         IntakeCase{"EightProducers", 8, 2000, false},
+                                         IntakeCase{"EightProducersWhilePaused", 8, 1000, true}),
+                         [](const testing::TestParamInfo<IntakeCase>& info) {
+                             return info.param.name;
+                         });
 
 TEST(QueueIntakeRelease, AQueueGoneWhilePausedReleasesTheBlocksItNeverRan) {
     const auto capture = std::make_shared<int>(0);
@@ -139,19 +118,6 @@ TEST(QueueIntakeRelease, AQueueGoneWhilePausedReleasesTheBlocksItNeverRan) {
     EXPECT_FALSE(ran);
     EXPECT_EQ(capture.use_count(), 1);
 }
-
-#ifdef MVK_LEAK_CHECKED
-// A queue halted at exit keeps its blocks unrun; what they capture is then
-// only reachable through the queued jobs, and a leak checker must see it so.
-TEST(QueueIntakeRelease, WhatAWaitingBlockCapturesStaysVisibleToTheLeakChecker) {
-    SerialQueue queue("test.intake-leak-check");
-    queue.pause();
-    for (int i = 0; i < 100; ++i) {
-        queue.addOperation([owned = std::make_shared<std::array<char, 64>>()] { (void)owned; });
-    }
-    EXPECT_EQ(__lsan_do_recoverable_leak_check(), 0);
-}
-#endif
 
 }  // namespace
 }  // namespace mvk

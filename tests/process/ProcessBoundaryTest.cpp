@@ -177,6 +177,27 @@ TEST(ProcessBoundaryTest, ExitKeepsTheCallsAlreadyMade) {
     }
 }
 
+// A game's last calls come from wherever its own teardown runs: static and
+// thread_local destructors and atexit handlers, before and after the
+// library's teardown, and from the thread_local destructors of many
+// short-lived threads. Each is handled or refused, and the process ends as
+// the game asked.
+TEST(ProcessBoundaryTest, CallsFromTheHostsTeardownEndCleanly) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"call-at-teardown", "started"}, "teardown of a game that started the library"},
+        {{"call-at-teardown", "never"}, "teardown of a game that never started it"},
+        {{"call-from-ending-threads", "1000"}, "1,000 ending threads"},
+    };
+    for (const auto& [args, name] : cases) {
+        SCOPED_TRACE(name);
+        TempDir dir;
+        Child child({args[0], dir.path().string(), args[1]}, dir.path() / "stderr");
+        const int status = child.wait();
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << describe(status) << "\n"
+                                                                   << child.stderrText();
+    }
+}
+
 // Group commit may lose the newest events at a kill, never an older one: after
 // each kill the file is sound, the library opens it, and the stored numbers
 // run from 0 without a gap.

@@ -13,6 +13,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "backend/Backend.hpp"
 #include "backend/BackendConfigUrl.hpp"
@@ -181,6 +182,86 @@ int keepCallsAtExit(const char* directory, const std::string& how) {
     return 0;
 }
 
+/// What a game's own teardown may do last: build parameters, send an event,
+/// destroy the library and send one more.
+void callTheLibraryLate(const char* where) {
+    MVKCustomEventParameters parameters;
+    parameters.addString("where", where);
+    parameters.addInt("n", 1);
+    MVKAnalytics::customEvent("late", parameters);
+    MVKEngineWrapper::destroySDK();
+    MVKAnalytics::customEvent("after_destroy", parameters);
+}
+
+struct LateCaller {
+    const char* where;
+    ~LateCaller() { callTheLibraryLate(where); }
+};
+
+bool startAndWait(const char* directory) {
+    ApplicationSupportDirectory::setOverride(std::filesystem::path(directory));
+    MVKAnalytics::setTestProxyUrl("https://127.0.0.1:9");
+    static std::atomic<bool> started{false};
+    MVKAnalytics::setInitializationCompleteCallback([] { started.store(true); });
+    MVKAnalytics::initialize("late-key");
+    for (int waited = 0; !started.load(); ++waited) {
+        if (waited == 30'000) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+// A game ends with calls from its static objects' destructors, its atexit
+// handlers and its main thread's thread_local destructors, some run before
+// the library's own teardown and some after it.
+int callAtTeardown(const char* directory, const std::string& when) {
+    static LateCaller beforeStart{"a static made before initialize"};
+    std::atexit([] { callTheLibraryLate("an atexit handler added before initialize"); });
+    // Made before this thread built any parameters, so destroyed after
+    // whatever the library keeps for the thread.
+    thread_local LateCaller threadLocal{"a thread_local"};
+    (void)threadLocal;
+    if (when == "started") {
+        if (!startAndWait(directory)) {
+            return 3;
+        }
+        for (int n = 0; n < 100; ++n) {
+            callTheLibraryLate("main");
+        }
+    }
+    static LateCaller afterStart{"a static made after initialize"};
+    std::atexit([] { callTheLibraryLate("an atexit handler added after initialize"); });
+    return 0;
+}
+
+// Thread pools and one-off tasks: many short-lived threads whose
+// thread_local destructors are the last to call the library.
+int callFromEndingThreads(const char* directory, int threads) {
+    if (!startAndWait(directory)) {
+        return 3;
+    }
+    constexpr int together = 8;
+    for (int started = 0; started < threads; started += together) {
+        std::vector<std::thread> batch;
+        for (int n = 0; n < together; ++n) {
+            batch.emplace_back([] {
+                thread_local LateCaller last{"a thread_local of a short-lived thread"};
+                (void)last;
+                MVKCustomEventParameters parameters;
+                parameters.addInt("seq", 1);
+                MVKAnalytics::customEvent("short_lived", parameters);
+            });
+        }
+        for (auto& thread : batch) {
+            thread.join();
+        }
+    }
+    QueueManager::incomeQueue().queue().waitUntilAllOperationsAreFinished();
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -206,10 +287,18 @@ int main(int argc, char** argv) {
     if (mode == "keep-calls" && argc == 4) {
         return keepCallsAtExit(argv[2], argv[3]);
     }
+    if (mode == "call-at-teardown" && argc == 4) {
+        return callAtTeardown(argv[2], argv[3]);
+    }
+    if (mode == "call-from-ending-threads" && argc == 4) {
+        return callFromEndingThreads(argv[2], std::atoi(argv[3]));
+    }
     std::fprintf(stderr,
                  "usage: %s exit-under-transfers URL CA_FILE DELAY_MS | exit-from-queue | "
                  "exit-making-ids | closed-stdout | host-syslog | store-numbered DIRECTORY | "
-                 "keep-calls DIRECTORY return|destroy|exit-in-block|block-past-bound\n",
+                 "keep-calls DIRECTORY return|destroy|exit-in-block|block-past-bound | "
+                 "call-at-teardown DIRECTORY started|never | "
+                 "call-from-ending-threads DIRECTORY THREADS\n",
                  argv[0]);
     return 2;
 }

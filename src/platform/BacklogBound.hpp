@@ -1,0 +1,78 @@
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <utility>
+
+namespace mvk {
+
+/// The bound on what the host's calls hold while they wait in the income
+/// queue: bytes and a count. A game that calls faster than the library
+/// stores, or calls while the queue is held back (in the background before
+/// start-up, at exit), must not take the process's memory with it; past the
+/// bound a call is refused with a line, at most one a second, that says how
+/// many were refused since the one before.
+///
+/// Only calls that may be dropped are charged; the life-cycle calls and
+/// barriers the host waits on are queued whatever the backlog.
+class BacklogBound {
+  public:
+    static constexpr std::size_t mostBytes = 32 * 1024 * 1024;
+    static constexpr std::size_t mostCalls = 100'000;
+
+    /// What one admitted call holds; given back when the call's block is
+    /// destroyed, run or not.
+    class Charge {
+      public:
+        Charge() noexcept = default;
+        Charge(Charge&& other) noexcept
+            : bound_(std::exchange(other.bound_, nullptr)), bytes_(other.bytes_) {}
+        Charge& operator=(Charge&& other) noexcept {
+            std::swap(bound_, other.bound_);
+            std::swap(bytes_, other.bytes_);
+            return *this;
+        }
+        Charge(const Charge&) = delete;
+        Charge& operator=(const Charge&) = delete;
+        ~Charge();
+
+        explicit operator bool() const noexcept { return bound_ != nullptr; }
+
+      private:
+        friend class BacklogBound;
+        Charge(BacklogBound* bound, std::size_t bytes) noexcept : bound_(bound), bytes_(bytes) {}
+
+        BacklogBound* bound_ = nullptr;
+        std::size_t bytes_ = 0;
+    };
+
+    BacklogBound() noexcept = default;
+    BacklogBound(const BacklogBound&) = delete;
+    BacklogBound& operator=(const BacklogBound&) = delete;
+
+    /// The one for the income queue; never destroyed, since a block still
+    /// queued at exit gives its charge back whenever it goes.
+    static BacklogBound& incomeQueue();
+
+    /// A charge for a call of `bytes`, or an empty one when the call is refused.
+    Charge admit(std::size_t bytes) noexcept;
+
+  private:
+    void giveBack(std::size_t bytes) noexcept;
+    /// Writes the refusal line unless one was written within the last second.
+    void reportRefused() noexcept;
+
+    // Calls in the high bits, bytes in the low ones: admitting a call is one
+    // atomic add on the host's thread.
+    static constexpr int callShift = 40;
+    static constexpr std::uint64_t oneCall = std::uint64_t{1} << callShift;
+    static constexpr std::uint64_t byteMask = oneCall - 1;
+
+    std::atomic<std::uint64_t> held_{0};
+    std::atomic<std::uint64_t> refusedSinceLine_{0};
+    static constexpr std::int64_t neverWritten = INT64_MIN;
+    std::atomic<std::int64_t> lineWrittenAt_{neverWritten};
+};
+
+}  // namespace mvk
