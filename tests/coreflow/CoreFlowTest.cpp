@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <future>
+#include <new>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "analytics/AnalyticsProtocol.hpp"
@@ -439,6 +442,48 @@ TEST_F(CoreFlow, ACoreHeldPastItsDestroyStartsNothing) {
                      "In the Initialize method an error has occurred: SDK has been destroyed"));
     held.reset();
 }
+
+class DestroyFault : public CoreFlow, public ::testing::WithParamInterface<bool> {
+  protected:
+    void TearDown() override { Core::setRetireFaultForTesting({}); }
+};
+
+TEST_P(DestroyFault, AFailedAllocationLeavesTheCoreAsItWasAndHoldsUpNoLaterCall) {
+    const bool started = GetParam();
+    if (started) {
+        MVKAnalytics::initialize("coreflow-key");
+        ASSERT_TRUE(h.drainIncome());
+    }
+    Core::setRetireFaultForTesting([] { throw std::bad_alloc(); });
+    test::LogCapture log(MVKLogLevel::error);
+    testing::internal::CaptureStdout();
+    MVKEngineWrapper::destroySDK();
+    Core::setRetireFaultForTesting({});
+
+    EXPECT_TRUE(log.contains(MVKLogLevel::error, "destroySDK has failed: std::bad_alloc"));
+    EXPECT_EQ(UnrealBridge::isAnalyticsInited(), started);
+    // These give way to a destroy under way: one that never counted its end
+    // would hold them up for good. On a thread of its own, so a failure here
+    // ends the test instead of hanging it.
+    auto done = std::make_shared<std::promise<void>>();
+    auto finished = done->get_future();
+    std::thread([done, url = h.gateway().baseUrl()] {
+        MVKAnalytics::setTestProxyUrl(url);
+        MVKEngineWrapper::destroySDK();
+        MVKAnalytics::initialize("coreflow-key");
+        done->set_value();
+    }).detach();
+    ASSERT_EQ(finished.wait_for(std::chrono::seconds(60)), std::future_status::ready);
+    ASSERT_TRUE(h.drainIncome());
+    testing::internal::GetCapturedStdout();
+
+    EXPECT_TRUE(UnrealBridge::isAnalyticsInited());
+    const auto expected = started ? std::vector<std::string>{"start-up", "stopSDK", "start-up"}
+                                  : std::vector<std::string>{"start-up"};
+    EXPECT_EQ(calls, expected) << "the core the failed destroy left is stopped by the next";
+}
+
+INSTANTIATE_TEST_SUITE_P(BeforeAndAfterStartUp, DestroyFault, ::testing::Bool());
 
 TEST_F(CoreFlow, ChildrensPrivacyOutlivesDestroyAndTheNextCoreReadsNoVendorIdentifier) {
     h.identifiers->vendor = "vendor-of-the-device";
