@@ -424,6 +424,12 @@ void Core::finishLoadWait(NotificationCenterProtocol& center, LoadWait& wait) {
 void Core::runStartUp(const std::string& applicationKey,
                       const std::optional<MVKAnalyticsConfigurationLocal>& configuration,
                       const std::shared_ptr<MVKRemoteConfigListener>& listener) {
+    // A core retired before its turn would build, store and send a whole
+    // start for a host that already took it back, and its stop right behind
+    // would tear it all down again.
+    if (isRetired_) {
+        return;
+    }
     if (configuration && configuration->logLevel != MVKLogLevel::unknown) {
         Logger::setLogLevel(configuration->logLevel);
     }

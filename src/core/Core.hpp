@@ -219,8 +219,9 @@ class Core final : public CoreProtocol, public std::enable_shared_from_this<Core
     /// Orders an `initialize` or a change of this core against its
     /// retirement; never held while host code runs.
     std::mutex retireMutex_;
-    /// Set under `retireMutex_` once `destroy` has queued this core's stop.
-    bool isRetired_ = false;
+    /// Set under `retireMutex_` once `destroy` has queued this core's stop;
+    /// its start-up reads it without the lock.
+    std::atomic<bool> isRetired_{false};
     /// Made and dropped by `shared()` without ever being the current core.
     bool isQuiet_ = false;
 };
