@@ -439,9 +439,11 @@ void Core::runStartUp(const std::string& applicationKey,
     }
     const auto validConfiguration = ValidatorRules::validateInitialize(configuration);
 
+    // Read once, so the platform layer and the state agree on it.
+    const bool childrensPrivacy = isCoppaControlEnabled();
     std::shared_ptr<CoreFactoryProtocol> factory;
     try {
-        factory = initSubModules(*key);
+        factory = initSubModules(*key, childrensPrivacy);
     } catch (...) {
         Logger::writeLog(MVKLogLevel::error,
                          std::string(initializeErrorHead) + " Can't init submodules");
@@ -460,7 +462,7 @@ void Core::runStartUp(const std::string& applicationKey,
     auto stateManager = StateManager::make(
         std::move(deviceManager), std::move(coreManager), std::move(migrationManager),
         validConfiguration ? validConfiguration->userId : std::nullopt,
-        [flag = isEditorMode_] { return flag->load(); });
+        [flag = isEditorMode_] { return flag->load(); }, childrensPrivacy);
     if (!stateManager) {
         // Running on a project or user row that was never stored would lose
         // every event recorded from here on.
@@ -551,9 +553,10 @@ void Core::startABTest(ServiceFactory& serviceFactory,
     logic->startABTestLogic();
 }
 
-std::shared_ptr<CoreFactoryProtocol> Core::initSubModules(const std::string& applicationKey) {
+std::shared_ptr<CoreFactoryProtocol> Core::initSubModules(const std::string& applicationKey,
+                                                          bool childrensPrivacy) {
     auto platformStorage = std::make_shared<PlatformStorage>();
-    auto platform = std::make_shared<Platform>(platformStorage, isCoppaControlEnabled(),
+    auto platform = std::make_shared<Platform>(platformStorage, childrensPrivacy,
                                                environment_.platformServices());
     auto lifeCycle = std::make_shared<LifeCycleRepository>(environment_.notificationCenter,
                                                            environment_.application);

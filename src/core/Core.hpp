@@ -188,7 +188,8 @@ class Core final : public CoreProtocol, public std::enable_shared_from_this<Core
     /// applies nothing.
     void stopServices();
     /// Builds the lower layers; throws when the database cannot be opened.
-    std::shared_ptr<CoreFactoryProtocol> initSubModules(const std::string& applicationKey);
+    std::shared_ptr<CoreFactoryProtocol> initSubModules(const std::string& applicationKey,
+                                                        bool childrensPrivacy);
 
     const CoreEnvironment environment_;
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <future>
+#include <map>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -515,6 +516,56 @@ TEST_F(CoreFlow, ChildrensPrivacyOutlivesDestroyAndTheNextCoreReadsNoVendorIdent
     const auto deviceIds = h.columnTexts("deviceIdentifiers", "deviceIdentifier");
     ASSERT_EQ(deviceIds.size(), 1u);
     EXPECT_NE(deviceIds.front(), "vendor-of-the-device");
+}
+
+TEST_F(CoreFlow, WithChildrensPrivacyNoIdentifierOfTheMachineLeavesAfterARunWithout) {
+    const std::string vendor = "vendor-of-the-device";
+    h.identifiers->vendor = vendor;
+    std::size_t runs = 0;
+    // The identity headers of every request of one run, decoded.
+    const auto run = [&] {
+        h.gateway().clearRequests();
+        testing::internal::CaptureStdout();
+        MVKAnalytics::initialize("coreflow-key");
+        EXPECT_TRUE(h.gateway().waitForRequests("/v2/analytics/identification", 1, 20s));
+        QueueManager::configQueue().queue().drain();
+        EXPECT_TRUE(h.drainIncome());
+        MVKEngineWrapper::destroySDK();
+        EXPECT_TRUE(h.drainIncome());
+        testing::internal::GetCapturedStdout();
+        ++runs;
+        std::vector<std::map<std::string, std::string>> sent;
+        for (const auto& request : h.gateway().requests()) {
+            auto& ids = sent.emplace_back();
+            for (const char* name : {"DeviceId", "PreviousDeviceId", "UserId", "PreviousUserId"}) {
+                if (const auto value = request.header(name)) {
+                    ids[name] = h.fromBase64(*value);
+                }
+            }
+        }
+        return sent;
+    };
+
+    const auto before = run();
+    ASSERT_FALSE(before.empty());
+    ASSERT_EQ(before.front().at("UserId"), vendor) << "the anonymous user is named after it";
+
+    MVKAnalytics::coppaControlEnable();
+    const auto withPrivacy = run();
+    MVKAnalytics::clearKeychain();
+    const auto afterClearing = run();
+    for (const auto* sent : {&withPrivacy, &afterClearing}) {
+        ASSERT_FALSE(sent->empty());
+        for (const auto& ids : *sent) {
+            for (const auto& [name, value] : ids) {
+                EXPECT_NE(value, vendor) << name;
+            }
+            EXPECT_EQ(ids.count("PreviousDeviceId"), 0u);
+            EXPECT_EQ(ids.at("UserId"), ids.at("DeviceId")) << "the anonymous user follows it";
+        }
+    }
+    EXPECT_NE(withPrivacy.front().at("DeviceId"), afterClearing.front().at("DeviceId"));
+    EXPECT_EQ(h.columnTexts("users", "userId").size(), 1u);
 }
 
 TEST_F(CoreFlow, AHundredStartsAndShutDownsKeepThreadsDescriptorsAndMemoryFlat) {
