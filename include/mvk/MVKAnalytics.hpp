@@ -144,6 +144,11 @@ class MVK_EXPORT MVKAnalytics {
                                        const Amounts& resources) noexcept;
     static void currencyAccrual(const std::string& currencyName, std::int64_t currencyAmount,
                                 const std::string& source, MVKAccrualType accrualType) noexcept;
+    /// A fraction would be cut silently.
+    template <typename Fraction>
+    requires std::is_floating_point_v<Fraction>
+    static void currencyAccrual(const std::string&, Fraction, const std::string&,
+                                MVKAccrualType) = delete;
 
     static void startProgressionEvent(const std::string& eventName) noexcept;
     static void startProgressionEvent(
@@ -170,6 +175,10 @@ class MVK_EXPORT MVKAnalytics {
                                   const std::string& reason) noexcept;
     /// -2 to 2147483647; other steps are refused with an error line.
     static void tutorial(std::int64_t step) noexcept;
+    /// A fraction would be cut silently.
+    template <typename Fraction>
+    requires std::is_floating_point_v<Fraction>
+    static void tutorial(Fraction) = delete;
     static void referrer(const ReferralData& utmData) noexcept;
     /// `placement` and `unit` may be absent (`std::nullopt`, or a null pointer).
     static void adImpression(const std::string& network, double revenue, MVKOptionalText placement,

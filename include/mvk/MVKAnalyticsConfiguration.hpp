@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <type_traits>
 
 #include "mvk/Export.hpp"
 #include "mvk/MVKLogLevel.hpp"
@@ -30,6 +31,13 @@ class MVK_EXPORT MVKAnalyticsConfiguration {
     void setCurrentLevel(std::optional<std::int64_t> currentLevel) noexcept {
         currentLevel_ = currentLevel;
     }
+    /// A fraction would be cut silently.
+    template <typename Fraction>
+    requires std::is_floating_point_v<Fraction>
+    void setCurrentLevel(Fraction) = delete;
+    template <typename Fraction>
+    requires std::is_floating_point_v<Fraction>
+    void setCurrentLevel(std::optional<Fraction>) = delete;
 
     /// Whether tracking is allowed; `unknown` leaves the stored choice.
     MVKTrackingStatus trackingAvailability() const noexcept { return trackingAvailability_; }

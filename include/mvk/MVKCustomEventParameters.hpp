@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -35,6 +36,10 @@ class MVK_EXPORT MVKCustomEventParameters {
     /// Texts with invalid UTF-8 sequences get U+FFFD in their place.
     void addBool(const std::string& key, bool value) noexcept;
     void addInt(const std::string& key, std::int64_t value) noexcept;
+    /// A fraction would be cut silently: `addDouble` keeps it.
+    template <typename Fraction>
+    requires std::is_floating_point_v<Fraction>
+    void addInt(const std::string& key, Fraction value) = delete;
     void addString(const std::string& key, const std::string& value) noexcept;
     void addDouble(const std::string& key, double value) noexcept;
 

@@ -24,8 +24,12 @@ class MVK_EXPORT UnrealBridge {
     UnrealBridge() = delete;
 
     /// The project's push categories, the gateway's newest merged with the
-    /// stored ones. The completion runs on a library thread; before
-    /// `initialize` the call is dropped with a log line and never completes.
+    /// stored ones. The completion runs on a library thread, and only when
+    /// the call reaches a running start-up: one made before `initialize`,
+    /// after a start-up that failed, or after `MVKEngineWrapper::destroySDK`
+    /// until the next `initialize` is dropped with a log line and never
+    /// completes. A call racing `destroySDK` may land on either side of it,
+    /// so a host that waits for the completion must wait with a limit.
     static void getMessagingCategories(MessagingCategoriesCompletion completion) noexcept;
     /// The device's push token and whether the user allows pushes.
     static void sendPushToken(const std::string& token, bool isAllowed) noexcept;

@@ -102,6 +102,40 @@ SerialQueue& incomeQueue() {
     return QueueManager::incomeQueue().queue();
 }
 
+/// Counts one `destroy` as begun for its whole life, and as ended however it
+/// leaves: an allocation that throws inside would otherwise keep every host
+/// thread that gives way to it asleep for good.
+class DestroyUnderWay {
+  public:
+    explicit DestroyUnderWay(SharedCore& shared) : shared_(shared) {
+        shared_.destroysBegun.fetch_add(1, std::memory_order_acq_rel);
+    }
+    ~DestroyUnderWay() {
+        {
+            // Under the mutex, so a host thread between its check and its
+            // sleep cannot miss the wake-up.
+            std::lock_guard lock(shared_.destroysMutex);
+            shared_.destroysEnded.fetch_add(1, std::memory_order_release);
+        }
+        shared_.destroysChanged.notify_all();
+    }
+    DestroyUnderWay(const DestroyUnderWay&) = delete;
+    DestroyUnderWay& operator=(const DestroyUnderWay&) = delete;
+
+  private:
+    SharedCore& shared_;
+};
+
+struct RetireFaultSlot {
+    std::mutex mutex;
+    std::function<void()> fault;
+};
+
+RetireFaultSlot& retireFaultSlot() {
+    static auto* value = new RetireFaultSlot();
+    return *value;
+}
+
 }  // namespace
 
 Core::Core(CoreEnvironment environment)
@@ -173,35 +207,44 @@ void Core::destroy() {
     // Released after the lock: the last reference may go here, with the host
     // closures the core still holds.
     std::shared_ptr<Core> core;
-    shared.destroysBegun.fetch_add(1, std::memory_order_acq_rel);
-    {
-        BriefLock lock(shared.mutex);
-        core = std::move(shared.core);
-        // Stopping a core that was never made still empties the validator caches.
-        if (!core) {
-            core = std::make_shared<Core>();
-        }
-        core->retire();
-    }
-    {
-        // Under the mutex, so a host thread between its check and its sleep
-        // cannot miss the wake-up.
-        std::lock_guard lock(shared.destroysMutex);
-        shared.destroysEnded.fetch_add(1, std::memory_order_release);
-    }
-    shared.destroysChanged.notify_all();
+    const DestroyUnderWay underWay(shared);
+    BriefLock lock(shared.mutex);
+    // Stopping a core that was never made still empties the validator caches.
+    core = shared.core ? shared.core : std::make_shared<Core>();
+    // Taken out only once its stop is queued: a destroy that fails leaves
+    // the core running, and the next destroy stops it.
+    core->retire();
+    shared.core.reset();
 }
 
 void Core::retire() {
+    std::function<void()> fault;
+    {
+        auto& slot = retireFaultSlot();
+        std::lock_guard lock(slot.mutex);
+        fault = slot.fault;
+    }
     std::lock_guard lock(retireMutex_);
-    isRetired_ = true;
-    sharedCore().initialized.store(false);
+    if (fault) {
+        fault();
+    }
+    // Marked retired only after the stop is queued: a retired core that
+    // never stops would stay current, and every call that needs a live core
+    // would look for its successor for good.
     incomeQueue().addOperation([core = shared_from_this()]() mutable {
         core->stop();
         // The whole graph goes here, once its stop ran, unless a host thread
         // still holds the core.
         core.reset();
     });
+    isRetired_ = true;
+    sharedCore().initialized.store(false);
+}
+
+void Core::setRetireFaultForTesting(std::function<void()> fault) {
+    auto& slot = retireFaultSlot();
+    std::lock_guard lock(slot.mutex);
+    std::swap(slot.fault, fault);
 }
 
 void Core::stop() {
@@ -381,6 +424,12 @@ void Core::finishLoadWait(NotificationCenterProtocol& center, LoadWait& wait) {
 void Core::runStartUp(const std::string& applicationKey,
                       const std::optional<MVKAnalyticsConfigurationLocal>& configuration,
                       const std::shared_ptr<MVKRemoteConfigListener>& listener) {
+    // A core retired before its turn would build, store and send a whole
+    // start for a host that already took it back, and its stop right behind
+    // would tear it all down again.
+    if (isRetired_) {
+        return;
+    }
     if (configuration && configuration->logLevel != MVKLogLevel::unknown) {
         Logger::setLogLevel(configuration->logLevel);
     }
@@ -390,9 +439,11 @@ void Core::runStartUp(const std::string& applicationKey,
     }
     const auto validConfiguration = ValidatorRules::validateInitialize(configuration);
 
+    // Read once, so the platform layer and the state agree on it.
+    const bool childrensPrivacy = isCoppaControlEnabled();
     std::shared_ptr<CoreFactoryProtocol> factory;
     try {
-        factory = initSubModules(*key);
+        factory = initSubModules(*key, childrensPrivacy);
     } catch (...) {
         Logger::writeLog(MVKLogLevel::error,
                          std::string(initializeErrorHead) + " Can't init submodules");
@@ -411,7 +462,7 @@ void Core::runStartUp(const std::string& applicationKey,
     auto stateManager = StateManager::make(
         std::move(deviceManager), std::move(coreManager), std::move(migrationManager),
         validConfiguration ? validConfiguration->userId : std::nullopt,
-        [flag = isEditorMode_] { return flag->load(); });
+        [flag = isEditorMode_] { return flag->load(); }, childrensPrivacy);
     if (!stateManager) {
         // Running on a project or user row that was never stored would lose
         // every event recorded from here on.
@@ -502,9 +553,10 @@ void Core::startABTest(ServiceFactory& serviceFactory,
     logic->startABTestLogic();
 }
 
-std::shared_ptr<CoreFactoryProtocol> Core::initSubModules(const std::string& applicationKey) {
+std::shared_ptr<CoreFactoryProtocol> Core::initSubModules(const std::string& applicationKey,
+                                                          bool childrensPrivacy) {
     auto platformStorage = std::make_shared<PlatformStorage>();
-    auto platform = std::make_shared<Platform>(platformStorage, isCoppaControlEnabled(),
+    auto platform = std::make_shared<Platform>(platformStorage, childrensPrivacy,
                                                environment_.platformServices());
     auto lifeCycle = std::make_shared<LifeCycleRepository>(environment_.notificationCenter,
                                                            environment_.application);

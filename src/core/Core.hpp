@@ -145,6 +145,10 @@ class Core final : public CoreProtocol, public std::enable_shared_from_this<Core
         std::function<std::shared_ptr<MessagingProtocol>(ServiceFactoryProtocol&)>;
     static void setCardAndPushLogicMakersForTesting(PeopleLogicMaker people,
                                                     MessagingLogicMaker messaging);
+    /// For core tests: runs inside `destroy` just before the retiring core's
+    /// stop is queued, so a test can throw there as a failed allocation
+    /// would. An empty function removes it.
+    static void setRetireFaultForTesting(std::function<void()> fault);
 
   private:
     /// Locks `mutex` for a host thread's call, after the `destroy` calls
@@ -184,7 +188,8 @@ class Core final : public CoreProtocol, public std::enable_shared_from_this<Core
     /// applies nothing.
     void stopServices();
     /// Builds the lower layers; throws when the database cannot be opened.
-    std::shared_ptr<CoreFactoryProtocol> initSubModules(const std::string& applicationKey);
+    std::shared_ptr<CoreFactoryProtocol> initSubModules(const std::string& applicationKey,
+                                                        bool childrensPrivacy);
 
     const CoreEnvironment environment_;
 
@@ -215,9 +220,9 @@ class Core final : public CoreProtocol, public std::enable_shared_from_this<Core
     /// Orders an `initialize` or a change of this core against its
     /// retirement; never held while host code runs.
     std::mutex retireMutex_;
-    /// Set under `retireMutex_` once `destroy` has taken this core out of the
-    /// singleton and queued its stop.
-    bool isRetired_ = false;
+    /// Set under `retireMutex_` once `destroy` has queued this core's stop;
+    /// its start-up reads it without the lock.
+    std::atomic<bool> isRetired_{false};
     /// Made and dropped by `shared()` without ever being the current core.
     bool isQuiet_ = false;
 };

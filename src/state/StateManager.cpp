@@ -11,10 +11,11 @@ std::shared_ptr<StateManager> StateManager::make(
     std::shared_ptr<DeviceManagerProtocol> deviceManager,
     std::shared_ptr<CoreManagerProtocol> coreManager,
     std::shared_ptr<SDKMigrationManagerProtocol> migrationManager,
-    const std::optional<std::string>& userId, EditorModeSource isEditorMode) {
+    const std::optional<std::string>& userId, EditorModeSource isEditorMode,
+    bool childrensPrivacy) {
     std::shared_ptr<StateManager> manager(
         new StateManager(std::move(deviceManager), std::move(coreManager),
-                         std::move(migrationManager), std::move(isEditorMode)));
+                         std::move(migrationManager), std::move(isEditorMode), childrensPrivacy));
     if (!manager->start(userId)) {
         return nullptr;
     }
@@ -24,11 +25,12 @@ std::shared_ptr<StateManager> StateManager::make(
 StateManager::StateManager(std::shared_ptr<DeviceManagerProtocol> deviceManager,
                            std::shared_ptr<CoreManagerProtocol> coreManager,
                            std::shared_ptr<SDKMigrationManagerProtocol> migrationManager,
-                           EditorModeSource isEditorMode)
+                           EditorModeSource isEditorMode, bool childrensPrivacy)
     : coreManager_(std::move(coreManager)),
       deviceManager_(std::move(deviceManager)),
       migrationManager_(std::move(migrationManager)),
-      isEditorMode_(std::move(isEditorMode)) {}
+      isEditorMode_(std::move(isEditorMode)),
+      childrensPrivacy_(childrensPrivacy) {}
 
 bool StateManager::start(const std::optional<std::string>& userId) {
     if (deviceManager_->sdkVersionIsChanged() == true) {
@@ -40,6 +42,11 @@ bool StateManager::start(const std::optional<std::string>& userId) {
     }
     deviceIdentifiers_ = deviceManager_->initializeDeviceId(*project);
     if (!deviceIdentifiers_) {
+        return false;
+    }
+    if (childrensPrivacy_ && !forgetPreviousDeviceIdentifier(*project)) {
+        Logger::writeLog(MVKLogLevel::error,
+                         "The users could not be read to forget the earlier device identifier");
         return false;
     }
     const std::string deviceId = deviceIdentifiers_->deviceIdentifier;
@@ -65,6 +72,49 @@ bool StateManager::start(const std::optional<std::string>& userId) {
     if (activation.resetFlag) {
         clearBackendIdentifiers();
     }
+    return true;
+}
+
+bool StateManager::forgetPreviousDeviceIdentifier(const Project& project) {
+    auto& device = *deviceIdentifiers_;
+    if (!device.previousDeviceIdentifier) {
+        return true;
+    }
+    const auto users = coreManager_->getAllUsers();
+    if (!users) {
+        // Forgetting the identifier first would leave a user named after it
+        // with nothing left to recognise it by.
+        return false;
+    }
+    const std::string forgotten = *device.previousDeviceIdentifier;
+    bool currentIdTaken = false;
+    for (const auto& user : *users) {
+        currentIdTaken = currentIdTaken || (user && user->projectId == project.idKey &&
+                                            user->userId == device.deviceIdentifier);
+    }
+    for (const auto& user : *users) {
+        if (!user || user->projectId != project.idKey) {
+            continue;
+        }
+        bool changed = false;
+        // Two rows of one id would break the users table's rule.
+        if (user->userId == forgotten && !currentIdTaken) {
+            user->userId = device.deviceIdentifier;
+            changed = true;
+        }
+        if (user->previousUserId == forgotten) {
+            user->previousUserId.reset();
+            changed = true;
+        }
+        if (changed) {
+            coreManager_->replaceUserId(user);
+        }
+    }
+    device.previousDeviceIdentifier.reset();
+    // The row is the repository's cached one: storing its backend
+    // identifiers unchanged stores the forgotten one as gone.
+    deviceManager_->updateDeviceIdentifiers(
+        project, device.morvanixId, device.crossPlatformMorvanixId, device.morvanixIdTimestamp);
     return true;
 }
 

@@ -7,8 +7,8 @@
 
 #include "state/CoreManagerProtocol.hpp"
 #include "state/DeviceManagerProtocol.hpp"
-#include "state/StateManagerProtocol.hpp"
 #include "state/SDKMigrationManagerProtocol.hpp"
+#include "state/StateManagerProtocol.hpp"
 
 namespace mvk {
 
@@ -27,11 +27,19 @@ class StateManager final : public StateManagerProtocol {
     /// Runs the start-up steps. Null when the project or the first active
     /// user could not be stored: a library running on rows that do not exist
     /// would lose every event it records.
+    ///
+    /// With `childrensPrivacy`, the device identifier in use before this one
+    /// (which an earlier run without it may have derived from the machine) is
+    /// forgotten: it is no longer sent as the previous device identifier, and
+    /// a user known by it (the anonymous user is named after the device)
+    /// takes the current device identifier instead. Null as well when the
+    /// users could not be read for that.
     static std::shared_ptr<StateManager> make(
         std::shared_ptr<DeviceManagerProtocol> deviceManager,
         std::shared_ptr<CoreManagerProtocol> coreManager,
         std::shared_ptr<SDKMigrationManagerProtocol> migrationManager,
-        const std::optional<std::string>& userId, EditorModeSource isEditorMode = {});
+        const std::optional<std::string>& userId, EditorModeSource isEditorMode = {},
+        bool childrensPrivacy = false);
 
     bool isEditorMode() const override;
     std::shared_ptr<Project> getActiveProject() const override { return activeProject_; }
@@ -57,9 +65,11 @@ class StateManager final : public StateManagerProtocol {
     StateManager(std::shared_ptr<DeviceManagerProtocol> deviceManager,
                  std::shared_ptr<CoreManagerProtocol> coreManager,
                  std::shared_ptr<SDKMigrationManagerProtocol> migrationManager,
-                 EditorModeSource isEditorMode);
+                 EditorModeSource isEditorMode, bool childrensPrivacy);
 
     bool start(const std::optional<std::string>& userId);
+    /// False when the users could not be read, and nothing was changed.
+    bool forgetPreviousDeviceIdentifier(const Project& project);
     void clearBackendIdentifiers() {
         updateDeviceIdentifiers(std::nullopt, std::nullopt, std::nullopt);
     }
@@ -68,6 +78,7 @@ class StateManager final : public StateManagerProtocol {
     const std::shared_ptr<DeviceManagerProtocol> deviceManager_;
     const std::shared_ptr<SDKMigrationManagerProtocol> migrationManager_;
     const EditorModeSource isEditorMode_;
+    const bool childrensPrivacy_;
     std::shared_ptr<Project> activeProject_;
     std::shared_ptr<User> activeUser_;
     std::shared_ptr<DeviceIdentifiers> deviceIdentifiers_;

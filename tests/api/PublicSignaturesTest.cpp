@@ -6,6 +6,7 @@
 
 #include "mvk/MVKAnalytics.hpp"
 #include "mvk/MVKAnalyticsConfiguration.hpp"
+#include "mvk/MVKCustomEventParameters.hpp"
 #include "mvk/MVKStartProgressionEventParameters.hpp"
 #include "mvk/MVKUserCard.hpp"
 
@@ -41,6 +42,22 @@ template <typename T>
 concept LevelsUpWithBalances = requires(T v) {
     MVKAnalytics::levelUp(v, MVKAnalytics::Amounts{});
 };
+template <typename T>
+concept ConfiguresLevel = requires(T v, MVKAnalyticsConfiguration configuration) {
+    configuration.setCurrentLevel(v);
+};
+template <typename T>
+concept StepsTutorial = requires(T v) {
+    MVKAnalytics::tutorial(v);
+};
+template <typename T>
+concept Accrues = requires(T v) {
+    MVKAnalytics::currencyAccrual("gold", v, "quest", MVKAccrualType::earned);
+};
+template <typename T>
+concept AddsInt = requires(T v, MVKCustomEventParameters parameters) {
+    parameters.addInt("k", v);
+};
 
 static_assert(SetsInt<int> && SetsInt<std::int64_t> && !SetsInt<double> && !SetsInt<float>);
 static_assert(IncrementsInt<int> && !IncrementsInt<double>);
@@ -49,6 +66,11 @@ static_assert(SetsAge<int> && !SetsAge<double>);
 static_assert(SetsLevel<int> && !SetsLevel<double>);
 static_assert(LevelsUp<int> && !LevelsUp<double>);
 static_assert(LevelsUpWithBalances<int> && !LevelsUpWithBalances<double>);
+static_assert(ConfiguresLevel<int> && ConfiguresLevel<std::optional<std::int64_t>> &&
+              !ConfiguresLevel<double> && !ConfiguresLevel<std::optional<double>>);
+static_assert(StepsTutorial<int> && !StepsTutorial<double> && !StepsTutorial<float>);
+static_assert(Accrues<int> && !Accrues<double>);
+static_assert(AddsInt<int> && AddsInt<std::int64_t> && !AddsInt<double>);
 
 TEST(PublicSignatures, ANullTextIsAbsentAndThrowsNothing) {
     MVKStartProgressionEventParameters start;

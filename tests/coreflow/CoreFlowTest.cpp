@@ -2,8 +2,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <future>
+#include <map>
+#include <new>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "analytics/AnalyticsProtocol.hpp"
@@ -289,7 +293,7 @@ TEST_F(CoreFlow, ACoreThatGoesWhileWaitingForTheActivationDoesNotLeaveTheQueuePa
     EXPECT_FALSE(QueueManager::incomeQueue().queue().isPaused());
     ASSERT_TRUE(h.drainIncome());
     testing::internal::GetCapturedStdout();
-    EXPECT_EQ(calls, (std::vector<std::string>{"start-up", "stopSDK"}));
+    EXPECT_TRUE(calls.empty()) << "destroyed before its start-up could run";
     EXPECT_EQ(h.center->observerCount(), 0u);
 
     // A host call that took the core just before a destroy ended it pauses nothing.
@@ -441,6 +445,64 @@ TEST_F(CoreFlow, ACoreHeldPastItsDestroyStartsNothing) {
     held.reset();
 }
 
+TEST_F(CoreFlow, ACoreDestroyedBeforeItsStartUpRanStartsNothing) {
+    // Held, so the start-up cannot run before the destroy is made.
+    QueueManager::incomeQueue().pause();
+    testing::internal::CaptureStdout();
+    MVKAnalytics::initialize("coreflow-key");
+    MVKEngineWrapper::destroySDK();
+    QueueManager::incomeQueue().resume();
+    ASSERT_TRUE(h.drainIncome());
+    testing::internal::GetCapturedStdout();
+    QueueManager::configQueue().queue().drain();
+
+    EXPECT_EQ(startUps(), 0);
+    EXPECT_FALSE(std::filesystem::exists(h.databasePath())) << "nothing stored";
+    EXPECT_TRUE(h.gateway().requests().empty()) << "nothing sent";
+}
+
+class DestroyFault : public CoreFlow, public ::testing::WithParamInterface<bool> {
+  protected:
+    void TearDown() override { Core::setRetireFaultForTesting({}); }
+};
+
+TEST_P(DestroyFault, AFailedAllocationLeavesTheCoreAsItWasAndHoldsUpNoLaterCall) {
+    const bool started = GetParam();
+    if (started) {
+        MVKAnalytics::initialize("coreflow-key");
+        ASSERT_TRUE(h.drainIncome());
+    }
+    Core::setRetireFaultForTesting([] { throw std::bad_alloc(); });
+    test::LogCapture log(MVKLogLevel::error);
+    testing::internal::CaptureStdout();
+    MVKEngineWrapper::destroySDK();
+    Core::setRetireFaultForTesting({});
+
+    EXPECT_TRUE(log.contains(MVKLogLevel::error, "destroySDK has failed: std::bad_alloc"));
+    EXPECT_EQ(UnrealBridge::isAnalyticsInited(), started);
+    // These give way to a destroy under way: one that never counted its end
+    // would hold them up for good. On a thread of its own, so a failure here
+    // ends the test instead of hanging it.
+    auto done = std::make_shared<std::promise<void>>();
+    auto finished = done->get_future();
+    std::thread([done, url = h.gateway().baseUrl()] {
+        MVKAnalytics::setTestProxyUrl(url);
+        MVKEngineWrapper::destroySDK();
+        MVKAnalytics::initialize("coreflow-key");
+        done->set_value();
+    }).detach();
+    ASSERT_EQ(finished.wait_for(std::chrono::seconds(60)), std::future_status::ready);
+    ASSERT_TRUE(h.drainIncome());
+    testing::internal::GetCapturedStdout();
+
+    EXPECT_TRUE(UnrealBridge::isAnalyticsInited());
+    const auto expected = started ? std::vector<std::string>{"start-up", "stopSDK", "start-up"}
+                                  : std::vector<std::string>{"start-up"};
+    EXPECT_EQ(calls, expected) << "the core the failed destroy left is stopped by the next";
+}
+
+INSTANTIATE_TEST_SUITE_P(BeforeAndAfterStartUp, DestroyFault, ::testing::Bool());
+
 TEST_F(CoreFlow, ChildrensPrivacyOutlivesDestroyAndTheNextCoreReadsNoVendorIdentifier) {
     h.identifiers->vendor = "vendor-of-the-device";
     MVKAnalytics::coppaControlEnable();
@@ -455,6 +517,56 @@ TEST_F(CoreFlow, ChildrensPrivacyOutlivesDestroyAndTheNextCoreReadsNoVendorIdent
     const auto deviceIds = h.columnTexts("deviceIdentifiers", "deviceIdentifier");
     ASSERT_EQ(deviceIds.size(), 1u);
     EXPECT_NE(deviceIds.front(), "vendor-of-the-device");
+}
+
+TEST_F(CoreFlow, WithChildrensPrivacyNoIdentifierOfTheMachineLeavesAfterARunWithout) {
+    const std::string vendor = "vendor-of-the-device";
+    h.identifiers->vendor = vendor;
+    std::size_t runs = 0;
+    // The identity headers of every request of one run, decoded.
+    const auto run = [&] {
+        h.gateway().clearRequests();
+        testing::internal::CaptureStdout();
+        MVKAnalytics::initialize("coreflow-key");
+        EXPECT_TRUE(h.gateway().waitForRequests("/v2/analytics/identification", 1, 20s));
+        QueueManager::configQueue().queue().drain();
+        EXPECT_TRUE(h.drainIncome());
+        MVKEngineWrapper::destroySDK();
+        EXPECT_TRUE(h.drainIncome());
+        testing::internal::GetCapturedStdout();
+        ++runs;
+        std::vector<std::map<std::string, std::string>> sent;
+        for (const auto& request : h.gateway().requests()) {
+            auto& ids = sent.emplace_back();
+            for (const char* name : {"DeviceId", "PreviousDeviceId", "UserId", "PreviousUserId"}) {
+                if (const auto value = request.header(name)) {
+                    ids[name] = h.fromBase64(*value);
+                }
+            }
+        }
+        return sent;
+    };
+
+    const auto before = run();
+    ASSERT_FALSE(before.empty());
+    ASSERT_EQ(before.front().at("UserId"), vendor) << "the anonymous user is named after it";
+
+    MVKAnalytics::coppaControlEnable();
+    const auto withPrivacy = run();
+    MVKAnalytics::clearKeychain();
+    const auto afterClearing = run();
+    for (const auto* sent : {&withPrivacy, &afterClearing}) {
+        ASSERT_FALSE(sent->empty());
+        for (const auto& ids : *sent) {
+            for (const auto& [name, value] : ids) {
+                EXPECT_NE(value, vendor) << name;
+            }
+            EXPECT_EQ(ids.count("PreviousDeviceId"), 0u);
+            EXPECT_EQ(ids.at("UserId"), ids.at("DeviceId")) << "the anonymous user follows it";
+        }
+    }
+    EXPECT_NE(withPrivacy.front().at("DeviceId"), afterClearing.front().at("DeviceId"));
+    EXPECT_EQ(h.columnTexts("users", "userId").size(), 1u);
 }
 
 TEST_F(CoreFlow, AHundredStartsAndShutDownsKeepThreadsDescriptorsAndMemoryFlat) {
