@@ -491,7 +491,7 @@ TEST_P(DestroyFault, AFailedAllocationLeavesTheCoreAsItWasAndHoldsUpNoLaterCall)
         MVKAnalytics::initialize("coreflow-key");
         done->set_value();
     }).detach();
-    ASSERT_EQ(finished.wait_for(std::chrono::seconds(60)), std::future_status::ready);
+    ASSERT_EQ(finished.wait_for(test::patience(std::chrono::seconds(60))), std::future_status::ready);
     ASSERT_TRUE(h.drainIncome());
     testing::internal::GetCapturedStdout();
 
