@@ -148,8 +148,9 @@ class AnalyticsLogic final : public AnalyticsProtocol,
     void prepareCurrencyAccrualEvent(std::int64_t sessionId, std::int64_t currentLevel,
                                      std::optional<std::int64_t> timestamp,
                                      const std::shared_ptr<User>& user);
-    /// Deletes what a stored accrual event of `user` reported, and nothing after it.
-    void removeReportedAccruals(const std::shared_ptr<User>& user);
+    /// Deletes what a stored accrual event of `user` reported, and nothing
+    /// after it; false when that could not be done.
+    bool removeReportedAccruals(const std::shared_ptr<User>& user);
     /// Makes the row of `userId` active. When that is another row, the
     /// period of the row left ends first, while its events are still its
     /// own, and its open progression is dropped; true then. The caller starts
@@ -173,7 +174,11 @@ class AnalyticsLogic final : public AnalyticsProtocol,
     /// False when the event's row could not be written.
     bool store(const Storable& event);
     template <class Record>
-    void storeRecord(Record record);
+    bool storeRecord(Record record);
+    /// Stores the event with `alongside`, the change it allows, as one unit
+    /// (`EventsServiceProtocol::addEventWith`); false when neither stands.
+    template <class Record>
+    bool storeRecordWith(Record record, const std::function<bool()>& alongside);
 
     /// Queues `block` on the income queue with the logic held weakly.
     template <class Block>

@@ -158,14 +158,20 @@ void AnalyticsLogic::realCurrencyPayment(const std::string& orderId, double pric
                         "Real payment with orderId [" + orderId + "]  is already used!")) {
         return;
     }
-    storeRecord(RealCurrencyPayment{.sessionId = *session,
-                                    .level = level(),
-                                    .productId = productId,
-                                    .orderId = orderId,
-                                    .price = price,
-                                    .currencyCode = currencyCode,
-                                    .inProgress = inProgress()});
-    projectService_->markCurrencyPayment(orderId);
+    // Without its mark a later call may store the payment; with a mark and no
+    // event the payment would never be reported.
+    if (!storeRecordWith(RealCurrencyPayment{.sessionId = *session,
+                                             .level = level(),
+                                             .productId = productId,
+                                             .orderId = orderId,
+                                             .price = price,
+                                             .currencyCode = currencyCode,
+                                             .inProgress = inProgress()},
+                         [&] { return projectService_->markCurrencyPayment(orderId); })) {
+        Logger::writeLog(MVKLogLevel::error, "Real payment with orderId [" + orderId +
+                                                 "] can't be stored; it is not marked as used");
+        return;
+    }
     generatePeopleEvent(false);
     reportService_->sendBufferedEvents();
 }
@@ -208,9 +214,14 @@ void AnalyticsLogic::tutorial(std::int64_t step) {
                          "Tutorial step [" + std::to_string(step) + "] is already used");
         return;
     }
-    storeRecord(Tutorial{
-        .sessionId = *session, .level = level(), .step = step, .inProgress = inProgress()});
-    userService_->markTutorialStep(step);
+    if (!storeRecordWith(
+            Tutorial{
+                .sessionId = *session, .level = level(), .step = step, .inProgress = inProgress()},
+            [&] { return userService_->markTutorialStep(step); })) {
+        Logger::writeLog(MVKLogLevel::error, "The tutorial step [" + std::to_string(step) +
+                                                 "] can't be saved; it is not marked as used");
+        return;
+    }
     Logger::writeLog(MVKLogLevel::info,
                      "The tutorial step [" + std::to_string(step) + "] is saved");
 }
@@ -231,12 +242,15 @@ void AnalyticsLogic::referrer(const ReferralData& data) {
         }
         return found->second;
     };
-    storeRecord(Referral{.sessionId = *session,
-                         .source = value(MVKReferralProperty::source()),
-                         .campaign = value(MVKReferralProperty::campaign()),
-                         .content = value(MVKReferralProperty::content()),
-                         .medium = value(MVKReferralProperty::medium()),
-                         .term = value(MVKReferralProperty::term())});
+    if (!storeRecord(Referral{.sessionId = *session,
+                              .source = value(MVKReferralProperty::source()),
+                              .campaign = value(MVKReferralProperty::campaign()),
+                              .content = value(MVKReferralProperty::content()),
+                              .medium = value(MVKReferralProperty::medium()),
+                              .term = value(MVKReferralProperty::term())})) {
+        Logger::writeLog(MVKLogLevel::error, "The referrer can't be stored; it is not sent");
+        return;
+    }
     generatePeopleEvent(false);
     reportService_->sendBufferedEvents();
     projectService_->setIsRefererSent(true);
@@ -277,10 +291,12 @@ void AnalyticsLogic::levelUp(std::int64_t newLevel, const Amounts& balance) {
     }
     userService_->resourceAggregation(true);
     userService_->setUserLevel(newLevel);
-    storeRecord(std::move(event));
+    // The level's resources go with the event that carries them, and stay
+    // for the next one when it is not stored.
+    storeRecordWith(std::move(event),
+                    [&] { return levelResourceService_->removeResourcesForActiveUser(); });
     generatePeopleEvent(false);
     reportService_->sendBufferedEvents();
-    levelResourceService_->removeResourcesForActiveUser();
     // Accruals the event above could not carry wait for the next one, unless
     // none can ever be carried.
     if (numberOfCurrencies() == 0) {
@@ -298,8 +314,9 @@ void AnalyticsLogic::currentBalance(const Amounts& balance) {
                          "The CurrentBalance event is already sent, in this game session");
         return;
     }
-    storeRecord(CurrentBalance{.sessionId = *session, .level = level(), .balance = balance});
-    userService_->changeCurBalanceSentMark(true);
+    if (storeRecord(CurrentBalance{.sessionId = *session, .level = level(), .balance = balance})) {
+        userService_->changeCurBalanceSentMark(true);
+    }
 }
 
 // ---- subscriptions ----
@@ -344,15 +361,15 @@ void AnalyticsLogic::subscriptionPayment(const SubscriptionProduct& product,
                                                      transactionId + "] is renewal");
         }
     } else {
-        storeRecord(SubscriptionPayment{.sessionId = *session,
-                                        .level = level(),
-                                        .orderId = transactionId,
-                                        .productId = product.productId,
-                                        .regionCode = product.regionCode,
-                                        .currencyCode = product.currencyCode,
-                                        .inProgress = inProgress()});
-        projectService_->markCurrencyPayment(transactionId);
-        stored = true;
+        stored =
+            storeRecordWith(SubscriptionPayment{.sessionId = *session,
+                                                .level = level(),
+                                                .orderId = transactionId,
+                                                .productId = product.productId,
+                                                .regionCode = product.regionCode,
+                                                .currencyCode = product.currencyCode,
+                                                .inProgress = inProgress()},
+                            [&] { return projectService_->markCurrencyPayment(transactionId); });
     }
     if (!subscriptionService_->checkIfContains(product)) {
         if (const auto current = sessionId()) {
@@ -377,14 +394,16 @@ void AnalyticsLogic::subscriptionPayment(const std::string& productId,
         return;
     }
     const auto local = subscriptionService_->findLocalProduct(productId);
-    storeRecord(SubscriptionPayment{.sessionId = *session,
-                                    .level = level(),
-                                    .orderId = transactionId,
-                                    .productId = productId,
-                                    .regionCode = local ? local->regionCode : "",
-                                    .currencyCode = local ? local->currencyCode : "",
-                                    .inProgress = inProgress()});
-    projectService_->markCurrencyPayment(transactionId);
+    if (!storeRecordWith(SubscriptionPayment{.sessionId = *session,
+                                             .level = level(),
+                                             .orderId = transactionId,
+                                             .productId = productId,
+                                             .regionCode = local ? local->regionCode : "",
+                                             .currencyCode = local ? local->currencyCode : "",
+                                             .inProgress = inProgress()},
+                         [&] { return projectService_->markCurrencyPayment(transactionId); })) {
+        return;
+    }
     reportService_->sendBufferedEvents();
 }
 
@@ -503,28 +522,28 @@ void AnalyticsLogic::prepareCurrencyAccrualEvent(std::int64_t session, std::int6
     if (timestamp) {
         event.timestamp = *timestamp;
     }
-    const StorableEvent<CurrencyAccrual> storable(std::move(event));
-    const bool stored = user ? eventsService_->addEvent(storable, *user) : store(storable);
     // The rows are the player's only record of these accruals until an event
-    // that holds them is in the table.
+    // that holds them is committed, and once it is they must be gone, or the
+    // next run reports them again.
+    const bool stored =
+        eventsService_->addEventWith(StorableEvent<CurrencyAccrual>(std::move(event)), user.get(),
+                                     [&] { return removeReportedAccruals(user); });
     if (!stored) {
         Logger::writeLog(MVKLogLevel::error,
                          "The currency accrual event can't be stored; its accruals stay for the "
                          "next one");
-        return;
     }
-    removeReportedAccruals(user);
 }
 
-void AnalyticsLogic::removeReportedAccruals(const std::shared_ptr<User>& user) {
+bool AnalyticsLogic::removeReportedAccruals(const std::shared_ptr<User>& user) {
     const auto n = numberOfCurrencies();
     if (n > 0) {
-        currencyAccrualService_->removeReportedResources(n, user);
-    } else if (user) {
-        currencyAccrualService_->removeResources(*user);
-    } else {
-        currencyAccrualService_->removeResourcesForActiveUser();
+        return currencyAccrualService_->removeReportedResources(n, user);
     }
+    if (user) {
+        return currencyAccrualService_->removeResources(*user);
+    }
+    return currencyAccrualService_->removeResourcesForActiveUser();
 }
 
 void AnalyticsLogic::addSavedCurrencyAccrualResources() {

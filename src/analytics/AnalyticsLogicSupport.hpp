@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string_view>
 #include <utility>
 
@@ -28,8 +29,14 @@ void AnalyticsLogic::queueWeakly(Block block) {
 }
 
 template <class Record>
-void AnalyticsLogic::storeRecord(Record record) {
-    store(StorableEvent<Record>(std::move(record)));
+bool AnalyticsLogic::storeRecord(Record record) {
+    return store(StorableEvent<Record>(std::move(record)));
+}
+
+template <class Record>
+bool AnalyticsLogic::storeRecordWith(Record record, const std::function<bool()>& alongside) {
+    return eventsService_->addEventWith(StorableEvent<Record>(std::move(record)), nullptr,
+                                        alongside);
 }
 
 }  // namespace mvk

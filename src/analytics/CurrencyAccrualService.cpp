@@ -93,23 +93,22 @@ std::optional<std::int64_t> CurrencyAccrualService::getLastCreatedTime(const Use
         ->timestamp;
 }
 
-void CurrencyAccrualService::removeReportedResources(std::int64_t numberOfCurrencies,
+bool CurrencyAccrualService::removeReportedResources(std::int64_t numberOfCurrencies,
                                                      const std::shared_ptr<User>& user) {
-    if (auto rows = reportedRows(numberOfCurrencies, user); rows && !rows->empty()) {
-        repository_->deleteItems(*rows);
-    }
+    const auto rows = reportedRows(numberOfCurrencies, user);
+    return rows && repository_->deleteItems(*rows);
 }
 
-void CurrencyAccrualService::deleteRowsOfUsers(const std::vector<std::int64_t>& userIds) {
-    repository_->deleteForDataForUsers(userIds);
+bool CurrencyAccrualService::deleteRowsOfUsers(const std::vector<std::int64_t>& userIds) {
+    return repository_->deleteForDataForUsers(userIds);
 }
 
-void CurrencyAccrualService::removeResourcesForActiveUser() {
-    deleteRowsOfUsers({stateManager_->getActiveUser()->idKey});
+bool CurrencyAccrualService::removeResourcesForActiveUser() {
+    return deleteRowsOfUsers({stateManager_->getActiveUser()->idKey});
 }
 
-void CurrencyAccrualService::removeResources(const User& user) {
-    deleteRowsOfUsers({user.idKey});
+bool CurrencyAccrualService::removeResources(const User& user) {
+    return deleteRowsOfUsers({user.idKey});
 }
 
 void CurrencyAccrualService::removeAllResources() {

@@ -26,10 +26,10 @@ class CurrencyAccrualService final : public CurrencyAccrualServiceProtocol {
     std::optional<Resources> getBoughtResources(std::int64_t numberOfCurrencies,
                                                 const std::shared_ptr<User>& user) override;
     std::optional<std::int64_t> getLastCreatedTime(const User& user) override;
-    void removeReportedResources(std::int64_t numberOfCurrencies,
+    bool removeReportedResources(std::int64_t numberOfCurrencies,
                                  const std::shared_ptr<User>& user) override;
-    void removeResourcesForActiveUser() override;
-    void removeResources(const User& user) override;
+    bool removeResourcesForActiveUser() override;
+    bool removeResources(const User& user) override;
     void removeAllResources() override;
     void removeInactiveUserData(const std::vector<std::shared_ptr<User>>& users) override;
 
@@ -44,7 +44,7 @@ class CurrencyAccrualService final : public CurrencyAccrualServiceProtocol {
                                      const std::shared_ptr<User>& user);
     std::optional<Resources> getResources(MVKAccrualType type, std::int64_t numberOfCurrencies,
                                           const std::shared_ptr<User>& user);
-    void deleteRowsOfUsers(const std::vector<std::int64_t>& userIds);
+    bool deleteRowsOfUsers(const std::vector<std::int64_t>& userIds);
 
     const std::shared_ptr<StateManagerProtocol> stateManager_;
     const std::shared_ptr<CurrencyAccrualResourcesRepositoryProtocol> repository_;

@@ -15,34 +15,44 @@ EventsService::EventsService(std::shared_ptr<StateManagerProtocol> stateManager,
       eventRepository_(std::move(eventRepository)) {}
 
 bool EventsService::addEvent(const Storable& event) {
-    return createEventForUser(event, *stateManager_->getActiveUser());
+    return createEventForUser(event, *stateManager_->getActiveUser(), nullptr);
 }
 
 bool EventsService::addEvent(const Storable& event, const User& user) {
-    return createEventForUser(event, user);
+    return createEventForUser(event, user, nullptr);
 }
 
-bool EventsService::createEventForUser(const Storable& event, const User& user) {
+bool EventsService::addEventWith(const Storable& event, const User* user,
+                                 const std::function<bool()>& alongside) {
+    return createEventForUser(event, user ? *user : *stateManager_->getActiveUser(), &alongside);
+}
+
+bool EventsService::createEventForUser(const Storable& event, const User& user,
+                                       const std::function<bool()>* alongside) {
     const auto project = stateManager_->getActiveProject();
     if (!project->trackingAvailable) {
         Logger::writeLog(MVKLogLevel::debug,
                          "Event [" + event.code() + "] not created. Tracking is Disabled");
-        return true;
+        return !alongside || (*alongside)();
     }
     const auto& exclude = project->configuration.exclude;
     if (exclude && exclude->all.value_or(false)) {
         Logger::writeLog(MVKLogLevel::info, "All events is excluded by project configuration");
-        return true;
+        return !alongside || (*alongside)();
     }
     EventObject row(event.code(), -1, user.idKey, event.getJson());
-    const bool stored = eventRepository_->insert(row).has_value();
-    // A record's description is long; most hosts log below info.
-    if (Logger::isEnabled(MVKLogLevel::info)) {
-        Logger::writeLog(MVKLogLevel::info, "Create a new event: \n" + event.description());
-    }
+    // With a change alongside, the event's row may not wait in an open group:
+    // the change would stand on a row a failed group commit takes away.
+    const bool stored = alongside ? eventRepository_->insert(row, *alongside).has_value()
+                                  : eventRepository_->insert(row).has_value();
     // A row that is not in the table must not become a freeze point of the
-    // A/B search: every later event would be held behind it.
+    // A/B search: every later event would be held behind it. Nor is it
+    // logged as created: the failed write has said so.
     if (stored) {
+        // A record's description is long; most hosts log below info.
+        if (Logger::isEnabled(MVKLogLevel::info)) {
+            Logger::writeLog(MVKLogLevel::info, "Create a new event: \n" + event.description());
+        }
         eventController_->processEvent(row);
     }
     isFullStack(*project, user);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -23,11 +24,14 @@ class EventsService final : public EventsServiceProtocol {
 
     bool addEvent(const Storable& event) override;
     bool addEvent(const Storable& event, const User& user) override;
+    bool addEventWith(const Storable& event, const User* user,
+                      const std::function<bool()>& alongside) override;
     void removeAllEvents() override;
     void removeInactiveUserData(const std::vector<std::shared_ptr<User>>& users) override;
 
   private:
-    bool createEventForUser(const Storable& event, const User& user);
+    bool createEventForUser(const Storable& event, const User& user,
+                            const std::function<bool()>* alongside);
     void isFullStack(const Project& project, const User& user);
 
     const std::shared_ptr<StateManagerProtocol> stateManager_;

@@ -73,12 +73,12 @@ std::optional<LevelResourceService::Resources> LevelResourceService::getBoughtRe
     return getResources(numberOfCurrencies, LevelResourceType::bought);
 }
 
-void LevelResourceService::deleteRowsOfUsers(const std::vector<std::int64_t>& userIds) {
-    repository_->deleteForDataForUsers(userIds);
+bool LevelResourceService::deleteRowsOfUsers(const std::vector<std::int64_t>& userIds) {
+    return repository_->deleteForDataForUsers(userIds);
 }
 
-void LevelResourceService::removeResourcesForActiveUser() {
-    deleteRowsOfUsers({stateManager_->getActiveUser()->idKey});
+bool LevelResourceService::removeResourcesForActiveUser() {
+    return deleteRowsOfUsers({stateManager_->getActiveUser()->idKey});
 }
 
 void LevelResourceService::removeAllResources() {

@@ -24,7 +24,7 @@ class LevelResourceService final : public LevelResourceServiceProtocol {
     std::optional<Resources> getSpentResources(std::int64_t numberOfCurrencies) override;
     std::optional<Resources> getEarnedResources(std::int64_t numberOfCurrencies) override;
     std::optional<Resources> getBoughtResources(std::int64_t numberOfCurrencies) override;
-    void removeResourcesForActiveUser() override;
+    bool removeResourcesForActiveUser() override;
     void removeAllResources() override;
     void removeInactiveUserData(const std::vector<std::shared_ptr<User>>& users) override;
 
@@ -35,7 +35,7 @@ class LevelResourceService final : public LevelResourceServiceProtocol {
     /// read, so that nothing is summed onto a table we could not see.
     std::optional<Rows> activeUserRows();
     std::optional<Resources> getResources(std::int64_t numberOfCurrencies, LevelResourceType type);
-    void deleteRowsOfUsers(const std::vector<std::int64_t>& userIds);
+    bool deleteRowsOfUsers(const std::vector<std::int64_t>& userIds);
 
     const std::shared_ptr<StateManagerProtocol> stateManager_;
     const std::shared_ptr<LevelResourcesRepositoryProtocol> repository_;

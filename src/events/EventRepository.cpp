@@ -23,6 +23,22 @@ std::optional<std::int64_t> EventRepository::insert(EventObject& event) {
     event.idKey = *id;
     if (counts_) {
         ++(*counts_)[event.userId];
+        database_->onRollback([this] { counts_.reset(); });
+    }
+    return id;
+}
+
+std::optional<std::int64_t> EventRepository::insert(EventObject& event,
+                                                    const std::function<bool()>& alongside) {
+    const auto idBefore = event.idKey;
+    std::optional<std::int64_t> id;
+    const bool committed = database_->transaction([&] {
+        id = insert(event);
+        return id && alongside();
+    });
+    if (!committed) {
+        event.idKey = idBefore;
+        return std::nullopt;
     }
     return id;
 }

@@ -6,8 +6,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "storage/DatabaseProtocol.hpp"
 #include "events/EventRepositoryProtocol.hpp"
+#include "storage/DatabaseProtocol.hpp"
 #include "storage/SQLiteContracts.hpp"
 
 namespace mvk {
@@ -20,6 +20,8 @@ class EventRepository final : public EventRepositoryProtocol {
         : database_(std::move(database)) {}
 
     std::optional<std::int64_t> insert(EventObject& event) override;
+    std::optional<std::int64_t> insert(EventObject& event,
+                                       const std::function<bool()>& alongside) override;
     std::optional<std::int64_t> count(std::int64_t userId) override;
     std::optional<std::vector<EventObject>> eventsOfUser(std::int64_t userId, std::int64_t afterId,
                                                          std::int64_t limit) override;

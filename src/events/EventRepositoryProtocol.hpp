@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -22,6 +23,12 @@ class EventRepositoryProtocol {
     /// Stores the event and gives it its row id; absent, with the event's id
     /// untouched and nothing counted, when the insert failed.
     virtual std::optional<std::int64_t> insert(EventObject& event) = 0;
+
+    /// As `insert`, with `alongside` (the change the stored event allows) in
+    /// the same transaction: both are committed when the id is answered, or
+    /// neither is, `alongside` answering false included.
+    virtual std::optional<std::int64_t> insert(EventObject& event,
+                                               const std::function<bool()>& alongside) = 0;
 
     /// The user's number of stored events; the counts are read from the
     /// table on first use and then kept right by every change.

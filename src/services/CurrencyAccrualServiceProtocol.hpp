@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "state/User.hpp"
 #include "events/CurrencyAccrualResource.hpp"
+#include "state/User.hpp"
 
 namespace mvk {
 
@@ -33,11 +33,12 @@ class CurrencyAccrualServiceProtocol {
     /// The time of the user's latest accrual; none without rows.
     virtual std::optional<std::int64_t> getLastCreatedTime(const User& user) = 0;
     /// Deletes exactly the rows the two getters read for the user: what an
-    /// accrual event reported, and nothing that came after.
-    virtual void removeReportedResources(std::int64_t numberOfCurrencies,
+    /// accrual event reported, and nothing that came after. The removals
+    /// answer false when the rows could not be read or deleted.
+    virtual bool removeReportedResources(std::int64_t numberOfCurrencies,
                                          const std::shared_ptr<User>& user) = 0;
-    virtual void removeResourcesForActiveUser() = 0;
-    virtual void removeResources(const User& user) = 0;
+    virtual bool removeResourcesForActiveUser() = 0;
+    virtual bool removeResources(const User& user) = 0;
     /// Empties the cache and the table.
     virtual void removeAllResources() = 0;
     virtual void removeInactiveUserData(const std::vector<std::shared_ptr<User>>& users) = 0;

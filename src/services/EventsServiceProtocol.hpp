@@ -4,8 +4,8 @@
 #include <memory>
 #include <vector>
 
-#include "state/User.hpp"
 #include "events/Storable.hpp"
+#include "state/User.hpp"
 
 namespace mvk {
 
@@ -27,6 +27,13 @@ class EventsServiceProtocol {
     /// configuration leaves out on purpose answers true.
     virtual bool addEvent(const Storable& event) = 0;
     virtual bool addEvent(const Storable& event, const User& user) = 0;
+    /// Stores the event for `user` (the active one when null) and runs
+    /// `alongside`, the change the stored event allows (a mark, a deletion),
+    /// as one unit: true when both are committed, false when neither is.
+    /// Nothing acts on the event before that commit. An event left out on
+    /// purpose leaves `alongside` to run by itself.
+    virtual bool addEventWith(const Storable& event, const User* user,
+                              const std::function<bool()>& alongside) = 0;
 
     virtual void removeAllEvents() = 0;
     virtual void removeInactiveUserData(const std::vector<std::shared_ptr<User>>& users) = 0;

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "state/User.hpp"
 #include "events/LevelResource.hpp"
+#include "state/User.hpp"
 
 namespace mvk {
 
@@ -29,7 +29,8 @@ class LevelResourceServiceProtocol {
     virtual std::optional<Resources> getSpentResources(std::int64_t numberOfCurrencies) = 0;
     virtual std::optional<Resources> getEarnedResources(std::int64_t numberOfCurrencies) = 0;
     virtual std::optional<Resources> getBoughtResources(std::int64_t numberOfCurrencies) = 0;
-    virtual void removeResourcesForActiveUser() = 0;
+    /// False when the rows could not be deleted.
+    virtual bool removeResourcesForActiveUser() = 0;
     /// Empties the cache and the table.
     virtual void removeAllResources() = 0;
     virtual void removeInactiveUserData(const std::vector<std::shared_ptr<User>>& users) = 0;

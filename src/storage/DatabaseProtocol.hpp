@@ -82,6 +82,13 @@ class DatabaseProtocol {
     /// back the outer one. True when the changes were committed (or joined
     /// without failure).
     virtual bool transaction(const std::function<bool()>& body) = 0;
+
+    /// For a cache that took a write made inside a transaction: `undo` runs
+    /// (on the caller's thread, before `transaction` answers) when the
+    /// outermost transaction does not commit, its group's commit included,
+    /// so no cache keeps a row the rollback removed. Outside a transaction a
+    /// write has answered as committed or failed, and `undo` is dropped.
+    virtual void onRollback(std::function<void()> undo) = 0;
 };
 
 }  // namespace mvk

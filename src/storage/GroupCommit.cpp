@@ -49,14 +49,14 @@ void GroupCommit::commitOtherGroupOfThisThread() {
     }
 }
 
-std::optional<std::string> GroupCommit::prepare(Access access) {
+std::optional<std::string> GroupCommit::prepare(Access access, bool outermost) {
     if (open_ && connection_->isAutocommit()) {
         open_ = false;
         return lose("SQLite rolled the transaction back after a failure");
     }
     // What another thread reads it may hand on: the group is committed first.
     // Its writes join the group and commit it in `finish`, as the queue's do.
-    if (open_ && !onQueue() && access != Access::write) {
+    if (open_ && !onQueue() && access != Access::write && outermost) {
         return commit();
     }
     if (access == Access::groupedWrite && !open_ && onQueue() && connection_->isAutocommit() &&

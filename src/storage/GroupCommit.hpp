@@ -59,8 +59,10 @@ class GroupCommit : public std::enable_shared_from_this<GroupCommit> {
 
     /// Before an operation. Answers the failure text of a commit or begin that
     /// failed, or of a group SQLite rolled back; the operation itself then runs
-    /// as it would without a group.
-    std::optional<std::string> prepare(Access access);
+    /// as it would without a group. Inside a transaction of the caller
+    /// (not `outermost`) nothing is committed: that would commit half the
+    /// caller's unit.
+    std::optional<std::string> prepare(Access access, bool outermost);
 
     /// After an operation: counts a grouped write, commits the group after a
     /// write that is not inside a transaction of the caller (`outermost`), and

@@ -90,6 +90,7 @@ class Repository : public Protocol {
         if (!id) {
             return std::nullopt;
         }
+        forgetIfRolledBack();
         if constexpr (isSharedRow<Item>) {
             item->idKey = *id;
             if (loaded_) {
@@ -113,6 +114,7 @@ class Repository : public Protocol {
                                    [id](const Item& other) { return rowOf(other).idKey == id; });
         if (cached != cache_.end()) {
             *cached = item;
+            forgetIfRolledBack();
         }
         const auto changed =
             database_->update(Derived::Entry::tableName, Derived::columns(rowOf(item)),
@@ -135,6 +137,7 @@ class Repository : public Protocol {
 
     bool clear() override {
         cache_.clear();
+        forgetIfRolledBack();
         // An emptied table is a read one; after a failure only a read tells
         // what is left.
         loaded_ = database_->clear(Derived::Entry::tableName);
@@ -154,6 +157,7 @@ class Repository : public Protocol {
         const std::unordered_set<std::int64_t> doomed(values.begin(), values.end());
         std::erase_if(cache_,
                       [&](const Item& item) { return doomed.contains(field(rowOf(item))); });
+        forgetIfRolledBack();
         const bool deleted =
             deleteRowsIn(*database_, Derived::Entry::tableName, column, values, maxIdsPerStatement);
         if (!deleted) {
@@ -190,6 +194,17 @@ class Repository : public Protocol {
 
     /// False when the cache is unread and reading it failed.
     bool loadIfUnread() { return loaded_ || loadData(); }
+
+    /// A change made inside a caller's transaction is undone with it; the
+    /// cache then reads the table again rather than guess what was undone.
+    /// The undo runs before that transaction answers, while the caller still
+    /// holds this repository.
+    void forgetIfRolledBack() {
+        database_->onRollback([this] {
+            cache_.clear();
+            loaded_ = false;
+        });
+    }
 
     std::shared_ptr<DatabaseProtocol> database_;
     std::vector<Item> cache_;

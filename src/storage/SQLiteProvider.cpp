@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <utility>
+
 #include "foundation/Logger.hpp"
 #include "platform/ApplicationSupportDirectory.hpp"
 #include "platform/QueueManager.hpp"
@@ -95,7 +97,7 @@ Result SQLiteProvider::guarded(std::string_view prefix, Result fallback, GroupCo
         }
     };
     if (group_) {
-        noteGroup(group_->prepare(access));
+        noteGroup(group_->prepare(access, transactionDepth_ == 0));
     }
     try {
         Result result = operation();
@@ -388,7 +390,29 @@ bool SQLiteProvider::raw(const std::string& sql) {
     });
 }
 
+void SQLiteProvider::onRollback(std::function<void()> undo) {
+    auto lock = database_->lock();
+    if (transactionDepth_ > 0) {
+        rollbackUndos_.push_back(std::move(undo));
+    }
+}
+
 bool SQLiteProvider::transaction(const std::function<bool()>& body) {
+    std::vector<std::function<void()>> undos;
+    const bool committed = runTransaction(body, undos);
+    if (!committed) {
+        for (const auto& undo : undos) {
+            undo();
+        }
+    }
+    return committed;
+}
+
+// The outermost transaction takes the undos out as it ends, under the lock;
+// they run only once its answer is known, since the group's commit comes
+// after the body.
+bool SQLiteProvider::runTransaction(const std::function<bool()>& body,
+                                    std::vector<std::function<void()>>& undos) {
     return guarded("Error in transaction: ", false, GroupCommit::Access::write, [&] {
         if (transactionDepth_ > 0) {
             ++transactionDepth_;
@@ -411,6 +435,11 @@ bool SQLiteProvider::transaction(const std::function<bool()>& body) {
         // the writes of earlier blocks with it. The group is committed as
         // this operation ends, before its true is answered.
         const bool inGroup = group_ && group_->isOpen();
+        struct TakeUndos {
+            std::vector<std::function<void()>>& from;
+            std::vector<std::function<void()>>& to;
+            ~TakeUndos() { to = std::exchange(from, {}); }
+        } takeUndos{rollbackUndos_, undos};
         database_->execute(inGroup ? "SAVEPOINT unit" : "BEGIN IMMEDIATE");
         failedSinceBegin_ = false;
         const auto undo = [&] {

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/SerialQueue.hpp"
 #include "storage/Connection.hpp"
@@ -80,6 +82,7 @@ class SQLiteProvider final : public DatabaseProtocol {
     bool clear(std::string_view tableName) override;
     bool raw(const std::string& sql) override;
     bool transaction(const std::function<bool()>& body) override;
+    void onRollback(std::function<void()> undo) override;
 
     /// The SQL texts the operations prepare.
     static std::string rawSql(const SelectQuery& query);
@@ -95,6 +98,9 @@ class SQLiteProvider final : public DatabaseProtocol {
                    Operation&& operation);
     std::optional<std::int64_t> insertWith(GroupCommit::Access access, std::string_view tableName,
                                            const ContentValues& content);
+    /// `transaction` under the lock; hands out what the caches must undo.
+    bool runTransaction(const std::function<bool()>& body,
+                        std::vector<std::function<void()>>& undos);
     void useWriteAheadLog();
     void keepWriteAheadLogFiles();
     /// Runs `use` on a statement of `sql` prepared earlier when there is one,
@@ -119,6 +125,9 @@ class SQLiteProvider final : public DatabaseProtocol {
     /// the transaction sees what failed inside it. Only touched under the
     /// connection's lock.
     bool failedSinceBegin_ = false;
+    /// What the caches must undo if the outermost transaction does not
+    /// commit; under the connection's lock.
+    std::vector<std::function<void()>> rollbackUndos_;
 };
 
 }  // namespace mvk

@@ -64,6 +64,7 @@ class RecordingDatabase final : public DatabaseProtocol {
             return commit;
         });
     }
+    void onRollback(std::function<void()> undo) override { inner_->onRollback(std::move(undo)); }
 
   private:
     std::shared_ptr<DatabaseProtocol> inner_;

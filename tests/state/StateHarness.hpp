@@ -62,6 +62,7 @@ class CountingDatabase final : public DatabaseProtocol {
     bool clear(std::string_view tableName) override;
     bool raw(const std::string& sql) override;
     bool transaction(const std::function<bool()>& body) override;
+    void onRollback(std::function<void()> undo) override { inner_->onRollback(std::move(undo)); }
 
     std::size_t queries = 0;
     std::size_t writes = 0;

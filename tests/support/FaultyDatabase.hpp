@@ -46,6 +46,7 @@ class FaultyDatabase final : public DatabaseProtocol {
     bool transaction(const std::function<bool()>& body) override {
         return inner_->transaction(body);
     }
+    void onRollback(std::function<void()> undo) override { inner_->onRollback(std::move(undo)); }
 
   private:
     struct Rule {

@@ -1,0 +1,120 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "coreflow/LogicFlowFixture.hpp"
+#include "support/FailingVfs.hpp"
+#include "support/LogCapture.hpp"
+
+namespace mvk::test {
+namespace {
+
+// An event and the change it allows: a failed commit must leave neither, so
+// that the host's retry is taken and nothing is reported twice or lost.
+struct UnitCase {
+    const char* name;
+    std::function<void(AnalyticsProtocol&)> before;
+    std::function<void(AnalyticsProtocol&)> call;
+    std::function<void(AnalyticsProtocol&)> retry;
+    std::string code;
+    /// The table the change writes, and its rows after the failed commit.
+    std::string table;
+    std::size_t rowsAfterFailure;
+    std::size_t rowsAfterRetry;
+    /// An info line that must not appear after the failure, and does after the retry.
+    std::string successLine;
+};
+
+void PrintTo(const UnitCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+const std::vector<UnitCase> unitCases = {
+    {"CurrencyAccrual",
+     [](AnalyticsProtocol& l) { l.currencyAccrual("gold", 5, "quest", MVKAccrualType::earned); },
+     [](AnalyticsProtocol& l) { l.levelUp(2, {}); }, [](AnalyticsProtocol& l) { l.levelUp(3, {}); },
+     "ca", "currencyAccrualResources", 1, 0, ""},
+    {"Tutorial", nullptr, [](AnalyticsProtocol& l) { l.tutorial(1); },
+     [](AnalyticsProtocol& l) { l.tutorial(1); }, "tr", "tutorialMarkEntry", 0, 1,
+     "The tutorial step [1] is saved"},
+    {"RealPayment", nullptr,
+     [](AnalyticsProtocol& l) { l.realCurrencyPayment("order-1", 1.5, "pack", "USD"); },
+     [](AnalyticsProtocol& l) { l.realCurrencyPayment("order-1", 1.5, "pack", "USD"); }, "rp",
+     "realPaymentMarks", 0, 1, ""},
+};
+
+class LogicStoredUnit : public LogicFlow,
+                        public ::testing::WithParamInterface<std::tuple<UnitCase, bool>> {
+  public:
+    std::size_t rows(const std::string& table) const { return h.columnTexts(table, "id").size(); }
+    std::size_t storedOrSent(const std::string& code) const {
+        std::size_t count = sent(code).size();
+        for (const auto& json : h.columnTexts("events", "eventJson")) {
+            count += nlohmann::json::parse(json).value("code", "") == code ? 1 : 0;
+        }
+        return count;
+    }
+    /// Queues the blocks one behind another: with a block waiting, an event
+    /// stored by the first opens a group, which the report packed after it
+    /// commits.
+    void queued(const std::vector<std::function<void(AnalyticsProtocol&)>>& calls) {
+        for (const auto& call : calls) {
+            Core::shared()->analyticsProxy().enqueue("test", call);
+        }
+        settle();
+    }
+};
+
+TEST_P(LogicStoredUnit, AFailedCommitLeavesNeitherTheEventNorItsChange) {
+    const UnitCase& c = std::get<0>(GetParam());
+    const bool inGroup = std::get<1>(GetParam());
+    FailingVfs vfs;
+    // Each stored event then packs a report, whose commit would end an open
+    // group between the event and its change.
+    h.gateway().setAnswer(
+        "/v2/analytics/config",
+        gateway::ScriptedAnswer::json(
+            200, R"({"timeForRequest":120000,"countForRequest":1,"eventParamsCount":20,)"
+                 R"("sessionTimeout":600000,"aliveTimeout":300000,"userCounting":true,)"
+                 R"("serverTime":1700000000000})"));
+    start(tracking(MVKTrackingStatus::enable));
+    if (c.before) {
+        onLogic(c.before);
+    }
+    LogCapture log(MVKLogLevel::debug);
+    std::vector<std::function<void(AnalyticsProtocol&)>> calls{[&](AnalyticsProtocol& l) {
+        vfs.failLogWrites();
+        c.call(l);
+    }};
+    if (inGroup) {
+        calls.push_back([](AnalyticsProtocol& l) { l.customEvent("behind", std::nullopt); });
+    }
+    queued(calls);
+    ASSERT_EQ(vfs.failed(), 1);
+    EXPECT_EQ(storedOrSent(c.code), 0u);
+    EXPECT_EQ(rows(c.table), c.rowsAfterFailure);
+    if (!c.successLine.empty()) {
+        EXPECT_EQ(log.count(MVKLogLevel::info, c.successLine), 0u);
+    }
+
+    log.clear();
+    onLogic(c.retry);
+    EXPECT_EQ(storedOrSent(c.code), 1u);
+    EXPECT_EQ(rows(c.table), c.rowsAfterRetry);
+    if (!c.successLine.empty()) {
+        EXPECT_EQ(log.count(MVKLogLevel::info, c.successLine), 1u);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Units, LogicStoredUnit,
+                         ::testing::Combine(::testing::ValuesIn(unitCases), ::testing::Bool()),
+                         [](const auto& info) {
+                             return std::string(std::get<0>(info.param).name) +
+                                    (std::get<1>(info.param) ? "InAGroup" : "Alone");
+                         });
+
+}  // namespace
+}  // namespace mvk::test
