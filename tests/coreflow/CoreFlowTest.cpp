@@ -454,7 +454,7 @@ TEST_F(CoreFlow, ACoreDestroyedBeforeItsStartUpRanStartsNothing) {
     QueueManager::incomeQueue().resume();
     ASSERT_TRUE(h.drainIncome());
     testing::internal::GetCapturedStdout();
-    QueueManager::configQueue().queue().drain();
+    QueueManager::configQueue().queue().drain(test::drainLimit());
 
     EXPECT_EQ(startUps(), 0);
     EXPECT_FALSE(std::filesystem::exists(h.databasePath())) << "nothing stored";
@@ -491,7 +491,8 @@ TEST_P(DestroyFault, AFailedAllocationLeavesTheCoreAsItWasAndHoldsUpNoLaterCall)
         MVKAnalytics::initialize("coreflow-key");
         done->set_value();
     }).detach();
-    ASSERT_EQ(finished.wait_for(test::patience(std::chrono::seconds(60))), std::future_status::ready);
+    ASSERT_EQ(finished.wait_for(test::patience(std::chrono::seconds(60))),
+              std::future_status::ready);
     ASSERT_TRUE(h.drainIncome());
     testing::internal::GetCapturedStdout();
 
@@ -529,7 +530,7 @@ TEST_F(CoreFlow, WithChildrensPrivacyNoIdentifierOfTheMachineLeavesAfterARunWith
         testing::internal::CaptureStdout();
         MVKAnalytics::initialize("coreflow-key");
         EXPECT_TRUE(h.gateway().waitForRequests("/v2/analytics/identification", 1, 20s));
-        QueueManager::configQueue().queue().drain();
+        QueueManager::configQueue().queue().drain(test::drainLimit());
         EXPECT_TRUE(h.drainIncome());
         MVKEngineWrapper::destroySDK();
         EXPECT_TRUE(h.drainIncome());
