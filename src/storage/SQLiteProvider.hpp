@@ -37,6 +37,10 @@ namespace mvk {
 /// stay beside the file after it is closed, the log emptied. A file written in
 /// rollback mode is switched when it is opened, unless it is of a later
 /// schema, whose journal mode is that version's choice.
+///
+/// A file SQLite calls corrupt or not a database, when it is opened or checked,
+/// is moved aside (`DamagedDatabase`) and a fresh one made in its place, with
+/// an error line naming both paths.
 class SQLiteProvider final : public DatabaseProtocol {
   public:
     static constexpr std::string_view folderName = "morvanix";
@@ -46,8 +50,9 @@ class SQLiteProvider final : public DatabaseProtocol {
 
     /// Throws `SQLiteError` ("SQLite error", code 1) when there is no
     /// application-support directory, `std::filesystem::filesystem_error` when
-    /// the folder cannot be created, and the `SQLiteError` of a failed open or
-    /// schema statement (the file is then left as it was).
+    /// the folder cannot be created or a damaged file cannot be moved aside,
+    /// and the `SQLiteError` of a failed open or schema statement (a file that
+    /// is not damaged is then left as it was).
     explicit SQLiteProvider(std::string_view applicationKey);
     /// Groups the grouped inserts made on `groupQueue` (each commits at once
     /// when null); the queue must outlive the provider.
@@ -95,6 +100,8 @@ class SQLiteProvider final : public DatabaseProtocol {
                    Operation&& operation);
     std::optional<std::int64_t> insertWith(GroupCommit::Access access, std::string_view tableName,
                                            const ContentValues& content);
+    /// Opens, checks and upgrades the file at `path`.
+    void open(const std::filesystem::path& path);
     void useWriteAheadLog();
     void keepWriteAheadLogFiles();
     /// Runs `use` on a statement of `sql` prepared earlier when there is one,
