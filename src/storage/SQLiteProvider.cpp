@@ -135,8 +135,11 @@ std::optional<std::filesystem::path> SQLiteProvider::folderPath() {
 SQLiteProvider::SQLiteProvider(std::string_view applicationKey)
     : SQLiteProvider(applicationKey, &QueueManager::incomeQueue().queue()) {}
 
+SQLiteProvider::SQLiteProvider(std::string_view applicationKey, const FolderClaim& claimFolder)
+    : SQLiteProvider(applicationKey, &QueueManager::incomeQueue().queue(), {}, claimFolder) {}
+
 SQLiteProvider::SQLiteProvider(std::string_view /*applicationKey*/, SerialQueue* groupQueue,
-                               GroupCommit::Limits limits) {
+                               GroupCommit::Limits limits, const FolderClaim& claimFolder) {
     const auto folder = folderPath();
     if (!folder) {
         throw SQLiteError("SQLite error", 1);
@@ -150,6 +153,9 @@ SQLiteProvider::SQLiteProvider(std::string_view /*applicationKey*/, SerialQueue*
         }
     } else {
         Logger::writeLog(MVKLogLevel::debug, "[Database Module] Trying to load database");
+    }
+    if (claimFolder) {
+        claimFolder(*folder);
     }
     const auto path = *folder / fileName;
     try {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -48,16 +49,23 @@ class SQLiteProvider final : public DatabaseProtocol {
     /// The connection's page cache bound.
     static constexpr int pageCacheKibibytes = 512;
 
+    /// Runs once the folder exists and before the file is opened, so that
+    /// only the folder's owner reads, upgrades or replaces the file; what it
+    /// throws fails the construction.
+    using FolderClaim = std::function<void(const std::filesystem::path& folder)>;
+
     /// Throws `SQLiteError` ("SQLite error", code 1) when there is no
     /// application-support directory, `std::filesystem::filesystem_error` when
     /// the folder cannot be created or a damaged file cannot be moved aside,
     /// and the `SQLiteError` of a failed open or schema statement (a file that
     /// is not damaged is then left as it was).
     explicit SQLiteProvider(std::string_view applicationKey);
+    /// Grouped on the income queue, with `claimFolder` run first.
+    SQLiteProvider(std::string_view applicationKey, const FolderClaim& claimFolder);
     /// Groups the grouped inserts made on `groupQueue` (each commits at once
     /// when null); the queue must outlive the provider.
     SQLiteProvider(std::string_view applicationKey, SerialQueue* groupQueue,
-                   GroupCommit::Limits limits = {});
+                   GroupCommit::Limits limits = {}, const FolderClaim& claimFolder = {});
     /// Commits the open group.
     ~SQLiteProvider() override;
 

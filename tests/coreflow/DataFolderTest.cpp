@@ -1,14 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <random>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "coreflow/LogicFlowFixture.hpp"
 #include "mvk/MVKAnalytics.hpp"
+#include "mvk/MVKEngineWrapper.hpp"
+#include "storage/DataFolderLock.hpp"
 #include "support/LogCapture.hpp"
 
 namespace mvk::test {
@@ -95,6 +99,31 @@ TEST_F(DataFolder, AStartOverADamagedFileMovesItAsideAndReportsAgain) {
         h.dropCore();
         settle();
     }
+}
+
+// flock locks belong to an open file, not to a process: a second claim from
+// this same process is refused while a core lives, and destroySDK lets the
+// folder go before the core's last reference, which a host thread may hold.
+TEST_F(DataFolder, ACoreHoldsItsFolderAgainstThisProcessTooUntilDestroy) {
+    const auto folder = h.dir.path() / "morvanix";
+    start();
+    auto held = Core::shared();
+    {
+        LogCapture log(MVKLogLevel::error);
+        try {
+            DataFolderLock second(folder);
+            ADD_FAILURE() << "a second owner took the folder";
+        } catch (const std::system_error& error) {
+            EXPECT_EQ(error.code().value(), EWOULDBLOCK);
+        }
+        EXPECT_TRUE(log.containsFragment("The data folder " + folder.string() + " is in use"));
+    }
+    testing::internal::CaptureStdout();
+    MVKEngineWrapper::destroySDK();
+    settle();
+    EXPECT_NO_THROW(DataFolderLock{folder});
+    held.reset();
+    testing::internal::GetCapturedStdout();
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -181,6 +182,53 @@ int keepCallsAtExit(const char* directory, const std::string& how) {
     return 0;
 }
 
+bool waitForFile(const std::filesystem::path& path) {
+    for (int waited = 0; !std::filesystem::exists(path); ++waited) {
+        if (waited == 600'000) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+/// Whether the start-up queued so far made a working core.
+bool startedNow() {
+    // Until the activation has resumed the queue and the start-up has run.
+    QueueManager::incomeQueue().queue().drain(std::chrono::minutes(5));
+    return Core::shared()->isInitializationFinished();
+}
+
+// One of several game processes on one data folder, all starting once "go"
+// appears in it. Exits 3 when its start failed; a process that started
+// stores ten events, holds the folder until "release" appears, then starts
+// again after destroySDK and exits 0.
+int claimFolder(const char* directory) {
+    setenv("MVK_LOG_TO_STDERR", "1", 1);
+    const std::filesystem::path folder(directory);
+    ApplicationSupportDirectory::setOverride(folder);
+    MVKAnalytics::setTestProxyUrl("https://127.0.0.1:9");
+    if (!waitForFile(folder / "go")) {
+        return 2;
+    }
+    MVKAnalytics::initialize("claim-key");
+    MVKApplication::didBecomeActive();
+    if (!startedNow()) {
+        return 3;
+    }
+    std::fprintf(stderr, "claim: started\n");
+    std::fflush(stderr);
+    for (int seq = 0; seq < 10; ++seq) {
+        MVKAnalytics::customEvent("claimed");
+    }
+    if (!waitForFile(folder / "release")) {
+        return 2;
+    }
+    MVKEngineWrapper::destroySDK();
+    MVKAnalytics::initialize("claim-key");
+    return startedNow() ? 0 : 4;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -206,10 +254,14 @@ int main(int argc, char** argv) {
     if (mode == "keep-calls" && argc == 4) {
         return keepCallsAtExit(argv[2], argv[3]);
     }
+    if (mode == "claim-folder" && argc == 3) {
+        return claimFolder(argv[2]);
+    }
     std::fprintf(stderr,
                  "usage: %s exit-under-transfers URL CA_FILE DELAY_MS | exit-from-queue | "
                  "exit-making-ids | closed-stdout | host-syslog | store-numbered DIRECTORY | "
-                 "keep-calls DIRECTORY return|destroy|exit-in-block|block-past-bound\n",
+                 "keep-calls DIRECTORY return|destroy|exit-in-block|block-past-bound | "
+                 "claim-folder DIRECTORY\n",
                  argv[0]);
     return 2;
 }
