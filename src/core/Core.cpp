@@ -261,6 +261,10 @@ void Core::stop() {
         entries.messaging.installLogic(nullptr);
         entries.abTest.installLogic(nullptr);
     });
+    // Here rather than with the last reference, which a host thread may hold
+    // for a while: `destroySDK` then `initialize` queues the next start-up
+    // right behind this stop.
+    folderLock_.reset();
 }
 
 bool Core::isCurrentInitialized() {
@@ -465,7 +469,9 @@ void Core::runStartUp(const std::string& applicationKey,
         [flag = isEditorMode_] { return flag->load(); }, childrensPrivacy);
     if (!stateManager) {
         // Running on a project or user row that was never stored would lose
-        // every event recorded from here on.
+        // every event recorded from here on. A failed start keeps no folder
+        // from another process.
+        folderLock_.reset();
         Logger::writeLog(MVKLogLevel::error,
                          std::string(initializeErrorHead) + " Can't init submodules");
         return;
@@ -561,7 +567,15 @@ std::shared_ptr<CoreFactoryProtocol> Core::initSubModules(const std::string& app
     auto lifeCycle = std::make_shared<LifeCycleRepository>(environment_.notificationCenter,
                                                            environment_.application);
     auto backend = Backend::make();
-    auto database = std::make_shared<SQLiteProvider>(applicationKey);
+    // One core of one process owns the data folder, or two would send the same
+    // stored reports; it is claimed before the file is read, so only its owner
+    // may replace a damaged file.
+    std::unique_ptr<DataFolderLock> folderLock;
+    auto database =
+        std::make_shared<SQLiteProvider>(applicationKey, [&](const std::filesystem::path& folder) {
+            folderLock = std::make_unique<DataFolderLock>(folder);
+        });
+    folderLock_ = std::move(folderLock);
     return std::make_shared<CoreFactory>(std::move(lifeCycle), std::move(backend),
                                          std::move(platform), std::move(database));
 }

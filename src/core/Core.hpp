@@ -25,6 +25,7 @@
 #include "services/ServiceFactoryProtocol.hpp"
 #include "state/LifeCycleRepositoryProtocol.hpp"
 #include "state/StateManagerProtocol.hpp"
+#include "storage/DataFolderLock.hpp"
 
 namespace mvk {
 
@@ -213,6 +214,9 @@ class Core final : public CoreProtocol, public std::enable_shared_from_this<Core
     ABTestInitalData abTestInitialData_;
     std::shared_ptr<ServiceFactory> serviceFactory_;
     const std::shared_ptr<LoadWait> loadWait_;
+    /// Held from a start-up that opened the database until the stop; only
+    /// touched on the income queue.
+    std::unique_ptr<DataFolderLock> folderLock_;
 
     /// Shared with the state manager, which reads it on the income queue.
     const std::shared_ptr<std::atomic<bool>> isEditorMode_;

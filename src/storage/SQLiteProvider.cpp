@@ -7,6 +7,7 @@
 #include "foundation/Logger.hpp"
 #include "platform/ApplicationSupportDirectory.hpp"
 #include "platform/QueueManager.hpp"
+#include "storage/DamagedDatabase.hpp"
 #include "storage/SQLiteError.hpp"
 #include "storage/SchemaMigration.hpp"
 #include "storage/Statement.hpp"
@@ -136,8 +137,11 @@ std::optional<std::filesystem::path> SQLiteProvider::folderPath() {
 SQLiteProvider::SQLiteProvider(std::string_view applicationKey)
     : SQLiteProvider(applicationKey, &QueueManager::incomeQueue().queue()) {}
 
+SQLiteProvider::SQLiteProvider(std::string_view applicationKey, const FolderClaim& claimFolder)
+    : SQLiteProvider(applicationKey, &QueueManager::incomeQueue().queue(), {}, claimFolder) {}
+
 SQLiteProvider::SQLiteProvider(std::string_view /*applicationKey*/, SerialQueue* groupQueue,
-                               GroupCommit::Limits limits) {
+                               GroupCommit::Limits limits, const FolderClaim& claimFolder) {
     const auto folder = folderPath();
     if (!folder) {
         throw SQLiteError("SQLite error", 1);
@@ -152,11 +156,43 @@ SQLiteProvider::SQLiteProvider(std::string_view /*applicationKey*/, SerialQueue*
     } else {
         Logger::writeLog(MVKLogLevel::debug, "[Database Module] Trying to load database");
     }
-    database_ = std::make_shared<Connection>((*folder / fileName).string());
+    if (claimFolder) {
+        claimFolder(*folder);
+    }
+    const auto path = *folder / fileName;
+    try {
+        open(path);
+    } catch (const SQLiteError& error) {
+        if (!DamagedDatabase::isDamage(error.code())) {
+            throw;
+        }
+        database_.reset();
+        const auto head = "[Database Module] The database " + path.string() + " is damaged (" +
+                          error.description() + ")";
+        std::filesystem::path aside;
+        try {
+            aside = DamagedDatabase::moveAside(path);
+        } catch (const std::filesystem::filesystem_error& moveError) {
+            Logger::writeLog(MVKLogLevel::error,
+                             head + " and couldn't be moved aside: " + moveError.what());
+            throw;
+        }
+        Logger::writeLog(MVKLogLevel::error, head + "; it was moved to " + aside.string() +
+                                                 " and a new database is made in its place");
+        open(path);
+    }
+    if (groupQueue != nullptr) {
+        group_ = std::make_shared<GroupCommit>(database_, *groupQueue, limits);
+    }
+}
+
+void SQLiteProvider::open(const std::filesystem::path& path) {
+    database_ = std::make_shared<Connection>(path.string());
     // SQLite's default page cache grows to 2 MiB once a backlog is read; the
     // rows are read and written in order, so a small cache costs no speed and
     // keeps the memory a game pays for a long offline spell low.
     database_->execute("PRAGMA cache_size=-" + std::to_string(pageCacheKibibytes));
+    DamagedDatabase::check(*database_);
     // A file of a later schema is used as it is: its journal mode is that
     // version's choice. Switching before the schema is written lets a first
     // start commit it without the rollback journal's fsyncs.
@@ -164,9 +200,6 @@ SQLiteProvider::SQLiteProvider(std::string_view /*applicationKey*/, SerialQueue*
         useWriteAheadLog();
     }
     SchemaMigration::apply(*database_);
-    if (groupQueue != nullptr) {
-        group_ = std::make_shared<GroupCommit>(database_, *groupQueue, limits);
-    }
 }
 
 SQLiteProvider::~SQLiteProvider() {

@@ -39,6 +39,10 @@ namespace mvk {
 /// stay beside the file after it is closed, the log emptied. A file written in
 /// rollback mode is switched when it is opened, unless it is of a later
 /// schema, whose journal mode is that version's choice.
+///
+/// A file SQLite calls corrupt or not a database, when it is opened or checked,
+/// is moved aside (`DamagedDatabase`) and a fresh one made in its place, with
+/// an error line naming both paths.
 class SQLiteProvider final : public DatabaseProtocol {
   public:
     static constexpr std::string_view folderName = "morvanix";
@@ -46,15 +50,23 @@ class SQLiteProvider final : public DatabaseProtocol {
     /// The connection's page cache bound.
     static constexpr int pageCacheKibibytes = 512;
 
+    /// Runs once the folder exists and before the file is opened, so that
+    /// only the folder's owner reads, upgrades or replaces the file; what it
+    /// throws fails the construction.
+    using FolderClaim = std::function<void(const std::filesystem::path& folder)>;
+
     /// Throws `SQLiteError` ("SQLite error", code 1) when there is no
     /// application-support directory, `std::filesystem::filesystem_error` when
-    /// the folder cannot be created, and the `SQLiteError` of a failed open or
-    /// schema statement (the file is then left as it was).
+    /// the folder cannot be created or a damaged file cannot be moved aside,
+    /// and the `SQLiteError` of a failed open or schema statement (a file that
+    /// is not damaged is then left as it was).
     explicit SQLiteProvider(std::string_view applicationKey);
+    /// Grouped on the income queue, with `claimFolder` run first.
+    SQLiteProvider(std::string_view applicationKey, const FolderClaim& claimFolder);
     /// Groups the grouped inserts made on `groupQueue` (each commits at once
     /// when null); the queue must outlive the provider.
     SQLiteProvider(std::string_view applicationKey, SerialQueue* groupQueue,
-                   GroupCommit::Limits limits = {});
+                   GroupCommit::Limits limits = {}, const FolderClaim& claimFolder = {});
     /// Commits the open group.
     ~SQLiteProvider() override;
 
@@ -101,6 +113,8 @@ class SQLiteProvider final : public DatabaseProtocol {
     /// `transaction` under the lock; hands out what the caches must undo.
     bool runTransaction(const std::function<bool()>& body,
                         std::vector<std::function<void()>>& undos);
+    /// Opens, checks and upgrades the file at `path`.
+    void open(const std::filesystem::path& path);
     void useWriteAheadLog();
     void keepWriteAheadLogFiles();
     /// Runs `use` on a statement of `sql` prepared earlier when there is one,

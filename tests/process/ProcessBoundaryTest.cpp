@@ -10,6 +10,8 @@
 
 #include <chrono>
 #include <fstream>
+#include <memory>
+#include <optional>
 #include <random>
 #include <regex>
 #include <set>
@@ -234,6 +236,79 @@ TEST(ProcessBoundaryTest, AKillLosesOnlyATailOfStoredEvents) {
         stored = numbers.size();
     }
     EXPECT_GT(stored, 0u);
+}
+
+/// How often `text` occurs in the stored events, loose or packed into reports.
+std::size_t storedOccurrences(const std::filesystem::path& database, const std::string& text) {
+    RawDatabase raw(database);
+    std::size_t count = 0;
+    for (const auto* sql : {"SELECT eventJson FROM events", "SELECT packagesJson FROM reports"}) {
+        for (const auto& row : raw.rows(sql)) {
+            for (auto at = row[0].find(text); at != std::string::npos;
+                 at = row[0].find(text, at + text.size())) {
+                ++count;
+            }
+        }
+    }
+    return count;
+}
+
+// Instances of a game, or a launcher and the game, starting at once on one
+// fresh data folder: one owns the folder, every other start fails with a line
+// naming it, and the file holds the owner's start-up and events once. Once
+// the others are gone, the owner's destroySDK then initialize starts again.
+TEST(ProcessBoundaryTest, OfProcessesRacingOneFreshFolderExactlyOneStarts) {
+    for (const std::size_t processes : {2, 2, 2, 3, 3}) {
+        SCOPED_TRACE(std::to_string(processes) + " processes");
+        TempDir dir;
+        std::vector<std::unique_ptr<Child>> children;
+        for (std::size_t index = 0; index < processes; ++index) {
+            children.push_back(std::make_unique<Child>(
+                std::vector<std::string>{"claim-folder", dir.path().string()},
+                dir.path() / ("stderr-" + std::to_string(index))));
+        }
+        std::ofstream(dir.path() / "go").flush();
+
+        // The owner holds the folder until told to go on.
+        std::vector<std::optional<int>> ended(processes);
+        const auto deadline = std::chrono::steady_clock::now() + patience(std::chrono::seconds(60));
+        for (std::size_t settled = 0; settled < processes;) {
+            ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "a child never settled";
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            settled = 0;
+            for (std::size_t index = 0; index < processes; ++index) {
+                if (!ended[index]) {
+                    ended[index] = children[index]->waitFor(std::chrono::milliseconds(0));
+                }
+                const bool started =
+                    children[index]->stderrText().find("claim: started\n") != std::string::npos;
+                settled += ended[index] || started ? 1 : 0;
+            }
+        }
+        std::ofstream(dir.path() / "release").flush();
+
+        std::size_t owners = 0;
+        const auto folder = dir.path() / "morvanix";
+        for (std::size_t index = 0; index < processes; ++index) {
+            const int status = ended[index] ? *ended[index] : children[index]->wait();
+            const auto text = children[index]->stderrText();
+            ASSERT_TRUE(WIFEXITED(status)) << describe(status) << "\n" << text;
+            if (WEXITSTATUS(status) == 0) {
+                ++owners;
+                continue;
+            }
+            EXPECT_EQ(WEXITSTATUS(status), 3) << text;
+            EXPECT_NE(text.find("[Database Module] The data folder " + folder.string() +
+                                " is in use by another process"),
+                      std::string::npos)
+                << text;
+        }
+        EXPECT_EQ(owners, 1u);
+        RawDatabase raw(folder / "morvanix.db");
+        EXPECT_EQ(raw.single("SELECT count(*) FROM projects"), "1");
+        EXPECT_EQ(raw.single("SELECT count(*) FROM users"), "1");
+        EXPECT_EQ(storedOccurrences(folder / "morvanix.db", "claimed"), 10u);
+    }
 }
 
 }  // namespace

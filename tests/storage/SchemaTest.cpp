@@ -319,21 +319,48 @@ TEST_F(SchemaTest, UpgradeThatFailsHalfWayLeavesTheFileAsItWas) {
               "0");
 }
 
-TEST_F(SchemaTest, FileThatIsNotADatabaseFailsCreationAndIsKept) {
-    std::filesystem::create_directories(folder());
-    const std::string garbage(4096, 'x');
-    {
-        std::ofstream file(databasePath(), std::ios::binary);
-        file << garbage;
-    }
+// A damaged file goes aside in place of the one moved aside before, whose
+// journal must not pass for this file's, and a fresh file is made; where the
+// aside name cannot be taken, creation fails and the file stays as it was.
+TEST_F(SchemaTest, ANonDatabaseFileIsMovedAsideUnlessItCannotBe) {
+    struct Case {
+        const char* name;
+        bool asideBlocked;
+    };
+    for (const auto& [name, asideBlocked] :
+         {Case{"aside name free", false}, Case{"aside name is a full folder", true}}) {
+        SCOPED_TRACE(name);
+        std::filesystem::remove_all(folder());
+        std::filesystem::create_directories(folder());
+        const auto aside = folder() / "morvanix.db.corrupt";
+        const std::string garbage(4096, 'x');
+        std::ofstream(databasePath(), std::ios::binary) << garbage;
+        if (asideBlocked) {
+            std::filesystem::create_directories(aside / "taken");
+        } else {
+            std::ofstream(aside, std::ios::binary) << "older damaged file";
+            std::ofstream(folder() / "morvanix.db.corrupt-journal") << "older journal";
+        }
 
-    try {
-        SQLiteProvider provider("app-key");
-        FAIL() << "creation should fail";
-    } catch (const SQLiteError& error) {
-        EXPECT_EQ(error.code(), SQLITE_NOTADB);
+        LogCapture log(MVKLogLevel::error);
+        if (asideBlocked) {
+            EXPECT_THROW(SQLiteProvider("app-key"), std::filesystem::filesystem_error);
+            EXPECT_EQ(test::fileBytes(databasePath()), garbage);
+            continue;
+        }
+        { SQLiteProvider provider("app-key"); }
+
+        EXPECT_EQ(test::fileBytes(aside), garbage);
+        EXPECT_FALSE(std::filesystem::exists(folder() / "morvanix.db.corrupt-journal"));
+        EXPECT_EQ(RawDatabase(databasePath()).single("PRAGMA user_version"), "2");
+        const auto messages = log.messages();
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_NE(messages[0].find("ERROR [Database Module] The database " +
+                                   databasePath().string() + " is damaged"),
+                  std::string::npos)
+            << messages[0];
+        EXPECT_NE(messages[0].find("moved to " + aside.string()), std::string::npos) << messages[0];
     }
-    EXPECT_EQ(test::fileBytes(databasePath()), garbage);
 }
 
 }  // namespace

@@ -8,7 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -182,6 +184,17 @@ int keepCallsAtExit(const char* directory, const std::string& how) {
     return 0;
 }
 
+/// Polls `done` every millisecond; false once `millis` have gone by.
+bool waitUntil(const std::function<bool()>& done, int millis) {
+    for (int waited = 0; !done(); ++waited) {
+        if (waited == millis) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
 /// What a game's own teardown may do last: build parameters, send an event,
 /// destroy the library and send one more.
 void callTheLibraryLate(const char* where) {
@@ -204,13 +217,11 @@ bool startAndWait(const char* directory) {
     static std::atomic<bool> started{false};
     MVKAnalytics::setInitializationCompleteCallback([] { started.store(true); });
     MVKAnalytics::initialize("late-key");
-    for (int waited = 0; !started.load(); ++waited) {
-        if (waited == 30'000) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
+    return waitUntil([] { return started.load(); }, 30'000);
+}
+
+bool waitForFile(const std::filesystem::path& path) {
+    return waitUntil([&] { return std::filesystem::exists(path); }, 600'000);
 }
 
 // A game ends with calls from its static objects' destructors, its atexit
@@ -262,6 +273,43 @@ int callFromEndingThreads(const char* directory, int threads) {
     return 0;
 }
 
+/// Whether the start-up queued so far made a working core.
+bool startedNow() {
+    // Until the activation has resumed the queue and the start-up has run.
+    QueueManager::incomeQueue().queue().drain(std::chrono::minutes(5));
+    return Core::shared()->isInitializationFinished();
+}
+
+// One of several game processes on one data folder, all starting once "go"
+// appears in it. Exits 3 when its start failed; a process that started
+// stores ten events, holds the folder until "release" appears, then starts
+// again after destroySDK and exits 0.
+int claimFolder(const char* directory) {
+    setenv("MVK_LOG_TO_STDERR", "1", 1);
+    const std::filesystem::path folder(directory);
+    ApplicationSupportDirectory::setOverride(folder);
+    MVKAnalytics::setTestProxyUrl("https://127.0.0.1:9");
+    if (!waitForFile(folder / "go")) {
+        return 2;
+    }
+    MVKAnalytics::initialize("claim-key");
+    MVKApplication::didBecomeActive();
+    if (!startedNow()) {
+        return 3;
+    }
+    std::fprintf(stderr, "claim: started\n");
+    std::fflush(stderr);
+    for (int seq = 0; seq < 10; ++seq) {
+        MVKAnalytics::customEvent("claimed");
+    }
+    if (!waitForFile(folder / "release")) {
+        return 2;
+    }
+    MVKEngineWrapper::destroySDK();
+    MVKAnalytics::initialize("claim-key");
+    return startedNow() ? 0 : 4;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -293,12 +341,16 @@ int main(int argc, char** argv) {
     if (mode == "call-from-ending-threads" && argc == 4) {
         return callFromEndingThreads(argv[2], std::atoi(argv[3]));
     }
+    if (mode == "claim-folder" && argc == 3) {
+        return claimFolder(argv[2]);
+    }
     std::fprintf(stderr,
                  "usage: %s exit-under-transfers URL CA_FILE DELAY_MS | exit-from-queue | "
                  "exit-making-ids | closed-stdout | host-syslog | store-numbered DIRECTORY | "
                  "keep-calls DIRECTORY return|destroy|exit-in-block|block-past-bound | "
                  "call-at-teardown DIRECTORY started|never | "
-                 "call-from-ending-threads DIRECTORY THREADS\n",
+                 "call-from-ending-threads DIRECTORY THREADS | "
+                 "claim-folder DIRECTORY\n",
                  argv[0]);
     return 2;
 }

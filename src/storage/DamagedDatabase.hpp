@@ -1,0 +1,40 @@
+#pragma once
+
+#include <filesystem>
+#include <string_view>
+
+namespace mvk {
+
+class Connection;
+
+/// A database file SQLite calls corrupt or not a database. Left where it is,
+/// such a file fails every later start too and the installation never
+/// reports again; moved aside, it is kept for a look by hand and a fresh file
+/// takes its place.
+class DamagedDatabase {
+  public:
+    /// Appended to the file's name; only the newest file moved aside is kept.
+    static constexpr std::string_view asideSuffix = ".corrupt";
+
+    DamagedDatabase() = delete;
+
+    /// SQLITE_CORRUPT and SQLITE_NOTADB, extended codes included. A busy,
+    /// locked, full or read-only file is not damaged: it must stay.
+    static bool isDamage(int resultCode);
+
+    /// Reads the header and the schema, which every statement needs, and
+    /// throws the `SQLiteError` met there: a file whose header is overwritten,
+    /// of random bytes, or shorter than its header says fails here, before
+    /// anything is written to it. A damaged page elsewhere shows only when it
+    /// is read; checking every page would make each start read the whole file.
+    static void check(Connection& connection);
+
+    /// Moves the closed file `database` and its write-ahead log and journal to
+    /// the aside name, replacing the ones moved aside before, and removes its
+    /// shared-memory index; answers the aside path. Throws
+    /// `std::filesystem::filesystem_error` when the folder cannot be written;
+    /// no log or journal is then left beside where the fresh file would go.
+    static std::filesystem::path moveAside(const std::filesystem::path& database);
+};
+
+}  // namespace mvk
