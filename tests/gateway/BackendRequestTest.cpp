@@ -280,31 +280,18 @@ TEST(BackendRequestTest, RequestsThatCannotReachTheGatewayTakeTheStatus400Branch
         std::function<std::string()> arrange;  // answers the gateway address used
         std::string reason;
     };
+    const auto useAddress = [](std::string address) {
+        return [address] {
+            BackendConfigUrl::setTestProxyUrl(address);
+            return address;
+        };
+    };
     const Case cases[] = {
-        {"invalid URL",
-         [] {
-             BackendConfigUrl::setTestProxyUrl("https://bad host");
-             return std::string("https://bad host");
-         },
-         "The URL is not valid"},
-        {"URL without scheme",
-         [] {
-             BackendConfigUrl::setTestProxyUrl("127.0.0.1:9");
-             return std::string("127.0.0.1:9");
-         },
-         "The URL is not valid"},
-        {"refused port",
-         [] {
-             gateway::Gateway closed;
-             BackendConfigUrl::setTestProxyUrl(closed.baseUrl());
-             return closed.baseUrl();
-         },
+        {"invalid URL", useAddress("https://bad host"), "The URL is not valid"},
+        {"URL without scheme", useAddress("127.0.0.1:9"), "The URL is not valid"},
+        {"refused port", [&] { return useAddress(gateway::Gateway().baseUrl())(); },
          "Couldn't connect"},
-        {"unknown host",
-         [] {
-             BackendConfigUrl::setTestProxyUrl("https://mvk-gateway.invalid");
-             return std::string("https://mvk-gateway.invalid");
-         },
+        {"unknown host", useAddress("https://mvk-gateway.invalid"),
          "Could not resolve host: mvk-gateway.invalid"},
         {"untrusted certificate",
          [] {
