@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev libc++-dev libc++abi-dev
   libsqlite3-dev libcurl4-openssl-dev nlohmann-json3-dev libutf8proc-dev libplist-dev
   libcpp-httplib-dev libssl-dev libgtest-dev libgmock-dev libbenchmark-dev sqlite3 ccache
 )

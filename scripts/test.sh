@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test: the normal
-# build, the installed package with a host built against it, the
+# build, the installed package with a host built against it, the library
+# alone built with clang and libc++, the
 # AddressSanitizer + UndefinedBehaviorSanitizer build, the concurrency tests
 # under ThreadSanitizer, and a short run of every fuzz target. First of all,
 # that includes under src/ point down the order of folders.
@@ -61,6 +62,15 @@ check_install() {
   rm -rf "$tmp"
 }
 
+# Engines on Linux often bring their own libc++: the library alone must build
+# and link against it. Unoptimised and without tests, it is a check that
+# costs a minute on two cores, not a second suite.
+check_libcxx() {
+  echo "=== libcxx: the library with clang and libc++"
+  cmake --preset libcxx >/dev/null
+  cmake --build --preset libcxx -j "$jobs"
+}
+
 # The fuzz targets are built inside the asan build, with the library objects
 # instrumented for coverage there.
 run_fuzz() {
@@ -70,6 +80,7 @@ run_fuzz() {
 
 run_preset default
 check_install
+check_libcxx
 run_preset asan
 run_preset tsan
 run_fuzz

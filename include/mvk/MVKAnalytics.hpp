@@ -84,6 +84,8 @@ class MVK_EXPORT MVKAnalytics {
     /// For testing against another gateway: its base address
     /// ("https://host:port", or "http://127.0.0.1:PORT" for a local one without
     /// TLS), used unchecked; an empty text goes back to the default gateway.
+    /// Set it before `initialize`: from then until `MVKEngineWrapper::destroySDK`
+    /// it is refused with an error line.
     static void setTestProxyUrl(const std::string& url) noexcept;
     /// Hands the current test address to `urlHandler`, on the caller's thread.
     static void getTestProxyUrl(const std::function<void(const std::string&)>& urlHandler) noexcept;

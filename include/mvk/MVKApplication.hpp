@@ -53,7 +53,9 @@ class MVK_EXPORT MVKApplication {
 
     /// The folder the library keeps its files in: its database (under
     /// "morvanix/") and the device identifiers of the secure store. Set it
-    /// before `MVKAnalytics::initialize`. It must be an absolute path; a
+    /// before `MVKAnalytics::initialize`: from then until
+    /// `MVKEngineWrapper::destroySDK` it is refused with an error line. It
+    /// must be an absolute path; a
     /// relative one is refused with an error line. An empty path goes back to
     /// the default: `$XDG_DATA_HOME` (else `~/.local/share`) plus a folder
     /// named after the executable. Missing folders are made with mode 0700.

@@ -2,6 +2,9 @@
 
 #include <charconv>
 #include <cmath>
+#include <locale>
+#include <sstream>
+#include <string>
 #include <type_traits>
 #include <utility>
 
@@ -21,17 +24,27 @@ std::optional<T> readNumber(std::string_view text) {
         text.remove_prefix(1);
     }
     T value{};
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (error != std::errc() || stop != end) {
-        return std::nullopt;
-    }
     if constexpr (std::is_floating_point_v<T>) {
-        if (!std::isfinite(value)) {
+        // Not `from_chars`: some standard libraries a game engine brings
+        // (libc++ before 17) have it for integers only. The classic locale
+        // keeps "." the decimal point whatever locale the host set, and
+        // `noskipws` refuses leading white space as `from_chars` does.
+        std::istringstream stream{std::string(text)};
+        stream.imbue(std::locale::classic());
+        stream >> std::noskipws >> value;
+        if (stream.fail() || stream.peek() != std::char_traits<char>::eof() ||
+            !std::isfinite(value)) {
             return std::nullopt;
         }
+        return value;
+    } else {
+        const char* end = text.data() + text.size();
+        const auto [stop, error] = std::from_chars(text.data(), end, value);
+        if (error != std::errc() || stop != end) {
+            return std::nullopt;
+        }
+        return value;
     }
-    return value;
 }
 
 }  // namespace

@@ -339,9 +339,12 @@ void ReportService::removeReports(std::int64_t idKey) {
     // At once, on the sending thread: queued on the income queue, the deletion
     // of an accepted report waited behind every event the game had queued, and
     // a kill in that time sent the whole report again at the next start.
-    if (!reportsRepository_->deleteItems({idKey})) {
+    // A report that stays in the file is still never sent again by this
+    // process: after a 200, a second copy would count its events twice.
+    if (!reportsRepository_->deleteSettled(idKey)) {
         Logger::writeLog(MVKLogLevel::error,
-                         "The sent report [" + std::to_string(idKey) + "] can't be deleted");
+                         "The sent report [" + std::to_string(idKey) +
+                             "] can't be deleted; this run does not send it again");
     }
 }
 

@@ -88,6 +88,14 @@ void MVKAnalytics::setIdentifiersListener(
 void MVKAnalytics::setTestProxyUrl(const std::string& url) noexcept {
     callGuarded("setTestProxyUrl", [&] {
         Core::shared();
+        // A started core has already sent to the gateway it had: a new one
+        // would split one run's requests between two gateways.
+        if (Core::isCurrentInitialized()) {
+            Logger::writeLog(MVKLogLevel::error,
+                             "The test proxy URL can't change while the SDK is initialized; call "
+                             "destroySDK first. The URL stays as it was");
+            return;
+        }
         BackendConfigUrl::setTestProxyUrl(Utf8::sanitized(url));
     });
 }

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "core/Core.hpp"
 #include "foundation/Logger.hpp"
 #include "platform/Application.hpp"
 #include "platform/ApplicationInfo.hpp"
@@ -72,6 +73,14 @@ void MVKApplication::setDataFolder(const std::string& path) noexcept {
             Logger::writeLog(
                 MVKLogLevel::error,
                 "The data folder must be an absolute path; the folder stays as it was");
+            return;
+        }
+        // The started core keeps its database where it opened it; a new
+        // folder would only make `sdkFolderPath()` name the wrong one.
+        if (Core::isCurrentInitialized()) {
+            Logger::writeLog(MVKLogLevel::error,
+                             "The data folder can't change while the SDK is initialized; call "
+                             "destroySDK first. The folder stays as it was");
             return;
         }
         ApplicationSupportDirectory::setOverride(folder);

@@ -2,6 +2,7 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <string_view>
 
 #include "foundation/Logger.hpp"
 #include "foundation/MVKError.hpp"
@@ -50,6 +51,9 @@ PlatformRequest::PlatformRequest(std::shared_ptr<UrlBuilderProtocol> urlBuilder,
 Response PlatformRequest::send() {
     const auto url = urlBuilder_->getUrl();
     if (!url) {
+        // A gateway address without a scheme ends here: the caller sees only
+        // status 400, the line says which address.
+        logFailure(urlBuilder_->text(), "The URL is not valid");
         return Response{};
     }
 
@@ -92,13 +96,33 @@ Response PlatformRequest::send() {
             box->done.notify_all();
         });
     if (!task) {
-        return Response{400, std::nullopt, MVKError("[Network Module] The session made no task")};
+        Response failed{400, std::nullopt, MVKError("[Network Module] The session made no task")};
+        logFailure(url->absoluteString(), failed.error->description());
+        return failed;
     }
     task->resume();
 
-    std::unique_lock lock(box->mutex);
-    box->done.wait(lock, [&] { return box->finished; });
-    return box->response;
+    Response response;
+    {
+        std::unique_lock lock(box->mutex);
+        box->done.wait(lock, [&] { return box->finished; });
+        response = std::move(box->response);
+    }
+    if (response.error) {
+        logFailure(url->absoluteString(), response.error->description());
+    }
+    return response;
+}
+
+// Every caller reports a transport failure as status 400 and no more; this
+// line keeps the reason (curl's own words) and where the request went.
+void PlatformRequest::logFailure(const std::string& url, std::string_view reason) {
+    constexpr std::string_view prefix = "[Network Module] ";
+    if (reason.starts_with(prefix)) {
+        reason.remove_prefix(prefix.size());
+    }
+    Logger::writeLog(MVKLogLevel::error, std::string(prefix) + "The request to " + url +
+                                             " got no answer: " + std::string(reason));
 }
 
 void PlatformRequest::writeSendLog(const URL& url) const {

@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "backend/RequestContentProtocol.hpp"
 #include "backend/RequestProtocol.hpp"
@@ -27,6 +28,8 @@ class PlatformRequest : public RequestProtocol {
 
   private:
     void writeSendLog(const URL& url) const;
+    /// The error line of a request that got no HTTP answer.
+    static void logFailure(const std::string& url, std::string_view reason);
 
     std::shared_ptr<UrlBuilderProtocol> urlBuilder_;
     RequestType type_;

@@ -17,6 +17,7 @@ class UrlBuilder : public UrlBuilderProtocol {
     /// A second call with the same key replaces the value.
     void setQueryParam(const std::string& key, const std::string& value) override;
     std::optional<URL> getUrl() const override;
+    std::string text() const override { return buildFullPath(); }
 
     const std::string& host() const { return host_; }
     const std::string& path() const { return path_; }

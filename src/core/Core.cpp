@@ -32,6 +32,7 @@
 #include "state/MigrationRepositories.hpp"
 #include "state/SDKMigrationManager.hpp"
 #include "state/StateManager.hpp"
+#include "storage/SQLiteError.hpp"
 #include "storage/SQLiteProvider.hpp"
 
 namespace mvk {
@@ -39,6 +40,23 @@ namespace mvk {
 namespace {
 
 constexpr std::string_view initializeErrorHead = "In the Initialize method an error has occurred:";
+
+/// The file start-up opens, named in the lines that say why it failed.
+std::string databasePlace() {
+    const auto folder = SQLiteProvider::folderPath();
+    return folder ? (*folder / SQLiteProvider::fileName).string() : "(no data folder)";
+}
+
+/// "Can't init submodules" alone reads the same for a read-only folder, a
+/// file where the folder should be and a damaged database.
+void logStartFailureReason(const std::exception& error) {
+    const auto* sqlite = dynamic_cast<const SQLiteError*>(&error);
+    const std::string reason = sqlite != nullptr && sqlite->reason()
+                                   ? sqlite->description() + ": " + *sqlite->reason()
+                                   : std::string(error.what());
+    Logger::writeLog(MVKLogLevel::error, std::string(initializeErrorHead) + " The database at " +
+                                             databasePlace() + " can't be used: " + reason);
+}
 
 struct SharedCore {
     std::mutex mutex;
@@ -448,6 +466,11 @@ void Core::runStartUp(const std::string& applicationKey,
     std::shared_ptr<CoreFactoryProtocol> factory;
     try {
         factory = initSubModules(*key, childrensPrivacy);
+    } catch (const std::exception& error) {
+        Logger::writeLog(MVKLogLevel::error,
+                         std::string(initializeErrorHead) + " Can't init submodules");
+        logStartFailureReason(error);
+        return;
     } catch (...) {
         Logger::writeLog(MVKLogLevel::error,
                          std::string(initializeErrorHead) + " Can't init submodules");
@@ -474,6 +497,10 @@ void Core::runStartUp(const std::string& applicationKey,
         folderLock_.reset();
         Logger::writeLog(MVKLogLevel::error,
                          std::string(initializeErrorHead) + " Can't init submodules");
+        Logger::writeLog(MVKLogLevel::error,
+                         std::string(initializeErrorHead) + " The project and user rows in " +
+                             databasePlace() +
+                             " can't be read or stored; the database lines above say why");
         return;
     }
 

@@ -132,7 +132,7 @@ void Logger::writeLog(MVKLogLevel level, std::string_view message) {
         line += description(level);
         line += ' ';
         line += message;
-        SystemLog::write(line);
+        SystemLog::write(level, line);
     } catch (...) {
         // A throwing host closure must not take the library down with it.
     }

@@ -16,15 +16,15 @@ namespace {
 // whole process, so each line names us and the process itself instead.
 class SyslogSink final : public SystemLogSinkProtocol {
   public:
-    void write(const std::string& line) override {
-        syslog(LOG_USER | LOG_NOTICE, "MVKAnalytics[%d]: %s", static_cast<int>(getpid()),
-               line.c_str());
+    void write(MVKLogLevel level, const std::string& line) override {
+        syslog(LOG_USER | SystemLog::priority(level), "MVKAnalytics[%d]: %s",
+               static_cast<int>(getpid()), line.c_str());
     }
 };
 
 class StderrSink final : public SystemLogSinkProtocol {
   public:
-    void write(const std::string& line) override {
+    void write(MVKLogLevel /*level*/, const std::string& line) override {
         // One fwrite per line keeps lines from different threads whole.
         std::string withNewline = line + "\n";
         std::fwrite(withNewline.data(), 1, withNewline.size(), stderr);
@@ -52,14 +52,29 @@ SinkState& sinkState() {
 
 }  // namespace
 
-void SystemLog::write(const std::string& line) {
+int SystemLog::priority(MVKLogLevel level) {
+    switch (level) {
+        case MVKLogLevel::error:
+            return LOG_ERR;
+        case MVKLogLevel::warning:
+            return LOG_WARNING;
+        case MVKLogLevel::info:
+            return LOG_INFO;
+        case MVKLogLevel::debug:
+            return LOG_DEBUG;
+        default:
+            return LOG_NOTICE;
+    }
+}
+
+void SystemLog::write(MVKLogLevel level, const std::string& line) {
     std::shared_ptr<SystemLogSinkProtocol> sink;
     {
         auto& s = sinkState();
         std::lock_guard lock(s.mutex);
         sink = s.sink;
     }
-    sink->write(line);
+    sink->write(level, line);
 }
 
 std::shared_ptr<SystemLogSinkProtocol> SystemLog::setSink(

@@ -14,7 +14,11 @@ class SystemLog {
   public:
     SystemLog() = delete;
 
-    static void write(const std::string& line);
+    static void write(MVKLogLevel level, const std::string& line);
+
+    /// The syslog priority of a level: a log reader filters by it, so an
+    /// error must not hide among notices.
+    static int priority(MVKLogLevel level);
 
     /// Replaces the sink (the default one again when null); returns the previous one.
     static std::shared_ptr<SystemLogSinkProtocol> setSink(

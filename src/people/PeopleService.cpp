@@ -32,8 +32,22 @@ void logOverflow(const std::string& key) {
     logCard(MVKLogLevel::error, "The incremented value [" + key + "] caused overflow");
 }
 
+std::string valueChange(const std::string& key, const PeopleValueType& value) {
+    return "Value [" + value.description() + "] for the key [" + key + "]";
+}
+
 std::string setLine(const std::string& key, const PeopleValueType& value) {
-    return "Value [" + value.description() + "] for the key [" + key + "] was set successfully";
+    return valueChange(key, value) + " was set successfully";
+}
+
+/// The success line when the card reached the file, else an error naming the
+/// change: a write the disk refused must never read as done.
+void logOutcome(bool stored, const std::string& success, const std::string& change) {
+    if (stored) {
+        logCard(MVKLogLevel::info, success);
+    } else {
+        logCard(MVKLogLevel::error, change + " was not stored: the user card could not be written");
+    }
 }
 
 }  // namespace
@@ -98,8 +112,7 @@ void PeopleService::setValue(const std::string& key, const PeopleValueType& valu
     }
     card->properties.insert_or_assign(key, value);
     addChangedKeys(*card, key);
-    updateCardProperties(card);
-    logCard(MVKLogLevel::info, setLine(key, value));
+    logOutcome(updateCardProperties(card), setLine(key, value), valueChange(key, value));
 }
 
 void PeopleService::getValue(const std::string& key, const ValueCompletion& completion) {
@@ -117,13 +130,15 @@ void PeopleService::getValue(const std::string& key, const ValueCompletion& comp
 void PeopleService::increment(const std::string& key, const PeopleValueType& value) {
     auto card = getPeopleCard();
     const auto stored = card->properties.find(key);
+    std::optional<std::pair<std::string, std::string>> lines;
     if (stored == card->properties.end()) {
         card->properties.insert_or_assign(key, value);
         addChangedKeys(*card, key);
-        logCard(MVKLogLevel::info, setLine(key, value));
+        lines.emplace(setLine(key, value), valueChange(key, value));
     } else if (auto result = sum(stored->second, value, key)) {
-        logCard(MVKLogLevel::info, "New value [" + result->description() + "] for the key [" + key +
-                                       "] was successfully incremented");
+        lines.emplace("New value [" + result->description() + "] for the key [" + key +
+                          "] was successfully incremented",
+                      valueChange(key, *result));
         stored->second = std::move(*result);
         addChangedKeys(*card, key);
     } else {
@@ -133,7 +148,10 @@ void PeopleService::increment(const std::string& key, const PeopleValueType& val
                                         value.description() + "]");
     }
     // Rewritten after a refused pair too, so the card is sent again.
-    updateCardProperties(card);
+    const bool written = updateCardProperties(card);
+    if (lines) {
+        logOutcome(written, lines->first, lines->second);
+    }
 }
 
 void PeopleService::unset(const std::vector<std::string>& properties) {
@@ -144,17 +162,18 @@ void PeopleService::unset(const std::vector<std::string>& properties) {
         names += names.empty() ? key : "," + key;
     }
     addChangedKeys(*card, properties);
-    logCard(MVKLogLevel::info, "Properties for key [" + names + "] were successfully unset");
-    updateCardProperties(card);
+    logOutcome(updateCardProperties(card),
+               "Properties for key [" + names + "] were successfully unset",
+               "The unset of the properties for key [" + names + "]");
 }
 
 void PeopleService::clearUser() {
     auto card = getPeopleCard();
     card->properties.clear();
     card->cleared = true;
-    updateCardProperties(card);
+    const bool written = updateCardProperties(card);
     notify(onClearedCard_);
-    logCard(MVKLogLevel::info, "All user data was successfully cleared");
+    logOutcome(written, "All user data was successfully cleared", "The clearing of all user data");
 }
 
 void PeopleService::unmarkUpdated() {
@@ -181,11 +200,12 @@ void PeopleService::removeInactiveUserData(const std::vector<std::shared_ptr<Use
     cards_.forget(userIds);
 }
 
-void PeopleService::updateCardProperties(const std::shared_ptr<PeopleCard>& card) {
+bool PeopleService::updateCardProperties(const std::shared_ptr<PeopleCard>& card) {
     card->encodeProperties();
     card->updated = true;
-    cards_.save(card);
+    const bool written = cards_.save(card);
     notify(peopleCardIsChanged_);
+    return written;
 }
 
 void PeopleService::addChangedKeys(PeopleCard& card, const std::string& key) {

@@ -56,8 +56,9 @@ class PeopleService final : public PeopleServiceProtocol {
 
   private:
     /// Writes the properties into `json`, marks the card updated, stores it
-    /// and tells the listener.
-    void updateCardProperties(const std::shared_ptr<PeopleCard>& card);
+    /// and tells the listener. False when the card did not reach the file; it
+    /// keeps the change in memory, and the next write that succeeds stores it.
+    bool updateCardProperties(const std::shared_ptr<PeopleCard>& card);
     static void addChangedKeys(PeopleCard& card, const std::string& key);
     /// As above for each of `keys`, first one first, each name once.
     static void addChangedKeys(PeopleCard& card, const std::vector<std::string>& keys);

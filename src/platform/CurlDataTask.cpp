@@ -6,6 +6,7 @@
 #include <cctype>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -225,6 +226,28 @@ curl_slist* appendHeader(curl_slist* list, const std::string& line) {
     return extended;
 }
 
+const char* nonEmptyVariable(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && value[0] != '\0' ? value : nullptr;
+}
+
+/// The trust store the host's environment names, read as curl's own tool
+/// reads it, so that a host can trust a test gateway's certificate without a
+/// call of ours: CURL_CA_BUNDLE alone when set, else SSL_CERT_DIR and
+/// SSL_CERT_FILE. Without them the system's store stays.
+void trustFromEnvironment(CURL* curl) {
+    if (const char* bundle = nonEmptyVariable("CURL_CA_BUNDLE")) {
+        curl_easy_setopt(curl, CURLOPT_CAINFO, bundle);
+        return;
+    }
+    if (const char* directory = nonEmptyVariable("SSL_CERT_DIR")) {
+        curl_easy_setopt(curl, CURLOPT_CAPATH, directory);
+    }
+    if (const char* file = nonEmptyVariable("SSL_CERT_FILE")) {
+        curl_easy_setopt(curl, CURLOPT_CAINFO, file);
+    }
+}
+
 /// The thread's kept handle: its connection cache lets the next exchange with
 /// the same server skip the TCP and TLS set-up.
 struct ThreadHandle {
@@ -341,6 +364,8 @@ Outcome perform(const URLRequest& request) {
         curl_easy_setopt(curl, CURLOPT_CAINFO_BLOB, &caBlob);
     } else if (settings.caFile) {
         curl_easy_setopt(curl, CURLOPT_CAINFO, settings.caFile->c_str());
+    } else {
+        trustFromEnvironment(curl);
     }
 
     if (request.httpMethod == "GET" && request.body.empty()) {

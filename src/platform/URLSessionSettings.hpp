@@ -25,6 +25,8 @@ class URLSessionSettings {
 
     struct Values {
         /// PEM text of the certificates to trust instead of the system's.
+        /// Without it or `caFile`, CURL_CA_BUNDLE, else SSL_CERT_DIR and
+        /// SSL_CERT_FILE, name the trust store when the host sets them.
         std::optional<std::string> caPem;
         /// A PEM file to trust instead of the system's (ignored when `caPem` is set).
         std::optional<std::string> caFile;

@@ -36,6 +36,7 @@ std::optional<std::vector<ReportKey>> ReportsRepository::keys() {
             return std::nullopt;
         }
         std::lock_guard lock(keysMutex_);
+        std::erase_if(keys, [this](const ReportKey& key) { return settled_.contains(key.idKey); });
         if (deletions_ == deletionsBefore) {
             keys_ = keys;
         }
@@ -66,6 +67,12 @@ std::optional<std::int64_t> ReportsRepository::insert(Report& report,
 }
 
 ReportLookup ReportsRepository::read(std::int64_t idKey) const {
+    {
+        std::lock_guard lock(keysMutex_);
+        if (settled_.contains(idKey)) {
+            return {ReportLookup::Status::missing};
+        }
+    }
     std::optional<Report> found;
     bool damaged = false;
     const bool complete = database_->queryRows({.tableName = std::string(Entry::tableName),
@@ -115,6 +122,23 @@ bool ReportsRepository::deleteItems(const std::vector<std::int64_t>& idKeys) {
     return deleteWhereIn(Entry::id, idKeys);
 }
 
+bool ReportsRepository::deleteSettled(std::int64_t idKey) {
+    std::vector<std::int64_t> idKeys;
+    {
+        std::lock_guard lock(keysMutex_);
+        settled_.insert(idKey);
+        idKeys.assign(settled_.begin(), settled_.end());
+    }
+    if (!deleteWhereIn(Entry::id, idKeys)) {
+        return false;
+    }
+    std::lock_guard lock(keysMutex_);
+    for (const auto settled : idKeys) {
+        settled_.erase(settled);
+    }
+    return true;
+}
+
 bool ReportsRepository::deleteForDataForUsers(const std::vector<std::int64_t>& userIds) {
     return deleteWhereIn(Entry::userId, userIds);
 }
@@ -125,6 +149,7 @@ bool ReportsRepository::clear() {
     ++deletions_;
     if (cleared) {
         keys_.emplace();
+        settled_.clear();
     } else {
         keys_.reset();
     }

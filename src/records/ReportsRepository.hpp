@@ -4,10 +4,11 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <unordered_set>
 #include <vector>
 
-#include "storage/DatabaseProtocol.hpp"
 #include "records/ReportsRepositoryProtocol.hpp"
+#include "storage/DatabaseProtocol.hpp"
 #include "storage/SQLiteContracts.hpp"
 
 namespace mvk {
@@ -24,6 +25,7 @@ class ReportsRepository final : public ReportsRepositoryProtocol {
                                        const std::function<bool()>& alongside) override;
     ReportLookup read(std::int64_t idKey) const override;
     bool deleteItems(const std::vector<std::int64_t>& idKeys) override;
+    bool deleteSettled(std::int64_t idKey) override;
     bool deleteForDataForUsers(const std::vector<std::int64_t>& userIds) override;
     bool clear() override;
 
@@ -40,6 +42,9 @@ class ReportsRepository final : public ReportsRepositoryProtocol {
     std::optional<std::vector<ReportKey>> keys_;
     /// Counts deletions, so a listing that a deletion overtook is not kept.
     std::uint64_t deletions_ = 0;
+    /// Settled reports still in the table. Row ids are never reused
+    /// (AUTOINCREMENT), so an id kept here can never hide a newer report.
+    std::unordered_set<std::int64_t> settled_;
 };
 
 }  // namespace mvk

@@ -34,9 +34,16 @@ class ReportsRepositoryProtocol {
     virtual std::optional<std::int64_t> insert(Report& report,
                                                const std::function<bool()>& alongside) = 0;
 
+    /// `missing` for a report already settled by `deleteSettled`.
     virtual ReportLookup read(std::int64_t idKey) const = 0;
 
     virtual bool deleteItems(const std::vector<std::int64_t>& idKeys) = 0;
+    /// Deletes a report the gateway has settled (accepted, or refused for
+    /// good). One whose deletion fails is left out of `keys()` and `read`
+    /// from then on, for the life of this repository, so this process never
+    /// sends it again; each later call tries its deletion again. False while
+    /// a settled report is still in the table. Safe on the sending thread.
+    virtual bool deleteSettled(std::int64_t idKey) = 0;
     virtual bool deleteForDataForUsers(const std::vector<std::int64_t>& userIds) = 0;
     virtual bool clear() = 0;
 };

@@ -6,6 +6,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <system_error>
 #include <thread>
 
 #include "foundation/Logger.hpp"
@@ -55,8 +56,14 @@ Connection::Connection(const std::string& path) : path_(path) {
     const int result =
         sqlite3_open_v2(path.c_str(), &handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     if (result != SQLITE_OK) {
+        // The code alone reads the same for a read-only folder, a file where
+        // the folder should be and a missing one: the system's word tells them apart.
+        std::string reason = handle != nullptr ? sqlite3_errmsg(handle) : sqlite3_errstr(result);
+        if (const int error = handle != nullptr ? sqlite3_system_errno(handle) : 0; error != 0) {
+            reason += " (" + std::generic_category().message(error) + ")";
+        }
         sqlite3_close(handle);
-        throw SQLiteError("SQLite error", result);
+        throw SQLiteError("SQLite error", result, std::nullopt, std::move(reason));
     }
     Logger::writeLog(MVKLogLevel::debug,
                      "[Database Module] Successfully opened connection to database at " + path);

@@ -47,16 +47,15 @@ class OwnedRows {
         return row;
     }
 
-    /// Writes every column of the row, inserting it when it is not stored yet.
-    void save(const std::shared_ptr<Row>& row) {
+    /// Writes every column of the row, inserting it when it is not stored
+    /// yet. False when the row did not reach the table: a caller that reports
+    /// the change as done would tell the player something the file does not hold.
+    bool save(const std::shared_ptr<Row>& row) {
         if (row->idKey >= 0) {
-            repository_->update(row);
-            return;
+            return repository_->update(row);
         }
         const auto found = stored((*row).*owner_);
-        if (found && !*found) {
-            insert(row);
-        }
+        return found && !*found && insert(row);
     }
 
     /// The owners' rows are gone from the table; forget the unsaved ones too.
@@ -82,10 +81,12 @@ class OwnedRows {
         return std::shared_ptr<Row>();
     }
 
-    void insert(const std::shared_ptr<Row>& row) {
-        if (repository_->insert(row)) {
-            unsaved_.erase((*row).*owner_);
+    bool insert(const std::shared_ptr<Row>& row) {
+        if (!repository_->insert(row)) {
+            return false;
         }
+        unsaved_.erase((*row).*owner_);
+        return true;
     }
 
     const std::shared_ptr<Repository> repository_;

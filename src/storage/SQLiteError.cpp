@@ -8,8 +8,12 @@ bool SQLiteError::isSuccessCode(int code) {
     return std::find(successCodes.begin(), successCodes.end(), code) != successCodes.end();
 }
 
-SQLiteError::SQLiteError(std::string message, int code, std::optional<std::string> statement)
-    : message_(std::move(message)), code_(code), statement_(std::move(statement)) {
+SQLiteError::SQLiteError(std::string message, int code, std::optional<std::string> statement,
+                         std::optional<std::string> reason)
+    : message_(std::move(message)),
+      code_(code),
+      statement_(std::move(statement)),
+      reason_(std::move(reason)) {
     description_ = message_;
     if (statement_) {
         description_ += " (" + *statement_ + ")";

@@ -15,12 +15,16 @@ class SQLiteError : public std::exception {
     static constexpr std::array<int, 3> successCodes = {0, 100, 101};
     static bool isSuccessCode(int code);
 
-    SQLiteError(std::string message, int code, std::optional<std::string> statement = std::nullopt);
+    SQLiteError(std::string message, int code, std::optional<std::string> statement = std::nullopt,
+                std::optional<std::string> reason = std::nullopt);
 
     const std::string& message() const { return message_; }
     int code() const { return code_; }
     /// The statement's SQL text, when the error carries one.
     const std::optional<std::string>& statement() const { return statement_; }
+    /// SQLite's own words, with the system's where it had them, for an error
+    /// whose message is only "SQLite error"; not part of `description`.
+    const std::optional<std::string>& reason() const { return reason_; }
 
     /// message + " (" + SQL + ")" when there is a statement, then " (code: " + code + ")".
     const std::string& description() const { return description_; }
@@ -30,6 +34,7 @@ class SQLiteError : public std::exception {
     std::string message_;
     int code_;
     std::optional<std::string> statement_;
+    std::optional<std::string> reason_;
     std::string description_;
 };
 

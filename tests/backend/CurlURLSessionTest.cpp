@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <optional>
+
 #include "backend/Network.hpp"
 #include "backend/PercentEncoding.hpp"
 #include "platform/ProcessExit.hpp"
 #include "platform/URLSessionSettings.hpp"
 #include "support/GatewayFixture.hpp"
+#include "support/ScopedEnvironment.hpp"
+#include "support/TempDir.hpp"
 #include "support/TestRequestContent.hpp"
 
 namespace mvk {
@@ -278,6 +283,47 @@ TEST(CurlURLSessionTest, CertificateIsAlwaysVerified) {
     URLSessionSettings::reset();
     expectTransportFailure(post(fixture.url("/v2/x")), "");
     EXPECT_TRUE(fixture.gateway().requests().empty());
+}
+
+// A host trusts a test gateway as with curl's own tool: through the standard
+// variables, unless the library was given a CA of its own.
+TEST(CurlURLSessionTest, TheStandardTrustVariablesNameTheStoreWhenNoCaIsSet) {
+    GatewayFixture fixture;
+    gateway::Gateway other;
+    test::TempDir dir;
+    const auto good = (dir.path() / "good.pem").string();
+    const auto wrong = (dir.path() / "wrong.pem").string();
+    std::ofstream(good) << fixture.gateway().caPem();
+    std::ofstream(wrong) << other.caPem();
+    const struct Case {
+        const char* name;
+        std::optional<std::string> bundle;
+        std::optional<std::string> certFile;
+        std::optional<std::string> caPem;
+        bool trusted;
+    } cases[] = {
+        {"CURL_CA_BUNDLE", good, std::nullopt, std::nullopt, true},
+        {"SSL_CERT_FILE", std::nullopt, good, std::nullopt, true},
+        {"CURL_CA_BUNDLE before SSL_CERT_FILE", wrong, good, std::nullopt, false},
+        {"an explicit CA before both", good, good, other.caPem(), false},
+        {"neither", std::nullopt, std::nullopt, std::nullopt, false},
+    };
+    for (const auto& entry : cases) {
+        SCOPED_TRACE(entry.name);
+        test::ScopedEnvironment bundle("CURL_CA_BUNDLE", entry.bundle);
+        test::ScopedEnvironment certFile("SSL_CERT_FILE", entry.certFile);
+        test::ScopedEnvironment certDir("SSL_CERT_DIR", std::nullopt);
+        URLSessionSettings::reset();
+        if (entry.caPem) {
+            URLSessionSettings::setCaPem(entry.caPem);
+        }
+        const auto response = post(fixture.url("/v2/x"));
+        if (entry.trusted) {
+            EXPECT_EQ(response.statusCode, 200) << errorText(response);
+        } else {
+            expectTransportFailure(response, "SSL certificate problem");
+        }
+    }
 }
 
 TEST(CurlURLSessionTest, HeaderThatWouldSplitTheHeadIsRefused) {

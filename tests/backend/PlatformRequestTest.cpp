@@ -127,7 +127,7 @@ TEST(PlatformRequestTest, GetBuilderSendsGet) {
     EXPECT_EQ(session->requests[0].body, "{}");
 }
 
-TEST(PlatformRequestTest, InvalidUrlAnswers400WithoutSendingOrLogging) {
+TEST(PlatformRequestTest, InvalidUrlAnswers400WithoutSendingAndSaysWhichUrl) {
     LogCapture log(MVKLogLevel::debug);
     auto session = std::make_shared<FakeSession>(httpAnswer(200, "{}"));
     auto response = sendPost(session, "https://gw test/v2/x",
@@ -136,7 +136,10 @@ TEST(PlatformRequestTest, InvalidUrlAnswers400WithoutSendingOrLogging) {
     EXPECT_FALSE(response.data.has_value());
     EXPECT_FALSE(response.error.has_value());
     EXPECT_TRUE(session->requests.empty());
-    EXPECT_TRUE(log.messages().empty());
+    EXPECT_EQ(log.messages(),
+              std::vector<std::string>{"ERROR [Network Module] The request to "
+                                       "https://gw test/v2/x?appId=key got no answer: "
+                                       "The URL is not valid"});
 }
 
 TEST(PlatformRequestTest, ObjectThatCannotBeEncodedFailsBeforeSending) {

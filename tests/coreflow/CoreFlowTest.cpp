@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <future>
 #include <map>
 #include <new>
@@ -336,17 +340,57 @@ TEST_F(CoreFlow, AKeyOfControlCharactersLeavesAFailedStartUntilDestroy) {
               std::vector<std::string>{"coreflow-key"});
 }
 
+// Each failed start names the file and the system's or SQLite's reason
+// beside the fixed line, so that a support request can tell them apart.
 TEST_F(CoreFlow, ADatabaseThatCannotBeOpenedLeavesAFailedStartWithNothingKept) {
-    std::filesystem::create_directories(h.dir.path() / "morvanix" / "morvanix.db");
-    test::LogCapture log(MVKLogLevel::error);
-    MVKAnalytics::initialize("coreflow-key");
-    ASSERT_TRUE(h.drainIncome());
-    EXPECT_TRUE(
-        log.contains(MVKLogLevel::error,
-                     "In the Initialize method an error has occurred: Can't init submodules"));
-    EXPECT_EQ(startUps(), 0);
-    EXPECT_TRUE(UnrealBridge::isAnalyticsInited());
-    EXPECT_EQ(h.center->observerCount(), 0u) << "the life cycle built before the failure is gone";
+    const auto folder = h.dir.path() / "morvanix";
+    struct Case {
+        const char* name;
+        std::function<void()> arrange;
+        std::string reason;
+    };
+    std::vector<Case> cases = {
+        {"a folder where the file should be",
+         [&] { std::filesystem::create_directories(folder / "morvanix.db"); },
+         "SQLite error (code: 14): unable to open database file (Is a directory)"},
+        // The folder's lock is taken first, so its line gives the reason.
+        {"a file where the folder should be", [&] { std::ofstream(folder) << "x"; },
+         "Couldn't lock the data folder " + folder.string() + ": Not a directory"},
+    };
+    // The superuser writes into a read-only folder all the same.
+    if (::geteuid() != 0) {
+        cases.push_back({"a read-only folder",
+                         [&] {
+                             std::filesystem::create_directories(folder);
+                             std::filesystem::permissions(folder,
+                                                          std::filesystem::perms::owner_read |
+                                                              std::filesystem::perms::owner_exec);
+                         },
+                         "(Permission denied)"});
+    }
+    for (const auto& entry : cases) {
+        SCOPED_TRACE(entry.name);
+        std::filesystem::remove_all(folder);
+        entry.arrange();
+        test::LogCapture log(MVKLogLevel::error);
+        MVKAnalytics::initialize("coreflow-key");
+        ASSERT_TRUE(h.drainIncome());
+        EXPECT_TRUE(
+            log.contains(MVKLogLevel::error,
+                         "In the Initialize method an error has occurred: Can't init submodules"));
+        const auto place = "In the Initialize method an error has occurred: The database at " +
+                           (folder / "morvanix.db").string() + " can't be used: ";
+        const auto messages = log.messages();
+        EXPECT_TRUE(std::any_of(messages.begin(), messages.end(), [&](const std::string& line) {
+            return line.starts_with("ERROR " + place) && line.ends_with(entry.reason);
+        })) << ::testing::PrintToString(messages);
+        EXPECT_EQ(startUps(), 0);
+        EXPECT_TRUE(UnrealBridge::isAnalyticsInited());
+        EXPECT_EQ(h.center->observerCount(), 0u)
+            << "the life cycle built before the failure is gone";
+        std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
+        h.dropCore();
+    }
 }
 
 TEST_F(CoreFlow, ALogicThatThrowsWhileStoppingStillLetsTheCoreGo) {

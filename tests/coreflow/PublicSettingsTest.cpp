@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -67,8 +68,55 @@ TEST(PublicSettings, TheDataFolderTheHostGivesHoldsTheDatabase) {
     EXPECT_TRUE(log.contains(MVKLogLevel::error,
                              "The data folder must be an absolute path; "
                              "the folder stays as it was"));
+    test::CoreFlowHarness::dropCore();
     MVKApplication::setDataFolder("");
     EXPECT_NE(MVKAnalytics::sdkFolderPath(), (chosen / "morvanix").string());
+}
+
+// A started core keeps the database and the gateway it started with: taking a
+// new place then would leave `sdkFolderPath()` naming a folder the database is
+// not in, or split one run between two gateways.
+TEST(PublicSettings, WhereDataGoesIsRefusedWhileACoreIsStartedAndTakenAfterADestroy) {
+    test::CoreFlowHarness h;
+    const auto other = (h.dir.path() / "other").string();
+    const std::string otherGateway = "https://127.0.0.1:1";
+    const struct Case {
+        const char* name;
+        std::function<void()> change;
+        std::function<std::string()> read;
+        std::string refusal;
+    } cases[] = {
+        {"data folder", [&] { MVKApplication::setDataFolder(other); },
+         [] { return MVKAnalytics::sdkFolderPath(); },
+         "The data folder can't change while the SDK is initialized; call destroySDK first. "
+         "The folder stays as it was"},
+        {"test proxy", [&] { MVKAnalytics::setTestProxyUrl(otherGateway); },
+         [] {
+             std::string url;
+             MVKAnalytics::getTestProxyUrl([&](const std::string& read) { url = read; });
+             return url;
+         },
+         "The test proxy URL can't change while the SDK is initialized; call destroySDK first. "
+         "The URL stays as it was"},
+    };
+    for (const auto& entry : cases) {
+        SCOPED_TRACE(entry.name);
+        test::LogCapture log(MVKLogLevel::error);
+        MVKAnalytics::initialize("place-key");
+        ASSERT_TRUE(h.drainIncome());
+        const auto before = entry.read();
+        entry.change();
+        EXPECT_EQ(entry.read(), before);
+        EXPECT_TRUE(log.contains(MVKLogLevel::error, entry.refusal));
+
+        testing::internal::CaptureStdout();
+        MVKEngineWrapper::destroySDK();
+        h.drainIncome();
+        testing::internal::GetCapturedStdout();
+        entry.change();
+        EXPECT_NE(entry.read(), before);
+    }
+    MVKApplication::setDataFolder(h.dir.path().string());
 }
 
 TEST(PublicSettings, EditorModeLivesInTheCoreAndChildrensPrivacyInTheProcess) {

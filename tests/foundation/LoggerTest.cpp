@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <syslog.h>
 
 #include <mutex>
 #include <regex>
@@ -7,6 +8,7 @@
 #include "foundation/Logger.hpp"
 #include "foundation/ManualClock.hpp"
 #include "foundation/SdkConstraints.hpp"
+#include "foundation/SystemLog.hpp"
 #include "support/LogCapture.hpp"
 
 namespace mvk {
@@ -64,6 +66,27 @@ TEST(LoggerTest, SystemLogLineHasDateTagVersionAndLevel) {
     EXPECT_EQ(lines[0], expected);
     EXPECT_TRUE(std::regex_match(lines[0].substr(0, 19),
                                  std::regex(R"(\d{4}/\d{2}/\d{2} \d{2}:\d{2}:\d{2})")));
+}
+
+// A log reader filters by priority: an error among notices goes unseen.
+TEST(LoggerTest, EachLevelReachesTheSystemLogAtItsOwnPriority) {
+    const struct Case {
+        MVKLogLevel level;
+        int priority;
+    } cases[] = {{MVKLogLevel::error, LOG_ERR},
+                 {MVKLogLevel::warning, LOG_WARNING},
+                 {MVKLogLevel::info, LOG_INFO},
+                 {MVKLogLevel::debug, LOG_DEBUG}};
+    LogCapture log(MVKLogLevel::debug);
+    for (const auto& entry : cases) {
+        Logger::writeLog(entry.level, "line");
+    }
+    const auto levels = log.sinkLevels();
+    ASSERT_EQ(levels.size(), std::size(cases));
+    for (std::size_t index = 0; index < std::size(cases); ++index) {
+        EXPECT_EQ(SystemLog::priority(levels[index]), cases[index].priority)
+            << description(cases[index].level);
+    }
 }
 
 TEST(LoggerTest, EngineClosureReceivesLevelAndTextAndSystemLogNothing) {

@@ -271,24 +271,40 @@ TEST(BackendRequestTest, SendLogShowsHeadersBeforeAndAfterEncoding) {
     EXPECT_EQ(log.messages().size(), 1u);
 }
 
+// Every transport failure reads "status code: 400" to its caller; one more
+// line per request keeps where it went and curl's reason, or an offline game,
+// a typo in the address and an untrusted certificate all look the same.
 TEST(BackendRequestTest, RequestsThatCannotReachTheGatewayTakeTheStatus400Branch) {
     struct Case {
         const char* name;
-        std::function<void()> arrange;
+        std::function<std::string()> arrange;  // answers the gateway address used
+        std::string reason;
+    };
+    const auto useAddress = [](std::string address) {
+        return [address] {
+            BackendConfigUrl::setTestProxyUrl(address);
+            return address;
+        };
     };
     const Case cases[] = {
-        {"invalid URL", [] { BackendConfigUrl::setTestProxyUrl("https://bad host"); }},
-        {"refused port",
+        {"invalid URL", useAddress("https://bad host"), "The URL is not valid"},
+        {"URL without scheme", useAddress("127.0.0.1:9"), "The URL is not valid"},
+        {"refused port", [&] { return useAddress(gateway::Gateway().baseUrl())(); },
+         "Couldn't connect"},
+        {"unknown host", useAddress("https://mvk-gateway.invalid"),
+         "Could not resolve host: mvk-gateway.invalid"},
+        {"untrusted certificate",
          [] {
-             gateway::Gateway closed;
-             BackendConfigUrl::setTestProxyUrl(closed.baseUrl());
-         }},
+             URLSessionSettings::setCaPem(std::nullopt);
+             return BackendConfigUrl::testProxyUrl();
+         },
+         "SSL certificate problem"},
     };
     const Identifiers identifiers{.deviceId = "dev"};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         BackendGatewayFixture fixture;
-        c.arrange();
+        const auto address = c.arrange();
         LogCapture log(MVKLogLevel::info);
         auto& backend = fixture.backend();
 
@@ -310,10 +326,24 @@ TEST(BackendRequestTest, RequestsThatCannotReachTheGatewayTakeTheStatus400Branch
         EXPECT_FALSE(backend.requestABTestConfig("key", identifiers, Versions{}));
         EXPECT_FALSE(backend.requestAbTestOffer("key", identifiers, {}));
 
-        ASSERT_EQ(log.messages().size(), 1u);
-        EXPECT_TRUE(log.messages()[0].starts_with(
-            "ERROR [Backend Module] Can't create a request for receipt verification. Error: "))
-            << log.messages()[0];
+        const auto messages = log.messages();
+        const std::string head = "ERROR [Network Module] The request to " + address + "/";
+        EXPECT_EQ(std::count_if(messages.begin(), messages.end(),
+                                [&](const std::string& line) {
+                                    return line.starts_with(head) &&
+                                           line.find(" got no answer: ") != std::string::npos &&
+                                           line.find(c.reason) != std::string::npos;
+                                }),
+                  7)
+            << ::testing::PrintToString(messages);
+        EXPECT_EQ(std::count_if(messages.begin(), messages.end(),
+                                [](const std::string& line) {
+                                    return line.starts_with(
+                                        "ERROR [Backend Module] Can't create a request for receipt "
+                                        "verification. Error: ");
+                                }),
+                  1);
+        EXPECT_EQ(messages.size(), 8u) << ::testing::PrintToString(messages);
         EXPECT_TRUE(fixture.gateway().requests().empty());
     }
 }

@@ -315,5 +315,56 @@ TEST_F(PeopleServiceTest, ACardWhoseInsertFailedKeepsItsValuesUntilTheInsertSucc
     EXPECT_EQ(rows.front()->changedKeys, (Keys{"a", "b", "c", "d"}));
 }
 
+// A folder made read-only or a full disk refuses the write: the player's
+// change must not be logged as done, whether the card was stored before
+// (update) or not yet (insert).
+TEST_F(PeopleServiceTest, ACardTheFileRefusesIsNeverLoggedAsWritten) {
+    const struct Case {
+        const char* name;
+        std::function<void(PeopleService&)> call;
+        std::string line;
+    } cases[] = {
+        {"set", [](auto& s) { s.setValue("k", 2); }, "Value [2] for the key [k]"},
+        {"increment of an absent key", [](auto& s) { s.increment("n", 3); },
+         "Value [3] for the key [n]"},
+        {"increment", [](auto& s) { s.increment("k", 4); }, "Value [5] for the key [k]"},
+        {"unset",
+         [](auto& s) {
+             s.unset({"k", "j"});
+         },
+         "The unset of the properties for key [k,j]"},
+        {"clear", [](auto& s) { s.clearUser(); }, "The clearing of all user data"},
+    };
+    for (const char* refused : {"UPDATE", "INSERT"}) {
+        for (const auto& entry : cases) {
+            SCOPED_TRACE(std::string(refused) + " refused, " + entry.name);
+            switchToNewUser(std::string(refused) + entry.name);
+            const auto refuse = [&] {
+                ASSERT_TRUE(
+                    database->raw(std::string("CREATE TRIGGER refuse BEFORE ") + refused +
+                                  " ON peopleCards BEGIN SELECT RAISE(ABORT, 'full'); END"));
+            };
+            // An insert refused from the start leaves the card in memory only.
+            if (std::string(refused) == "INSERT") {
+                refuse();
+            }
+            service->setValue("k", 1);
+            if (std::string(refused) == "UPDATE") {
+                refuse();
+            }
+            log.clear();
+            entry.call(*service);
+            ASSERT_TRUE(database->raw("DROP TRIGGER refuse"));
+
+            EXPECT_FALSE(log.containsFragment("successfully"))
+                << ::testing::PrintToString(log.messages());
+            EXPECT_TRUE(log.contains(MVKLogLevel::error,
+                                     "[User Card] " + entry.line +
+                                         " was not stored: the user card could not be written"))
+                << ::testing::PrintToString(log.messages());
+        }
+    }
+}
+
 }  // namespace
 }  // namespace mvk

@@ -7,6 +7,7 @@
 #include "foundation/Base64.hpp"
 #include "records/Reports.hpp"
 #include "services/PipelineHarness.hpp"
+#include "support/FaultyDatabase.hpp"
 
 namespace mvk::test {
 namespace {
@@ -115,6 +116,42 @@ INSTANTIATE_TEST_SUITE_P(Statuses, RefusalTest,
                                            RefusalCase{429, false}, RefusalCase{500, false},
                                            RefusalCase{503, false}),
                          [](const auto& info) { return std::to_string(info.param.status); });
+
+// A full disk can refuse the deletion of a report the gateway has settled:
+// the row stays, yet this process must not send it again (its events would
+// count twice), and the next settled report takes its deletion along.
+TEST_F(ReportPassTest, ASettledReportWhoseDeletionFailedIsNotSentAgainInTheSameRun) {
+    const struct Case {
+        int status;
+        int passesToSettle;
+    } cases[] = {{200, 1}, {400, ReportService::maxRefusedPasses}};
+    for (const auto& entry : cases) {
+        SCOPED_TRACE(entry.status);
+        gateway.gateway().clearRequests();
+        auto faulty = std::make_shared<FaultyDatabase>(database);
+        reportsRepository = std::make_shared<ReportsRepository>(faulty);
+        reportService = std::make_shared<ReportService>(state, controller, eventRepository,
+                                                        reportsRepository, gateway.sharedBackend());
+        storeReport(1);
+        gateway.gateway().setAnswer(reportPath, answer(entry.status));
+        for (int pass = 1; pass < entry.passesToSettle; ++pass) {
+            send();
+        }
+        faulty->fail(FaultyDatabase::Operation::deleteRows, "reports");
+        send();
+        ASSERT_EQ(faulty->failures(), 1);
+        EXPECT_EQ(storedNumbers(), (std::vector<int>{1}));
+        send();
+        EXPECT_EQ(sent().size(), static_cast<std::size_t>(entry.passesToSettle));
+
+        gateway.gateway().setAnswer(reportPath, answer(200));
+        storeReport(2);
+        send();
+        EXPECT_EQ(sentNumbers().back(), 2);
+        EXPECT_EQ(sent().size(), static_cast<std::size_t>(entry.passesToSettle + 1));
+        EXPECT_TRUE(storedReports().empty());
+    }
+}
 
 TEST_F(ReportPassTest, RequestDuringAPassIsStoredAtOnceAndSentInOneFurtherPass) {
     storeReport(1);

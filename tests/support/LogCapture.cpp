@@ -8,12 +8,14 @@ namespace mvk::test {
 
 class LogCapture::Sink final : public SystemLogSinkProtocol {
   public:
-    void write(const std::string& line) override {
+    void write(MVKLogLevel level, const std::string& line) override {
         std::lock_guard lock(mutex);
         lines.push_back(line);
+        levels.push_back(level);
     }
     mutable std::mutex mutex;
     std::vector<std::string> lines;
+    std::vector<MVKLogLevel> levels;
 };
 
 LogCapture::LogCapture(MVKLogLevel level)
@@ -34,6 +36,11 @@ LogCapture::~LogCapture() {
 std::vector<std::string> LogCapture::lines() const {
     std::lock_guard lock(sink_->mutex);
     return sink_->lines;
+}
+
+std::vector<MVKLogLevel> LogCapture::sinkLevels() const {
+    std::lock_guard lock(sink_->mutex);
+    return sink_->levels;
 }
 
 std::vector<std::string> LogCapture::messages() const {
@@ -68,6 +75,7 @@ bool LogCapture::containsFragment(const std::string& fragment) const {
 void LogCapture::clear() {
     std::lock_guard lock(sink_->mutex);
     sink_->lines.clear();
+    sink_->levels.clear();
 }
 
 }  // namespace mvk::test

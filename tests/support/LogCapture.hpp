@@ -22,6 +22,8 @@ class LogCapture {
 
     /// Every captured line, whole (date, tag, level, message).
     std::vector<std::string> lines() const;
+    /// The level the system log was handed with each line, in the same order.
+    std::vector<MVKLogLevel> sinkLevels() const;
     /// The message part of each line ("LEVEL message"), without date and tag.
     std::vector<std::string> messages() const;
     /// True when some message equals "LEVEL text".
