@@ -17,10 +17,10 @@ jobs=$(nproc)
 test_jobs=$(( jobs > 8 ? jobs : 8 ))
 run_preset() {
   local preset=$1
-  echo "=== ${preset}: configure and build"
+  echo "=== ${preset}: configure and build (at ${SECONDS} s)"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$jobs"
-  echo "=== ${preset}: tests"
+  echo "=== ${preset}: tests (at ${SECONDS} s)"
   ctest --preset "$preset" -j "$test_jobs"
 }
 
@@ -32,7 +32,7 @@ export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}
 # host against it twice, through the CMake package and through pkg-config,
 # so a broken install fails here.
 check_install() {
-  echo "=== install: package and consumer"
+  echo "=== install: package and consumer (at ${SECONDS} s)"
   local tmp
   tmp=$(mktemp -d "${TMPDIR:-/tmp}/mvk-install.XXXXXX")
   cmake --install build/default --prefix "$tmp/prefix" >/dev/null
@@ -66,7 +66,7 @@ check_install() {
 # and link against it. Unoptimised and without tests, it is a check that
 # costs a minute on two cores, not a second suite.
 check_libcxx() {
-  echo "=== libcxx: the library with clang and libc++"
+  echo "=== libcxx: the library with clang and libc++ (at ${SECONDS} s)"
   cmake --preset libcxx >/dev/null
   cmake --build --preset libcxx -j "$jobs"
 }
@@ -74,7 +74,7 @@ check_libcxx() {
 # The fuzz targets are built inside the asan build, with the library objects
 # instrumented for coverage there.
 run_fuzz() {
-  echo "=== fuzz: a short run of every target"
+  echo "=== fuzz: a short run of every target (at ${SECONDS} s)"
   MVK_FUZZ_BUILD=build/asan scripts/fuzz.sh 3
 }
 
@@ -84,4 +84,4 @@ check_libcxx
 run_preset asan
 run_preset tsan
 run_fuzz
-echo "All test suites passed."
+echo "All test suites passed in ${SECONDS} s."
