@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <system_error>
 
 #include "foundation/Logger.hpp"
 #include "platform/LibraryThread.hpp"
@@ -138,8 +139,8 @@ void SerialQueue::runQueuedBlocksAtExit() {
 }
 
 void SerialQueue::awaitQueuedAtExit(std::chrono::steady_clock::time_point deadline) {
-    if (isCurrent()) {
-        return;  // the exit came from one of this queue's blocks
+    if (isCurrent() && !continueOnStandIn()) {
+        return;
     }
     std::unique_lock lock(mutex_);
     const Ticket queued = lastTicket_.load();
@@ -148,6 +149,25 @@ void SerialQueue::awaitQueuedAtExit(std::chrono::steady_clock::time_point deadli
             return;
         }
     }
+}
+
+bool SerialQueue::continueOnStandIn() {
+    // The exit came from one of this queue's blocks, and its thread never
+    // comes back from it. Run there, the blocks behind would hold the exit
+    // past its bound whenever one stalls on the disk or a lock; on a thread
+    // of their own they are left at the bound like this queue's thread is.
+    {
+        std::lock_guard lock(mutex_);
+        if (lastTicket_.load() <= started_) {
+            return false;
+        }
+    }
+    try {
+        std::thread([this] { run(); }).detach();
+    } catch (const std::system_error&) {
+        return false;
+    }
+    return true;
 }
 
 ProcessExit::InFlight::Start SerialQueue::startRule() const {

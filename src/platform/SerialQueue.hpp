@@ -98,8 +98,9 @@ class SerialQueue {
 
     /// From now on, when the process exits, this queue runs the blocks
     /// already queued (network transfers fail at once then) and the exit
-    /// handler waits for them, within its bound. Only for a queue that lives
-    /// until the process ends.
+    /// handler waits for them, within its bound, also when the exit comes
+    /// from one of its blocks. Only for a queue that lives until the process
+    /// ends.
     void runQueuedBlocksAtExit();
 
     /// For tests: waits until nothing is queued or running, at most `timeout`.
@@ -149,6 +150,10 @@ class SerialQueue {
     /// The exit handler's step: waits until what was queued when the exit
     /// began has run, the queue is paused, or `deadline`.
     void awaitQueuedAtExit(std::chrono::steady_clock::time_point deadline);
+    /// When the exit comes from a block of this queue: hands the blocks
+    /// queued behind it to a thread that takes this one's place; false when
+    /// none wait or no thread could be had.
+    bool continueOnStandIn();
     /// When this queue may start a block while the process exits.
     ProcessExit::InFlight::Start startRule() const;
 

@@ -42,17 +42,21 @@ std::string describe(int status) {
     return ChildProcess::describe(status);
 }
 
-/// From the child's "exit begins" line until now, when it has been waited for.
-std::chrono::nanoseconds exitDuration(const ChildProcess& child) {
-    static const std::regex line(R"(exit begins at (\d+))");
+/// When the child marked `what` ("exit begins at N"), on the monotonic clock.
+std::chrono::nanoseconds markOf(const ChildProcess& child, const std::string& what) {
+    const std::regex line(what + R"( at (\d+))");
     const auto text = child.stderrText();
     std::smatch match;
     if (!std::regex_search(text, match, line)) {
-        ADD_FAILURE() << "the child never began its exit:\n" << text;
-        return {};
+        ADD_FAILURE() << "the child never marked \"" << what << "\":\n" << text;
+        return std::chrono::steady_clock::now().time_since_epoch();
     }
-    return std::chrono::steady_clock::now().time_since_epoch() -
-           std::chrono::nanoseconds(std::stoll(match[1]));
+    return std::chrono::nanoseconds(std::stoll(match[1]));
+}
+
+/// From the child's "exit begins" line until now, when it has been waited for.
+std::chrono::nanoseconds exitDuration(const ChildProcess& child) {
+    return std::chrono::steady_clock::now().time_since_epoch() - markOf(child, "exit begins");
 }
 
 /// The exit bound, and what the process's own teardown may add in this build.
@@ -158,6 +162,7 @@ TEST(ProcessBoundaryTest, ExitKeepsTheCallsAlreadyMade) {
         {"return", "return from main"},
         {"destroy", "destroySDK, then return from main"},
         {"exit-in-block", "exit from a block on the library's queue"},
+        {"exit-before-calls", "exit from a block on the library's queue, calls queued behind it"},
         {"block-past-bound", "a block still running at the exit bound"},
     };
     std::set<int> all;

@@ -1,5 +1,6 @@
 // A small host process the process-boundary tests start with posix_spawn:
 // each mode plays one way a game uses the library around its own exit.
+#include <sqlite3.h>
 #include <syslog.h>
 #include <unistd.h>
 
@@ -59,13 +60,17 @@ int exitUnderTransfers(const char* baseUrl, const char* caFile, const char* dela
 }
 
 // A game may quit from inside a callback the library runs on one of its queues.
-/// Tells the test when the exit starts, on the monotonic clock both processes
-/// read, so it times the exit alone and not the start-up before it.
-void markExitBegins() {
+/// Tells the test when `what` happens, on the monotonic clock both processes
+/// read, so it times that step alone and not the start-up before it.
+void mark(const char* what) {
     const auto now = std::chrono::duration_cast<std::chrono::nanoseconds>(
         std::chrono::steady_clock::now().time_since_epoch());
-    std::fprintf(stderr, "exit begins at %lld\n", static_cast<long long>(now.count()));
+    std::fprintf(stderr, "%s at %lld\n", what, static_cast<long long>(now.count()));
     std::fflush(stderr);
+}
+
+void markExitBegins() {
+    mark("exit begins");
 }
 
 int exitFromALibraryQueue() {
@@ -141,10 +146,9 @@ int storeNumberedEvents(const char* directory) {
     }
 }
 
-// A game's last calls before it quits, with no gateway to reach: the numbered
-// custom events must be in the file after the process has ended, however the
-// game ends it.
-int keepCallsAtExit(const char* directory, const std::string& how) {
+/// Starts the library on `directory` with no gateway to reach and waits until
+/// its start-up has run.
+bool startActive(const char* directory) {
     ApplicationSupportDirectory::setOverride(std::filesystem::path(directory));
     MVKAnalytics::setTestProxyUrl("https://127.0.0.1:9");
     static std::atomic<bool> started{false};
@@ -153,16 +157,54 @@ int keepCallsAtExit(const char* directory, const std::string& how) {
     MVKApplication::didBecomeActive();
     for (int waited = 0; !started.load(); ++waited) {
         if (waited == 30'000) {
-            return 3;
+            return false;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    for (std::int64_t seq = 0; seq < 300; ++seq) {
+    return true;
+}
+
+void sendNumbered(std::int64_t from, std::int64_t to) {
+    for (std::int64_t seq = from; seq < to; ++seq) {
         MVKCustomEventParameters parameters;
         parameters.addInt("seq", seq);
         MVKAnalytics::customEvent("exit", parameters);
     }
+}
+
+/// Another connection takes the database's write lock and keeps it until the
+/// process ends, as another program on the same file could.
+bool holdWriteLock(const char* directory) {
+    sqlite3* other = nullptr;
+    const auto path = std::filesystem::path(directory) / "morvanix" / "morvanix.db";
+    return sqlite3_open(path.c_str(), &other) == SQLITE_OK &&
+           sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+// A game's last calls before it quits, with no gateway to reach: the numbered
+// custom events must be in the file after the process has ended, however the
+// game ends it.
+int keepCallsAtExit(const char* directory, const std::string& how) {
+    if (!startActive(directory)) {
+        return 3;
+    }
     auto& income = QueueManager::incomeQueue().queue();
+    if (how == "exit-before-calls") {
+        // The host's closure quits while the game's thread still calls.
+        static std::atomic<bool> called{false};
+        income.addOperation([] {
+            while (!called.load()) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            markExitBegins();
+            std::exit(0);
+        });
+        sendNumbered(0, 300);
+        called.store(true);
+        std::this_thread::sleep_for(std::chrono::seconds(30));
+        return 1;
+    }
+    sendNumbered(0, 300);
     if (how == "destroy") {
         MVKEngineWrapper::destroySDK();
     } else if (how == "exit-in-block") {
