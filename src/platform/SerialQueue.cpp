@@ -99,7 +99,7 @@ bool SerialQueue::isCurrent() const {
     return tCurrentQueue == this;
 }
 
-bool SerialQueue::waitUntilFinished(Ticket ticket) {
+bool SerialQueue::waitUntilFinished(Ticket ticket, Deadline deadline) {
     if (isCurrent()) {
         return false;
     }
@@ -115,18 +115,20 @@ bool SerialQueue::waitUntilFinished(Ticket ticket) {
         if (stalled && !ran) {
             return false;
         }
-        awaitTicket(lock, ticket);
+        if (!awaitTicket(lock, ticket, deadline)) {
+            return settled_ >= ticket;
+        }
     }
 }
 
-bool SerialQueue::addOperationAndWait(Block block) {
+bool SerialQueue::addOperationAndWait(Block block, Deadline deadline) {
     if (isCurrent()) {
         // Queued behind the running block, it would wait for itself.
         block();
         askHooks(false);
         return true;
     }
-    return waitUntilFinished(addOperation(std::move(block)));
+    return waitUntilFinished(addOperation(std::move(block)), deadline);
 }
 
 void SerialQueue::runQueuedBlocksAtExit() {

@@ -77,16 +77,19 @@ class SerialQueue {
     /// True when called from a block running on this queue.
     bool isCurrent() const;
 
+    using Deadline = std::chrono::steady_clock::time_point;
+
     /// Waits until the block with `ticket` and all before it have run. Answers
     /// false without waiting when called on this queue, and gives up (false)
-    /// when the queue is paused, or the process exits, before that block could run.
-    bool waitUntilFinished(Ticket ticket);
+    /// when the queue is paused, or the process exits, before that block could
+    /// run, or at `deadline`.
+    bool waitUntilFinished(Ticket ticket, Deadline deadline = Deadline::max());
 
     /// Adds `block` and waits for it (and what is queued before it), by the
     /// rules of `waitUntilFinished`; on this queue it runs inline at once and
     /// the hooks are then asked as after a block with none behind it.
-    /// True when the block has run.
-    bool addOperationAndWait(Block block);
+    /// True when the block has run; a block given up on still runs later.
+    bool addOperationAndWait(Block block, Deadline deadline = Deadline::max());
 
     /// Waits for every block added so far, by the rules of `waitUntilFinished`.
     bool waitUntilAllOperationsAreFinished();

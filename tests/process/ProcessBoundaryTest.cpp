@@ -182,6 +182,42 @@ TEST(ProcessBoundaryTest, ExitKeepsTheCallsAlreadyMade) {
     }
 }
 
+// A life-cycle call waits for the calls made before it, and the exit stores
+// what is queued, but neither holds the game's thread past the exit bound:
+// not behind 50,000 queued calls, nor while another connection keeps the
+// database's write lock. A call that stops waiting says so.
+TEST(ProcessBoundaryTest, LifeCycleCallsAndTheExitKeepTheirBound) {
+    struct Case {
+        std::string held;
+        std::string call;
+        bool cutShort;
+    };
+    const std::vector<Case> cases = {
+        // Stored within the bound on a fast machine, past it in a slow build.
+        {"backlog", "didEnterBackground", false},
+        {"locked", "willResignActive", true},
+        {"locked", "didEnterBackground", true},
+        {"locked", "willTerminate", true},
+    };
+    for (const auto& [held, call, cutShort] : cases) {
+        SCOPED_TRACE(held + " " + call);
+        TempDir dir;
+        Child child({"life-cycle", dir.path().string(), held, call}, dir.path() / "stderr");
+        // A call that waits for the locked database would never return.
+        const auto status = child.waitFor(patience(std::chrono::seconds(60)));
+        ASSERT_TRUE(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0)
+            << (status ? describe(*status) : "still running") << "\n"
+            << child.stderrText();
+        EXPECT_LT(markOf(child, "call returned") - markOf(child, "call begins"), exitAllowance());
+        EXPECT_LT(exitDuration(child), exitAllowance());
+        if (cutShort) {
+            EXPECT_NE(child.stderrText().find(call + " returns before the calls made ahead of it"),
+                      std::string::npos)
+                << child.stderrText();
+        }
+    }
+}
+
 // A game's last calls come from wherever its own teardown runs: static and
 // thread_local destructors and atexit handlers, before and after the
 // library's teardown, and from the thread_local destructors of many

@@ -224,6 +224,38 @@ int keepCallsAtExit(const char* directory, const std::string& how) {
     return 0;
 }
 
+// A life-cycle call behind a long backlog of calls, or while another
+// connection holds the database's write lock, then the game quits.
+int lifeCycleCallHeldUp(const char* directory, const std::string& held, const std::string& call) {
+    setenv("MVK_LOG_TO_STDERR", "1", 1);
+    if (!startActive(directory)) {
+        return 3;
+    }
+    if (held == "locked") {
+        if (!holdWriteLock(directory)) {
+            return 4;
+        }
+        sendNumbered(0, 300);
+    } else if (held == "backlog") {
+        sendNumbered(0, 50'000);
+    } else {
+        return 2;
+    }
+    mark("call begins");
+    if (call == "willResignActive") {
+        MVKApplication::willResignActive();
+    } else if (call == "didEnterBackground") {
+        MVKApplication::didEnterBackground();
+    } else if (call == "willTerminate") {
+        MVKApplication::willTerminate();
+    } else {
+        return 2;
+    }
+    mark("call returned");
+    markExitBegins();
+    return 0;
+}
+
 /// What a game's own teardown may do last: build parameters, send an event,
 /// destroy the library and send one more.
 void callTheLibraryLate(const char* where) {
@@ -329,18 +361,24 @@ int main(int argc, char** argv) {
     if (mode == "keep-calls" && argc == 4) {
         return keepCallsAtExit(argv[2], argv[3]);
     }
+    if (mode == "life-cycle" && argc == 5) {
+        return lifeCycleCallHeldUp(argv[2], argv[3], argv[4]);
+    }
     if (mode == "call-at-teardown" && argc == 4) {
         return callAtTeardown(argv[2], argv[3]);
     }
     if (mode == "call-from-ending-threads" && argc == 4) {
         return callFromEndingThreads(argv[2], std::atoi(argv[3]));
     }
-    std::fprintf(stderr,
-                 "usage: %s exit-under-transfers URL CA_FILE DELAY_MS | exit-from-queue | "
-                 "exit-making-ids | closed-stdout | host-syslog | store-numbered DIRECTORY | "
-                 "keep-calls DIRECTORY return|destroy|exit-in-block|block-past-bound | "
-                 "call-at-teardown DIRECTORY started|never | "
-                 "call-from-ending-threads DIRECTORY THREADS\n",
-                 argv[0]);
+    std::fprintf(
+        stderr,
+        "usage: %s exit-under-transfers URL CA_FILE DELAY_MS | exit-from-queue | "
+        "exit-making-ids | closed-stdout | host-syslog | store-numbered DIRECTORY | "
+        "keep-calls DIRECTORY return|destroy|exit-in-block|exit-before-calls|block-past-bound | "
+        "life-cycle DIRECTORY backlog|locked willResignActive|didEnterBackground|"
+        "willTerminate | "
+        "call-at-teardown DIRECTORY started|never | "
+        "call-from-ending-threads DIRECTORY THREADS\n",
+        argv[0]);
     return 2;
 }
