@@ -175,7 +175,7 @@ void sendNumbered(std::int64_t from, std::int64_t to) {
 /// Another connection takes the database's write lock and keeps it until the
 /// process ends, as another program on the same file could.
 bool holdWriteLock(const char* directory) {
-    sqlite3* other = nullptr;
+    static sqlite3* other = nullptr;
     const auto path = std::filesystem::path(directory) / "morvanix" / "morvanix.db";
     return sqlite3_open(path.c_str(), &other) == SQLITE_OK &&
            sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
