@@ -21,11 +21,17 @@ class MVK_EXPORT MVKApplication {
     static void didBecomeActive() noexcept;
     /// The application is about to stop taking input (a system overlay, a
     /// window losing focus, the way to the background).
+    ///
+    /// This call and the next two end the session, and wait until that and
+    /// every call made before them is stored and committed, so the process
+    /// may be suspended or killed once they return. They wait 2 seconds at
+    /// most (a long backlog of calls, a database another program keeps
+    /// locked, a slow disk): past that they return with an error line, and
+    /// the work goes on behind them. Make them where such a wait is fine.
     static void willResignActive() noexcept;
-    /// The application went to the background. The library may hold this call
-    /// until its pending work is done, so make it where a short wait is fine.
+    /// The application went to the background; waits as `willResignActive`.
     static void didEnterBackground() noexcept;
-    /// The application is about to quit.
+    /// The application is about to quit; waits as `willResignActive`.
     static void willTerminate() noexcept;
 
     /// Shown in keys the library keeps per application; the executable's

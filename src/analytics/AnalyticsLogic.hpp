@@ -144,7 +144,9 @@ class AnalyticsLogic final : public AnalyticsProtocol,
     void removeEventsAndResources();
     void sendAlive();
     void sendDeviceInfo();
-    void stopSession();
+    /// Ends the activity and waits for it, at most `ProcessExit::longestExitWait`;
+    /// `call` names the host's call in the line that says it stopped waiting.
+    void stopSession(const char* call);
     void prepareCurrencyAccrualEvent(std::int64_t sessionId, std::int64_t currentLevel,
                                      std::optional<std::int64_t> timestamp,
                                      const std::shared_ptr<User>& user);

@@ -1,6 +1,8 @@
 #include "analytics/AnalyticsLogic.hpp"
 
+#include <chrono>
 #include <optional>
+#include <string>
 
 #include "analytics/AnalyticsLogicSupport.hpp"
 #include "analytics/Validator.hpp"
@@ -10,6 +12,7 @@
 #include "events/StorableEvent.hpp"
 #include "events/UserEngagement.hpp"
 #include "foundation/Logger.hpp"
+#include "platform/ProcessExit.hpp"
 
 namespace mvk {
 
@@ -72,25 +75,37 @@ void AnalyticsLogic::goActive() {
 }
 
 void AnalyticsLogic::goInactive() {
-    stopSession();
+    stopSession("willResignActive");
 }
 
 void AnalyticsLogic::goBackground() {
-    stopSession();
+    stopSession("didEnterBackground");
 }
 
 void AnalyticsLogic::goTerminate() {
-    stopSession();
+    stopSession("willTerminate");
 }
 
-void AnalyticsLogic::stopSession() {
+void AnalyticsLogic::stopSession(const char* call) {
     // Waits for its own block only: inline when already on the income queue,
-    // and not at all while the queue is paused, so the host never hangs.
-    incomeQueue_.addOperationAndWait([weak = weak_from_this()] {
-        if (auto logic = weak.lock()) {
-            logic->stopActivity();
-        }
-    });
+    // and not at all while the queue is paused. A long backlog or a database
+    // another program keeps locked would hold the game's thread for as long:
+    // the wait ends at the bound the exit keeps too.
+    const auto deadline = std::chrono::steady_clock::now() + ProcessExit::longestExitWait;
+    const bool finished = incomeQueue_.addOperationAndWait(
+        [weak = weak_from_this()] {
+            if (auto logic = weak.lock()) {
+                logic->stopActivity();
+            }
+        },
+        deadline);
+    if (!finished && std::chrono::steady_clock::now() >= deadline) {
+        Logger::writeLog(MVKLogLevel::error,
+                         std::string(call) + " returns before the calls made ahead of it are " +
+                             "stored: they were not done within " +
+                             std::to_string(ProcessExit::longestExitWait.count()) +
+                             " ms, and their work goes on");
+    }
 }
 
 void AnalyticsLogic::startActivity() {

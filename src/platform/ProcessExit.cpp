@@ -19,6 +19,8 @@ struct RegisteredStep {
 
 struct ExitState {
     std::atomic<bool> exiting{false};
+    std::atomic<ProcessExit::Deadline::rep> deadline{
+        ProcessExit::Deadline::max().time_since_epoch().count()};
     /// While the exit handler lets queues that store the host's calls run
     /// them (stage 1); under `mutex`.
     bool draining = false;
@@ -76,6 +78,7 @@ void onExit() {
     auto& s = exitState();
     const auto started = std::chrono::steady_clock::now();
     const auto workDeadline = started + ProcessExit::longestExitWait - ProcessExit::commitReserve;
+    s.deadline.store((started + ProcessExit::longestExitWait).time_since_epoch().count());
     {
         std::lock_guard lock(s.mutex);
         s.draining = true;
@@ -137,6 +140,10 @@ bool ProcessExit::mayStart(InFlight::Start start) {
     return mayStartLocked(s, start);
 }
 
+ProcessExit::Deadline ProcessExit::deadline() noexcept {
+    return Deadline(Deadline::duration(exitState().deadline.load(std::memory_order_relaxed)));
+}
+
 std::uint64_t ProcessExit::addStep(Stage stage, Step step) {
     auto& s = exitState();
     std::lock_guard lock(s.stepsMutex);
@@ -160,6 +167,7 @@ void ProcessExit::markExitingForTesting() noexcept {
 
 void ProcessExit::resetForTesting() noexcept {
     auto& s = exitState();
+    s.deadline.store(Deadline::max().time_since_epoch().count());
     std::lock_guard lock(s.mutex);
     s.draining = false;
     s.exiting.store(false, std::memory_order_release);

@@ -20,7 +20,8 @@ namespace mvk {
 ///     thread itself are not waited for: the host may call `exit()` from a
 ///     callback we run);
 ///  3. it runs the `Stage::commit` steps, which commit what finished work
-///     left open, even while a block runs past the bound.
+///     left open, even while a block runs past the bound, and return at the
+///     bound even while such a commit goes on (the process's end cuts it off).
 class ProcessExit {
   public:
     ProcessExit() = delete;
@@ -59,6 +60,9 @@ class ProcessExit {
 
     /// True once the process has begun to exit.
     static bool isExiting() noexcept;
+    /// When the exit handler ends, whatever is still under way; the far
+    /// future before the exit begins.
+    static Deadline deadline() noexcept;
 
     /// Whether a block of a queue may start now; see `InFlight::Start`.
     static bool mayStart(InFlight::Start start);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <system_error>
 
 #include "foundation/Logger.hpp"
 #include "platform/LibraryThread.hpp"
@@ -98,7 +99,7 @@ bool SerialQueue::isCurrent() const {
     return tCurrentQueue == this;
 }
 
-bool SerialQueue::waitUntilFinished(Ticket ticket) {
+bool SerialQueue::waitUntilFinished(Ticket ticket, Deadline deadline) {
     if (isCurrent()) {
         return false;
     }
@@ -114,18 +115,20 @@ bool SerialQueue::waitUntilFinished(Ticket ticket) {
         if (stalled && !ran) {
             return false;
         }
-        awaitTicket(lock, ticket);
+        if (!awaitTicket(lock, ticket, deadline)) {
+            return settled_ >= ticket;
+        }
     }
 }
 
-bool SerialQueue::addOperationAndWait(Block block) {
+bool SerialQueue::addOperationAndWait(Block block, Deadline deadline) {
     if (isCurrent()) {
         // Queued behind the running block, it would wait for itself.
         block();
         askHooks(false);
         return true;
     }
-    return waitUntilFinished(addOperation(std::move(block)));
+    return waitUntilFinished(addOperation(std::move(block)), deadline);
 }
 
 void SerialQueue::runQueuedBlocksAtExit() {
@@ -138,8 +141,8 @@ void SerialQueue::runQueuedBlocksAtExit() {
 }
 
 void SerialQueue::awaitQueuedAtExit(std::chrono::steady_clock::time_point deadline) {
-    if (isCurrent()) {
-        return;  // the exit came from one of this queue's blocks
+    if (isCurrent() && !continueOnStandIn()) {
+        return;
     }
     std::unique_lock lock(mutex_);
     const Ticket queued = lastTicket_.load();
@@ -148,6 +151,25 @@ void SerialQueue::awaitQueuedAtExit(std::chrono::steady_clock::time_point deadli
             return;
         }
     }
+}
+
+bool SerialQueue::continueOnStandIn() {
+    // The exit came from one of this queue's blocks, and its thread never
+    // comes back from it. Run there, the blocks behind would hold the exit
+    // past its bound whenever one stalls on the disk or a lock; on a thread
+    // of their own they are left at the bound like this queue's thread is.
+    {
+        std::lock_guard lock(mutex_);
+        if (lastTicket_.load() <= started_) {
+            return false;
+        }
+    }
+    try {
+        std::thread([this] { run(); }).detach();
+    } catch (const std::system_error&) {
+        return false;
+    }
+    return true;
 }
 
 ProcessExit::InFlight::Start SerialQueue::startRule() const {

@@ -77,16 +77,19 @@ class SerialQueue {
     /// True when called from a block running on this queue.
     bool isCurrent() const;
 
+    using Deadline = std::chrono::steady_clock::time_point;
+
     /// Waits until the block with `ticket` and all before it have run. Answers
     /// false without waiting when called on this queue, and gives up (false)
-    /// when the queue is paused, or the process exits, before that block could run.
-    bool waitUntilFinished(Ticket ticket);
+    /// when the queue is paused, or the process exits, before that block could
+    /// run, or at `deadline`.
+    bool waitUntilFinished(Ticket ticket, Deadline deadline = Deadline::max());
 
     /// Adds `block` and waits for it (and what is queued before it), by the
     /// rules of `waitUntilFinished`; on this queue it runs inline at once and
     /// the hooks are then asked as after a block with none behind it.
-    /// True when the block has run.
-    bool addOperationAndWait(Block block);
+    /// True when the block has run; a block given up on still runs later.
+    bool addOperationAndWait(Block block, Deadline deadline = Deadline::max());
 
     /// Waits for every block added so far, by the rules of `waitUntilFinished`.
     bool waitUntilAllOperationsAreFinished();
@@ -98,8 +101,9 @@ class SerialQueue {
 
     /// From now on, when the process exits, this queue runs the blocks
     /// already queued (network transfers fail at once then) and the exit
-    /// handler waits for them, within its bound. Only for a queue that lives
-    /// until the process ends.
+    /// handler waits for them, within its bound, also when the exit comes
+    /// from one of its blocks. Only for a queue that lives until the process
+    /// ends.
     void runQueuedBlocksAtExit();
 
     /// For tests: waits until nothing is queued or running, at most `timeout`.
@@ -149,6 +153,10 @@ class SerialQueue {
     /// The exit handler's step: waits until what was queued when the exit
     /// began has run, the queue is paused, or `deadline`.
     void awaitQueuedAtExit(std::chrono::steady_clock::time_point deadline);
+    /// When the exit comes from a block of this queue: hands the blocks
+    /// queued behind it to a thread that takes this one's place; false when
+    /// none wait or no thread could be had.
+    bool continueOnStandIn();
     /// When this queue may start a block while the process exits.
     ProcessExit::InFlight::Start startRule() const;
 

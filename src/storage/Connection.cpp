@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "foundation/Logger.hpp"
+#include "platform/ProcessExit.hpp"
 #include "storage/SQLiteError.hpp"
 
 namespace mvk {
@@ -18,7 +19,8 @@ namespace {
 
 int waitForLock(void* /*unused*/, int attempt) {
     const auto micros = Connection::lockWaitMicros(attempt);
-    if (micros == 0) {
+    // Past the exit's bound the process is gone whatever this statement does.
+    if (micros == 0 || std::chrono::steady_clock::now() >= ProcessExit::deadline()) {
         return 0;
     }
     std::this_thread::sleep_for(std::chrono::microseconds(micros));

@@ -1,7 +1,13 @@
 #include "storage/GroupCommit.hpp"
 
+#include <condition_variable>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
 #include "foundation/Clock.hpp"
 #include "foundation/Logger.hpp"
+#include "platform/LibraryThread.hpp"
 
 namespace mvk {
 
@@ -163,16 +169,48 @@ void GroupCommit::commitAtExit(ProcessExit::Deadline deadline) {
     if (!open_) {
         return;
     }
-    std::optional<std::string> failure;
-    {
-        auto lock = connection_->lockUntil(deadline);
-        if (!lock.owns_lock()) {
-            return;
+    // A disk that stalls a write holds a COMMIT for as long, and nothing can
+    // break into it: the COMMIT runs on a thread of its own, which the exit
+    // leaves behind at its bound. Cut off there, SQLite rolls the group back
+    // when the file is next opened; what was committed before stays whole.
+    struct Outcome {
+        std::mutex mutex;
+        std::condition_variable ended;
+        bool done = false;
+    };
+    const auto outcome = std::make_shared<Outcome>();
+    auto commitBy = [self = shared_from_this(), deadline, outcome] {
+        std::optional<std::string> failure;
+        {
+            auto lock = self->connection_->lockUntil(deadline);
+            if (lock.owns_lock()) {
+                failure = self->commit();
+            }
         }
-        failure = commit();
+        if (failure) {
+            Logger::writeLog(MVKLogLevel::error, "[Database Module] " + *failure);
+        }
+        {
+            std::lock_guard lock(outcome->mutex);
+            outcome->done = true;
+        }
+        outcome->ended.notify_all();
+    };
+    try {
+        std::thread([commitBy] {
+            LibraryThread::begin("exitCommit");
+            commitBy();
+        }).detach();
+    } catch (const std::system_error&) {
+        commitBy();
+        return;
     }
-    if (failure) {
-        Logger::writeLog(MVKLogLevel::error, "[Database Module] " + *failure);
+    std::unique_lock lock(outcome->mutex);
+    if (!outcome->ended.wait_until(lock, deadline, [&] { return outcome->done; })) {
+        Logger::writeLog(MVKLogLevel::error,
+                         "[Database Module] Error in group commit: the commit at exit did not "
+                         "end within the exit's bound; the writes stored since the last commit "
+                         "may be lost");
     }
 }
 

@@ -32,7 +32,9 @@ namespace mvk {
 ///
 /// A process kill loses at most the writes of the open group, which are the
 /// newest ones: never a hole, never a committed row. At process exit the open
-/// group is committed (a step of the exit handler), whichever thread exits.
+/// group is committed (a step of the exit handler), whichever thread exits; a
+/// COMMIT still under way at the exit's bound is cut off with the process,
+/// which loses that group as a kill would.
 ///
 /// Every member but the boundary hook and the exit step runs under the
 /// connection's lock, taken by the caller; the queue must outlive this object.
@@ -85,7 +87,8 @@ class GroupCommit : public std::enable_shared_from_this<GroupCommit> {
     /// The queue's boundary hook; takes the lock itself and logs outside it.
     bool atBoundary(bool nextRunsNow);
     /// The exit handler's step: commits the open group unless the lock stays
-    /// taken (a statement still runs) until `deadline`.
+    /// taken (a statement still runs) until `deadline`, and returns by then
+    /// even while the COMMIT goes on.
     void commitAtExit(ProcessExit::Deadline deadline);
     /// Counts the open group as lost and answers the line that says so.
     std::string lose(std::string_view reason);

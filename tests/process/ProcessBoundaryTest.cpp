@@ -44,17 +44,21 @@ std::string describe(int status) {
     return ChildProcess::describe(status);
 }
 
-/// From the child's "exit begins" line until now, when it has been waited for.
-std::chrono::nanoseconds exitDuration(const ChildProcess& child) {
-    static const std::regex line(R"(exit begins at (\d+))");
+/// When the child marked `what` ("exit begins at N"), on the monotonic clock.
+std::chrono::nanoseconds markOf(const ChildProcess& child, const std::string& what) {
+    const std::regex line(what + R"( at (\d+))");
     const auto text = child.stderrText();
     std::smatch match;
     if (!std::regex_search(text, match, line)) {
-        ADD_FAILURE() << "the child never began its exit:\n" << text;
-        return {};
+        ADD_FAILURE() << "the child never marked \"" << what << "\":\n" << text;
+        return std::chrono::steady_clock::now().time_since_epoch();
     }
-    return std::chrono::steady_clock::now().time_since_epoch() -
-           std::chrono::nanoseconds(std::stoll(match[1]));
+    return std::chrono::nanoseconds(std::stoll(match[1]));
+}
+
+/// From the child's "exit begins" line until now, when it has been waited for.
+std::chrono::nanoseconds exitDuration(const ChildProcess& child) {
+    return std::chrono::steady_clock::now().time_since_epoch() - markOf(child, "exit begins");
 }
 
 /// The exit bound, and what the process's own teardown may add in this build.
@@ -160,6 +164,7 @@ TEST(ProcessBoundaryTest, ExitKeepsTheCallsAlreadyMade) {
         {"return", "return from main"},
         {"destroy", "destroySDK, then return from main"},
         {"exit-in-block", "exit from a block on the library's queue"},
+        {"exit-before-calls", "exit from a block on the library's queue, calls queued behind it"},
         {"block-past-bound", "a block still running at the exit bound"},
     };
     std::set<int> all;
@@ -176,6 +181,42 @@ TEST(ProcessBoundaryTest, ExitKeepsTheCallsAlreadyMade) {
         // The block left running takes 10 s.
         EXPECT_LT(exitDuration(child), exitAllowance());
         EXPECT_EQ(storedNumbers(dir.path() / "morvanix" / "morvanix.db"), all);
+    }
+}
+
+// A life-cycle call waits for the calls made before it, and the exit stores
+// what is queued, but neither holds the game's thread past the exit bound:
+// not behind 50,000 queued calls, nor while another connection keeps the
+// database's write lock. A call that stops waiting says so.
+TEST(ProcessBoundaryTest, LifeCycleCallsAndTheExitKeepTheirBound) {
+    struct Case {
+        std::string held;
+        std::string call;
+        bool cutShort;
+    };
+    const std::vector<Case> cases = {
+        // Stored within the bound on a fast machine, past it in a slow build.
+        {"backlog", "didEnterBackground", false},
+        {"locked", "willResignActive", true},
+        {"locked", "didEnterBackground", true},
+        {"locked", "willTerminate", true},
+    };
+    for (const auto& [held, call, cutShort] : cases) {
+        SCOPED_TRACE(held + " " + call);
+        TempDir dir;
+        Child child({"life-cycle", dir.path().string(), held, call}, dir.path() / "stderr");
+        // A call that waits for the locked database would never return.
+        const auto status = child.waitFor(patience(std::chrono::seconds(60)));
+        ASSERT_TRUE(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0)
+            << (status ? describe(*status) : "still running") << "\n"
+            << child.stderrText();
+        EXPECT_LT(markOf(child, "call returned") - markOf(child, "call begins"), exitAllowance());
+        EXPECT_LT(exitDuration(child), exitAllowance());
+        if (cutShort) {
+            EXPECT_NE(child.stderrText().find(call + " returns before the calls made ahead of it"),
+                      std::string::npos)
+                << child.stderrText();
+        }
     }
 }
 

@@ -1,5 +1,6 @@
 // A small host process the process-boundary tests start with posix_spawn:
 // each mode plays one way a game uses the library around its own exit.
+#include <sqlite3.h>
 #include <syslog.h>
 #include <unistd.h>
 
@@ -60,16 +61,20 @@ int exitUnderTransfers(const char* baseUrl, const char* caFile, const char* dela
     std::exit(0);
 }
 
-// A game may quit from inside a callback the library runs on one of its queues.
-/// Tells the test when the exit starts, on the monotonic clock both processes
-/// read, so it times the exit alone and not the start-up before it.
-void markExitBegins() {
+/// Tells the test when `what` happens, on the monotonic clock both processes
+/// read, so it times that step alone and not the start-up before it.
+void mark(const char* what) {
     const auto now = std::chrono::duration_cast<std::chrono::nanoseconds>(
         std::chrono::steady_clock::now().time_since_epoch());
-    std::fprintf(stderr, "exit begins at %lld\n", static_cast<long long>(now.count()));
+    std::fprintf(stderr, "%s at %lld\n", what, static_cast<long long>(now.count()));
     std::fflush(stderr);
 }
 
+void markExitBegins() {
+    mark("exit begins");
+}
+
+// A game may quit from inside a callback the library runs on one of its queues.
 int exitFromALibraryQueue() {
     QueueManager::incomeQueue().queue().addOperation([] {
         markExitBegins();
@@ -143,28 +148,70 @@ int storeNumberedEvents(const char* directory) {
     }
 }
 
-// A game's last calls before it quits, with no gateway to reach: the numbered
-// custom events must be in the file after the process has ended, however the
-// game ends it.
-int keepCallsAtExit(const char* directory, const std::string& how) {
+/// Polls `done` every millisecond; false once `millis` have gone by.
+bool waitUntil(const std::function<bool()>& done, int millis) {
+    for (int waited = 0; !done(); ++waited) {
+        if (waited == millis) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+/// Starts the library on `directory` with no gateway to reach and waits until
+/// its start-up has run.
+bool startActive(const char* directory) {
     ApplicationSupportDirectory::setOverride(std::filesystem::path(directory));
     MVKAnalytics::setTestProxyUrl("https://127.0.0.1:9");
     static std::atomic<bool> started{false};
     MVKAnalytics::setInitializationCompleteCallback([] { started.store(true); });
     MVKAnalytics::initialize("exit-key");
     MVKApplication::didBecomeActive();
-    for (int waited = 0; !started.load(); ++waited) {
-        if (waited == 30'000) {
-            return 3;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    for (std::int64_t seq = 0; seq < 300; ++seq) {
+    return waitUntil([] { return started.load(); }, 30'000);
+}
+
+void sendNumbered(std::int64_t from, std::int64_t to) {
+    for (std::int64_t seq = from; seq < to; ++seq) {
         MVKCustomEventParameters parameters;
         parameters.addInt("seq", seq);
         MVKAnalytics::customEvent("exit", parameters);
     }
+}
+
+/// Another connection takes the database's write lock and keeps it until the
+/// process ends, as another program on the same file could.
+bool holdWriteLock(const char* directory) {
+    static sqlite3* other = nullptr;
+    const auto path = std::filesystem::path(directory) / "morvanix" / "morvanix.db";
+    return sqlite3_open(path.c_str(), &other) == SQLITE_OK &&
+           sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+// A game's last calls before it quits, with no gateway to reach: the numbered
+// custom events must be in the file after the process has ended, however the
+// game ends it.
+int keepCallsAtExit(const char* directory, const std::string& how) {
+    if (!startActive(directory)) {
+        return 3;
+    }
     auto& income = QueueManager::incomeQueue().queue();
+    if (how == "exit-before-calls") {
+        // The host's closure quits while the game's thread still calls.
+        static std::atomic<bool> called{false};
+        income.addOperation([] {
+            while (!called.load()) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            markExitBegins();
+            std::exit(0);
+        });
+        sendNumbered(0, 300);
+        called.store(true);
+        std::this_thread::sleep_for(std::chrono::seconds(30));
+        return 1;
+    }
+    sendNumbered(0, 300);
     if (how == "destroy") {
         MVKEngineWrapper::destroySDK();
     } else if (how == "exit-in-block") {
@@ -184,15 +231,36 @@ int keepCallsAtExit(const char* directory, const std::string& how) {
     return 0;
 }
 
-/// Polls `done` every millisecond; false once `millis` have gone by.
-bool waitUntil(const std::function<bool()>& done, int millis) {
-    for (int waited = 0; !done(); ++waited) {
-        if (waited == millis) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+// A life-cycle call behind a long backlog of calls, or while another
+// connection holds the database's write lock, then the game quits.
+int lifeCycleCallHeldUp(const char* directory, const std::string& held, const std::string& call) {
+    setenv("MVK_LOG_TO_STDERR", "1", 1);
+    if (!startActive(directory)) {
+        return 3;
     }
-    return true;
+    if (held == "locked") {
+        if (!holdWriteLock(directory)) {
+            return 4;
+        }
+        sendNumbered(0, 300);
+    } else if (held == "backlog") {
+        sendNumbered(0, 50'000);
+    } else {
+        return 2;
+    }
+    mark("call begins");
+    if (call == "willResignActive") {
+        MVKApplication::willResignActive();
+    } else if (call == "didEnterBackground") {
+        MVKApplication::didEnterBackground();
+    } else if (call == "willTerminate") {
+        MVKApplication::willTerminate();
+    } else {
+        return 2;
+    }
+    mark("call returned");
+    markExitBegins();
+    return 0;
 }
 
 /// What a game's own teardown may do last: build parameters, send an event,
@@ -211,15 +279,6 @@ struct LateCaller {
     ~LateCaller() { callTheLibraryLate(where); }
 };
 
-bool startAndWait(const char* directory) {
-    ApplicationSupportDirectory::setOverride(std::filesystem::path(directory));
-    MVKAnalytics::setTestProxyUrl("https://127.0.0.1:9");
-    static std::atomic<bool> started{false};
-    MVKAnalytics::setInitializationCompleteCallback([] { started.store(true); });
-    MVKAnalytics::initialize("late-key");
-    return waitUntil([] { return started.load(); }, 30'000);
-}
-
 bool waitForFile(const std::filesystem::path& path) {
     return waitUntil([&] { return std::filesystem::exists(path); }, 600'000);
 }
@@ -235,7 +294,7 @@ int callAtTeardown(const char* directory, const std::string& when) {
     thread_local LateCaller threadLocal{"a thread_local"};
     (void)threadLocal;
     if (when == "started") {
-        if (!startAndWait(directory)) {
+        if (!startActive(directory)) {
             return 3;
         }
         for (int n = 0; n < 100; ++n) {
@@ -250,7 +309,7 @@ int callAtTeardown(const char* directory, const std::string& when) {
 // Thread pools and one-off tasks: many short-lived threads whose
 // thread_local destructors are the last to call the library.
 int callFromEndingThreads(const char* directory, int threads) {
-    if (!startAndWait(directory)) {
+    if (!startActive(directory)) {
         return 3;
     }
     constexpr int together = 8;
@@ -335,6 +394,9 @@ int main(int argc, char** argv) {
     if (mode == "keep-calls" && argc == 4) {
         return keepCallsAtExit(argv[2], argv[3]);
     }
+    if (mode == "life-cycle" && argc == 5) {
+        return lifeCycleCallHeldUp(argv[2], argv[3], argv[4]);
+    }
     if (mode == "call-at-teardown" && argc == 4) {
         return callAtTeardown(argv[2], argv[3]);
     }
@@ -344,13 +406,16 @@ int main(int argc, char** argv) {
     if (mode == "claim-folder" && argc == 3) {
         return claimFolder(argv[2]);
     }
-    std::fprintf(stderr,
-                 "usage: %s exit-under-transfers URL CA_FILE DELAY_MS | exit-from-queue | "
-                 "exit-making-ids | closed-stdout | host-syslog | store-numbered DIRECTORY | "
-                 "keep-calls DIRECTORY return|destroy|exit-in-block|block-past-bound | "
-                 "call-at-teardown DIRECTORY started|never | "
-                 "call-from-ending-threads DIRECTORY THREADS | "
-                 "claim-folder DIRECTORY\n",
-                 argv[0]);
+    std::fprintf(
+        stderr,
+        "usage: %s exit-under-transfers URL CA_FILE DELAY_MS | exit-from-queue | "
+        "exit-making-ids | closed-stdout | host-syslog | store-numbered DIRECTORY | "
+        "keep-calls DIRECTORY return|destroy|exit-in-block|exit-before-calls|block-past-bound | "
+        "life-cycle DIRECTORY backlog|locked willResignActive|didEnterBackground|"
+        "willTerminate | "
+        "call-at-teardown DIRECTORY started|never | "
+        "call-from-ending-threads DIRECTORY THREADS | "
+        "claim-folder DIRECTORY\n",
+        argv[0]);
     return 2;
 }
