@@ -110,7 +110,7 @@ ParameterSnapshot::ParameterSnapshot(const MVKCustomEventParameters& parameters)
             size += std::holds_alternative<bool>(value) ? sizeof(bool) : sizeof(std::int64_t);
         }
     }
-    block_ = std::make_unique_for_overwrite<unsigned char[]>(size);
+    block_ = std::unique_ptr<unsigned char[]>(new unsigned char[size]);
     bytes_ = size;
     auto* at = put(block_.get(), static_cast<Length>(all.size()));
     for (const auto& [key, value] : all) {
