@@ -173,13 +173,21 @@ bool ReportService::storeReport(const User& user, std::vector<std::string> texts
     // The report and the deletion of its events stand or fall together: a
     // report that is not kept must not take its events with it, and events
     // must not stay behind a stored report to be sent twice.
+    const auto lostBefore = eventRepository_->lostGroups();
     const auto stored = reportsRepository_->insert(
         report, [&] { return eventRepository_->deleteUpTo(user.idKey, lastId, count); });
     if (!stored) {
         eventRepository_->forgetCounts();
+        const auto head =
+            "The report [" + report.uuid + "] of user [" + user.userId.value_or("") + "] ";
+        // A failed commit may have taken the latest stored events with it:
+        // then only what was committed before them stays for the next request.
         Logger::writeLog(MVKLogLevel::error,
-                         "The report [" + report.uuid + "] of user [" + user.userId.value_or("") +
-                             "] can't be stored; its events stay for the next request");
+                         eventRepository_->lostGroups() != lostBefore
+                             ? head +
+                                   "can't be stored, and the events stored since the last "
+                                   "commit were lost with it"
+                             : head + "can't be stored; its events stay for the next request");
         return false;
     }
     return true;

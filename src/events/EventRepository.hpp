@@ -29,6 +29,7 @@ class EventRepository final : public EventRepositoryProtocol {
     bool deleteForDataForUsers(const std::vector<std::int64_t>& userIds) override;
     bool clear() override;
     void forgetCounts() override { counts_.reset(); }
+    std::uint64_t lostGroups() const override { return database_->lostGroups(); }
 
   private:
     bool loadCounts();

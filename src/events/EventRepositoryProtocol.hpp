@@ -51,6 +51,11 @@ class EventRepositoryProtocol {
     /// Makes the next `count` read the table again: for a caller whose
     /// change was rolled back after this repository counted it.
     virtual void forgetCounts() = 0;
+
+    /// How many groups of stored rows a failed commit has lost so far: a
+    /// caller whose own write failed learns whether earlier stored events
+    /// went with it.
+    virtual std::uint64_t lostGroups() const = 0;
 };
 
 }  // namespace mvk

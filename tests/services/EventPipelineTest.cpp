@@ -4,6 +4,7 @@
 
 #include "records/ExcludeEvents.hpp"
 #include "services/PipelineHarness.hpp"
+#include "support/FailingVfs.hpp"
 
 namespace mvk::test {
 namespace {
@@ -294,6 +295,37 @@ TEST_F(PipelineTest, NothingIsPackedWhileSendingIsHeldOrTheReportCannotBeStored)
     EXPECT_TRUE(storedEvents().empty());
     ASSERT_EQ(storedReports().size(), 1u);
     EXPECT_EQ(storedReports()[0].packages()[0].events->size(), 4u);
+}
+
+/// The failing file layer is in place before the fixture opens its database.
+struct WithFailingVfs {
+    FailingVfs vfs;
+};
+
+class PipelineLostGroupTest : public WithFailingVfs, public PipelineTest {};
+
+// A report whose commit fails may take the events stored in the same group
+// with it: the line then says they are lost, not that they wait.
+TEST_F(PipelineLostGroupTest, AFailedReportCommitSaysWhetherItsEventsWereLost) {
+    // With a block waiting behind, the stored events open a group that the
+    // report's commit ends.
+    auto& income = QueueManager::incomeQueue().queue();
+    income.pause();
+    income.addOperation([&] {
+        for (int n = 0; n < 4; ++n) {
+            eventsService->addEvent(TestEvent("ce", R"({"code":"ce"})"), *state->user);
+        }
+        vfs.failLogWrites();
+        reportService->sendBufferedEvents();
+    });
+    income.addOperation([] {});
+    income.resume();
+    settle();
+    ASSERT_EQ(vfs.failed(), 1);
+    EXPECT_TRUE(storedEvents().empty());
+    EXPECT_TRUE(storedReports().empty());
+    EXPECT_TRUE(log.containsFragment("were lost with it"));
+    EXPECT_FALSE(log.containsFragment("its events stay for the next request"));
 }
 
 }  // namespace
