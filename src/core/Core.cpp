@@ -22,6 +22,7 @@
 #include "messaging/MessagingLogic.hpp"
 #include "people/PeopleLogic.hpp"
 #include "platform/ApplicationNotification.hpp"
+#include "platform/BacklogBound.hpp"
 #include "platform/GuardedCall.hpp"
 #include "platform/QueueManager.hpp"
 #include "platform/StdoutLine.hpp"
@@ -30,6 +31,7 @@
 #include "state/DeviceManager.hpp"
 #include "state/LifeCycleRepository.hpp"
 #include "state/MigrationRepositories.hpp"
+#include "state/NotInitializedLine.hpp"
 #include "state/SDKMigrationManager.hpp"
 #include "state/StateManager.hpp"
 #include "storage/SQLiteError.hpp"
@@ -225,14 +227,20 @@ void Core::destroy() {
     // Released after the lock: the last reference may go here, with the host
     // closures the core still holds.
     std::shared_ptr<Core> core;
-    const DestroyUnderWay underWay(shared);
-    BriefLock lock(shared.mutex);
-    // Stopping a core that was never made still empties the validator caches.
-    core = shared.core ? shared.core : std::make_shared<Core>();
-    // Taken out only once its stop is queued: a destroy that fails leaves
-    // the core running, and the next destroy stops it.
-    core->retire();
-    shared.core.reset();
+    {
+        const DestroyUnderWay underWay(shared);
+        BriefLock lock(shared.mutex);
+        // Stopping a core that was never made still empties the validator caches.
+        core = shared.core ? shared.core : std::make_shared<Core>();
+        // Taken out only once its stop is queued: a destroy that fails leaves
+        // the core running, and the next destroy stops it.
+        core->retire();
+        shared.core.reset();
+    }
+    // Calls refused within the last second are not left untold by a host
+    // that destroys the library and makes no further call; outside the lock,
+    // as the line may reach the host's log closure.
+    BacklogBound::incomeQueue().tellRefused();
 }
 
 void Core::retire() {
@@ -283,6 +291,9 @@ void Core::stop() {
     // for a while: `destroySDK` then `initialize` queues the next start-up
     // right behind this stop.
     folderLock_.reset();
+    // The calls queued ahead of this stop and dropped for want of a logic
+    // are told with it, and the next core's dropped calls name themselves again.
+    NotInitializedLine::shared().tellNow();
 }
 
 bool Core::isCurrentInitialized() {

@@ -2,19 +2,29 @@
 
 #include <string>
 
-#include "foundation/Clock.hpp"
 #include "foundation/Logger.hpp"
+#include "platform/ProcessExit.hpp"
 
 namespace mvk {
 
 namespace {
-constexpr std::int64_t lineEveryMillis = 1000;
+std::string calls(std::uint64_t count) {
+    return std::to_string(count) + (count == 1 ? " call" : " calls");
+}
 }  // namespace
 
 BacklogBound::Charge::~Charge() {
     if (bound_ != nullptr) {
         bound_->giveBack(bytes_);
     }
+}
+
+BacklogBound::BacklogBound()
+    : refusedLine_([this] { return refusedSinceLine_.load() != 0; },
+                   [this] { writeRefusedLine(); }) {
+    // After the refusal line's own exit step: the calls refused come first.
+    ProcessExit::addStep(ProcessExit::Stage::commit,
+                         [this](ProcessExit::Deadline) { writeNotStoredLine(); });
 }
 
 BacklogBound& BacklogBound::incomeQueue() {
@@ -31,46 +41,51 @@ BacklogBound::Charge BacklogBound::admit(std::size_t bytes) noexcept {
         }
         held_.fetch_sub(added, std::memory_order_relaxed);
     }
-    refusedSinceLine_.fetch_add(1, std::memory_order_relaxed);
-    reportRefused();
+    // Counted before the line is paced, so that the flush that the pacing
+    // schedules, or the line another thread writes, sees it.
+    refusedSinceLine_.fetch_add(1);
+    refusedLine_.counted();
     return {};
+}
+
+void BacklogBound::tellRefused() noexcept {
+    refusedLine_.tellNow();
 }
 
 void BacklogBound::giveBack(std::size_t bytes) noexcept {
     held_.fetch_sub(oneCall + bytes, std::memory_order_relaxed);
-    // Refusals after the last line are told once the queue moves again,
-    // should no call come to be refused after them.
-    if (refusedSinceLine_.load(std::memory_order_relaxed) != 0) {
-        reportRefused();
+}
+
+void BacklogBound::writeRefusedLine() noexcept {
+    try {
+        const auto refused = refusedSinceLine_.exchange(0);
+        if (refused == 0) {
+            return;
+        }
+        Logger::writeLog(MVKLogLevel::error,
+                         "[Backlog] " + calls(refused) +
+                             " refused since the last line: the calls waiting to be stored "
+                             "already hold " +
+                             std::to_string(mostBytes) + " bytes or " + std::to_string(mostCalls) +
+                             " calls");
+    } catch (...) {
+        // A line that cannot be built is not worth failing the call over.
     }
 }
 
-void BacklogBound::reportRefused() noexcept {
+void BacklogBound::writeNotStoredLine() const noexcept {
     try {
-        if (refusedSinceLine_.load(std::memory_order_relaxed) == 0) {
-            return;
-        }
-        const auto now = Clock::monotonicMillis();
-        auto last = lineWrittenAt_.load(std::memory_order_relaxed);
-        // A clock that went back (a test's, installed anew) does not hold the line up.
-        if (last != neverWritten && now >= last && now - last < lineEveryMillis) {
-            return;
-        }
-        if (!lineWrittenAt_.compare_exchange_strong(last, now, std::memory_order_relaxed)) {
-            return;  // another thread writes this line
-        }
-        const auto refused = refusedSinceLine_.exchange(0, std::memory_order_relaxed);
-        if (refused == 0) {
+        // Past the exit's drain no queued block starts again: what is still
+        // charged now waits in the queue (or runs past the bound) and is lost
+        // with the process.
+        const auto waiting = held_.load(std::memory_order_relaxed) >> callShift;
+        if (waiting == 0) {
             return;
         }
         Logger::writeLog(
             MVKLogLevel::error,
-            "[Backlog] " + std::to_string(refused) + (refused == 1 ? " call" : " calls") +
-                " refused since the last line: the calls waiting to be stored "
-                "already hold " +
-                std::to_string(mostBytes) + " bytes or " + std::to_string(mostCalls) + " calls");
+            "[Backlog] " + calls(waiting) + " not stored: still queued when the process exited");
     } catch (...) {
-        // A line that cannot be built is not worth failing the call over.
     }
 }
 

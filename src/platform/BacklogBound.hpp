@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <utility>
 
+#include "platform/PacedLine.hpp"
+
 namespace mvk {
 
 /// The bound on what the host's calls hold while they wait in the income
@@ -12,7 +14,10 @@ namespace mvk {
 /// stores, or calls while the queue is held back (in the background before
 /// start-up, at exit), must not take the process's memory with it; past the
 /// bound a call is refused with a line, at most one a second, that says how
-/// many were refused since the one before.
+/// many were refused since the one before. Every refusal is counted in such
+/// a line within about a second, also when no call follows, and at the
+/// latest at `destroySDK` and at exit; an exit that leaves charged calls
+/// queued says how many were not stored.
 ///
 /// Only calls that may be dropped are charged; the life-cycle calls and
 /// barriers the host waits on are queued whatever the backlog.
@@ -47,7 +52,6 @@ class BacklogBound {
         std::size_t bytes_ = 0;
     };
 
-    BacklogBound() noexcept = default;
     BacklogBound(const BacklogBound&) = delete;
     BacklogBound& operator=(const BacklogBound&) = delete;
 
@@ -58,10 +62,16 @@ class BacklogBound {
     /// A charge for a call of `bytes`, or an empty one when the call is refused.
     Charge admit(std::size_t bytes) noexcept;
 
+    /// Writes the refusal line now for the calls refused since the last one.
+    void tellRefused() noexcept;
+
   private:
+    /// Only `incomeQueue`: the paced line and the exit step refer to it.
+    BacklogBound();
+
     void giveBack(std::size_t bytes) noexcept;
-    /// Writes the refusal line unless one was written within the last second.
-    void reportRefused() noexcept;
+    void writeRefusedLine() noexcept;
+    void writeNotStoredLine() const noexcept;
 
     // Calls in the high bits, bytes in the low ones: admitting a call is one
     // atomic add on the host's thread.
@@ -71,8 +81,7 @@ class BacklogBound {
 
     std::atomic<std::uint64_t> held_{0};
     std::atomic<std::uint64_t> refusedSinceLine_{0};
-    static constexpr std::int64_t neverWritten = INT64_MIN;
-    std::atomic<std::int64_t> lineWrittenAt_{neverWritten};
+    PacedLine refusedLine_;
 };
 
 }  // namespace mvk

@@ -14,6 +14,7 @@
 #include "platform/GuardedCall.hpp"
 #include "platform/QueueManager.hpp"
 #include "platform/SerialQueue.hpp"
+#include "state/NotInitializedLine.hpp"
 
 namespace mvk {
 
@@ -61,8 +62,7 @@ class LogicProxyBase {
     void outliveQueuedBlocks() { lasting_ = true; }
 
     static std::string notInitializedMessage(std::string_view method) {
-        return "In the " + std::string(method) +
-               " method an error has occurred: The SDK is not initialized yet!";
+        return NotInitializedLine::message(method);
     }
 
     /// The name of a queued call. A literal is kept as a pointer, so queueing a
@@ -86,9 +86,10 @@ class LogicProxyBase {
     };
 
     /// Queues `call` (invoked with the logic) as one block. When it runs
-    /// without a logic it is dropped with the not-initialised line; `dropped`
-    /// then runs, so a completion still gets its empty answer. With the proxy
-    /// gone only `dropped` runs, silently.
+    /// without a logic it is dropped with the not-initialised line (a burst
+    /// is counted: `NotInitializedLine`); `dropped` then runs, so a completion
+    /// still gets its empty answer. With the proxy gone only `dropped` runs,
+    /// silently.
     template <typename Call, typename Dropped = NothingDropped>
     void enqueue(MethodText method, Call call, Dropped dropped = {}) {
         enqueueHolding(0, std::move(method), std::move(call), std::move(dropped));
@@ -122,7 +123,7 @@ class LogicProxyBase {
                 logic = slot->logic;
             }
             if (!logic) {
-                Logger::writeLog(MVKLogLevel::error, notInitializedMessage(method.view()));
+                NotInitializedLine::shared().dropped(method.view());
                 runDropped(dropped);
                 return;
             }

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -326,23 +327,35 @@ TEST(DestroyConcurrency, EveryCallRacingDestroyReachesALiveCoreOrSaysItHasNone) 
     int lines[families] = {};
     int verifyLines = 0;
     int otherLines = 0;
-    const std::string head = "In the ";
-    const std::string tail = " method an error has occurred: The SDK is not initialized yet!";
+    // A burst of dropped calls names a few methods in lines of their own and
+    // counts the rest per method in one line.
+    const std::regex named(
+        R"(In the (.+) method an error has occurred: The SDK is not initialized yet!$)");
+    const std::regex counted(
+        R"(since the last line an error has occurred: The SDK is not initialized yet! By method: (.+)$)");
+    const std::regex perMethod(R"(([^ ,]+) (\d+))");
     for (const auto& message : log.messages()) {
-        const auto start = message.find(head);
-        const auto end = message.find(tail);
+        std::vector<std::pair<std::string, int>> dropped;
+        std::smatch match;
         if (message.find("Invalid receipt data.") != std::string::npos) {
             ++verifyLines;
-        } else if (start == std::string::npos || end == std::string::npos) {
-            continue;
-        } else if (const auto method =
-                       message.substr(start + head.size(), end - start - head.size());
-                   lineFamilies.count(method) != 0) {
-            ++lines[lineFamilies.at(method)];
-        } else if (method == "VerifyPayment") {
-            ++verifyLines;
-        } else {
-            ++otherLines;
+        } else if (std::regex_search(message, match, named)) {
+            dropped.emplace_back(match[1], 1);
+        } else if (std::regex_search(message, match, counted)) {
+            const std::string methods = match[1];
+            for (std::sregex_iterator each(methods.begin(), methods.end(), perMethod), end;
+                 each != end; ++each) {
+                dropped.emplace_back((*each)[1], std::stoi((*each)[2]));
+            }
+        }
+        for (const auto& [method, calls] : dropped) {
+            if (lineFamilies.count(method) != 0) {
+                lines[lineFamilies.at(method)] += calls;
+            } else if (method == "VerifyPayment") {
+                verifyLines += calls;
+            } else {
+                otherLines += calls;
+            }
         }
     }
     for (int family = analytics; family < families; ++family) {
