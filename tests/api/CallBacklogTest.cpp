@@ -232,8 +232,9 @@ const std::vector<ToldCase> toldCases = {
          RefusalsTold::refuseBeyondTheBound();
          QueueManager::incomeQueue().resume();
          EXPECT_TRUE(t.h.drainIncome());
-         t.h.clock->advance(PacedLine::lineEveryMillis);
-         // The delayed scheduler sees the clock move within a real second.
+         // Past the second of any line before, an earlier test's included;
+         // the delayed scheduler sees the clock move within a real second.
+         t.h.clock->advance(2 * PacedLine::lineEveryMillis);
          EXPECT_TRUE(t.awaitRefusalsCounted(RefusalsTold::refused));
      },
      RefusalsTold::refused, refusalLine, 2},
