@@ -66,9 +66,10 @@ void PacedLine::scheduleFlush(std::int64_t now) noexcept {
     const auto due = last == never || now < last ? now + lineEveryMillis : last + lineEveryMillis;
     auto scheduled = flushDue_.load();
     do {
-        // A flush due by then tells this count too; one due later on another
-        // clock (a test's, installed anew) is not waited for.
-        if (scheduled != never && scheduled <= due) {
+        // A flush due by then tells this count too. One due later on another
+        // clock (a test's, installed anew) is not waited for, nor one long
+        // overdue: the scheduler skipped it while the process was exiting.
+        if (scheduled != never && scheduled <= due && scheduled > now - lineEveryMillis) {
             return;
         }
     } while (!flushDue_.compare_exchange_weak(scheduled, due));
