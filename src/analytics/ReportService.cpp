@@ -390,8 +390,9 @@ void ReportService::endReport() {
 
 void ReportService::stop() {
     const auto bound = ProcessExit::longestExitWait;
-    const auto deadline =
-        std::min(std::chrono::steady_clock::now() + bound, ProcessExit::deadline());
+    // At exit the transfer is being cut off anyway; the commits keep their share.
+    const auto deadline = std::min(std::chrono::steady_clock::now() + bound,
+                                   ProcessExit::deadline() - ProcessExit::commitReserve);
     {
         std::unique_lock lock(passMutex_);
         stopped_ = true;
