@@ -8,6 +8,7 @@
 #include "analytics/UserOrder.hpp"
 #include "foundation/Logger.hpp"
 #include "foundation/SdkConstraints.hpp"
+#include "platform/ProcessExit.hpp"
 #include "platform/QueueManager.hpp"
 #include "platform/Uuid.hpp"
 #include "records/Reports.hpp"
@@ -38,6 +39,19 @@ bool isPermanentRefusal(const SendAnalyticsResult& result) {
             return true;
     }
 }
+
+/// Runs `end` however the scope is left, an exception included.
+template <class End>
+class OnScopeEnd {
+  public:
+    explicit OnScopeEnd(End end) : end_(std::move(end)) {}
+    ~OnScopeEnd() { end_(); }
+    OnScopeEnd(const OnScopeEnd&) = delete;
+    OnScopeEnd& operator=(const OnScopeEnd&) = delete;
+
+  private:
+    End end_;
+};
 
 }  // namespace
 
@@ -269,6 +283,10 @@ void ReportService::sendSavedReports() {
 
 bool ReportService::sendReports(const std::vector<PassItem>& items) {
     for (const auto& item : items) {
+        if (!beginReport()) {
+            return false;
+        }
+        const OnScopeEnd underWay([this] { endReport(); });
         auto lookup = reportsRepository_->read(item.idKey);
         switch (lookup.status) {
             case ReportLookup::Status::missing:
@@ -354,6 +372,40 @@ void ReportService::removeReports(std::int64_t idKey) {
                          "The sent report [" + std::to_string(idKey) +
                              "] can't be deleted; this run does not send it again");
     }
+}
+
+bool ReportService::beginReport() {
+    std::lock_guard lock(passMutex_);
+    reportUnderWay_ = !stopped_;
+    return reportUnderWay_;
+}
+
+void ReportService::endReport() {
+    {
+        std::lock_guard lock(passMutex_);
+        reportUnderWay_ = false;
+    }
+    passChanged_.notify_all();
+}
+
+void ReportService::stop() {
+    const auto bound = ProcessExit::longestExitWait;
+    // At exit the transfer is being cut off anyway; the commits keep their share.
+    const auto deadline = std::min(std::chrono::steady_clock::now() + bound,
+                                   ProcessExit::deadline() - ProcessExit::commitReserve);
+    {
+        std::unique_lock lock(passMutex_);
+        stopped_ = true;
+        if (passChanged_.wait_until(lock, deadline, [this] { return !reportUnderWay_; })) {
+            return;
+        }
+    }
+    // Its answer is still applied when it comes: a report the gateway took
+    // is deleted whenever that is known. Until then the folder's next owner
+    // may send it too.
+    Logger::writeLog(MVKLogLevel::error, "The report under way was not settled within " +
+                                             std::to_string(bound.count()) +
+                                             " ms of the stop; the next start may send it again");
 }
 
 void ReportService::finishPass(bool succeeded) {

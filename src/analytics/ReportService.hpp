@@ -1,5 +1,6 @@
 #pragma once
 
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -48,6 +49,12 @@ class ReportService final : public ReportServiceProtocol,
     void removeInactiveUserData(const std::vector<std::shared_ptr<User>>& users) override;
     void removeAllReports() override;
 
+    /// The core's stop, on the income queue: no report is sent from now on.
+    /// A report already under way is waited for (at most the life-cycle
+    /// bound) so that, if the gateway takes it, its deletion is in the file
+    /// before the folder goes to its next owner, who would send it again.
+    void stop();
+
   private:
     /// A stored report handed to a pass, with what it is sent under.
     struct PassItem {
@@ -78,6 +85,9 @@ class ReportService final : public ReportServiceProtocol,
     void removeReports(std::int64_t idKey);
     /// Posts the closing block of a pass to the income queue.
     void finishPass(bool succeeded);
+    /// Network queue: marks a report under way, unless the service stopped.
+    bool beginReport();
+    void endReport();
 
     const std::shared_ptr<StateManagerProtocol> stateManager_;
     const std::shared_ptr<EventControllerProtocol> eventController_;
@@ -92,6 +102,11 @@ class ReportService final : public ReportServiceProtocol,
     bool resendWhenFinish_ = false;
     /// Network queue only: the passes in which each report was refused for good.
     std::unordered_map<std::int64_t, int> refusals_;
+
+    std::mutex passMutex_;
+    std::condition_variable passChanged_;
+    bool stopped_ = false;
+    bool reportUnderWay_ = false;
 };
 
 }  // namespace mvk

@@ -58,6 +58,9 @@ void ServiceFactory::stopServices() {
     if (messagingService_) {
         messagingService_->stop();
     }
+    if (reportService_) {
+        reportService_->stop();
+    }
 }
 
 std::shared_ptr<AnalyticsConfigServiceProtocol> ServiceFactory::analyticsAnalyticsConfigService() {

@@ -5,6 +5,7 @@
 #include "abtest/ABTestDefaultParamsCache.hpp"
 #include "abtest/ABTestInitalData.hpp"
 #include "abtest/ABTestManagerProtocol.hpp"
+#include "analytics/ReportService.hpp"
 #include "core/ConfigService.hpp"
 #include "core/CoreFactoryProtocol.hpp"
 #include "platform/DelayedSchedulerProtocol.hpp"
@@ -54,7 +55,9 @@ class ServiceFactory final : public ServiceFactoryProtocol {
     std::shared_ptr<SubscriptionServiceProtocol> subscriptionService() override;
 
     /// Stops the services built so far that send requests, so that answers
-    /// still on their way apply nothing. On the income queue.
+    /// still on their way apply nothing, but for the report under way: its
+    /// settlement is waited for, within the life-cycle bound. On the income
+    /// queue.
     void stopServices();
     std::shared_ptr<CurrencyAccrualServiceProtocol> currencyAccrualService() override;
     std::shared_ptr<LevelResourceServiceProtocol> levelResourceService() override;
@@ -95,7 +98,7 @@ class ServiceFactory final : public ServiceFactoryProtocol {
     std::shared_ptr<SuitableExperimentsServiceProtocol> suitableExpService_;
     std::shared_ptr<TaskServiceProtocol> taskService_;
     std::shared_ptr<EventsServiceProtocol> eventsService_;
-    std::shared_ptr<ReportServiceProtocol> reportService_;
+    std::shared_ptr<ReportService> reportService_;
     std::shared_ptr<PeopleServiceProtocol> peopleService_;
     std::shared_ptr<SubscriptionServiceProtocol> subscriptionService_;
     std::shared_ptr<CurrencyAccrualServiceProtocol> currencyAccrualService_;

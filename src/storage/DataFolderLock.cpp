@@ -1,18 +1,60 @@
 #include "storage/DataFolderLock.hpp"
 
 #include <fcntl.h>
-#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <mutex>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "foundation/Logger.hpp"
 
 namespace mvk {
 
 namespace {
+
+/// The lock files held by objects of this process. The process id is kept
+/// with each: a child forked without exec inherits this list but not the
+/// locks, and must not take its parent's entries for its own.
+class HeldFiles {
+  public:
+    std::mutex mutex;
+
+    bool contains(dev_t device, ino_t inode) const {
+        return std::any_of(entries_.begin(), entries_.end(), Mine{device, inode, ::getpid()});
+    }
+    void add(dev_t device, ino_t inode) { entries_.push_back({device, inode, ::getpid()}); }
+    void remove(dev_t device, ino_t inode) {
+        std::erase_if(entries_, Mine{device, inode, ::getpid()});
+    }
+
+  private:
+    struct Entry {
+        dev_t device;
+        ino_t inode;
+        pid_t process;
+    };
+    struct Mine {
+        dev_t device;
+        ino_t inode;
+        pid_t process;
+        bool operator()(const Entry& entry) const {
+            return entry.device == device && entry.inode == inode && entry.process == process;
+        }
+    };
+
+    std::vector<Entry> entries_;
+};
+
+HeldFiles& heldFiles() {
+    // Never destroyed: a core may let its folder go while the process exits.
+    static auto* value = new HeldFiles();
+    return *value;
+}
 
 [[noreturn]] void refuse(const std::filesystem::path& folder, int error) {
     const auto reason = std::generic_category().message(error);
@@ -33,25 +75,56 @@ namespace {
 
 DataFolderLock::DataFolderLock(const std::filesystem::path& folder) {
     const auto path = folder / fileName;
+    auto& held = heldFiles();
+    std::lock_guard guard(held.mutex);
+    // Asked by name, not by opening it: closing a second descriptor of a file
+    // this process holds would let the lock go.
+    struct stat named {};
+    if (::lstat(path.c_str(), &named) == 0 && held.contains(named.st_dev, named.st_ino)) {
+        refuse(folder, EWOULDBLOCK);
+    }
     do {
         descriptor_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     } while (descriptor_ < 0 && errno == EINTR);
     if (descriptor_ < 0) {
         refuse(folder, errno);
     }
-    int result = 0;
-    do {
-        result = ::flock(descriptor_, LOCK_EX | LOCK_NB);
-    } while (result != 0 && errno == EINTR);
-    if (result != 0) {
+    struct stat opened {};
+    if (::fstat(descriptor_, &opened) != 0) {
         const int error = errno;
         ::close(descriptor_);
         refuse(folder, error);
     }
+    if (held.contains(opened.st_dev, opened.st_ino)) {
+        // Renamed into place since it was asked for: the descriptor stays
+        // open, since closing it would let this process's own lock go.
+        refuse(folder, EWOULDBLOCK);
+    }
+    struct flock whole {};
+    whole.l_type = F_WRLCK;
+    whole.l_whence = SEEK_SET;
+    int result = 0;
+    do {
+        result = ::fcntl(descriptor_, F_SETLK, &whole);
+    } while (result != 0 && errno == EINTR);
+    if (result != 0) {
+        // Either code means another process holds a lock on the file.
+        const int error = errno == EACCES || errno == EAGAIN ? EWOULDBLOCK : errno;
+        ::close(descriptor_);
+        refuse(folder, error);
+    }
+    device_ = opened.st_dev;
+    inode_ = opened.st_ino;
+    held.add(device_, inode_);
 }
 
 DataFolderLock::~DataFolderLock() {
+    auto& held = heldFiles();
+    // Closed before the entry goes, under the list's lock: another object of
+    // this process that opened the file in between would lose its lock here.
+    std::lock_guard guard(held.mutex);
     ::close(descriptor_);
+    held.remove(device_, inode_);
 }
 
 }  // namespace mvk

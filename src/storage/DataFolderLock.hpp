@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <filesystem>
 #include <string_view>
 
@@ -10,12 +12,16 @@ namespace mvk {
 /// both send its stored reports, and their first starts would race on the
 /// same rows.
 ///
-/// An advisory `flock` on the file "morvanix.lock" in the folder. Such a lock
-/// belongs to one open file description, so a second object in the same
-/// process is refused as another process is; the descriptor is closed on
-/// exec, and the kernel lets the lock go when the process ends, however it
-/// ends. The file itself stays: removing it could let two owners lock two
-/// different files of the same name.
+/// A POSIX record lock (`fcntl`) on the whole file "morvanix.lock" in the
+/// folder. Such a lock belongs to the process that took it: a child the host
+/// forks without exec does not get it, so the folder is free once this
+/// process lets it go or ends, however it ends, even while the child lives.
+/// Because the kernel lets the lock go when any descriptor of the file in the
+/// process closes, and a second lock from the same process would succeed,
+/// the objects of this process keep a list of the files they hold, and a
+/// second one is refused from that list without ever opening the file. The
+/// descriptor is closed on exec. The file itself stays: removing it could
+/// let two owners lock two different files of the same name.
 class DataFolderLock {
   public:
     static constexpr std::string_view fileName = "morvanix.lock";
@@ -31,6 +37,8 @@ class DataFolderLock {
 
   private:
     int descriptor_ = -1;
+    dev_t device_ = 0;
+    ino_t inode_ = 0;
 };
 
 }  // namespace mvk

@@ -101,9 +101,10 @@ TEST_F(DataFolder, AStartOverADamagedFileMovesItAsideAndReportsAgain) {
     }
 }
 
-// flock locks belong to an open file, not to a process: a second claim from
-// this same process is refused while a core lives, and destroySDK lets the
-// folder go before the core's last reference, which a host thread may hold.
+// The kernel would grant this process a second lock on a file it already
+// locks: a second claim from this same process is refused all the same while
+// a core lives, and destroySDK lets the folder go before the core's last
+// reference, which a host thread may hold.
 TEST_F(DataFolder, ACoreHoldsItsFolderAgainstThisProcessTooUntilDestroy) {
     const auto folder = h.dir.path() / "morvanix";
     start();

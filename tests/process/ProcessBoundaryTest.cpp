@@ -7,9 +7,12 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <chrono>
 #include <fstream>
+#include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <random>
@@ -23,6 +26,7 @@
 #include "gateway/Gateway.hpp"
 #include "platform/ApplicationSupportDirectory.hpp"
 #include "platform/ProcessExit.hpp"
+#include "storage/DataFolderLock.hpp"
 #include "storage/SQLiteProvider.hpp"
 #include "storage/StorageTestSupport.hpp"
 #include "support/ChildProcess.hpp"
@@ -358,6 +362,144 @@ TEST(ProcessBoundaryTest, OfProcessesRacingOneFreshFolderExactlyOneStarts) {
         EXPECT_EQ(raw.single("SELECT count(*) FROM projects"), "1");
         EXPECT_EQ(raw.single("SELECT count(*) FROM users"), "1");
         EXPECT_EQ(storedOccurrences(folder / "morvanix.db", "claimed"), 10u);
+    }
+}
+
+/// Until `done` holds; false at the limit.
+bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+// A host forks a child without exec while its core owns the folder. The
+// child does not get the folder's lock: once the host let it go (destroySDK,
+// or an exit alone), the next run starts while the child still lives, and
+// the child can take the folder itself once the host is gone.
+TEST(ProcessBoundaryTest, AChildForkedWithoutExecLeavesTheFolderToTheNextRun) {
+    for (const std::string how : {"destroy", "exit"}) {
+        SCOPED_TRACE(how);
+        TempDir dir;
+        Child holder({"fork-holder", dir.path().string(), how}, dir.path() / "stderr-holder");
+        const int status = holder.wait();
+        const auto text = holder.stderrText();
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << describe(status) << "\n"
+                                                                   << text;
+        std::smatch match;
+        ASSERT_TRUE(std::regex_search(text, match, std::regex(R"(holder: forked (\d+))"))) << text;
+        const pid_t forked = std::stoi(match[1]);
+        EXPECT_NE(text.find("child: the folder is its parent's"), std::string::npos) << text;
+
+        std::ofstream(dir.path() / "go").flush();
+        std::ofstream(dir.path() / "release").flush();
+        Child next({"claim-folder", dir.path().string()}, dir.path() / "stderr-next");
+        const int nextStatus = next.wait();
+        EXPECT_TRUE(WIFEXITED(nextStatus) && WEXITSTATUS(nextStatus) == 0)
+            << describe(nextStatus) << "\n"
+            << next.stderrText();
+        EXPECT_EQ(::kill(forked, 0), 0) << "the forked child ended too early to tell";
+
+        std::ofstream(dir.path() / "parent-gone").flush();
+        const bool answered = waitFor(
+            [&] {
+                return holder.stderrText().find("child: took") != std::string::npos ||
+                       holder.stderrText().find("child: was refused") != std::string::npos;
+            },
+            patience(std::chrono::seconds(30)));
+        EXPECT_NE(holder.stderrText().find("child: took the folder"), std::string::npos)
+            << holder.stderrText();
+        if (!answered) {
+            ::kill(forked, SIGKILL);
+        }
+    }
+}
+
+// destroySDK while the gateway holds the answer to a report, and the next run
+// on the folder starts as soon as the stop has run. An answer within the
+// stop's bound deletes the report before the folder is let go, so its events
+// arrive once; past the bound the stop returns all the same and says the
+// report may be sent again.
+TEST(ProcessBoundaryTest, AReportAnsweredWhileDestroySDKRunsIsNotSentByTheNextRun) {
+    struct Case {
+        std::chrono::milliseconds answerDelay;
+        bool withinBound;
+    };
+    const std::vector<Case> cases = {
+        {std::chrono::milliseconds(300), true},
+        {ProcessExit::longestExitWait + std::chrono::seconds(1), false}};
+    for (const auto& [answerDelay, withinBound] : cases) {
+        SCOPED_TRACE(std::to_string(answerDelay.count()) + " ms");
+        TempDir dir;
+        gateway::Gateway gateway;
+        const auto configure = [&] {
+            gateway.setAnswer("/v2/analytics/config",
+                              gateway::ScriptedAnswer::json(
+                                  200, R"({"timeForRequest":120000,"countForRequest":10,)"
+                                       R"("eventParamsCount":20,"sessionTimeout":600000,)"
+                                       R"("aliveTimeout":300000,"userCounting":true,)"
+                                       R"("serverTime":1700000000000})"));
+        };
+        configure();
+        auto held = gateway::ScriptedAnswer::json(200, "{}");
+        held.delay = answerDelay;
+        gateway.setAnswer("/v2/analytics/report", held);
+        const auto caFile = dir.path() / "ca.pem";
+        std::ofstream(caFile) << gateway.caPem();
+        const std::vector<std::string> args = {dir.path().string(), gateway.baseUrl(),
+                                               caFile.string()};
+
+        Child first({"report-under-way", args[0], args[1], args[2]}, dir.path() / "stderr-first");
+        const auto carried = [&] {
+            for (const auto& request : gateway.requests("/v2/analytics/report")) {
+                if (request.body.find("handed-over") != std::string::npos) {
+                    return true;
+                }
+            }
+            return false;
+        };
+        ASSERT_TRUE(waitFor(carried, patience(std::chrono::seconds(30)))) << first.stderrText();
+        std::ofstream(dir.path() / "destroy").flush();
+        ASSERT_TRUE(
+            waitFor([&] { return first.stderrText().find("stopped at") != std::string::npos; },
+                    patience(std::chrono::seconds(30))))
+            << first.stderrText();
+        EXPECT_LT(markOf(first, "stopped") - markOf(first, "destroy begins"), exitAllowance());
+
+        gateway.clearAnswers();
+        configure();
+        Child next({"send-stored", args[0], args[1], args[2]}, dir.path() / "stderr-next");
+        const int status = next.wait();
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << describe(status) << "\n"
+                                                                   << next.stderrText();
+        std::ofstream(dir.path() / "quit").flush();
+        EXPECT_EQ(first.wait(), 0) << first.stderrText();
+
+        std::map<std::int64_t, int> arrivals;
+        for (const auto& request : gateway.requests("/v2/analytics/report")) {
+            const auto body = nlohmann::json::parse(request.body, nullptr, false);
+            for (const auto& report : body.value("reports", nlohmann::json::array())) {
+                for (const auto& package : report.value("packages", nlohmann::json::array())) {
+                    for (const auto& event : package.value("events", nlohmann::json::array())) {
+                        if (event.value("name", "") == "handed-over") {
+                            ++arrivals[event["parameters"].value("n", std::int64_t{-1})];
+                        }
+                    }
+                }
+            }
+        }
+        EXPECT_EQ(arrivals.size(), 5u);
+        const bool warned = first.stderrText().find("was not settled within") != std::string::npos;
+        EXPECT_EQ(warned, !withinBound) << first.stderrText();
+        // Past the bound the next run may send the report before its answer comes.
+        for (const auto& [n, times] : arrivals) {
+            EXPECT_TRUE(times == 1 || (!withinBound && times == 2))
+                << "event " << n << ": " << times;
+        }
     }
 }
 

@@ -1,5 +1,6 @@
 // A small host process the process-boundary tests start with posix_spawn:
 // each mode plays one way a game uses the library around its own exit.
+#include <fcntl.h>
 #include <sqlite3.h>
 #include <syslog.h>
 #include <unistd.h>
@@ -32,6 +33,7 @@
 #include "platform/QueueManager.hpp"
 #include "platform/URLSessionSettings.hpp"
 #include "platform/Uuid.hpp"
+#include "storage/DataFolderLock.hpp"
 #include "storage/SQLiteProvider.hpp"
 
 namespace {
@@ -369,6 +371,129 @@ int claimFolder(const char* directory) {
     return startedNow() ? 0 : 4;
 }
 
+/// Starts the library on `directory` against the gateway at `baseUrl`, with
+/// its lines on stderr; false when the start failed.
+bool startOnGateway(const char* directory, const char* baseUrl, const char* caFile,
+                    const std::function<void()>& beforeActivation = {}) {
+    setenv("MVK_LOG_TO_STDERR", "1", 1);
+    std::ifstream file(caFile);
+    std::stringstream pem;
+    pem << file.rdbuf();
+    URLSessionSettings::setCaPem(pem.str());
+    ApplicationSupportDirectory::setOverride(std::filesystem::path(directory));
+    MVKAnalytics::setTestProxyUrl(baseUrl);
+    MVKAnalytics::initialize("handover-key");
+    if (beforeActivation) {
+        beforeActivation();
+    }
+    MVKApplication::didBecomeActive();
+    return startedNow();
+}
+
+// Stores five events that the first report carries, calls destroySDK once
+// "destroy" appears (while the gateway holds that report's answer), marks
+// when the stop has run, and holds on until "quit" appears.
+int destroyWithAReportUnderWay(const char* directory, const char* baseUrl, const char* caFile) {
+    const std::filesystem::path folder(directory);
+    const bool started = startOnGateway(directory, baseUrl, caFile, [] {
+        for (int n = 0; n < 5; ++n) {
+            MVKCustomEventParameters parameters;
+            parameters.addInt("n", n);
+            MVKAnalytics::customEvent("handed-over", parameters);
+        }
+    });
+    if (!started) {
+        return 3;
+    }
+    MVKAnalytics::sendBufferedEvents();
+    if (!waitForFile(folder / "destroy")) {
+        return 2;
+    }
+    mark("destroy begins");
+    MVKEngineWrapper::destroySDK();
+    QueueManager::incomeQueue().queue().drain(std::chrono::minutes(5));
+    mark("stopped");
+    return waitForFile(folder / "quit") ? 0 : 2;
+}
+
+// A later run on the folder: starts, sends what is stored, and exits once
+// the queues are idle.
+int sendStored(const char* directory, const char* baseUrl, const char* caFile) {
+    if (!startOnGateway(directory, baseUrl, caFile)) {
+        return 3;
+    }
+    MVKAnalytics::sendBufferedEvents();
+    for (int round = 0; round < 4; ++round) {
+        QueueManager::incomeQueue().queue().drain(std::chrono::minutes(5));
+        QueueManager::networkSerialQueue().queue().drain(std::chrono::minutes(5));
+    }
+    return 0;
+}
+
+void say(const char* line) {
+    const auto written = ::write(STDERR_FILENO, line, std::strlen(line));
+    (void)written;
+}
+
+// A host that forks a child without exec while a core owns the folder. The
+// child reports whose lock the file holds, then waits for "parent-gone" and
+// takes the folder itself. The parent then ends by `how`: destroySDK and a
+// return from main, or a return from main alone.
+int forkWhileHolding(const char* directory, const std::string& how) {
+    const std::filesystem::path folder(directory);
+    if (!startActive(directory)) {
+        return 3;
+    }
+    int checked[2];
+    if (::pipe(checked) != 0) {
+        return 2;
+    }
+    const pid_t parent = ::getpid();
+    const pid_t child = ::fork();
+    if (child < 0) {
+        return 2;
+    }
+    if (child == 0) {
+        const auto lockFile = folder / "morvanix" / std::string(DataFolderLock::fileName);
+        const int descriptor = ::open(lockFile.c_str(), O_RDWR | O_CLOEXEC);
+        struct flock probe {};
+        probe.l_type = F_WRLCK;
+        probe.l_whence = SEEK_SET;
+        if (descriptor >= 0 && ::fcntl(descriptor, F_GETLK, &probe) == 0 &&
+            probe.l_type == F_WRLCK && probe.l_pid == parent) {
+            say("child: the folder is its parent's\n");
+        }
+        ::close(descriptor);
+        (void)!::write(checked[1], "x", 1);
+        // A test that gave up removes the folder: no child outlives it.
+        const bool told = waitUntil(
+            [&] {
+                return std::filesystem::exists(folder / "parent-gone") ||
+                       !std::filesystem::exists(folder);
+            },
+            600'000);
+        if (!told || !std::filesystem::exists(folder)) {
+            ::_exit(2);
+        }
+        try {
+            DataFolderLock own(folder / "morvanix");
+            say("child: took the folder\n");
+        } catch (...) {
+            say("child: was refused the folder\n");
+        }
+        ::_exit(0);
+    }
+    char byte = 0;
+    (void)!::read(checked[0], &byte, 1);
+    std::fprintf(stderr, "holder: forked %d\n", static_cast<int>(child));
+    std::fflush(stderr);
+    if (how == "destroy") {
+        MVKEngineWrapper::destroySDK();
+        QueueManager::incomeQueue().queue().drain(std::chrono::minutes(5));
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -406,6 +531,15 @@ int main(int argc, char** argv) {
     if (mode == "claim-folder" && argc == 3) {
         return claimFolder(argv[2]);
     }
+    if (mode == "report-under-way" && argc == 5) {
+        return destroyWithAReportUnderWay(argv[2], argv[3], argv[4]);
+    }
+    if (mode == "send-stored" && argc == 5) {
+        return sendStored(argv[2], argv[3], argv[4]);
+    }
+    if (mode == "fork-holder" && argc == 4) {
+        return forkWhileHolding(argv[2], argv[3]);
+    }
     std::fprintf(
         stderr,
         "usage: %s exit-under-transfers URL CA_FILE DELAY_MS | exit-from-queue | "
@@ -415,7 +549,8 @@ int main(int argc, char** argv) {
         "willTerminate | "
         "call-at-teardown DIRECTORY started|never | "
         "call-from-ending-threads DIRECTORY THREADS | "
-        "claim-folder DIRECTORY\n",
+        "claim-folder DIRECTORY | report-under-way DIRECTORY URL CA_FILE | "
+        "send-stored DIRECTORY URL CA_FILE | fork-holder DIRECTORY destroy|exit\n",
         argv[0]);
     return 2;
 }
