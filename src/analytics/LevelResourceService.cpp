@@ -22,19 +22,23 @@ std::optional<LevelResourceService::Rows> LevelResourceService::activeUserRows()
     return rows;
 }
 
-void LevelResourceService::addLevelResource(const LevelResource& resource) {
+bool LevelResourceService::addLevelResources(const std::vector<LevelResource>& resources) {
     const auto user = stateManager_->getActiveUser();
-    if (!stateManager_->getActiveProject()->trackingAvailable ||
+    if (resources.empty() || !stateManager_->getActiveProject()->trackingAvailable ||
         !user->isResourceAggregationEnable) {
-        return;
+        return true;
     }
-    LevelResource record = resource;
-    record.userId = user->idKey;
-    const auto rows = activeUserRows();
-    if (!rows) {
-        return;
-    }
-    storeOrSum(*repository_, *rows, record, "LU", [](LevelResource&) {});
+    return repository_->transaction([&] {
+        for (LevelResource record : resources) {
+            record.userId = user->idKey;
+            // Read for each: an earlier one may have added the row it sums onto.
+            const auto rows = activeUserRows();
+            if (!rows || !storeOrSum(*repository_, *rows, record, "LU", [](LevelResource&) {})) {
+                return false;
+            }
+        }
+        return true;
+    });
 }
 
 std::optional<LevelResourceService::Resources> LevelResourceService::getResources(

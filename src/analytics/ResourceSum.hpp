@@ -12,17 +12,18 @@ namespace mvk {
 /// Stores `record` as the first row of its key, or adds its amount to the
 /// stored row equal to it, held at the 32-bit bounds with a level-2 line.
 /// `tag` names the kind in the log lines ("CA", "LU"); `touch` brings a summed
-/// row up to date beyond its amount.
+/// row up to date beyond its amount. False when the row could not be written.
 template <class Row, class Repository, class Touch>
-void storeOrSum(Repository& repository, const std::vector<Row>& rows, const Row& record,
+bool storeOrSum(Repository& repository, const std::vector<Row>& rows, const Row& record,
                 const std::string& tag, Touch touch) {
     const auto found = std::find(rows.begin(), rows.end(), record);
     if (found == rows.end()) {
-        if (repository.insert(record)) {
-            Logger::writeLog(MVKLogLevel::debug,
-                             "Insert " + tag + " resources: \n" + record.description() + " ");
+        if (!repository.insert(record)) {
+            return false;
         }
-        return;
+        Logger::writeLog(MVKLogLevel::debug,
+                         "Insert " + tag + " resources: \n" + record.description() + " ");
+        return true;
     }
     const auto sum = ClampedAmount::sum(found->amount, record.amount);
     if (sum.overflowed) {
@@ -31,10 +32,12 @@ void storeOrSum(Repository& repository, const std::vector<Row>& rows, const Row&
     Row updated = *found;
     updated.amount = sum.value;
     touch(updated);
-    if (repository.update(updated)) {
-        Logger::writeLog(MVKLogLevel::debug,
-                         "Update " + tag + " resources: \n" + updated.description() + " ");
+    if (!repository.update(updated)) {
+        return false;
     }
+    Logger::writeLog(MVKLogLevel::debug,
+                     "Update " + tag + " resources: \n" + updated.description() + " ");
+    return true;
 }
 
 }  // namespace mvk
