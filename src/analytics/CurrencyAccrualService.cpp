@@ -51,7 +51,12 @@ bool CurrencyAccrualService::addCurrencyAccrual(const CurrencyAccrualResource& a
     const auto touch = [&](CurrencyAccrualResource& row) { row.timestamp = record.timestamp; };
     return repository_->transaction([&] {
         const auto rows = rowsOf(record.userId);
-        return rows && storeOrSum(*repository_, *rows, record, "CA", touch) && alongside();
+        if (!rows) {
+            return false;
+        }
+        const auto found = std::find(rows->begin(), rows->end(), record);
+        const auto* stored = found == rows->end() ? nullptr : &*found;
+        return storeOrSum(*repository_, stored, record, "CA", touch) && alongside();
     });
 }
 

@@ -154,9 +154,11 @@ TEST_F(ResourceServicesTest, AmountsSaturateAtThe32BitBoundsWithAnOverflowLine) 
 
 TEST_F(ResourceServicesTest, LevelTotalsSumPerTypeAndCurrency) {
     levels.addLevelResources({resource(LevelResourceType::spent, "gold", 5)});
-    levels.addLevelResources({resource(LevelResourceType::spent, "gold", 7)});
-    levels.addLevelResources({resource(LevelResourceType::earned, "gold", 3)});
-    levels.addLevelResources({resource(LevelResourceType::spent, "gem", 1)});
+    // One call sums onto a stored row and onto the row it has just stored.
+    EXPECT_TRUE(levels.addLevelResources({resource(LevelResourceType::earned, "gold", 3),
+                                          resource(LevelResourceType::spent, "gold", 4),
+                                          resource(LevelResourceType::spent, "gem", 1),
+                                          resource(LevelResourceType::spent, "gold", 3)}));
 
     ASSERT_EQ(reopenedTotals().size(), 3u);
     EXPECT_EQ(levels.getSpentResources(1000), (Totals{{"gem", 1}, {"gold", 12}}));
