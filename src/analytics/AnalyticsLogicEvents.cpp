@@ -4,6 +4,7 @@
 #include <limits>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "analytics/AnalyticsLogicSupport.hpp"
 #include "events/AdImpression.hpp"
@@ -71,28 +72,43 @@ void AnalyticsLogic::virtualCurrencyPayment(const std::string& purchaseId,
     if (!session) {
         return;
     }
+    std::vector<LevelResource> spent;
+    spent.reserve(purchasePrice.size());
     for (const auto& [currency, amount] : purchasePrice) {
-        levelResourceService_->addLevelResource(
-            LevelResource{.type = LevelResourceType::spent, .name = currency, .amount = amount});
+        spent.push_back({.type = LevelResourceType::spent, .name = currency, .amount = amount});
     }
-    storeRecord(VirtualCurrencyPayment{.sessionId = *session,
-                                       .level = level(),
-                                       .purchaseId = purchaseId,
-                                       .purchaseAmount = purchaseAmount,
-                                       .purchasePrice = purchasePrice,
-                                       .purchaseType = purchaseType,
-                                       .inProgress = inProgress()});
+    // The next level-up reports the level's spending from these totals: a
+    // price counted without its event would be spending that no event shows.
+    if (!storeRecordWith(VirtualCurrencyPayment{.sessionId = *session,
+                                                .level = level(),
+                                                .purchaseId = purchaseId,
+                                                .purchaseAmount = purchaseAmount,
+                                                .purchasePrice = purchasePrice,
+                                                .purchaseType = purchaseType,
+                                                .inProgress = inProgress()},
+                         [&] { return levelResourceService_->addLevelResources(spent); })) {
+        Logger::writeLog(MVKLogLevel::error,
+                         "The virtual payment [" + purchaseId +
+                             "] can't be stored; its price is not counted as spent on this level");
+    }
 }
 
 void AnalyticsLogic::currencyAccrual(const std::string& currencyName, std::int64_t amount,
                                      const std::string& source, MVKAccrualType type) {
-    levelResourceService_->addLevelResource(LevelResource{.type = type == MVKAccrualType::bought
-                                                                      ? LevelResourceType::bought
-                                                                      : LevelResourceType::earned,
-                                                          .name = currencyName,
-                                                          .amount = amount});
-    currencyAccrualService_->addCurrencyAccrual(CurrencyAccrualResource{
-        .type = type, .name = currencyName, .amount = amount, .source = source});
+    const LevelResource total{.type = type == MVKAccrualType::bought ? LevelResourceType::bought
+                                                                     : LevelResourceType::earned,
+                              .name = currencyName,
+                              .amount = amount};
+    // The level's earned and bought totals are what its accruals add up to: a
+    // total raised without its accrual would be earnings no "ca" event shows.
+    if (!currencyAccrualService_->addCurrencyAccrual(
+            CurrencyAccrualResource{
+                .type = type, .name = currencyName, .amount = amount, .source = source},
+            [&] { return levelResourceService_->addLevelResources({total}); })) {
+        Logger::writeLog(MVKLogLevel::error,
+                         "The currency accrual of [" + currencyName + "] from [" + source +
+                             "] can't be stored; it is not counted on this level either");
+    }
 }
 
 void AnalyticsLogic::startProgressionEvent(

@@ -1,6 +1,7 @@
 #include "analytics/CurrencyAccrualService.hpp"
 
 #include <algorithm>
+#include <functional>
 #include <utility>
 
 #include "analytics/ResourceSum.hpp"
@@ -39,19 +40,24 @@ bool CurrencyAccrualService::isContainsCurrencyAccrual() {
     return rows && !rows->empty();
 }
 
-void CurrencyAccrualService::addCurrencyAccrual(const CurrencyAccrualResource& accrual) {
+bool CurrencyAccrualService::addCurrencyAccrual(const CurrencyAccrualResource& accrual,
+                                                const std::function<bool()>& alongside) {
     if (!stateManager_->getActiveProject()->trackingAvailable) {
-        return;
+        return alongside();
     }
     CurrencyAccrualResource record = accrual;
     record.userId = stateManager_->getActiveUser()->idKey;
     record.timestamp = Clock::nowMillis();
-    const auto rows = rowsOf(record.userId);
-    if (!rows) {
-        return;
-    }
-    storeOrSum(*repository_, *rows, record, "CA",
-               [&](CurrencyAccrualResource& row) { row.timestamp = record.timestamp; });
+    const auto touch = [&](CurrencyAccrualResource& row) { row.timestamp = record.timestamp; };
+    return repository_->transaction([&] {
+        const auto rows = rowsOf(record.userId);
+        if (!rows) {
+            return false;
+        }
+        const auto found = std::find(rows->begin(), rows->end(), record);
+        const auto* stored = found == rows->end() ? nullptr : &*found;
+        return storeOrSum(*repository_, stored, record, "CA", touch) && alongside();
+    });
 }
 
 std::optional<CurrencyAccrualService::Resources> CurrencyAccrualService::getResources(

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -19,8 +20,8 @@ class CurrencyAccrualService final : public CurrencyAccrualServiceProtocol {
                                currencyAccrualResourcesRepository);
 
     bool isContainsCurrencyAccrual() override;
-    /// Dropped silently while tracking is off.
-    void addCurrencyAccrual(const CurrencyAccrualResource& accrual) override;
+    bool addCurrencyAccrual(const CurrencyAccrualResource& accrual,
+                            const std::function<bool()>& alongside) override;
     std::optional<Resources> getEarnedResources(std::int64_t numberOfCurrencies,
                                                 const std::shared_ptr<User>& user) override;
     std::optional<Resources> getBoughtResources(std::int64_t numberOfCurrencies,

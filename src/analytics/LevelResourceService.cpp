@@ -1,6 +1,8 @@
 #include "analytics/LevelResourceService.hpp"
 
 #include <algorithm>
+#include <map>
+#include <string>
 #include <utility>
 
 #include "analytics/ResourceSum.hpp"
@@ -22,19 +24,36 @@ std::optional<LevelResourceService::Rows> LevelResourceService::activeUserRows()
     return rows;
 }
 
-void LevelResourceService::addLevelResource(const LevelResource& resource) {
+bool LevelResourceService::addLevelResources(const std::vector<LevelResource>& resources) {
     const auto user = stateManager_->getActiveUser();
-    if (!stateManager_->getActiveProject()->trackingAvailable ||
+    if (resources.empty() || !stateManager_->getActiveProject()->trackingAvailable ||
         !user->isResourceAggregationEnable) {
-        return;
+        return true;
     }
-    LevelResource record = resource;
-    record.userId = user->idKey;
-    const auto rows = activeUserRows();
-    if (!rows) {
-        return;
-    }
-    storeOrSum(*repository_, *rows, record, "LU", [](LevelResource&) {});
+    return repository_->transaction([&] {
+        const auto rows = activeUserRows();
+        if (!rows) {
+            return false;
+        }
+        // A price may name many currencies: each finds its row by key, and
+        // the rows stored here stand in for the ones read.
+        std::map<std::pair<LevelResourceType, std::string>, LevelResource> byKey;
+        for (const auto& row : *rows) {
+            byKey.try_emplace({row.type, row.name}, row);
+        }
+        for (LevelResource record : resources) {
+            record.userId = user->idKey;
+            const auto found = byKey.find({record.type, record.name});
+            const auto stored =
+                storeOrSum(*repository_, found == byKey.end() ? nullptr : &found->second, record,
+                           "LU", [](LevelResource&) {});
+            if (!stored) {
+                return false;
+            }
+            byKey.insert_or_assign({record.type, record.name}, *stored);
+        }
+        return true;
+    });
 }
 
 std::optional<LevelResourceService::Resources> LevelResourceService::getResources(

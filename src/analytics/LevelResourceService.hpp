@@ -19,8 +19,7 @@ class LevelResourceService final : public LevelResourceServiceProtocol {
         std::shared_ptr<StateManagerProtocol> stateManager,
         std::shared_ptr<LevelResourcesRepositoryProtocol> levelResourcesRepository);
 
-    /// Dropped silently while tracking is off or the user's aggregation is.
-    void addLevelResource(const LevelResource& resource) override;
+    bool addLevelResources(const std::vector<LevelResource>& resources) override;
     std::optional<Resources> getSpentResources(std::int64_t numberOfCurrencies) override;
     std::optional<Resources> getEarnedResources(std::int64_t numberOfCurrencies) override;
     std::optional<Resources> getBoughtResources(std::int64_t numberOfCurrencies) override;

@@ -1,17 +1,17 @@
 #pragma once
 
 #include "events/CurrencyAccrualResourcesRepositoryProtocol.hpp"
+#include "events/SummedRowsRepository.hpp"
 #include "storage/SQLiteContracts.hpp"
-#include "storage/UserDataRepository.hpp"
 
 namespace mvk {
 
 class CurrencyAccrualResourcesRepository final
-    : public UserDataRepository<CurrencyAccrualResourcesRepository,
-                                CurrencyAccrualResourcesRepositoryProtocol> {
+    : public SummedRowsRepository<CurrencyAccrualResourcesRepository,
+                                  CurrencyAccrualResourcesRepositoryProtocol> {
   public:
     using Entry = SQLiteContracts::CurrencyAccrualResourcesEntry;
-    using UserDataRepository::UserDataRepository;
+    using SummedRowsRepository::SummedRowsRepository;
 
     static ContentValues columns(const CurrencyAccrualResource& accrual);
 };

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "events/CurrencyAccrualResource.hpp"
-#include "storage/UserDataRepositoryProtocol.hpp"
+#include "events/SummedRowsRepositoryProtocol.hpp"
 
 namespace mvk {
 
@@ -9,6 +9,6 @@ namespace mvk {
 /// the next accrual event.
 /// Rows are values: the cache keeps its own copies.
 class CurrencyAccrualResourcesRepositoryProtocol
-    : public UserDataRepositoryProtocol<CurrencyAccrualResource> {};
+    : public SummedRowsRepositoryProtocol<CurrencyAccrualResource> {};
 
 }  // namespace mvk

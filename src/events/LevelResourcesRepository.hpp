@@ -1,16 +1,16 @@
 #pragma once
 
 #include "events/LevelResourcesRepositoryProtocol.hpp"
+#include "events/SummedRowsRepository.hpp"
 #include "storage/SQLiteContracts.hpp"
-#include "storage/UserDataRepository.hpp"
 
 namespace mvk {
 
 class LevelResourcesRepository final
-    : public UserDataRepository<LevelResourcesRepository, LevelResourcesRepositoryProtocol> {
+    : public SummedRowsRepository<LevelResourcesRepository, LevelResourcesRepositoryProtocol> {
   public:
     using Entry = SQLiteContracts::LevelResourceEntry;
-    using UserDataRepository::UserDataRepository;
+    using SummedRowsRepository::SummedRowsRepository;
 
     static ContentValues columns(const LevelResource& resource);
 };

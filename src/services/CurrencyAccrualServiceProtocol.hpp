@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -22,8 +23,13 @@ class CurrencyAccrualServiceProtocol {
     virtual ~CurrencyAccrualServiceProtocol() = default;
 
     virtual bool isContainsCurrencyAccrual() = 0;
-    /// Adds to the active user's sum; its `userId` and `idKey` are ignored.
-    virtual void addCurrencyAccrual(const CurrencyAccrualResource& accrual) = 0;
+    /// Adds to the active user's sum, with `alongside` (the level total the
+    /// accrual raises) as one unit: true when both are committed, false when
+    /// neither is, `alongside` answering false included. Its `userId` and
+    /// `idKey` are ignored. While tracking is off nothing is summed and
+    /// `alongside` runs by itself.
+    virtual bool addCurrencyAccrual(const CurrencyAccrualResource& accrual,
+                                    const std::function<bool()>& alongside) = 0;
     /// Of the user's first `numberOfCurrencies` rows (both types count), those
     /// of one type; none when there are none. A null user is the active one.
     virtual std::optional<Resources> getEarnedResources(std::int64_t numberOfCurrencies,

@@ -22,8 +22,12 @@ class LevelResourceServiceProtocol {
 
     virtual ~LevelResourceServiceProtocol() = default;
 
-    /// Adds to the active user's total; its `userId` and `idKey` are ignored.
-    virtual void addLevelResource(const LevelResource& resource) = 0;
+    /// Adds each to the active user's totals, all or none, in one transaction
+    /// that a caller's transaction joins (the record the totals stand for goes
+    /// in it too); their `userId` and `idKey` are ignored. True when they are
+    /// committed, or left out on purpose while tracking or the user's
+    /// aggregation is off; false when none could be stored.
+    virtual bool addLevelResources(const std::vector<LevelResource>& resources) = 0;
     /// Of the active user's first `numberOfCurrencies` rows (all types
     /// count), those of one type; none when there are none.
     virtual std::optional<Resources> getSpentResources(std::int64_t numberOfCurrencies) = 0;

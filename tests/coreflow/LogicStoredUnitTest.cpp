@@ -12,18 +12,24 @@
 namespace mvk::test {
 namespace {
 
-// An event and the change it allows: a failed commit must leave neither, so
-// that the host's retry is taken and nothing is reported twice or lost.
+// An event and the change it allows, or a level's total and the record that
+// accounts for it: a failed commit must leave neither, and say so, so that the
+// host's retry is taken and nothing is reported twice, lost, or reported by a
+// level-up alone.
 struct UnitCase {
     const char* name;
     std::function<void(AnalyticsProtocol&)> before;
     std::function<void(AnalyticsProtocol&)> call;
     std::function<void(AnalyticsProtocol&)> retry;
+    /// The event the call stores; none for an accrual, whose record is a row.
     std::string code;
-    /// The table the change writes, and its rows after the failed commit.
-    std::string table;
+    /// The tables the change writes, and the rows of each after the failed
+    /// commit and after the retry.
+    std::vector<std::string> tables;
     std::size_t rowsAfterFailure;
     std::size_t rowsAfterRetry;
+    /// The error line of the failure.
+    std::string failureLine;
     /// An info line that must not appear after the failure, and does after the retry.
     std::string successLine;
 };
@@ -35,15 +41,59 @@ void PrintTo(const UnitCase& c, std::ostream* os) {
 const std::vector<UnitCase> unitCases = {
     {"CurrencyAccrual",
      [](AnalyticsProtocol& l) { l.currencyAccrual("gold", 5, "quest", MVKAccrualType::earned); },
-     [](AnalyticsProtocol& l) { l.levelUp(2, {}); }, [](AnalyticsProtocol& l) { l.levelUp(3, {}); },
-     "ca", "currencyAccrualResources", 1, 0, ""},
-    {"Tutorial", nullptr, [](AnalyticsProtocol& l) { l.tutorial(1); },
-     [](AnalyticsProtocol& l) { l.tutorial(1); }, "tr", "tutorialMarkEntry", 0, 1,
+     [](AnalyticsProtocol& l) { l.levelUp(2, {}); },
+     [](AnalyticsProtocol& l) { l.levelUp(3, {}); },
+     "ca",
+     {"currencyAccrualResources"},
+     1,
+     0,
+     "The currency accrual event can't be stored; its accruals stay for the next one",
+     ""},
+    {"Tutorial",
+     nullptr,
+     [](AnalyticsProtocol& l) { l.tutorial(1); },
+     [](AnalyticsProtocol& l) { l.tutorial(1); },
+     "tr",
+     {"tutorialMarkEntry"},
+     0,
+     1,
+     "The tutorial step [1] can't be saved; it is not marked as used",
      "The tutorial step [1] is saved"},
-    {"RealPayment", nullptr,
+    {"RealPayment",
+     nullptr,
      [](AnalyticsProtocol& l) { l.realCurrencyPayment("order-1", 1.5, "pack", "USD"); },
-     [](AnalyticsProtocol& l) { l.realCurrencyPayment("order-1", 1.5, "pack", "USD"); }, "rp",
-     "realPaymentMarks", 0, 1, ""},
+     [](AnalyticsProtocol& l) { l.realCurrencyPayment("order-1", 1.5, "pack", "USD"); },
+     "rp",
+     {"realPaymentMarks"},
+     0,
+     1,
+     "Real payment with orderId [order-1] can't be stored; it is not marked as used",
+     ""},
+    {"AccrualAndItsLevelTotal",
+     nullptr,
+     [](AnalyticsProtocol& l) { l.currencyAccrual("gold", 5, "quest", MVKAccrualType::bought); },
+     [](AnalyticsProtocol& l) { l.currencyAccrual("gold", 5, "quest", MVKAccrualType::bought); },
+     "",
+     {"currencyAccrualResources", "levelResource"},
+     0,
+     1,
+     "The currency accrual of [gold] from [quest] can't be stored; it is not counted on this "
+     "level either",
+     ""},
+    {"VirtualPaymentAndItsLevelTotals",
+     nullptr,
+     [](AnalyticsProtocol& l) {
+         l.virtualCurrencyPayment("sword", "item", 1, {{"gold", 5}, {"gem", 2}});
+     },
+     [](AnalyticsProtocol& l) {
+         l.virtualCurrencyPayment("sword", "item", 1, {{"gold", 5}, {"gem", 2}});
+     },
+     "vp",
+     {"levelResource"},
+     0,
+     2,
+     "The virtual payment [sword] can't be stored; its price is not counted as spent on this level",
+     ""},
 };
 
 class LogicStoredUnit : public LogicFlow,
@@ -95,15 +145,20 @@ TEST_P(LogicStoredUnit, AFailedCommitLeavesNeitherTheEventNorItsChange) {
     queued(calls);
     ASSERT_EQ(vfs.failed(), 1);
     EXPECT_EQ(storedOrSent(c.code), 0u);
-    EXPECT_EQ(rows(c.table), c.rowsAfterFailure);
+    for (const auto& table : c.tables) {
+        EXPECT_EQ(rows(table), c.rowsAfterFailure) << table;
+    }
+    EXPECT_EQ(log.count(MVKLogLevel::error, c.failureLine), 1u);
     if (!c.successLine.empty()) {
         EXPECT_EQ(log.count(MVKLogLevel::info, c.successLine), 0u);
     }
 
     log.clear();
     onLogic(c.retry);
-    EXPECT_EQ(storedOrSent(c.code), 1u);
-    EXPECT_EQ(rows(c.table), c.rowsAfterRetry);
+    EXPECT_EQ(storedOrSent(c.code), c.code.empty() ? 0u : 1u);
+    for (const auto& table : c.tables) {
+        EXPECT_EQ(rows(table), c.rowsAfterRetry) << table;
+    }
     if (!c.successLine.empty()) {
         EXPECT_EQ(log.count(MVKLogLevel::info, c.successLine), 1u);
     }

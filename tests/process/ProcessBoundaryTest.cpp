@@ -292,6 +292,116 @@ TEST(ProcessBoundaryTest, AKillLosesOnlyATailOfStoredEvents) {
     EXPECT_GT(stored, 0u);
 }
 
+/// Calls `visit` with each event of `code` in `value`, at any depth, also
+/// inside texts that hold JSON (a packed report keeps its events as text).
+void forEachEvent(const nlohmann::json& value, const std::string& code,
+                  const std::function<void(const nlohmann::json&)>& visit) {
+    if (value.is_object() && value.value("code", "") == code) {
+        visit(value);
+    } else if (value.is_structured()) {
+        for (const auto& member : value) {
+            forEachEvent(member, code, visit);
+        }
+    } else if (value.is_string()) {
+        const auto& text = value.get_ref<const std::string&>();
+        if (!text.empty() && (text.front() == '{' || text.front() == '[')) {
+            forEachEvent(nlohmann::json::parse(text, nullptr, false), code, visit);
+        }
+    }
+}
+
+/// Amounts by kind and currency ("spent gold").
+using Ledger = std::map<std::string, std::int64_t>;
+
+/// The level's totals in the file, and what the records beside them add up
+/// to: the accrual rows not yet reported, the "ca" events that reported the
+/// others, and the "vp" events. A game that never changes level keeps the two
+/// equal.
+std::pair<Ledger, Ledger> levelTotalsAndTheirRecords(const std::filesystem::path& database) {
+    static const char* const kinds[] = {"earned", "bought", "spent"};
+    RawDatabase raw(database);
+    Ledger totals;
+    for (const auto& row : raw.rows("SELECT type, name, amount FROM levelResource")) {
+        totals[std::string(kinds[std::stoi(row[0])]) + " " + row[1]] += std::stoll(row[2]);
+    }
+    Ledger records;
+    for (const auto& row : raw.rows("SELECT type, name, amount FROM currencyAccrualResources")) {
+        records[std::string(kinds[std::stoi(row[0])]) + " " + row[1]] += std::stoll(row[2]);
+    }
+    for (const auto* sql : {"SELECT eventJson FROM events", "SELECT packagesJson FROM reports"}) {
+        for (const auto& row : raw.rows(sql)) {
+            const nlohmann::json stored = row[0];
+            forEachEvent(stored, "ca", [&](const nlohmann::json& event) {
+                for (const auto* kind : {"earned", "bought"}) {
+                    const auto bySource = event.value(kind, nlohmann::json::object());
+                    for (const auto& [source, amounts] : bySource.items()) {
+                        for (const auto& [currency, amount] : amounts.items()) {
+                            records[std::string(kind) + " " + currency] +=
+                                amount.get<std::int64_t>();
+                        }
+                    }
+                }
+            });
+            forEachEvent(stored, "vp", [&](const nlohmann::json& event) {
+                for (const auto& [currency, amount] : event.at("purchasePrice").items()) {
+                    records["spent " + currency] += amount.get<std::int64_t>();
+                }
+            });
+        }
+    }
+    return {totals, records};
+}
+
+// A currency's level total and the record that accounts for it (the accrual
+// row, later its "ca" event; the "vp" event) are one unit: whenever a game
+// earning or spending currency is killed, the totals in the file are exactly
+// what those records add up to, so the next level-up reports nothing that no
+// record reports.
+TEST(ProcessBoundaryTest, AKillLeavesEveryLevelTotalAccountedForByItsRecords) {
+    constexpr int kills = 10;
+    std::mt19937 random(std::random_device{}());
+    for (const std::string how : {"accrue", "pay"}) {
+        SCOPED_TRACE(how);
+        TempDir dir;
+        // A kill that breaks the balance changes what the totals hold beyond
+        // their records; the file keeps that for every later kill.
+        Ledger beyondBefore;
+        int broken = 0;
+        bool moved = false;
+        for (int kill = 0; kill < kills; ++kill) {
+            SCOPED_TRACE("kill " + std::to_string(kill));
+            Child child({"move-currency", dir.path().string(), how}, dir.path() / "stderr");
+            const auto deadline =
+                std::chrono::steady_clock::now() + patience(std::chrono::seconds(30));
+            while (child.stderrText().find("moving currency at") == std::string::npos) {
+                ASSERT_LT(std::chrono::steady_clock::now(), deadline) << child.stderrText();
+                ASSERT_FALSE(child.waitFor(std::chrono::milliseconds(0))) << child.stderrText();
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            std::this_thread::sleep_for(
+                std::chrono::milliseconds(std::uniform_int_distribution<int>(5, 40)(random)));
+            ::kill(child.pid(), SIGKILL);
+            const int status = child.wait();
+            ASSERT_TRUE(WIFSIGNALED(status)) << describe(status) << "\n" << child.stderrText();
+
+            const auto [totals, records] =
+                levelTotalsAndTheirRecords(dir.path() / "morvanix" / "morvanix.db");
+            moved = moved || !totals.empty();
+            Ledger beyond = totals;
+            for (const auto& [kind, amount] : records) {
+                beyond[kind] -= amount;
+            }
+            std::erase_if(beyond, [](const auto& entry) { return entry.second == 0; });
+            EXPECT_TRUE(beyond.empty());
+            broken += beyond == beyondBefore ? 0 : 1;
+            beyondBefore = beyond;
+        }
+        EXPECT_TRUE(moved);
+        std::printf("%s: %d of %d kills left a level total its records do not account for\n",
+                    how.c_str(), broken, kills);
+    }
+}
+
 /// How often `text` occurs in the stored events, loose or packed into reports.
 std::size_t storedOccurrences(const std::filesystem::path& database, const std::string& text) {
     RawDatabase raw(database);

@@ -28,6 +28,10 @@ CurrencyAccrualResource accrual(const std::string& name, std::int64_t amount,
     return {.type = type, .name = name, .amount = amount, .source = source};
 }
 
+bool nothingAlongside() {
+    return true;
+}
+
 LevelResource resource(LevelResourceType type, const std::string& name, std::int64_t amount) {
     return {.type = type, .name = name, .amount = amount};
 }
@@ -55,11 +59,12 @@ class ResourceServicesTest : public test::ServiceStoreTest {
 
 TEST_F(ResourceServicesTest, AccrualsSumPerTypeCurrencyAndSourceAndPersist) {
     clock->setWallClock(1'000);
-    accruals.addCurrencyAccrual(accrual("gold", 10, "shop"));
+    accruals.addCurrencyAccrual(accrual("gold", 10, "shop"), nothingAlongside);
     clock->setWallClock(2'000);
-    accruals.addCurrencyAccrual(accrual("gold", 10, "shop"));
-    accruals.addCurrencyAccrual(accrual("gold", 5, "quest"));
-    accruals.addCurrencyAccrual(accrual("gold", 7, "shop", MVKAccrualType::bought));
+    accruals.addCurrencyAccrual(accrual("gold", 10, "shop"), nothingAlongside);
+    accruals.addCurrencyAccrual(accrual("gold", 5, "quest"), nothingAlongside);
+    accruals.addCurrencyAccrual(accrual("gold", 7, "shop", MVKAccrualType::bought),
+                                nothingAlongside);
 
     const auto stored = reopenedAccruals();
     ASSERT_EQ(stored.size(), 3u);
@@ -78,7 +83,7 @@ TEST_F(ResourceServicesTest, AccrualsSumPerTypeCurrencyAndSourceAndPersist) {
     EXPECT_EQ(accruals.getEarnedResources(1000, other), std::nullopt);
     EXPECT_EQ(accruals.getLastCreatedTime(*other), std::nullopt);
     state->activateUser("player-2");
-    accruals.addCurrencyAccrual(accrual("gem", 1, "shop"));
+    accruals.addCurrencyAccrual(accrual("gem", 1, "shop"), nothingAlongside);
     accruals.removeResources(*state->users.front());
     ASSERT_EQ(reopenedAccruals().size(), 1u);
     EXPECT_EQ(reopenedAccruals()[0].name, "gem");
@@ -89,10 +94,10 @@ TEST_F(ResourceServicesTest, AccrualsSumPerTypeCurrencyAndSourceAndPersist) {
 }
 
 TEST_F(ResourceServicesTest, AccrualGettersAndRemovalTakeTheFirstRowsOfBothTypes) {
-    accruals.addCurrencyAccrual(accrual("a", 1, "s"));
-    accruals.addCurrencyAccrual(accrual("b", 2, "s", MVKAccrualType::bought));
-    accruals.addCurrencyAccrual(accrual("c", 3, "s"));
-    accruals.addCurrencyAccrual(accrual("d", 4, "s"));
+    accruals.addCurrencyAccrual(accrual("a", 1, "s"), nothingAlongside);
+    accruals.addCurrencyAccrual(accrual("b", 2, "s", MVKAccrualType::bought), nothingAlongside);
+    accruals.addCurrencyAccrual(accrual("c", 3, "s"), nothingAlongside);
+    accruals.addCurrencyAccrual(accrual("d", 4, "s"), nothingAlongside);
 
     EXPECT_EQ(accruals.getEarnedResources(3, nullptr), (Accruals{{"s", {{"a", 1}, {"c", 3}}}}));
     // A negative limit from the gateway reads and removes nothing.
@@ -133,8 +138,8 @@ TEST_F(ResourceServicesTest, AmountsSaturateAtThe32BitBoundsWithAnOverflowLine) 
                            .name = "gold",
                            .amount = c.stored});
 
-        accruals.addCurrencyAccrual(accrual("gold", c.added, "shop"));
-        levels.addLevelResource(resource(LevelResourceType::spent, "gold", c.added));
+        accruals.addCurrencyAccrual(accrual("gold", c.added, "shop"), nothingAlongside);
+        levels.addLevelResources({resource(LevelResourceType::spent, "gold", c.added)});
 
         ASSERT_EQ(reopenedAccruals().size(), 1u);
         EXPECT_EQ(reopenedAccruals()[0].amount, c.expected);
@@ -148,10 +153,12 @@ TEST_F(ResourceServicesTest, AmountsSaturateAtThe32BitBoundsWithAnOverflowLine) 
 }
 
 TEST_F(ResourceServicesTest, LevelTotalsSumPerTypeAndCurrency) {
-    levels.addLevelResource(resource(LevelResourceType::spent, "gold", 5));
-    levels.addLevelResource(resource(LevelResourceType::spent, "gold", 7));
-    levels.addLevelResource(resource(LevelResourceType::earned, "gold", 3));
-    levels.addLevelResource(resource(LevelResourceType::spent, "gem", 1));
+    levels.addLevelResources({resource(LevelResourceType::spent, "gold", 5)});
+    // One call sums onto a stored row and onto the row it has just stored.
+    EXPECT_TRUE(levels.addLevelResources({resource(LevelResourceType::earned, "gold", 3),
+                                          resource(LevelResourceType::spent, "gold", 4),
+                                          resource(LevelResourceType::spent, "gem", 1),
+                                          resource(LevelResourceType::spent, "gold", 3)}));
 
     ASSERT_EQ(reopenedTotals().size(), 3u);
     EXPECT_EQ(levels.getSpentResources(1000), (Totals{{"gem", 1}, {"gold", 12}}));
@@ -185,8 +192,8 @@ TEST_F(ResourceServicesTest, NothingIsStoredWhileTrackingOrAggregationIsOff) {
         state->project->trackingAvailable = c.tracking;
         state->user->isResourceAggregationEnable = c.aggregation;
 
-        accruals.addCurrencyAccrual(accrual("gold", 1, "shop"));
-        levels.addLevelResource(resource(LevelResourceType::spent, "gold", 1));
+        accruals.addCurrencyAccrual(accrual("gold", 1, "shop"), nothingAlongside);
+        levels.addLevelResources({resource(LevelResourceType::spent, "gold", 1)});
 
         EXPECT_EQ(reopenedAccruals().size(), c.accrualRows);
         EXPECT_EQ(reopenedTotals().size(), c.levelRows);

@@ -334,6 +334,31 @@ int callFromEndingThreads(const char* directory, int threads) {
     return 0;
 }
 
+// A game that earns ("accrue") or spends ("pay") currency as fast as its
+// calls are stored, until it is killed.
+int moveCurrency(const char* directory, const std::string& how) {
+    if (!startActive(directory) || (how != "accrue" && how != "pay")) {
+        return 3;
+    }
+    auto& income = QueueManager::incomeQueue().queue();
+    mark("moving currency");
+    for (std::int64_t n = 0;; ++n) {
+        const std::string currency = n % 3 == 0 ? "gem" : "gold";
+        if (how == "accrue") {
+            MVKAnalytics::currencyAccrual(
+                currency, 1 + n % 4, n % 2 == 0 ? "quest" : "shop",
+                n % 5 == 0 ? MVKAccrualType::bought : MVKAccrualType::earned);
+        } else {
+            MVKAnalytics::virtualCurrencyPayment("item-" + std::to_string(n), "item", 1,
+                                                 {{currency, 1 + n % 4}, {"coin", 1}});
+        }
+        // A game's pace, so that a kill finds calls in flight, not a backlog.
+        while (income.operationCount() > 50) {
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+    }
+}
+
 /// Whether the start-up queued so far made a working core.
 bool startedNow() {
     // Until the activation has resumed the queue and the start-up has run.
@@ -540,6 +565,9 @@ int main(int argc, char** argv) {
     if (mode == "fork-holder" && argc == 4) {
         return forkWhileHolding(argv[2], argv[3]);
     }
+    if (mode == "move-currency" && argc == 4) {
+        return moveCurrency(argv[2], argv[3]);
+    }
     std::fprintf(
         stderr,
         "usage: %s exit-under-transfers URL CA_FILE DELAY_MS | exit-from-queue | "
@@ -550,7 +578,8 @@ int main(int argc, char** argv) {
         "call-at-teardown DIRECTORY started|never | "
         "call-from-ending-threads DIRECTORY THREADS | "
         "claim-folder DIRECTORY | report-under-way DIRECTORY URL CA_FILE | "
-        "send-stored DIRECTORY URL CA_FILE | fork-holder DIRECTORY destroy|exit\n",
+        "send-stored DIRECTORY URL CA_FILE | fork-holder DIRECTORY destroy|exit | "
+        "move-currency DIRECTORY accrue|pay\n",
         argv[0]);
     return 2;
 }
