@@ -26,4 +26,17 @@ std::optional<std::string> Bounder::maxStringLength(std::string_view method,
     return std::string(UnicodeText::prefix(*text, max));
 }
 
+std::size_t Bounder::maxCollectionCount(std::string_view method, std::string_view argument,
+                                        std::size_t count, std::size_t max) {
+    if (count <= max) {
+        return count;
+    }
+    Logger::writeLog(MVKLogLevel::warning,
+                     "In the " + std::string(method) + " method an error has occurred:\n\t" +
+                         std::string(argument) + " holds [" + std::to_string(count) +
+                         "] elements, more than it is permitted.\n\t" + "Only the first '" +
+                         std::to_string(max) + "' are taken!");
+    return max;
+}
+
 }  // namespace mvk

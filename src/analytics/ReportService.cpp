@@ -8,6 +8,8 @@
 #include "analytics/UserOrder.hpp"
 #include "foundation/Logger.hpp"
 #include "foundation/SdkConstraints.hpp"
+#include "foundation/UnicodeText.hpp"
+#include "foundation/Utf8.hpp"
 #include "platform/ProcessExit.hpp"
 #include "platform/QueueManager.hpp"
 #include "platform/Uuid.hpp"
@@ -128,6 +130,9 @@ void ReportService::packUser(const User& user) {
     std::vector<std::string> texts;
     std::size_t bytes = 0;
     std::int64_t lastId = 0;
+    // The rows up to `lastId` the next report takes from the table: its
+    // events and the unreadable ones left out among them.
+    std::int64_t rows = 0;
     std::int64_t afterId = 0;
     // The experiment marker is the active user's involvement. Events another
     // user played (held while an offer waited, or left from earlier runs)
@@ -158,14 +163,25 @@ void ReportService::packUser(const User& user) {
             kept[i].json = std::move(stored[i]);
         }
         for (auto& event : kept) {
+            // Sent as {}, it would reach the gateway without code or time and
+            // be deleted as sent; kept, it would be read again at every send.
+            // It goes with the rows of the report it would have joined.
+            if (const auto fault = Package::eventTextFault(event.json)) {
+                logUnreadable(event, *fault);
+                lastId = event.idKey;
+                ++rows;
+                continue;
+            }
             if (!texts.empty() && bytes + event.json.size() > maxReportEventBytes) {
-                if (!storeReport(user, std::exchange(texts, {}), lastId)) {
+                if (!storeReport(user, std::exchange(texts, {}), lastId, rows)) {
                     return;
                 }
                 bytes = 0;
+                rows = 0;
             }
             bytes += event.json.size();
             lastId = event.idKey;
+            ++rows;
             texts.push_back(std::move(event.json));
         }
         // Events at and after a freeze point stay stored, and every later
@@ -175,13 +191,27 @@ void ReportService::packUser(const User& user) {
         }
     }
     if (!texts.empty()) {
-        storeReport(user, std::move(texts), lastId);
+        storeReport(user, std::move(texts), lastId, rows);
+    } else if (rows > 0 && !eventRepository_->deleteUpTo(user.idKey, lastId, rows)) {
+        eventRepository_->forgetCounts();
+        Logger::writeLog(MVKLogLevel::error, "The unreadable stored events of user [" +
+                                                 user.userId.value_or("") +
+                                                 "] can't be deleted; they are left out again");
     }
 }
 
+void ReportService::logUnreadable(const EventObject& event, const std::string& fault) {
+    constexpr std::size_t loggedBytes = 256;
+    Logger::writeLog(MVKLogLevel::error,
+                     "The stored event [" + std::to_string(event.idKey) + "] with code [" +
+                         Utf8::sanitized(UnicodeText::abbreviated(event.code, loggedBytes)) +
+                         "] can't be read (" +
+                         Utf8::sanitized(UnicodeText::abbreviated(fault, loggedBytes)) +
+                         "); it is left out of the report and deleted");
+}
+
 bool ReportService::storeReport(const User& user, std::vector<std::string> texts,
-                                std::int64_t lastId) {
-    const auto count = static_cast<std::int64_t>(texts.size());
+                                std::int64_t lastId, std::int64_t rows) {
     Report report(createPackages(std::move(texts)), Uuid::random());
     report.userId = user.idKey;
     // The report and the deletion of its events stand or fall together: a
@@ -189,7 +219,7 @@ bool ReportService::storeReport(const User& user, std::vector<std::string> texts
     // must not stay behind a stored report to be sent twice.
     const auto lostBefore = eventRepository_->lostGroups();
     const auto stored = reportsRepository_->insert(
-        report, [&] { return eventRepository_->deleteUpTo(user.idKey, lastId, count); });
+        report, [&] { return eventRepository_->deleteUpTo(user.idKey, lastId, rows); });
     if (!stored) {
         eventRepository_->forgetCounts();
         const auto head =
@@ -428,7 +458,14 @@ void ReportService::sendFlashEvent(const Storable& event) {
     const auto user = stateManager_->getActiveUser();
     const auto identifiers =
         identifiersFor(*user, true, *stateManager_->getActiveDeviceIdentifiers());
-    Report report(createPackages({event.getJson()}), Uuid::random());
+    auto text = event.getJson();
+    if (const auto fault = Package::eventTextFault(text)) {
+        // A report without its one event would tell the gateway nothing.
+        Logger::writeLog(MVKLogLevel::error,
+                         "The event [" + event.code() + "] can't be sent at once (" + *fault + ")");
+        return;
+    }
+    Report report(createPackages({std::move(text)}), Uuid::random());
     QueueManager::networkFlashQueue().queue().addOperation(
         [weak = weak_from_this(), appKey = project->applicationKey(), identifiers,
          report = std::move(report)] {

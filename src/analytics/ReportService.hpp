@@ -72,7 +72,11 @@ class ReportService final : public ReportServiceProtocol,
     std::vector<Package> createPackages(std::vector<std::string> texts) const;
 
     void packUser(const User& user);
-    bool storeReport(const User& user, std::vector<std::string> texts, std::int64_t lastId);
+    /// Stores the report of `texts` and deletes the user's `rows` rows up to
+    /// `lastId` with it, as one unit.
+    bool storeReport(const User& user, std::vector<std::string> texts, std::int64_t lastId,
+                     std::int64_t rows);
+    static void logUnreadable(const EventObject& event, const std::string& fault);
 
     Identifiers identifiersFor(const User& user, bool isActive,
                                const DeviceIdentifiers& device) const;

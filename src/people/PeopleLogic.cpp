@@ -49,6 +49,10 @@ void PeopleLogic::setValue(const std::string& key, const PeopleValueType& value)
     peopleService_->setValue(key, value);
     // Checked on every set, also one that changed nothing, so a limit lowered
     // by the gateway takes effect at the next set.
+    applyCustomKeysLimit();
+}
+
+void PeopleLogic::applyCustomKeysLimit() {
     if (peopleService_->getCustomKeyParamsCount() > projectService_->getUserCardKeysCount()) {
         if (const auto filled = peopleService_->onFilledCustomParams()) {
             filled();
@@ -69,6 +73,7 @@ void PeopleLogic::getValue(const std::string& key, const ValueCompletion& comple
 
 void PeopleLogic::increment(const std::string& key, const PeopleValueType& value) {
     peopleService_->increment(key, value);
+    applyCustomKeysLimit();
 }
 
 void PeopleLogic::unset(std::vector<std::string> properties) {
@@ -85,6 +90,8 @@ void PeopleLogic::unset(std::vector<std::string> properties) {
         reportService_->sendBufferedEvents();
     }
     peopleService_->unset(properties);
+    // The unset markers are custom keys until they are reported.
+    applyCustomKeysLimit();
 }
 
 void PeopleLogic::clearUser() {

@@ -39,6 +39,11 @@ class PeopleLogic final : public PeopleLogicProtocol {
     };
     /// The active user's session and level, or nothing (logged) without a session.
     std::optional<MarkContext> markContext(std::string_view mark);
+    /// Past the configured number of custom keys, the full card is reported
+    /// and its custom keys cleared. Checked after every change that may add
+    /// keys, so that no run of calls grows a card (and the event that
+    /// reports it) past what one call may add.
+    void applyCustomKeysLimit();
     void generateCheaterEvent(bool cheater);
     void generateTesterEvent(bool tester);
 

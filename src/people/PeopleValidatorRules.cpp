@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <limits>
+#include <span>
 
+#include "analytics/Bounder.hpp"
 #include "analytics/Validator.hpp"
 #include "analytics/ValidatorRules.hpp"
 #include "foundation/Logger.hpp"
@@ -81,7 +83,9 @@ std::optional<std::string> PeopleValidatorRules::validateKey(std::string_view me
 std::optional<std::vector<std::string>> PeopleValidatorRules::validateUnset(
     std::string_view method, const std::vector<std::string>& keys) {
     std::vector<std::string> passed;
-    for (const auto& key : keys) {
+    const auto taken = Bounder::maxCollectionCount(method, "The keys array", keys.size(),
+                                                   Bounder::maxCollectionEntries);
+    for (const auto& key : std::span(keys).first(taken)) {
         const auto cleanKey = UnicodeText::removingControlCharacters(key);
         if (auto cut = checkedKey(
                 method, "The [" + ValidatorRules::logged(cleanKey) + "] key of the keys array",

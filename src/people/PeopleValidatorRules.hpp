@@ -23,7 +23,9 @@ class PeopleValidatorRules {
         std::string_view method, std::string_view key, const std::optional<PeopleValueType>& value);
     /// The key cut to 64 characters, or nothing after the cancel line.
     static std::optional<std::string> validateKey(std::string_view method, std::string_view key);
-    /// The keys that pass, in their order; nothing when none does. No cancel line.
+    /// The keys that pass, in their order, of the first
+    /// `Bounder::maxCollectionEntries` (a longer list is cut with a line);
+    /// nothing when none does. No cancel line.
     static std::optional<std::vector<std::string>> validateUnset(
         std::string_view method, const std::vector<std::string>& keys);
     /// Whether `value` has the kind the reserved key requires (logged when not).

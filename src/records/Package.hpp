@@ -1,8 +1,10 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -24,9 +26,22 @@ struct Package {
     /// The events' JSON texts, in row order.
     std::optional<std::vector<std::string>> events{};
 
+    /// Containers a stored report puts around each event: the packages
+    /// array, the package object and its events array.
+    static constexpr std::size_t reportNesting = 3;
+
+    /// Why a stored event text cannot go into a package as the object it
+    /// holds; none when it can. It must be one JSON object that the reader of
+    /// a stored report takes back whole: within that reader's value count,
+    /// and nested shallowly enough to stay within its depth inside the
+    /// report. Checked without building the value.
+    static std::optional<std::string> eventTextFault(std::string_view text);
+
     /// The four optional texts are written as null when absent, never left
-    /// out; each event text is written as the object it holds, or as {} when
-    /// it is not a JSON object, so the array keeps one element per event.
+    /// out; each event text is written as the object it holds. A text that
+    /// is not a JSON object is left out rather than sent as {}, an event
+    /// without code or time; the caller checks `eventTextFault` first so
+    /// that none is left out without a line.
     nlohmann::ordered_json toJson() const;
 
     /// Appends the compact text of `toJson()` to `out`, building one event's

@@ -215,11 +215,11 @@ TEST_F(PipelineTest, PackingFollowsTheUserOrderAndTheReportSize) {
 
     onIncome([&] { reportService->sendBufferedEvents(); });
 
+    // The third user's one event could not be encoded: no report for it.
     const auto reports = storedReports();
-    ASSERT_EQ(reports.size(), 3u);
+    ASSERT_EQ(reports.size(), 2u);
     EXPECT_EQ(reports[0].userId, second->idKey);
     EXPECT_EQ(reports[1].userId, state->user->idKey);
-    EXPECT_EQ(reports[2].userId, third->idKey);
     std::vector<std::size_t> sizes;
     for (const auto& package : reports[1].packages()) {
         sizes.push_back(package.events->size());
@@ -229,10 +229,7 @@ TEST_F(PipelineTest, PackingFollowsTheUserOrderAndTheReportSize) {
 
     QueueManager::networkSerialQueue().resume();
     settle();
-    const auto requests = sent();
-    ASSERT_EQ(requests.size(), 3u);
-    EXPECT_EQ(packagesOf(requests[2])[0]["events"], nlohmann::json::parse("[{}]"))
-        << "an event that could not be encoded goes out as {}";
+    EXPECT_EQ(sent().size(), 2u);
     EXPECT_TRUE(storedReports().empty());
 }
 

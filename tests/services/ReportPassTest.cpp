@@ -314,5 +314,77 @@ TEST_F(ReportPassTest, StoredPackagesTheReaderCannotFollowGoOutAsStored) {
                              "the report is kept"));
 }
 
+// A stored event the reader of a report cannot take back whole is never sent
+// as {} (an event without code or time), never blocks the events around it,
+// and goes from the table with the report it would have joined; alone it
+// still goes, and no empty report is sent for it.
+TEST_F(ReportPassTest, AnUnreadableStoredEventIsLeftOutNamedAndDeleted) {
+    const auto tooManyValues = [] {
+        std::string text = R"({"code":"ce","v":[)";
+        for (std::size_t n = 0; n < AnyCodable::maxValues; ++n) {
+            text += n == 0 ? "0" : ",0";
+        }
+        return text + "]}";
+    }();
+    const auto tooDeepForAReport = std::string(R"({"a":)") +
+                                   std::string(AnyCodable::maxDepth - 3, '[') + "1" +
+                                   std::string(AnyCodable::maxDepth - 3, ']') + "}";
+    const struct Case {
+        const char* label;
+        std::string stored;
+        const char* fault;
+    } cases[] = {
+        {"more values than the reader takes", tooManyValues, "more than 100000 values"},
+        {"nesting too deep once inside a report", tooDeepForAReport, "nesting deeper than 125"},
+        {"malformed JSON", R"({"code":"ce","n":)", "parse error"},
+        {"not an object", R"(["ce",1])", "not a JSON object"},
+        {"empty text", "", "parse error"},
+    };
+    const auto numbered = [](int n) { return R"({"code":"ce","n":)" + std::to_string(n) + "}"; };
+    const auto sentEvents = [&] {
+        std::vector<nlohmann::json> events;
+        for (const auto& request : sent()) {
+            for (const auto& package : packagesOf(request)) {
+                for (const auto& event : package["events"]) {
+                    events.push_back(event);
+                }
+            }
+        }
+        return events;
+    };
+    const auto namedLine = [&](std::int64_t id, const char* fault) {
+        return log.containsFragment("The stored event [" + std::to_string(id) +
+                                    "] with code [ce] can't be read (") &&
+               log.containsFragment(fault) &&
+               log.containsFragment("); it is left out of the report and deleted");
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        gateway.gateway().clearRequests();
+        store(1, *state->user, numbered(1));
+        store(1, *state->user, c.stored);
+        store(1, *state->user, numbered(2));
+        const auto badId = storedEvents().at(1).idKey;
+        send();
+        EXPECT_EQ(sentEvents(), (std::vector<nlohmann::json>{nlohmann::json::parse(numbered(1)),
+                                                             nlohmann::json::parse(numbered(2))}));
+        EXPECT_TRUE(namedLine(badId, c.fault));
+        EXPECT_TRUE(storedEvents().empty());
+
+        // Alone, it makes no report and still leaves the table; what follows
+        // is sent.
+        store(1, *state->user, c.stored);
+        const auto aloneId = storedEvents().at(0).idKey;
+        send();
+        EXPECT_EQ(sent().size(), 1u);
+        EXPECT_TRUE(namedLine(aloneId, c.fault));
+        EXPECT_TRUE(storedEvents().empty());
+        store(1, *state->user, numbered(3));
+        send();
+        EXPECT_EQ(sentEvents().back(), nlohmann::json::parse(numbered(3)));
+        EXPECT_TRUE(storedReports().empty());
+    }
+}
+
 }  // namespace
 }  // namespace mvk::test
