@@ -5,8 +5,6 @@
 #include <string>
 #include <string_view>
 
-#include "foundation/AnyCodable.hpp"
-
 namespace mvk {
 
 /// Cuts over-long argument texts, with a warning, instead of refusing them.
@@ -16,12 +14,6 @@ class Bounder {
 
     /// Longest argument text a warning line repeats whole.
     static constexpr std::size_t loggedTextBytes = 4096;
-
-    /// Entries of a host's list or map that one call may put into one event:
-    /// a tenth of the values the reader of a stored report takes, so the
-    /// event's own fields and what earlier calls left on the same user card
-    /// still fit, and the stored event is always read back and sent.
-    static constexpr std::size_t maxCollectionEntries = AnyCodable::maxValues / 10;
 
     /// The text cut to `max` user-perceived characters; a cut logs a level-3
     /// warning. A missing text stays missing, silently.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <concepts>
+#include <cstddef>
 #include <cstdint>
 #include <exception>
 #include <optional>
@@ -35,6 +36,12 @@ concept EventRecordType = requires(const R& record, nlohmann::ordered_json& json
 class EventRecord {
   public:
     EventRecord() = delete;
+
+    /// Values one event may take from a host's lists and maps: a tenth of
+    /// what the reader of a stored report takes, so the event's own fields
+    /// and what earlier calls left on the same user card still fit, and the
+    /// stored event is always read back and sent.
+    static constexpr std::size_t maxHostValues = AnyCodable::maxValues / 10;
 
     /// {"code": ..., "timestamp": ..., the record's own fields...}
     template <EventRecordType R>

@@ -7,6 +7,7 @@
 #include "analytics/Bounder.hpp"
 #include "analytics/Validator.hpp"
 #include "analytics/ValidatorRules.hpp"
+#include "events/EventRecord.hpp"
 #include "foundation/Logger.hpp"
 #include "foundation/UnicodeText.hpp"
 
@@ -84,7 +85,7 @@ std::optional<std::vector<std::string>> PeopleValidatorRules::validateUnset(
     std::string_view method, const std::vector<std::string>& keys) {
     std::vector<std::string> passed;
     const auto taken = Bounder::maxCollectionCount(method, "The keys array", keys.size(),
-                                                   Bounder::maxCollectionEntries);
+                                                   EventRecord::maxHostValues);
     for (const auto& key : std::span(keys).first(taken)) {
         const auto cleanKey = UnicodeText::removingControlCharacters(key);
         if (auto cut = checkedKey(

@@ -24,7 +24,7 @@ class PeopleValidatorRules {
     /// The key cut to 64 characters, or nothing after the cancel line.
     static std::optional<std::string> validateKey(std::string_view method, std::string_view key);
     /// The keys that pass, in their order, of the first
-    /// `Bounder::maxCollectionEntries` (a longer list is cut with a line);
+    /// `EventRecord::maxHostValues` (a longer list is cut with a line);
     /// nothing when none does. No cancel line.
     static std::optional<std::vector<std::string>> validateUnset(
         std::string_view method, const std::vector<std::string>& keys);

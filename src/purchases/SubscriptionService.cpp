@@ -4,8 +4,12 @@
 #include <chrono>
 #include <cmath>
 #include <set>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
+#include "events/EventRecord.hpp"
 #include "foundation/Logger.hpp"
 #include "platform/GuardedCall.hpp"
 #include "platform/LocaleName.hpp"
@@ -30,6 +34,48 @@ bool allFinite(const MVKStoreProduct& product) {
            (!product.introductoryPrice || std::isfinite(*product.introductoryPrice)) &&
            std::all_of(product.discounts.begin(), product.discounts.end(),
                        [](const auto& discount) { return std::isfinite(discount.price); });
+}
+
+/// Values one product takes in an event besides its discounts: the object,
+/// its five members and the discounts object.
+constexpr std::size_t productValues = 7;
+/// Values one restored product takes besides its ids: the object, its id and
+/// the ids array.
+constexpr std::size_t restoredProductValues = 3;
+
+/// The line of a host's collection cut to what one event may take.
+void logCut(std::string_view method, std::string_view what, std::size_t values) {
+    Logger::writeLog(MVKLogLevel::warning,
+                     "In the " + std::string(method) + " method an error has occurred:\n\t" +
+                         std::string(what) + " take [" + std::to_string(values) +
+                         "] values, more than the [" + std::to_string(EventRecord::maxHostValues) +
+                         "] one event may hold.\n\tOnly the first are kept!");
+}
+
+/// The restored transactions cut, in order, to what one event may take.
+SubscriptionService::PreparedTransactions bounded(
+    const SubscriptionService::PreparedTransactions& transactions) {
+    SubscriptionService::PreparedTransactions kept;
+    std::size_t values = 0;
+    for (const auto& [productId, ids] : transactions) {
+        values += restoredProductValues + ids.size();
+    }
+    if (values <= EventRecord::maxHostValues) {
+        return transactions;
+    }
+    logCut("subscriptionHistory(_:)", "The restored transactions", values);
+    std::size_t room = EventRecord::maxHostValues;
+    for (const auto& [productId, ids] : transactions) {
+        if (room <= restoredProductValues) {
+            break;
+        }
+        const auto taken = std::min(ids.size(), room - restoredProductValues);
+        kept.emplace_back(
+            productId, std::vector<std::string>(ids.begin(),
+                                                ids.begin() + static_cast<std::ptrdiff_t>(taken)));
+        room -= restoredProductValues + taken;
+    }
+    return kept;
 }
 
 }  // namespace
@@ -118,28 +164,33 @@ void SubscriptionService::clearSubscriptionHistory() {
 SubscriptionService::PreparedTransactions SubscriptionService::prepareTransactions(
     const std::vector<MVKStoreTransaction>& transactions) {
     PreparedTransactions prepared;
+    // Found through indexes: a host's history may be long, and a search per
+    // transaction would cost the square of it.
+    std::unordered_map<std::string, std::size_t> products;
+    std::vector<std::unordered_set<std::string>> seen;
     for (const auto& transaction : transactions) {
         if (!transaction.originalTransactionIdentifier) {
             continue;
         }
         const auto& id = *transaction.originalTransactionIdentifier;
-        auto entry = std::find_if(prepared.begin(), prepared.end(), [&](const auto& other) {
-            return other.first == transaction.productIdentifier;
-        });
-        if (entry == prepared.end()) {
-            prepared.emplace_back(transaction.productIdentifier, std::vector<std::string>{id});
-        } else if (std::find(entry->second.begin(), entry->second.end(), id) ==
-                   entry->second.end()) {
-            entry->second.push_back(id);
+        const auto [entry, added] =
+            products.try_emplace(transaction.productIdentifier, prepared.size());
+        if (added) {
+            prepared.emplace_back(transaction.productIdentifier, std::vector<std::string>{});
+            seen.emplace_back();
+        }
+        if (seen[entry->second].insert(id).second) {
+            prepared[entry->second].second.push_back(id);
         }
     }
     return prepared;
 }
 
 void SubscriptionService::processTransactions(const PreparedTransactions& transactions) {
+    const auto kept = bounded(transactions);
     change([&](SubscriptionInfo& info) {
         info.restoredTransaction.clear();
-        for (const auto& [productId, ids] : transactions) {
+        for (const auto& [productId, ids] : kept) {
             info.restoredTransaction.push_back(RestoredTransaction{productId, ids});
         }
     });
@@ -216,6 +267,11 @@ std::optional<SubscriptionProduct> SubscriptionService::makeProduct(
     made.introductoryPrice = product.introductoryPrice;
     std::map<std::string, double> discounts;
     for (const auto& discount : product.discounts) {
+        if (discounts.size() + productValues >= EventRecord::maxHostValues) {
+            logCut("subscriptionPayment(_:_:)", "The discounts of a product",
+                   product.discounts.size() + productValues);
+            break;
+        }
         if (discount.identifier) {
             discounts.insert_or_assign(*discount.identifier, discount.price);
         }
@@ -275,12 +331,20 @@ void SubscriptionService::productsRequestDidReceive(std::uint64_t requestId,
         return;
     }
     std::vector<SubscriptionProduct> answered;
+    // What the products event will hold, kept within what one event may take.
+    std::size_t values = 0;
     for (const auto& product : products) {
         if (std::find(productList_->begin(), productList_->end(), product.productIdentifier) ==
             productList_->end()) {
             continue;
         }
         if (auto made = makeProduct(product)) {
+            const auto cost = productValues + (made->discounts ? made->discounts->size() : 0);
+            if (values + cost > EventRecord::maxHostValues) {
+                logCut("requestProducts", "The store's products", values + cost);
+                break;
+            }
+            values += cost;
             answered.push_back(std::move(*made));
         } else {
             Logger::writeLog(MVKLogLevel::warning, "The store's product [" +
