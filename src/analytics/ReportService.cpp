@@ -202,12 +202,14 @@ void ReportService::packUser(const User& user) {
 
 void ReportService::logUnreadable(const EventObject& event, const std::string& fault) {
     constexpr std::size_t loggedBytes = 256;
-    Logger::writeLog(MVKLogLevel::error,
-                     "The stored event [" + std::to_string(event.idKey) + "] with code [" +
-                         Utf8::sanitized(UnicodeText::abbreviated(event.code, loggedBytes)) +
-                         "] can't be read (" +
-                         Utf8::sanitized(UnicodeText::abbreviated(fault, loggedBytes)) +
-                         "); it is left out of the report and deleted");
+    const auto logged = [](std::string_view text) {
+        return Utf8::sanitized(UnicodeText::abbreviated(text, loggedBytes));
+    };
+    // A row whose code column is NULL or not text reads as an empty code.
+    const auto code = event.code.empty() ? "" : " with code [" + logged(event.code) + "]";
+    Logger::writeLog(MVKLogLevel::error, "The stored event [" + std::to_string(event.idKey) + "]" +
+                                             code + " can't be read (" + logged(fault) +
+                                             "); it is left out of the report and deleted");
 }
 
 bool ReportService::storeReport(const User& user, std::vector<std::string> texts,
