@@ -55,6 +55,21 @@ class OnScopeEnd {
     End end_;
 };
 
+/// A stored text in a log line: its head, valid UTF-8. A parser's reason may
+/// quote the text it stopped in.
+std::string logged(std::string_view text) {
+    constexpr std::size_t loggedBytes = 256;
+    return Utf8::sanitized(UnicodeText::abbreviated(text, loggedBytes));
+}
+
+void logUnreadable(const EventObject& event, const std::string& fault) {
+    // A row whose code column is NULL or not text reads as an empty code.
+    const auto code = event.code.empty() ? "" : " with code [" + logged(event.code) + "]";
+    Logger::writeLog(MVKLogLevel::error, "The stored event [" + std::to_string(event.idKey) + "]" +
+                                             code + " can't be read (" + logged(fault) +
+                                             "); it is left out of the report and deleted");
+}
+
 }  // namespace
 
 ReportService::ReportService(std::shared_ptr<StateManagerProtocol> stateManager,
@@ -198,18 +213,6 @@ void ReportService::packUser(const User& user) {
                                                  user.userId.value_or("") +
                                                  "] can't be deleted; they are left out again");
     }
-}
-
-void ReportService::logUnreadable(const EventObject& event, const std::string& fault) {
-    constexpr std::size_t loggedBytes = 256;
-    const auto logged = [](std::string_view text) {
-        return Utf8::sanitized(UnicodeText::abbreviated(text, loggedBytes));
-    };
-    // A row whose code column is NULL or not text reads as an empty code.
-    const auto code = event.code.empty() ? "" : " with code [" + logged(event.code) + "]";
-    Logger::writeLog(MVKLogLevel::error, "The stored event [" + std::to_string(event.idKey) + "]" +
-                                             code + " can't be read (" + logged(fault) +
-                                             "); it is left out of the report and deleted");
 }
 
 bool ReportService::storeReport(const User& user, std::vector<std::string> texts,
@@ -463,8 +466,9 @@ void ReportService::sendFlashEvent(const Storable& event) {
     auto text = event.getJson();
     if (const auto fault = Package::eventTextFault(text)) {
         // A report without its one event would tell the gateway nothing.
-        Logger::writeLog(MVKLogLevel::error,
-                         "The event [" + event.code() + "] can't be sent at once (" + *fault + ")");
+        Logger::writeLog(
+            MVKLogLevel::error,
+            "The event [" + event.code() + "] can't be sent at once (" + logged(*fault) + ")");
         return;
     }
     Report report(createPackages({std::move(text)}), Uuid::random());

@@ -76,7 +76,6 @@ class ReportService final : public ReportServiceProtocol,
     /// `lastId` with it, as one unit.
     bool storeReport(const User& user, std::vector<std::string> texts, std::int64_t lastId,
                      std::int64_t rows);
-    static void logUnreadable(const EventObject& event, const std::string& fault);
 
     Identifiers identifiersFor(const User& user, bool isActive,
                                const DeviceIdentifiers& device) const;
