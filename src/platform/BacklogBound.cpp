@@ -36,6 +36,11 @@ BacklogBound::Charge BacklogBound::admit(std::size_t bytes) noexcept {
     return {};
 }
 
+BacklogBound::Charge BacklogBound::admitPastBound(std::size_t bytes) noexcept {
+    held_.fetch_add(oneCall + bytes, std::memory_order_relaxed);
+    return Charge(this, bytes);
+}
+
 void BacklogBound::giveBack(std::size_t bytes) noexcept {
     held_.fetch_sub(oneCall + bytes, std::memory_order_relaxed);
     // Refusals after the last line are told once the queue moves again,
