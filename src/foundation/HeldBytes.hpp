@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
@@ -63,8 +64,10 @@ std::size_t heldBytesOf(const std::unordered_map<Key, Value, Hash, Equal, Alloca
 
 /// A short text lives inside the string object itself (no heap).
 inline std::size_t heldBytesOf(const std::string& text) noexcept {
-    const auto* object = reinterpret_cast<const char*>(&text);
-    const bool inside = text.data() >= object && text.data() < object + sizeof(text);
+    // Compared as addresses: the text and the object need not be one array.
+    const auto object = reinterpret_cast<std::uintptr_t>(&text);
+    const auto data = reinterpret_cast<std::uintptr_t>(text.data());
+    const bool inside = data >= object && data < object + sizeof(text);
     return inside ? 0 : heapBlockBytes(text.capacity() + 1);
 }
 
