@@ -29,8 +29,9 @@ class MVK_EXPORT UnrealBridge {
     /// after a start-up that failed, or after `MVKEngineWrapper::destroySDK`
     /// until the next `initialize` is dropped with a log line and never
     /// completes. Like a getter it is never refused at the bound on the calls
-    /// waiting to be stored. A call racing `destroySDK` may land on either side of it,
-    /// so a host that waits for the completion must wait with a limit.
+    /// waiting to be stored. A call racing `destroySDK` may land on either
+    /// side of it, so a host that waits for the completion must wait with a
+    /// limit.
     static void getMessagingCategories(MessagingCategoriesCompletion completion) noexcept;
     /// The device's push token and whether the user allows pushes.
     static void sendPushToken(const std::string& token, bool isAllowed) noexcept;
