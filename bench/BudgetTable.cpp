@@ -291,13 +291,39 @@ MemoryFigures runMemoryChild(const std::string& self, const std::string& directo
 
 // --------------------------------------------------------------- backlog child
 
+/// What a held-back queue is filled with.
+enum class BacklogCall { customEvents = 0, userCardLongTexts = 1, largeBalances = 2 };
+
+/// One call of `kind`; the large inputs are made once, as a game keeps them.
+void backlogCall(BacklogCall kind) {
+    static const std::string longText(8 * 1024, 'x');
+    static const MVKAnalytics::Amounts largeBalance = [] {
+        MVKAnalytics::Amounts balance;
+        for (int n = 0; n < 150; ++n) {
+            balance["currency_with_a_rather_long_name_" + std::to_string(n)] = n;
+        }
+        return balance;
+    }();
+    switch (kind) {
+        case BacklogCall::customEvents:
+            MVKAnalytics::customEvent("level_complete", twentyParameters());
+            break;
+        case BacklogCall::userCardLongTexts:
+            MVKUserCard::setString("biography", longText);
+            break;
+        case BacklogCall::largeBalances:
+            MVKAnalytics::currentBalance(largeBalance);
+            break;
+    }
+}
+
 /// Child: start the library, hold the income queue back (as the background
-/// does before start-up) and queue `events` custom events from one thread;
+/// does before start-up) and queue `events` calls of `kind` from one thread;
 /// then let them be stored and leave the thread idle. With `threads`, each of
 /// that many threads makes a thousand events and then waits, idle. Prints
 /// "queuedAdded admitted idleAdded idleTrimmedAdded" over the started library.
 int backlogChild(const std::string& directory, const std::string& url, const std::string& caFile,
-                 int events, int threads) {
+                 int events, int threads, BacklogCall kind) {
     std::ifstream caStream(caFile);
     const std::string caPem((std::istreambuf_iterator<char>(caStream)), {});
     actAsHostWithCurlAndSqlite(url, caPem);
@@ -335,7 +361,7 @@ int backlogChild(const std::string& directory, const std::string& url, const std
 
     income.pause();
     for (int n = 0; n < events; ++n) {
-        MVKAnalytics::customEvent("level_complete", twentyParameters());
+        backlogCall(kind);
     }
     const auto queued = resident();
     const auto admitted = income.operationCount() - queuedBefore;
@@ -365,10 +391,11 @@ struct BacklogFigures {
 
 BacklogFigures runBacklogChild(const std::string& self, const std::string& directory,
                                const std::string& url, const std::string& caFile, int events,
-                               int threads) {
-    const auto output = shell(quoted(self) + " --backlog-child " + quoted(directory) + " " +
-                              quoted(url) + " " + quoted(caFile) + " " + std::to_string(events) +
-                              " " + std::to_string(threads) + " 2>/dev/null");
+                               int threads, BacklogCall kind) {
+    const auto output =
+        shell(quoted(self) + " --backlog-child " + quoted(directory) + " " + quoted(url) + " " +
+              quoted(caFile) + " " + std::to_string(events) + " " + std::to_string(threads) + " " +
+              std::to_string(static_cast<int>(kind)) + " 2>/dev/null");
     std::istringstream lines(output);
     std::string line;
     std::string last;
@@ -657,14 +684,15 @@ int main(int argc, char** argv) {
     if (argc == 5 && std::string(argv[1]) == "--memory-child") {
         return memoryChild(argv[2], argv[3], argv[4]);
     }
-    if (argc == 7 && std::string(argv[1]) == "--backlog-child") {
-        return backlogChild(argv[2], argv[3], argv[4], std::atoi(argv[5]), std::atoi(argv[6]));
+    if (argc == 8 && std::string(argv[1]) == "--backlog-child") {
+        return backlogChild(argv[2], argv[3], argv[4], std::atoi(argv[5]), std::atoi(argv[6]),
+                            static_cast<BacklogCall>(std::atoi(argv[7])));
     }
     const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
     // An optional third argument picks sections:
-    // "memory,backlog,caller,start,rate,sqlite,destroy".
+    // "memory,backlog,inputs,caller,start,rate,sqlite,destroy".
     const std::string sections =
-        argc > 3 ? argv[3] : "memory,backlog,caller,start,rate,sqlite,destroy";
+        argc > 3 ? argv[3] : "memory,backlog,inputs,caller,start,rate,sqlite,destroy";
     const auto wants = [&](const char* section) {
         return sections.find(section) != std::string::npos;
     };
@@ -736,20 +764,27 @@ int main(int argc, char** argv) {
         const char* name;
         int events;
         int threads;
-        std::vector<BacklogFigures> runs;
+        BacklogCall kind = BacklogCall::customEvents;
+        /// The section that runs it: "inputs" for the calls with large inputs.
+        const char* section = "backlog";
+        std::vector<BacklogFigures> runs = {};
     };
-    std::vector<BacklogCase> backlogs = {{"100k events queued, queue held back", 100'000, 0, {}},
-                                         {"1M events queued, queue held back", 1'000'000, 0, {}},
-                                         {"64 threads idle after 1,000 events each", 0, 64, {}}};
-    if (wants("backlog")) {
+    std::vector<BacklogCase> backlogs = {{"100k events queued, queue held back", 100'000, 0},
+                                         {"1M events queued, queue held back", 1'000'000, 0},
+                                         {"20k user-card setString of 8 KB, queue held back",
+                                          20'000, 0, BacklogCall::userCardLongTexts, "inputs"},
+                                         {"20k currentBalance of 150 currencies, queue held back",
+                                          20'000, 0, BacklogCall::largeBalances, "inputs"},
+                                         {"64 threads idle after 1,000 events each", 0, 64}};
+    if (wants("backlog") || wants("inputs")) {
         BenchDirectory directory;
         StartUp().run();
         shutDown();
         for (auto& backlog : backlogs) {
-            for (int r = 0; r < std::min(runs, 3); ++r) {
+            for (int r = 0; r < std::min(runs, 3) && wants(backlog.section); ++r) {
                 backlog.runs.push_back(runBacklogChild(self, directory.path().string(),
                                                        gateway.baseUrl(), caFile, backlog.events,
-                                                       backlog.threads));
+                                                       backlog.threads, backlog.kind));
             }
         }
     }

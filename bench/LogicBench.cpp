@@ -27,7 +27,7 @@ using namespace mvk::bench;
 void queueCustomEvents(std::int64_t count) {
     auto& proxy = Core::shared()->analyticsProxy();
     for (std::int64_t n = 0; n < count; ++n) {
-        proxy.enqueue("customEvent",
+        proxy.enqueue("customEvent", heldBytes(),
                       [](AnalyticsProtocol& logic) { logic.customEvent("level_complete", {}); });
     }
 }

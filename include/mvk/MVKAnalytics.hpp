@@ -32,12 +32,16 @@ namespace mvk {
 /// call order, on the library's own queue. Texts that are not valid UTF-8 get
 /// U+FFFD in place of each invalid sequence.
 ///
-/// Getters answer through their handler, once, on the library's queue; before
-/// start-up (also between `MVKEngineWrapper::destroySDK` and the next start-up)
-/// with the default named beside them. A handler runs after every call the same
-/// thread made before the getter has been handled, so a host may use a getter
-/// as a barrier. A handler must not wait there for another answer of the
-/// library: that answer would come on the same queue, after it. Whatever a
+/// Getters answer through their handler, once, on the library's queue (never
+/// on the caller's thread); before start-up (also between
+/// `MVKEngineWrapper::destroySDK` and the next start-up) with the default
+/// named beside them. A handler runs after every call the same thread made
+/// before the getter has been handled, so a host may use a getter as a
+/// barrier. This holds whatever the backlog: a getter is never refused at the
+/// bound on the calls waiting to be stored (it counts against the other
+/// calls), so it keeps its handler until the queue reaches it. A handler must
+/// not wait there for another answer of the library: that answer would come
+/// on the same queue, after it. Whatever a
 /// handler throws is logged and goes no further.
 class MVK_EXPORT MVKAnalytics {
   public:

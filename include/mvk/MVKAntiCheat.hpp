@@ -12,7 +12,9 @@ namespace mvk {
 /// made from any thread, returns at once and never throws; its completion is
 /// called exactly once, on a library thread, also on every failure (then with
 /// `MVKReceiptStatus::internalError`, or `serverError` when the gateway
-/// refused the request).
+/// refused the request). Like a getter, a verification is never refused at
+/// the bound on the calls waiting to be stored; its receipt counts against
+/// the other calls.
 class MVK_EXPORT MVKAntiCheat {
   public:
     using CompletionHandler = std::function<void(const MVKVerifyResponse&)>;

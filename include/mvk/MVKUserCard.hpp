@@ -22,7 +22,10 @@ namespace mvk {
 ///
 /// Getters answer through their handler, once, on the library's queue (never
 /// on the caller's thread), after every call the same thread made before the
-/// getter has been handled, so a host may use a getter as a barrier. A handler
+/// getter has been handled, so a host may use a getter as a barrier. This
+/// holds whatever the backlog: a getter is never refused at the bound on the
+/// calls waiting to be stored (it counts against the other calls), so it
+/// keeps its handler until the queue reaches it. A handler
 /// must return promptly: it must not wait there for another answer of the
 /// library, which would wait behind it for ever. Whatever a handler throws is
 /// caught and logged.

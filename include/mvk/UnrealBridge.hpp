@@ -28,8 +28,10 @@ class MVK_EXPORT UnrealBridge {
     /// the call reaches a running start-up: one made before `initialize`,
     /// after a start-up that failed, or after `MVKEngineWrapper::destroySDK`
     /// until the next `initialize` is dropped with a log line and never
-    /// completes. A call racing `destroySDK` may land on either side of it,
-    /// so a host that waits for the completion must wait with a limit.
+    /// completes. Like a getter it is never refused at the bound on the calls
+    /// waiting to be stored. A call racing `destroySDK` may land on either
+    /// side of it, so a host that waits for the completion must wait with a
+    /// limit.
     static void getMessagingCategories(MessagingCategoriesCompletion completion) noexcept;
     /// The device's push token and whether the user allows pushes.
     static void sendPushToken(const std::string& token, bool isAllowed) noexcept;

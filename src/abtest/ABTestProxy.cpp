@@ -9,7 +9,7 @@ void ABTestProxy::initialize(std::shared_ptr<ABTestLogicProtocol> abTestLogic) {
 }
 
 void ABTestProxy::tryStartInvolvedExperiment() {
-    enqueue("tryStartInvolvedExperiment()",
+    enqueue("tryStartInvolvedExperiment()", heldBytes(),
             [](ABTestLogicProtocol& logic) { logic.tryStartInvolvedExperiment(); });
 }
 
@@ -23,7 +23,7 @@ MVKRemoteConfigParameters ABTestProxy::getConfig() {
 }
 
 void ABTestProxy::resetConfig() {
-    enqueue("resetConfig()", [](ABTestLogicProtocol& logic) { logic.resetConfig(); });
+    enqueue("resetConfig()", heldBytes(), [](ABTestLogicProtocol& logic) { logic.resetConfig(); });
 }
 
 }  // namespace mvk

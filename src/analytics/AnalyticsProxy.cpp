@@ -14,6 +14,46 @@
 
 namespace mvk {
 
+// What the captures of the queued calls hold, for the income queue's bound;
+// found by `heldBytes` through the argument types.
+
+static std::size_t heldBytesOf(const ParameterSnapshot& parameters) noexcept {
+    return heapBlockBytes(parameters.bytes());
+}
+
+static std::size_t heldBytesOf(const MVKStartProgressionEventParametersLocal& parameters) noexcept {
+    return heldBytesOf(parameters.source);
+}
+
+static std::size_t heldBytesOf(
+    const MVKFinishProgressionEventParametersLocal& parameters) noexcept {
+    return heldBytesOf(parameters.spent) + heldBytesOf(parameters.earned);
+}
+
+static std::size_t heldBytesOf(const MVKSocialNetworkLocal& network) noexcept {
+    return heldBytesOf(network.name);
+}
+
+static std::size_t heldBytesOf(const MVKReferralProperty& property) noexcept {
+    return heldBytesOf(property.name());
+}
+
+static std::size_t heldBytesOf(const MVKStoreTransaction& transaction) noexcept {
+    return heldBytesOf(transaction.transactionIdentifier) +
+           heldBytesOf(transaction.originalTransactionIdentifier) +
+           heldBytesOf(transaction.productIdentifier);
+}
+
+static std::size_t heldBytesOf(const MVKStoreProductDiscount& discount) noexcept {
+    return heldBytesOf(discount.identifier);
+}
+
+static std::size_t heldBytesOf(const MVKStoreProduct& product) noexcept {
+    return heldBytesOf(product.productIdentifier) + heldBytesOf(product.priceLocale.identifier) +
+           heldBytesOf(product.priceLocale.regionCode) +
+           heldBytesOf(product.priceLocale.currencyCode) + heldBytesOf(product.discounts);
+}
+
 namespace {
 
 // Host texts are repaired inside the queued block, before validation, the
@@ -105,8 +145,8 @@ void AnalyticsProxy::queueGetter(MethodText method, Completion completion, Value
     // Every road of the block answers through the one guard: the logic, the
     // fallback after a logic that threw or forgot to answer, the dropped call.
     auto answer = std::make_shared<OnceAnswer<Completion>>(guarded(std::move(completion)));
-    enqueue(
-        std::move(method),
+    enqueueGetter(
+        std::move(method), heldBytes(fallback),
         [answer, fallback, ask](AnalyticsProtocol& logic) {
             try {
                 ask(logic, Completion([answer](const auto& value) { (*answer)(value); }));
@@ -161,7 +201,8 @@ void AnalyticsProxy::isRestoreTransactionHistoryRequired(FlagCompletion completi
 }
 
 void AnalyticsProxy::setUserId(std::string userId) {
-    enqueue("setUserId(_:)", [userId = std::move(userId)](AnalyticsProtocol& logic) mutable {
+    const auto held = heldBytes(userId);
+    enqueue("setUserId(_:)", held, [userId = std::move(userId)](AnalyticsProtocol& logic) mutable {
         repair(userId);
         auto valid = ValidatorRules::validateUserId("SetUserId", userId);
         if (!valid) {
@@ -173,22 +214,24 @@ void AnalyticsProxy::setUserId(std::string userId) {
 }
 
 void AnalyticsProxy::replaceUserId(std::string fromUserId, std::string toUserId) {
-    enqueue("replaceUserId(_:_:)", [fromUserId = std::move(fromUserId),
-                                    toUserId =
-                                        std::move(toUserId)](AnalyticsProtocol& logic) mutable {
-        repair(fromUserId);
-        repair(toUserId);
-        auto valid = ValidatorRules::validateReplaceUserId("replaceUserId", fromUserId, toUserId);
-        if (!valid) {
-            ValidatorRules::notifyThatMethodExecutionWasCanceled("replaceUserId");
-            return;
-        }
-        logic.replaceUserId(valid->prevUserName, valid->userName);
-    });
+    const auto held = heldBytes(fromUserId, toUserId);
+    enqueue("replaceUserId(_:_:)", held,
+            [fromUserId = std::move(fromUserId),
+             toUserId = std::move(toUserId)](AnalyticsProtocol& logic) mutable {
+                repair(fromUserId);
+                repair(toUserId);
+                auto valid =
+                    ValidatorRules::validateReplaceUserId("replaceUserId", fromUserId, toUserId);
+                if (!valid) {
+                    ValidatorRules::notifyThatMethodExecutionWasCanceled("replaceUserId");
+                    return;
+                }
+                logic.replaceUserId(valid->prevUserName, valid->userName);
+            });
 }
 
 void AnalyticsProxy::setCurrentLevel(std::int64_t level) {
-    enqueue("setCurrentLevel(_:)", [level](AnalyticsProtocol& logic) {
+    enqueue("setCurrentLevel(_:)", heldBytes(), [level](AnalyticsProtocol& logic) {
         if (!Validator::inInterval<std::int64_t>("SetCurrentLevel", "The level argument value",
                                                  level, 1, 2147483646)) {
             ValidatorRules::notifyThatMethodExecutionWasCanceled("SetCurrentLevel");
@@ -199,44 +242,47 @@ void AnalyticsProxy::setCurrentLevel(std::int64_t level) {
 }
 
 void AnalyticsProxy::setTrackingAvailability(bool allowed) {
-    enqueue("setTrackingAvailability(_:)",
+    enqueue("setTrackingAvailability(_:)", heldBytes(),
             [allowed](AnalyticsProtocol& logic) { logic.setTrackingAvailability(allowed); });
 }
 
 void AnalyticsProxy::customEvent(std::string name, const MVKCustomEventParameters& parameters) {
     ParameterSnapshot snapshot(parameters);
-    const auto held = snapshot.bytes() + name.size();
-    enqueueHolding(held, "customEvent(_:_:)",
-                   [name = std::move(name),
-                    parameters = std::move(snapshot)](AnalyticsProtocol& logic) mutable {
-                       repair(name);
-                       auto valid = ValidatorRules::validateCustomEvent(name, parameters.object());
-                       if (!valid || Validator::isExcluded("ce", AnyCodable(name))) {
-                           return;
-                       }
-                       logic.customEvent(valid->name, std::move(valid->params));
-                   });
+    const auto held = heldBytes(name, snapshot);
+    enqueue("customEvent(_:_:)", held,
+            [name = std::move(name),
+             parameters = std::move(snapshot)](AnalyticsProtocol& logic) mutable {
+                repair(name);
+                auto valid = ValidatorRules::validateCustomEvent(name, parameters.object());
+                if (!valid || Validator::isExcluded("ce", AnyCodable(name))) {
+                    return;
+                }
+                logic.customEvent(valid->name, std::move(valid->params));
+            });
 }
 
 void AnalyticsProxy::currencyAccrual(std::string currencyName, std::int64_t amount,
                                      std::string source, MVKAccrualType type) {
-    enqueue("currencyAccrual(_:_:_:_:)", [currencyName = std::move(currencyName), amount,
-                                          source = std::move(source),
-                                          type](AnalyticsProtocol& logic) mutable {
-        repair(currencyName);
-        repair(source);
-        auto valid = ValidatorRules::validateCurrencyAccrual(currencyName, amount, source, type);
-        if (!valid || Validator::isExcluded("ca", AnyCodable(source))) {
-            return;
-        }
-        logic.currencyAccrual(valid->currencyName, valid->currencyAmount, valid->source,
-                              valid->accrualType);
-    });
+    const auto held = heldBytes(currencyName, source);
+    enqueue("currencyAccrual(_:_:_:_:)", held,
+            [currencyName = std::move(currencyName), amount, source = std::move(source),
+             type](AnalyticsProtocol& logic) mutable {
+                repair(currencyName);
+                repair(source);
+                auto valid =
+                    ValidatorRules::validateCurrencyAccrual(currencyName, amount, source, type);
+                if (!valid || Validator::isExcluded("ca", AnyCodable(source))) {
+                    return;
+                }
+                logic.currencyAccrual(valid->currencyName, valid->currencyAmount, valid->source,
+                                      valid->accrualType);
+            });
 }
 
 void AnalyticsProxy::virtualCurrencyPayment(std::string purchaseId, std::string purchaseType,
                                             std::int64_t purchaseAmount, Amounts resources) {
-    enqueue("virtualCurrencyPayment(_:_:_:_:)",
+    const auto held = heldBytes(purchaseId, purchaseType, resources);
+    enqueue("virtualCurrencyPayment(_:_:_:_:)", held,
             [purchaseId = std::move(purchaseId), purchaseType = std::move(purchaseType),
              purchaseAmount, resources = std::move(resources)](AnalyticsProtocol& logic) mutable {
                 repair(purchaseId);
@@ -253,7 +299,8 @@ void AnalyticsProxy::virtualCurrencyPayment(std::string purchaseId, std::string 
 }
 
 void AnalyticsProxy::levelUp(std::int64_t level, Amounts balances) {
-    enqueue("levelUp(_:_:)",
+    const auto held = heldBytes(balances);
+    enqueue("levelUp(_:_:)", held,
             [level, balances = std::move(balances)](AnalyticsProtocol& logic) mutable {
                 repairKeys(balances);
                 auto valid = ValidatorRules::validateLevelUp(level, balances);
@@ -265,7 +312,8 @@ void AnalyticsProxy::levelUp(std::int64_t level, Amounts balances) {
 }
 
 void AnalyticsProxy::currentBalance(Amounts balances) {
-    enqueue("currentBalance(_:)",
+    const auto held = heldBytes(balances);
+    enqueue("currentBalance(_:)", held,
             [balances = std::move(balances)](AnalyticsProtocol& logic) mutable {
                 repairKeys(balances);
                 auto valid = ValidatorRules::validateCurrentBalance(balances);
@@ -278,7 +326,8 @@ void AnalyticsProxy::currentBalance(Amounts balances) {
 
 void AnalyticsProxy::startProgressionEvent(std::string name,
                                            MVKStartProgressionEventParametersLocal parameters) {
-    enqueue("startProgressionEvent(_:_:)",
+    const auto held = heldBytes(name, parameters);
+    enqueue("startProgressionEvent(_:_:)", held,
             [name = std::move(name),
              parameters = std::move(parameters)](AnalyticsProtocol& logic) mutable {
                 repair(name);
@@ -293,7 +342,8 @@ void AnalyticsProxy::startProgressionEvent(std::string name,
 
 void AnalyticsProxy::finishProgressionEvent(std::string name,
                                             MVKFinishProgressionEventParametersLocal parameters) {
-    enqueue("finishProgressionEvent(_:_:)",
+    const auto held = heldBytes(name, parameters);
+    enqueue("finishProgressionEvent(_:_:)", held,
             [name = std::move(name),
              parameters = std::move(parameters)](AnalyticsProtocol& logic) mutable {
                 repair(name);
@@ -309,7 +359,8 @@ void AnalyticsProxy::finishProgressionEvent(std::string name,
 
 void AnalyticsProxy::realCurrencyPayment(std::string orderId, double price, std::string productId,
                                          std::string currencyCode) {
-    enqueue("realCurrencyPayment(_:_:_:_:)",
+    const auto held = heldBytes(orderId, productId, currencyCode);
+    enqueue("realCurrencyPayment(_:_:_:_:)", held,
             [orderId = std::move(orderId), price, productId = std::move(productId),
              currencyCode = std::move(currencyCode)](AnalyticsProtocol& logic) mutable {
                 repair(orderId);
@@ -326,7 +377,8 @@ void AnalyticsProxy::realCurrencyPayment(std::string orderId, double price, std:
 }
 
 void AnalyticsProxy::subscriptionHistory(std::vector<MVKStoreTransaction> transactions) {
-    enqueue("subscriptionHistory(_:)",
+    const auto held = heldBytes(transactions);
+    enqueue("subscriptionHistory(_:)", held,
             [transactions = std::move(transactions)](AnalyticsProtocol& logic) mutable {
                 for (auto& transaction : transactions) {
                     repair(transaction);
@@ -339,7 +391,8 @@ void AnalyticsProxy::subscriptionHistory(std::vector<MVKStoreTransaction> transa
 }
 
 void AnalyticsProxy::subscriptionHistory(TransactionHistory history) {
-    enqueue("subscriptionHistory(_:)",
+    const auto held = heldBytes(history);
+    enqueue("subscriptionHistory(_:)", held,
             [history = std::move(history)](AnalyticsProtocol& logic) mutable {
                 for (auto& [productId, transactionIds] : history) {
                     repair(productId);
@@ -355,7 +408,8 @@ void AnalyticsProxy::subscriptionHistory(TransactionHistory history) {
 }
 
 void AnalyticsProxy::subscriptionPayment(MVKStoreTransaction transaction, MVKStoreProduct product) {
-    enqueue("subscriptionPayment(_:_:)",
+    const auto held = heldBytes(transaction, product);
+    enqueue("subscriptionPayment(_:_:)", held,
             [transaction = std::move(transaction),
              product = std::move(product)](AnalyticsProtocol& logic) mutable {
                 repair(transaction);
@@ -368,7 +422,8 @@ void AnalyticsProxy::subscriptionPayment(MVKStoreTransaction transaction, MVKSto
 }
 
 void AnalyticsProxy::subscriptionPayment(std::string productId, std::string transactionId) {
-    enqueue("subscriptionPayment(_:_:)",
+    const auto held = heldBytes(productId, transactionId);
+    enqueue("subscriptionPayment(_:_:)", held,
             [productId = std::move(productId),
              transactionId = std::move(transactionId)](AnalyticsProtocol& logic) mutable {
                 repair(productId);
@@ -386,7 +441,7 @@ void AnalyticsProxy::subscriptionPayment(std::string productId, std::string tran
 }
 
 void AnalyticsProxy::tutorial(std::int64_t step) {
-    enqueue("tutorial(_:)", [step](AnalyticsProtocol& logic) {
+    enqueue("tutorial(_:)", heldBytes(), [step](AnalyticsProtocol& logic) {
         if (!Validator::inInterval<std::int64_t>("Tutorial", "The step argument value", step, -2,
                                                  2147483647)) {
             ValidatorRules::notifyThatMethodExecutionWasCanceled("Tutorial");
@@ -400,7 +455,8 @@ void AnalyticsProxy::tutorial(std::int64_t step) {
 }
 
 void AnalyticsProxy::socialNetworkConnect(MVKSocialNetworkLocal network) {
-    enqueue("socialNetworkConnect(_:)",
+    const auto held = heldBytes(network);
+    enqueue("socialNetworkConnect(_:)", held,
             [network = std::move(network)](AnalyticsProtocol& logic) mutable {
                 repair(network.name);
                 auto name = ValidatorRules::validateSocialNetworkConnect(network);
@@ -412,20 +468,23 @@ void AnalyticsProxy::socialNetworkConnect(MVKSocialNetworkLocal network) {
 }
 
 void AnalyticsProxy::socialNetworkPost(MVKSocialNetworkLocal network, std::string reason) {
-    enqueue("socialNetworkPost(_:_:)", [network = std::move(network), reason = std::move(reason)](
-                                           AnalyticsProtocol& logic) mutable {
-        repair(network.name);
-        repair(reason);
-        auto valid = ValidatorRules::validateSocialNetworkPost(network, reason);
-        if (!valid || Validator::isExcluded("sp", AnyCodable(valid->name))) {
-            return;
-        }
-        logic.socialNetworkPost(MVKSocialNetworkLocal{.name = valid->name}, valid->reason);
-    });
+    const auto held = heldBytes(network, reason);
+    enqueue("socialNetworkPost(_:_:)", held,
+            [network = std::move(network),
+             reason = std::move(reason)](AnalyticsProtocol& logic) mutable {
+                repair(network.name);
+                repair(reason);
+                auto valid = ValidatorRules::validateSocialNetworkPost(network, reason);
+                if (!valid || Validator::isExcluded("sp", AnyCodable(valid->name))) {
+                    return;
+                }
+                logic.socialNetworkPost(MVKSocialNetworkLocal{.name = valid->name}, valid->reason);
+            });
 }
 
 void AnalyticsProxy::referrer(ReferralData data) {
-    enqueue("referrer(_:)", [data = std::move(data)](AnalyticsProtocol& logic) mutable {
+    const auto held = heldBytes(data);
+    enqueue("referrer(_:)", held, [data = std::move(data)](AnalyticsProtocol& logic) mutable {
         // The property names were repaired when the host made them.
         for (auto& [property, value] : data) {
             repair(value);
@@ -439,24 +498,27 @@ void AnalyticsProxy::referrer(ReferralData data) {
 }
 
 void AnalyticsProxy::sendBufferedEvents() {
-    enqueue("sendBufferedEvents()", [](AnalyticsProtocol& logic) { logic.sendBufferedEvents(); });
+    enqueue("sendBufferedEvents()", heldBytes(),
+            [](AnalyticsProtocol& logic) { logic.sendBufferedEvents(); });
 }
 
 void AnalyticsProxy::adImpression(std::string network, double revenue,
                                   std::optional<std::string> placement,
                                   std::optional<std::string> unit) {
-    enqueue("adImpression(_:_:_:_:)", [network = std::move(network), revenue,
-                                       placement = std::move(placement),
-                                       unit = std::move(unit)](AnalyticsProtocol& logic) mutable {
-        repair(network);
-        repair(placement);
-        repair(unit);
-        auto valid = ValidatorRules::validateAdImpression(network, revenue, placement, unit);
-        if (!valid || Validator::isExcluded("adrv", std::nullopt)) {
-            return;
-        }
-        logic.adImpression(valid->network, valid->revenue, valid->placement, valid->unit);
-    });
+    const auto held = heldBytes(network, placement, unit);
+    enqueue("adImpression(_:_:_:_:)", held,
+            [network = std::move(network), revenue, placement = std::move(placement),
+             unit = std::move(unit)](AnalyticsProtocol& logic) mutable {
+                repair(network);
+                repair(placement);
+                repair(unit);
+                auto valid =
+                    ValidatorRules::validateAdImpression(network, revenue, placement, unit);
+                if (!valid || Validator::isExcluded("adrv", std::nullopt)) {
+                    return;
+                }
+                logic.adImpression(valid->network, valid->revenue, valid->placement, valid->unit);
+            });
 }
 
 }  // namespace mvk

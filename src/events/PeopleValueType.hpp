@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include "foundation/AnyCodable.hpp"
+#include "foundation/HeldBytes.hpp"
 #include "mvk/MVKGender.hpp"
 
 namespace mvk {
@@ -61,6 +62,11 @@ class PeopleValueType {
     bool isEqual(const PeopleValueType& other) const;
     friend bool operator==(const PeopleValueType& lhs, const PeopleValueType& rhs) {
         return lhs.isEqual(rhs);
+    }
+    /// A text's heap, for the income queue's bound on the calls waiting there.
+    friend std::size_t heldBytesOf(const PeopleValueType& value) noexcept {
+        const auto* text = std::get_if<std::string>(&value.value_);
+        return text != nullptr ? heldBytesOf(*text) : 0;
     }
 
     /// The value's text in log lines: the text itself, "true", "5", "5.0",

@@ -70,19 +70,22 @@ std::optional<std::pair<std::string, PeopleValueType>> PeopleLogicProxy::validat
 
 void PeopleLogicProxy::setReservedValue(std::string key, PeopleValueType value,
                                         std::string method) {
-    enqueue(method, [key = std::move(key), value = std::move(value),
-                     method](PeopleLogicProtocol& logic) {
-        const auto written = repaired(key);
-        const auto pair = PeopleValidatorRules::validateSet(method, written, repaired(value));
-        if (!pair || isExcluded(written)) {
-            return;
-        }
-        logic.setValue(pair->first, pair->second);
-    });
+    const auto held = heldBytes(key, value, method);
+    enqueue(method, held,
+            [key = std::move(key), value = std::move(value), method](PeopleLogicProtocol& logic) {
+                const auto written = repaired(key);
+                const auto pair =
+                    PeopleValidatorRules::validateSet(method, written, repaired(value));
+                if (!pair || isExcluded(written)) {
+                    return;
+                }
+                logic.setValue(pair->first, pair->second);
+            });
 }
 
 void PeopleLogicProxy::setValue(std::string key, PeopleValueType value, std::string method) {
-    enqueue(method,
+    const auto held = heldBytes(key, value, method);
+    enqueue(method, held,
             [key = std::move(key), value = std::move(value), method](PeopleLogicProtocol& logic) {
                 if (const auto pair = validateChanges(repaired(key), repaired(value), method)) {
                     logic.setValue(pair->first, pair->second);
@@ -92,8 +95,9 @@ void PeopleLogicProxy::setValue(std::string key, PeopleValueType value, std::str
 
 void PeopleLogicProxy::getValue(std::string key, ValueCompletion completion, std::string method) {
     auto answer = std::make_shared<OnceAnswer<ValueCompletion>>(std::move(completion));
-    enqueue(
-        method,
+    const auto held = heldBytes(key, method);
+    enqueueGetter(
+        method, held,
         [key = std::move(key), answer, method](PeopleLogicProtocol& logic) {
             try {
                 const auto valid = PeopleValidatorRules::validateKey(method, repaired(key));
@@ -116,7 +120,8 @@ void PeopleLogicProxy::getValue(std::string key, ValueCompletion completion, std
 }
 
 void PeopleLogicProxy::increment(std::string key, PeopleValueType value, std::string method) {
-    enqueue(method,
+    const auto held = heldBytes(key, value, method);
+    enqueue(method, held,
             [key = std::move(key), value = std::move(value), method](PeopleLogicProtocol& logic) {
                 if (const auto pair = validateChanges(repaired(key), repaired(value), method)) {
                     logic.increment(pair->first, pair->second);
@@ -125,7 +130,8 @@ void PeopleLogicProxy::increment(std::string key, PeopleValueType value, std::st
 }
 
 void PeopleLogicProxy::unset(std::vector<std::string> properties, std::string method) {
-    enqueue(method, [properties = std::move(properties), method](PeopleLogicProtocol& logic) {
+    const auto held = heldBytes(properties, method);
+    enqueue(method, held, [properties = std::move(properties), method](PeopleLogicProtocol& logic) {
         std::vector<std::string> keys;
         keys.reserve(properties.size());
         for (const auto& key : properties) {
@@ -143,7 +149,7 @@ void PeopleLogicProxy::unset(std::vector<std::string> properties, std::string me
 }
 
 void PeopleLogicProxy::clearUser(std::string method) {
-    enqueue(std::move(method), [](PeopleLogicProtocol& logic) { logic.clearUser(); });
+    enqueue(std::move(method), heldBytes(), [](PeopleLogicProtocol& logic) { logic.clearUser(); });
 }
 
 }  // namespace mvk

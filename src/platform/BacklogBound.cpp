@@ -52,6 +52,11 @@ void BacklogBound::tellRefused() noexcept {
     refusedLine_.tellNow();
 }
 
+BacklogBound::Charge BacklogBound::admitPastBound(std::size_t bytes) noexcept {
+    held_.fetch_add(oneCall + bytes, std::memory_order_relaxed);
+    return Charge(this, bytes);
+}
+
 void BacklogBound::giveBack(std::size_t bytes) noexcept {
     held_.fetch_sub(oneCall + bytes, std::memory_order_relaxed);
 }

@@ -19,8 +19,8 @@ namespace mvk {
 /// latest at `destroySDK` and at exit; an exit that leaves charged calls
 /// queued says how many were not stored.
 ///
-/// Only calls that may be dropped are charged; the life-cycle calls and
-/// barriers the host waits on are queued whatever the backlog.
+/// The life-cycle calls and barriers the host waits on are queued whatever
+/// the backlog, uncharged; getters are queued whatever the backlog, charged.
 class BacklogBound {
   public:
     static constexpr std::size_t mostBytes = 32 * 1024 * 1024;
@@ -61,6 +61,9 @@ class BacklogBound {
 
     /// A charge for a call of `bytes`, or an empty one when the call is refused.
     Charge admit(std::size_t bytes) noexcept;
+    /// A charge for a call that is never refused (a getter, whose handler must
+    /// be answered in order): it counts against the calls after it all the same.
+    Charge admitPastBound(std::size_t bytes) noexcept;
 
     /// Writes the refusal line now for the calls refused since the last one.
     void tellRefused() noexcept;

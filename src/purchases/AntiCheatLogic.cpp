@@ -11,6 +11,7 @@
 #include "foundation/Base64.hpp"
 #include "foundation/Logger.hpp"
 #include "foundation/Utf8.hpp"
+#include "platform/BacklogBound.hpp"
 
 namespace mvk {
 
@@ -56,9 +57,12 @@ void AntiCheatLogic::setAntiCheatService(std::shared_ptr<AntiCheatServiceProctoc
 }
 
 template <class Check>
-void AntiCheatLogic::queueCheck(ReceiptCompletion completion, Check check) {
+void AntiCheatLogic::queueCheck(ReceiptCompletion completion, HeldBytes held, Check check) {
+    // The block with its captures, and the host's completion behind them.
+    constexpr std::size_t blockBytes = sizeof(Check) + sizeof(ReceiptCompletion) + 160;
+    auto charge = BacklogBound::incomeQueue().admitPastBound(blockBytes + held.bytes());
     incomeQueue_.addOperation([weak = weak_from_this(), completion = std::move(completion),
-                               check = std::move(check)]() mutable {
+                               check = std::move(check), charge = std::move(charge)]() mutable {
         guarded(completion, [&] {
             auto logic = weak.lock();
             if (!logic) {
@@ -81,7 +85,8 @@ std::shared_ptr<AntiCheatServiceProctocol> AntiCheatLogic::serviceOrLog() const 
 }
 
 void AntiCheatLogic::verifyPayment(std::string receiptString, ReceiptCompletion completionHandler) {
-    queueCheck(std::move(completionHandler),
+    const auto held = heldBytes(receiptString);
+    queueCheck(std::move(completionHandler), held,
                [receipt = std::move(receiptString)](AntiCheatLogic& logic,
                                                     const ReceiptCompletion& completion) {
                    auto text = Utf8::sanitized(receipt);
@@ -100,7 +105,7 @@ void AntiCheatLogic::verifyPayment(std::string receiptString, ReceiptCompletion 
 }
 
 void AntiCheatLogic::verifyPaymentWithCompletion(ReceiptCompletion completionHandler) {
-    queueCheck(std::move(completionHandler),
+    queueCheck(std::move(completionHandler), heldBytes(),
                [](AntiCheatLogic& logic, const ReceiptCompletion& completion) {
                    const auto service = logic.serviceOrLog();
                    if (!service) {

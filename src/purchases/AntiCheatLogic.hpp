@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "foundation/HeldBytes.hpp"
 #include "platform/ApplicationInfo.hpp"
 #include "platform/SerialQueue.hpp"
 #include "purchases/ReceiptCompletion.hpp"
@@ -42,9 +43,11 @@ class AntiCheatLogic final : public std::enable_shared_from_this<AntiCheatLogic>
     std::optional<std::string> getReceipt() const;
 
   private:
-    /// Queues `check` on the income queue with the logic held weakly.
+    /// Queues `check` on the income queue with the logic held weakly. Like
+    /// a getter it is never refused at the backlog bound (its completion is
+    /// answered in order), but charged for what `check` holds, `held`.
     template <class Check>
-    void queueCheck(ReceiptCompletion completion, Check check);
+    void queueCheck(ReceiptCompletion completion, HeldBytes held, Check check);
     /// On the income queue: the service, or none after the not-initialised line.
     std::shared_ptr<AntiCheatServiceProctocol> serviceOrLog() const;
     void send(AntiCheatServiceProctocol& service, std::string receiptText,

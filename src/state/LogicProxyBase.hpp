@@ -9,6 +9,7 @@
 #include <type_traits>
 #include <utility>
 
+#include "foundation/HeldBytes.hpp"
 #include "foundation/Logger.hpp"
 #include "platform/BacklogBound.hpp"
 #include "platform/GuardedCall.hpp"
@@ -28,9 +29,14 @@ namespace mvk {
 /// blocks still waiting do nothing; a proxy that lasts as long as the process
 /// can say so and spare them that.
 ///
-/// Every call is charged to the income queue's backlog bound; one refused
-/// there is dropped at once, on the caller's thread, as a call that found no
-/// logic, so a getter still gets its default answer, only sooner.
+/// Every call is charged to the income queue's backlog bound for its block
+/// and for what its captures hold (`HeldBytes`); one refused there is dropped
+/// with the bound's line. A getter is never refused: its handler must be
+/// answered once, on the queue, after the calls queued before it, and a
+/// refusal could only answer it out of order or on the caller's thread, where
+/// a game holding a lock its handler takes would hang. It is charged all the
+/// same, so getters count against the calls after them; what it holds past
+/// the bound is its handler, which the host gave it to keep until answered.
 template <typename Logic>
 class LogicProxyBase {
     struct NothingDropped {
@@ -79,32 +85,48 @@ class LogicProxyBase {
         std::string_view view() const {
             return literal_ != nullptr ? std::string_view(literal_) : std::string_view(owned_);
         }
+        std::size_t heldBytes() const noexcept { return heldBytesOf(owned_); }
 
       private:
         const char* literal_ = nullptr;
         std::string owned_;
     };
 
-    /// Queues `call` (invoked with the logic) as one block. When it runs
+    /// Queues `call` (invoked with the logic) as one block, charged for
+    /// `held`: what its captures hold, `heldBytes(...)` of them. When it runs
     /// without a logic it is dropped with the not-initialised line (a burst
-    /// is counted: `NotInitializedLine`); `dropped` then runs, so a completion
-    /// still gets its empty answer. With the proxy gone only `dropped` runs,
-    /// silently.
-    template <typename Call, typename Dropped = NothingDropped>
-    void enqueue(MethodText method, Call call, Dropped dropped = {}) {
-        enqueueHolding(0, std::move(method), std::move(call), std::move(dropped));
+    /// is counted: `NotInitializedLine`), and with
+    /// the proxy gone silently. Past the bound it is refused.
+    template <typename Call>
+    void enqueue(MethodText method, HeldBytes held, Call call) {
+        queueCharged(false, std::move(method), held, std::move(call), NothingDropped{});
     }
 
-    /// The same for a call whose captures hold `heldBytes` on the heap
-    /// besides the block itself (texts, a packed parameter block).
-    template <typename Call, typename Dropped = NothingDropped>
-    void enqueueHolding(std::size_t heldBytes, MethodText method, Call call, Dropped dropped = {}) {
+    /// The same for a getter, never refused at the bound. `dropped` answers in
+    /// place of `call` when the block runs without a logic or proxy, so a
+    /// completion still gets its empty answer, on the queue.
+    template <typename Call, typename Dropped>
+    void enqueueGetter(MethodText method, HeldBytes held, Call call, Dropped dropped) {
+        queueCharged(true, std::move(method), held, std::move(call), std::move(dropped));
+    }
+
+  protected:
+    ~LogicProxyBase() = default;
+
+  private:
+    /// A getter's shared answer and the host's handler in it, whose own
+    /// captures cannot be seen from here.
+    static constexpr std::size_t answerBytes = 128;
+
+    template <typename Call, typename Dropped>
+    void queueCharged(bool getter, MethodText method, HeldBytes held, Call call, Dropped dropped) {
         // The block, its captures and the allocator's own words for it.
         constexpr std::size_t blockBytes =
             sizeof(MethodText) + sizeof(Call) + sizeof(Dropped) + 8 * sizeof(void*);
-        auto charge = bound_.admit(blockBytes + heldBytes);
+        const std::size_t bytes =
+            blockBytes + method.heldBytes() + held.bytes() + (getter ? answerBytes : 0);
+        auto charge = getter ? bound_.admitPastBound(bytes) : bound_.admit(bytes);
         if (!charge) {
-            callGuarded("A refused call", [&] { runDropped(dropped); });
             return;
         }
         queue_.addOperation([weak = lasting_ ? std::weak_ptr<Slot>() : std::weak_ptr<Slot>(slot_),
@@ -131,10 +153,6 @@ class LogicProxyBase {
         });
     }
 
-  protected:
-    ~LogicProxyBase() = default;
-
-  private:
     template <typename Dropped>
     static void runDropped(Dropped& dropped) {
         if constexpr (std::is_same_v<Dropped, std::function<void()>>) {

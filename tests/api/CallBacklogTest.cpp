@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <numeric>
 #include <regex>
 #include <sstream>
@@ -17,10 +18,15 @@
 #include "analytics/Validator.hpp"
 #include "coreflow/CoreFlowHarness.hpp"
 #include "mvk/MVKAnalytics.hpp"
+#include "mvk/MVKAntiCheat.hpp"
 #include "mvk/MVKCustomEventParameters.hpp"
 #include "mvk/MVKEngineWrapper.hpp"
+#include "mvk/MVKUserCard.hpp"
+#include "mvk/UnrealBridge.hpp"
+#include "people/PeopleLogicProtocol.hpp"
 #include "platform/BacklogBound.hpp"
 #include "platform/QueueManager.hpp"
+#include "records/MessagingProtocol.hpp"
 #include "state/NotInitializedLine.hpp"
 #include "support/LogCapture.hpp"
 #include "support/Patience.hpp"
@@ -29,14 +35,40 @@
 namespace mvk::test {
 namespace {
 
-/// Counts the calls that reach it, nothing more: tens of thousands come.
+/// The calls that reached any logic: tens of thousands come, so nothing more.
+using Reached = std::atomic<int>;
+
 class CountingLogic final : public QuietAnalyticsLogic {
   public:
+    explicit CountingLogic(Reached& reached) : reached(reached) {}
     void customEvent(const std::string&, const std::optional<AnyCodable::Object>&) override {
         ++reached;
     }
     void setCurrentLevel(std::int64_t) override { ++reached; }
-    std::atomic<int> reached{0};
+    void currentBalance(const Amounts&) override { ++reached; }
+    Reached& reached;
+};
+
+struct CountingCard final : PeopleLogicProtocol {
+    explicit CountingCard(Reached& reached) : reached(reached) {}
+    void setValue(const std::string&, const PeopleValueType&) override { ++reached; }
+    void getValue(const std::string&, const ValueCompletion& completion) override {
+        completion(PeopleValueType(30));
+    }
+    void increment(const std::string&, const PeopleValueType&) override { ++reached; }
+    void unset(std::vector<std::string>) override { ++reached; }
+    void clearUser() override { ++reached; }
+    Reached& reached;
+};
+
+struct CountingPush final : MessagingProtocol {
+    explicit CountingPush(Reached& reached) : reached(reached) {}
+    void pushToken(const std::string&, bool) override { ++reached; }
+    void pushOpened(std::int64_t, std::int64_t, const std::optional<std::string>&) override {
+        ++reached;
+    }
+    void getPushCategories(CategoriesCompletion completion) override { completion({}); }
+    Reached& reached;
 };
 
 /// The counts the refusal lines give, in order.
@@ -52,100 +84,231 @@ std::vector<int> refusalCounts(const LogCapture& log) {
     return counts;
 }
 
-MVKCustomEventParameters twentyParameters() {
-    MVKCustomEventParameters parameters;
-    for (int n = 0; n < 10; ++n) {
-        parameters.addInt("score_" + std::to_string(n), n * 1000);
-        parameters.addString("place_" + std::to_string(n), "forest clearing");
-    }
-    return parameters;
+const std::string& longText() {
+    static const std::string text(8 * 1024, 'x');
+    return text;
 }
 
-struct BacklogCase {
-    const char* name;
-    std::function<void()> call;
-    /// Admitted until the count is reached, not the bytes.
-    bool boundByCount;
-};
-
-const std::vector<BacklogCase> backlogCases = {
-    {"CustomEventsByTheirBytes",
-     [] { MVKAnalytics::customEvent("level_complete", twentyParameters()); }, false},
-    {"SmallCallsByTheirCount", [] { MVKAnalytics::setCurrentLevel(3); }, true},
-};
-
-class CallBacklog : public ::testing::TestWithParam<BacklogCase> {
+/// A started library whose logics count what reaches them.
+class Backlog : public ::testing::Test {
   protected:
     void SetUp() override {
         Validator::resetSettingsForTesting();
-        CoreFlowHarness::useAnalyticsLogic(logic);
+        CoreFlowHarness::useAnalyticsLogic(std::make_shared<CountingLogic>(reached));
+        Core::setCardAndPushLogicMakersForTesting(
+            [this](ServiceFactoryProtocol&) { return std::make_shared<CountingCard>(reached); },
+            [this](ServiceFactoryProtocol&) { return std::make_shared<CountingPush>(reached); });
         MVKAnalytics::initialize("backlog-key");
         ASSERT_TRUE(h.drainIncome());
+        reached = 0;
     }
     void TearDown() override {
         QueueManager::incomeQueue().resume();
+        ASSERT_TRUE(h.drainIncome());
         Validator::resetSettingsForTesting();
     }
 
-    std::shared_ptr<CountingLogic> logic = std::make_shared<CountingLogic>();
+    /// Holds the queue back and makes `call` until it is refused; the calls admitted.
+    int fillUntilRefused(const std::function<void()>& call, const LogCapture& log) {
+        // The line an earlier test wrote at this clock's start must not hold this one up.
+        h.clock->advance(1000);
+        QueueManager::incomeQueue().pause();
+        int admitted = 0;
+        while (refusalCounts(log).empty() &&
+               admitted <= static_cast<int>(BacklogBound::mostCalls)) {
+            call();
+            if (refusalCounts(log).empty()) {
+                ++admitted;
+            }
+        }
+        return admitted;
+    }
+
+    Reached reached{0};
     CoreFlowHarness h;
 };
 
+struct ChargeCase {
+    const char* name;
+    std::function<void()> call;
+    /// The bytes of text the call carries; none for a call bound by the count.
+    std::size_t carried;
+};
+
+MVKCustomEventParameters longParameter() {
+    MVKCustomEventParameters parameters;
+    parameters.addString("story", longText());
+    return parameters;
+}
+
+MVKAnalytics::Amounts largeBalance() {
+    MVKAnalytics::Amounts balance;
+    for (int n = 0; n < 150; ++n) {
+        balance[std::string(200, 'c') + std::to_string(n)] = n;
+    }
+    return balance;
+}
+
+std::vector<std::string> longKeyList() {
+    return std::vector<std::string>(100, std::string(100, 'k'));
+}
+
+const std::vector<ChargeCase> chargeCases = {
+    {"SmallCallsByTheirCount", [] { MVKAnalytics::setCurrentLevel(3); }, 0},
+    {"CustomEventWithLongText",
+     [] { MVKAnalytics::customEvent("level_complete", longParameter()); }, 8 * 1024},
+    {"UserCardLongText", [] { MVKUserCard::setString("biography", longText()); }, 8 * 1024},
+    {"UserCardLongUnsetList", [list = longKeyList()] { MVKUserCard::unset(list); }, 100 * 100},
+    {"BalanceOfManyCurrencies",
+     [balance = largeBalance()] { MVKAnalytics::currentBalance(balance); }, 150 * 200},
+    {"LongPushToken", [] { UnrealBridge::sendPushToken(longText(), true); }, 8 * 1024},
+};
+
+class BytesChargedPerCallKind : public Backlog, public ::testing::WithParamInterface<ChargeCase> {};
+
 // A queue that does not move (held back here, as in the background or at
-// exit) holds calls up to the bound; past it each call is refused, a getter
-// is answered at once with its default, a line a second counts the refused
-// calls, and the calls admitted before still reach the logic.
-TEST_P(CallBacklog, PastTheBoundCallsAreRefusedAndCountedALineASecond) {
+// exit) holds calls up to the bound, each charged for what it carries; past
+// the bound each call is refused, a line a second counts the refused calls,
+// and the calls admitted before still reach the logic.
+TEST_P(BytesChargedPerCallKind, PastTheBoundCallsAreRefusedAndCountedALineASecond) {
     const auto& c = GetParam();
     LogCapture log(MVKLogLevel::error);
-    QueueManager::incomeQueue().pause();
-    int admitted = 0;
-    while (refusalCounts(log).empty()) {
-        ASSERT_LE(admitted, static_cast<int>(BacklogBound::mostCalls)) << "never refused";
-        c.call();
-        if (refusalCounts(log).empty()) {
-            ++admitted;
-        }
-    }
-    if (c.boundByCount) {
+    const int admitted = fillUntilRefused(c.call, log);
+    ASSERT_FALSE(refusalCounts(log).empty()) << "never refused";
+    const auto bytes = static_cast<double>(admitted) * static_cast<double>(c.carried);
+    if (c.carried == 0) {
         EXPECT_EQ(admitted, static_cast<int>(BacklogBound::mostCalls));
     } else {
-        EXPECT_LT(admitted, static_cast<int>(BacklogBound::mostCalls));
-        EXPECT_GT(admitted, 10'000) << "a bound far below its bytes";
+        EXPECT_LE(bytes, static_cast<double>(BacklogBound::mostBytes)) << "charged below its input";
+        EXPECT_GE(bytes, BacklogBound::mostBytes / 4.0) << "charged far above its input";
     }
 
     for (int n = 0; n < 49; ++n) {
         c.call();
     }
-    // A getter is refused once even its small block finds no room.
-    std::vector<std::int64_t> levels;
-    MVKAnalytics::getCurrentLevel([&](std::int64_t level) { levels.push_back(level); });
-    const bool getterRefused = !levels.empty();
-    if (c.boundByCount) {
-        EXPECT_TRUE(getterRefused);
-    }
-    if (getterRefused) {
-        EXPECT_EQ(levels, std::vector<std::int64_t>{1}) << "its default, at once";
-    }
     EXPECT_EQ(refusalCounts(log), std::vector<int>{1}) << "one line within the second";
-
     h.clock->advance(1000);
     c.call();
-    EXPECT_EQ(refusalCounts(log), (std::vector<int>{1, getterRefused ? 51 : 50}));
+    EXPECT_EQ(refusalCounts(log), (std::vector<int>{1, 50}));
 
     QueueManager::incomeQueue().resume();
     ASSERT_TRUE(h.drainIncome());
-    EXPECT_EQ(logic->reached.load(), admitted);
-    EXPECT_EQ(levels.size(), 1u) << "answered once, refused or not";
+    EXPECT_EQ(reached.load(), admitted);
 
     // Once stored, the backlog gives its room back.
     c.call();
     ASSERT_TRUE(h.drainIncome());
-    EXPECT_EQ(logic->reached.load(), admitted + 1);
+    EXPECT_EQ(reached.load(), admitted + 1);
     EXPECT_EQ(refusalCounts(log).size(), 2u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, CallBacklog, ::testing::ValuesIn(backlogCases),
+INSTANTIATE_TEST_SUITE_P(Cases, BytesChargedPerCallKind, ::testing::ValuesIn(chargeCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct GetterCase {
+    const char* name;
+    /// Fills the backlog up to the bound.
+    std::function<void()> fill;
+    /// Asks once; `answered` is the host's handler, whatever its answer.
+    std::function<void(std::function<void()> answered)> ask;
+};
+
+const std::vector<GetterCase> getterCases = {
+    {"AnalyticsGetterPastTheCount", [] { MVKAnalytics::setCurrentLevel(3); },
+     [](auto answered) { MVKAnalytics::getCurrentLevel([=](std::int64_t) { answered(); }); }},
+    {"UserCardGetterPastTheBytes", [] { MVKUserCard::setString("biography", longText()); },
+     [](auto answered) { MVKUserCard::getAge([=](std::int64_t) { answered(); }); }},
+    {"PushCategoriesPastTheCount", [] { MVKAnalytics::setCurrentLevel(3); },
+     [](auto answered) {
+         UnrealBridge::getMessagingCategories([=](const std::vector<std::string>&) { answered(); });
+     }},
+    {"ReceiptCheckPastTheBytes", [] { MVKUserCard::setString("biography", longText()); },
+     [](auto answered) {
+         MVKAntiCheat::verifyPayment(longText(), [=](const MVKVerifyResponse&) { answered(); });
+     }},
+};
+
+class GettersPastTheBound : public Backlog, public ::testing::WithParamInterface<GetterCase> {};
+
+/// What the handlers saw, in the order they ran.
+struct Answers {
+    std::mutex mutex;
+    std::vector<int> order;
+    std::vector<std::thread::id> threads;
+    std::vector<int> reachedBefore;
+};
+
+// A getter made with the backlog at its bound, again and again as a game that
+// polls does, is never refused: each handler runs once, on a library thread,
+// after every call queued before it and in call order, so a game that asks
+// while holding a lock its handler takes goes on.
+TEST_P(GettersPastTheBound, AnswerOnceInOrderOffTheCallersThread) {
+    const auto& c = GetParam();
+    LogCapture log(MVKLogLevel::error);
+    const int admitted = fillUntilRefused(c.fill, log);
+    ASSERT_FALSE(refusalCounts(log).empty());
+
+    constexpr int asks = 3;
+    auto answers = std::make_shared<Answers>();
+    auto gameLock = std::make_shared<std::mutex>();
+    auto returned = std::make_shared<std::atomic<bool>>(false);
+    std::thread::id caller;
+    std::thread game([&, answers, gameLock, returned] {
+        caller = std::this_thread::get_id();
+        std::lock_guard held(*gameLock);
+        for (int n = 0; n < asks; ++n) {
+            c.ask([answers, gameLock, &reached = reached, n] {
+                std::lock_guard taken(*gameLock);
+                std::lock_guard lock(answers->mutex);
+                answers->order.push_back(n);
+                answers->threads.push_back(std::this_thread::get_id());
+                answers->reachedBefore.push_back(reached.load());
+            });
+        }
+        *returned = true;
+    });
+    const auto deadline = std::chrono::steady_clock::now() + patience(std::chrono::seconds(5));
+    while (!*returned && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    if (!*returned) {
+        game.detach();  // it waits on its own lock for good
+        QueueManager::incomeQueue().resume();
+        FAIL() << "a handler ran on the caller's thread, under the caller's lock";
+    }
+    game.join();
+    {
+        std::lock_guard lock(answers->mutex);
+        EXPECT_TRUE(answers->order.empty()) << "answered before the calls queued ahead";
+    }
+    h.clock->advance(1000);
+    c.fill();
+    EXPECT_EQ(refusalCounts(log), (std::vector<int>{1, 1})) << "no getter among the refused";
+
+    QueueManager::incomeQueue().resume();
+    ASSERT_TRUE(h.drainIncome());
+    const auto answeredDeadline =
+        std::chrono::steady_clock::now() + patience(std::chrono::seconds(10));
+    // A receipt's answer comes from the gateway, after the queue.
+    while (std::chrono::steady_clock::now() < answeredDeadline) {
+        {
+            std::lock_guard lock(answers->mutex);
+            if (answers->order.size() >= static_cast<std::size_t>(asks)) {
+                break;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_TRUE(h.drainIncome());
+    std::lock_guard lock(answers->mutex);
+    EXPECT_EQ(answers->order, (std::vector<int>{0, 1, 2})) << "once each, in call order";
+    for (std::size_t n = 0; n < answers->threads.size(); ++n) {
+        EXPECT_NE(answers->threads[n], caller);
+        EXPECT_EQ(answers->reachedBefore[n], admitted) << "after the calls queued before it";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, GettersPastTheBound, ::testing::ValuesIn(getterCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 class RefusalsTold;
@@ -201,7 +364,8 @@ class RefusalsTold : public ::testing::TestWithParam<ToldCase> {
         ASSERT_TRUE(h.drainIncome());
     }
 
-    std::shared_ptr<CountingLogic> logic = std::make_shared<CountingLogic>();
+    Reached reached{0};
+    std::shared_ptr<CountingLogic> logic = std::make_shared<CountingLogic>(reached);
     CoreFlowHarness h;
     LogCapture log{MVKLogLevel::error};
     /// What a process of its own wrote, when the case runs one.

@@ -244,7 +244,7 @@ TEST_F(CoreFlow, InTheBackgroundNothingRunsUntilTheApplicationBecomesActive) {
     MVKAnalytics::initialize("coreflow-key");
     for (const char* name : {"first", "second", "third"}) {
         core->analyticsProxy().enqueue(
-            name, [this, name](AnalyticsProtocol&) { calls.emplace_back(name); });
+            name, heldBytes(), [this, name](AnalyticsProtocol&) { calls.emplace_back(name); });
     }
     EXPECT_TRUE(UnrealBridge::isAnalyticsInited());
     EXPECT_TRUE(QueueManager::incomeQueue().queue().isPaused());
@@ -322,8 +322,9 @@ TEST_F(CoreFlow, AKeyOfControlCharactersLeavesAFailedStartUntilDestroy) {
     EXPECT_FALSE(std::filesystem::exists(h.databasePath()));
 
     MVKAnalytics::initialize("coreflow-key");
-    Core::shared()->analyticsProxy().enqueue(
-        "CustomEvent", [](AnalyticsProtocol&) { ADD_FAILURE() << "no logic may be installed"; });
+    Core::shared()->analyticsProxy().enqueue("CustomEvent", heldBytes(), [](AnalyticsProtocol&) {
+        ADD_FAILURE() << "no logic may be installed";
+    });
     ASSERT_TRUE(h.drainIncome());
     EXPECT_TRUE(log.contains(MVKLogLevel::error, alreadyInitialized));
     EXPECT_TRUE(log.contains(MVKLogLevel::error,

@@ -29,7 +29,8 @@ TEST_F(LogicFlow, LifeCycleFromFourThreadsOnABusyQueueEndsEachForegroundOnce) {
         // Keep the income queue busy while the notifications arrive.
         for (int i = 0; i < 200; ++i) {
             Core::shared()->analyticsProxy().enqueue(
-                "busy", [](AnalyticsProtocol& logic) { logic.customEvent("busy", std::nullopt); });
+                "busy", heldBytes(),
+                [](AnalyticsProtocol& logic) { logic.customEvent("busy", std::nullopt); });
         }
         std::vector<std::thread> threads;
         for (int t = 0; t < 4; ++t) {

@@ -66,7 +66,7 @@ class LogicFlow : public ::testing::Test {
 
     /// Runs `call` on the installed logic, on the income queue.
     void onLogic(std::function<void(AnalyticsProtocol&)> call) {
-        Core::shared()->analyticsProxy().enqueue("test", std::move(call));
+        Core::shared()->analyticsProxy().enqueue("test", heldBytes(), std::move(call));
         settle();
     }
 

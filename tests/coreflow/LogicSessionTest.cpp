@@ -179,7 +179,7 @@ INSTANTIATE_TEST_SUITE_P(
                       LateAnswerCase{"TrackingOff",
                                      [](LogicFlow&) {
                                          Core::shared()->analyticsProxy().enqueue(
-                                             "test", [](AnalyticsProtocol& l) {
+                                             "test", heldBytes(), [](AnalyticsProtocol& l) {
                                                  l.setTrackingAvailability(false);
                                              });
                                      },

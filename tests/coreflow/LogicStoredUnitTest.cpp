@@ -112,7 +112,7 @@ class LogicStoredUnit : public LogicFlow,
     /// commits.
     void queued(const std::vector<std::function<void(AnalyticsProtocol&)>>& calls) {
         for (const auto& call : calls) {
-            Core::shared()->analyticsProxy().enqueue("test", call);
+            Core::shared()->analyticsProxy().enqueue("test", heldBytes(), call);
         }
         settle();
     }
