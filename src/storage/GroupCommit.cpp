@@ -144,6 +144,24 @@ std::optional<std::string> GroupCommit::commit() {
     return failure;
 }
 
+std::optional<std::string> GroupCommit::endCopied() {
+    if (!open_) {
+        return std::nullopt;
+    }
+    std::optional<std::string> failure;
+    if (connection_->isAutocommit()) {
+        failure = lose("SQLite rolled the transaction back after a failure");
+    } else {
+        try {
+            connection_->execute("ROLLBACK");
+        } catch (const std::exception&) {
+            // The file is closed next, which rolls back all the same.
+        }
+    }
+    open_ = false;
+    return failure;
+}
+
 bool GroupCommit::atBoundary(bool nextRunsNow) {
     std::optional<std::string> failure;
     bool stillOpen = false;

@@ -79,6 +79,12 @@ class GroupCommit : public std::enable_shared_from_this<GroupCommit> {
     /// Commits the open group, if any; on failure it is rolled back.
     std::optional<std::string> commit();
 
+    /// Once the open group's writes are copied to a new file (a damaged one
+    /// replaced; a COMMIT there fails once SQLite has met the damage): ends
+    /// the group without committing it. Answers the failure text when SQLite
+    /// had already rolled it back, so that nothing was there to copy.
+    std::optional<std::string> endCopied();
+
     std::uint64_t lostGroups() const { return lost_.load(); }
 
   private:

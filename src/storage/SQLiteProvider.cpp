@@ -298,12 +298,6 @@ void SQLiteProvider::replaceIfDamagedAtStart(const std::filesystem::path& path) 
 }
 
 bool SQLiteProvider::replaceDamagedFile() {
-    // Writes answered as stored come along with what can still be read.
-    if (group_) {
-        if (auto failure = group_->commit()) {
-            LockedOperation::logFailure("", *failure);
-        }
-    }
     Lines lines;
     const bool replaced = replaceDamagedFile(lines);
     for (auto& [level, line] : lines) {
@@ -335,11 +329,18 @@ bool SQLiteProvider::replaceDamagedFile(Lines& lines) {
         if (auto misfit = SchemaMigration::apply(target)) {
             throw SQLiteError("the new database does not fit: " + *misfit, SQLITE_ERROR);
         }
+        // Read inside the open group, so that the writes answered as stored
+        // come along with the rest.
         saved = DatabaseSalvage::copy(*database_, target);
     } catch (const std::exception& error) {
         lines.emplace_back(MVKLogLevel::error, head + " and its rows couldn't be saved (" +
                                                    error.what() + ")" + leaveMarker(path));
         return false;
+    }
+    if (group_) {
+        if (auto failure = group_->endCopied()) {
+            lines.emplace_back(MVKLogLevel::error, "[Database Module] " + *failure);
+        }
     }
     std::filesystem::path aside;
     try {
