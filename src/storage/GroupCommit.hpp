@@ -90,6 +90,9 @@ class GroupCommit : public std::enable_shared_from_this<GroupCommit> {
   private:
     bool onQueue() const { return queue_.isCurrent(); }
     std::optional<std::string> begin();
+    /// Commits the open group (`keep`) or rolls it back; answers the line of
+    /// writes that are lost.
+    std::optional<std::string> end(bool keep);
     /// The queue's boundary hook; takes the lock itself and logs outside it.
     bool atBoundary(bool nextRunsNow);
     /// The exit handler's step: commits the open group unless the lock stays
