@@ -28,38 +28,32 @@ std::string folded(std::string_view name) {
     return text;
 }
 
-/// The columns of `table` in the main schema, in their order, by folded name.
-std::vector<std::pair<std::string, ColumnInfo>> columnsOf(Connection& connection,
-                                                          const std::string& table) {
+using Columns = std::vector<std::pair<std::string, ColumnInfo>>;
+
+/// The columns of every table in the main schema, by folded table name, in
+/// their order. One statement: preparing one per table cost more than the
+/// rest of opening the file.
+std::unordered_map<std::string, Columns> columnsOfTables(Connection& connection) {
     Statement statement(connection,
-                        "SELECT name, type, \"notnull\" != 0 AND dflt_value IS NULL, pk != 0 "
-                        "FROM pragma_table_info(?, 'main')",
-                        {table});
-    std::vector<std::pair<std::string, ColumnInfo>> columns;
+                        "SELECT m.name, p.name, p.type, p.\"notnull\" != 0 AND p.dflt_value IS "
+                        "NULL, p.pk != 0 FROM main.sqlite_master AS m, pragma_table_info(m.name, "
+                        "'main') AS p WHERE m.type = 'table' ORDER BY m.rowid, p.cid");
+    std::unordered_map<std::string, Columns> tables;
     while (auto row = statement.failableNext()) {
-        columns.emplace_back(row->text(0).value_or(""),
-                             ColumnInfo{.type = folded(row->text(1).value_or("")),
-                                        .required = row->integer(2).value_or(0) != 0,
-                                        .key = row->integer(3).value_or(0) != 0});
+        tables[folded(row->text(0).value_or(""))].emplace_back(
+            row->text(1).value_or(""), ColumnInfo{.type = folded(row->text(2).value_or("")),
+                                                  .required = row->integer(3).value_or(0) != 0,
+                                                  .key = row->integer(4).value_or(0) != 0});
     }
-    return columns;
+    return tables;
 }
 
-std::unordered_set<std::string> tableNames(Connection& connection) {
-    Statement statement(connection, "SELECT name FROM main.sqlite_master WHERE type = 'table'");
-    std::unordered_set<std::string> names;
-    while (auto row = statement.failableNext()) {
-        names.insert(folded(row->text(0).value_or("")));
-    }
-    return names;
-}
-
-std::optional<std::string> misfitOf(Connection& connection, const SchemaFit::Table& table) {
+std::optional<std::string> misfitOf(const Columns& columns, const SchemaFit::Table& table) {
     std::unordered_map<std::string, ColumnInfo> found;
     std::size_t keys = 0;
-    for (auto& [name, info] : columnsOf(connection, table.name)) {
+    for (const auto& [name, info] : columns) {
         keys += info.key ? 1 : 0;
-        found.emplace(folded(name), std::move(info));
+        found.emplace(folded(name), info);
     }
     const auto head = "the table " + table.name;
     std::unordered_set<std::string> known;
@@ -95,13 +89,16 @@ const std::vector<SchemaFit::Table>& SchemaFit::tables() {
         }
         auto* made = new std::vector<Table>();
         Statement names(memory,
-                        "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE "
-                        "'sqlite\\_%' ESCAPE '\\' ORDER BY rowid");
+                        "SELECT name, sql FROM sqlite_master WHERE type = 'table' AND name NOT "
+                        "LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY rowid");
         while (auto row = names.failableNext()) {
-            made->push_back(Table{.name = row->text(0).value_or(""), .columns = {}});
+            made->push_back(Table{.name = row->text(0).value_or(""),
+                                  .columns = {},
+                                  .sql = row->text(1).value_or("")});
         }
+        const auto columns = columnsOfTables(memory);
         for (auto& table : *made) {
-            for (auto& [name, info] : columnsOf(memory, table.name)) {
+            for (const auto& [name, info] : columns.at(folded(table.name))) {
                 table.columns.push_back(name);
             }
         }
@@ -113,12 +110,28 @@ const std::vector<SchemaFit::Table>& SchemaFit::tables() {
 std::optional<std::string> SchemaFit::misfit(Connection& connection) {
     const auto& expected = tables();
     auto guard = connection.lock();
-    const auto present = tableNames(connection);
+    // A file of ours keeps the very statements of the schema: then nothing
+    // else needs reading. Reading the columns of every table cost as much as
+    // the rest of opening the file.
+    std::unordered_map<std::string, std::string> stored;
+    Statement statements(connection,
+                         "SELECT name, sql FROM main.sqlite_master WHERE type = 'table'");
+    while (auto row = statements.failableNext()) {
+        stored.emplace(folded(row->text(0).value_or("")), row->text(1).value_or(""));
+    }
+    std::optional<std::unordered_map<std::string, Columns>> present;
     for (const auto& table : expected) {
-        if (present.count(folded(table.name)) == 0) {
+        const auto statement = stored.find(folded(table.name));
+        if (statement == stored.end()) {
             return "the table " + table.name + " is missing";
         }
-        if (auto misfit = misfitOf(connection, table)) {
+        if (statement->second == table.sql) {
+            continue;
+        }
+        if (!present) {
+            present = columnsOfTables(connection);
+        }
+        if (auto misfit = misfitOf((*present)[folded(table.name)], table)) {
             return misfit;
         }
     }

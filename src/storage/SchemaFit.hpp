@@ -19,6 +19,8 @@ class SchemaFit {
         std::string name;
         /// In the order the current schema creates them; the first is "id".
         std::vector<std::string> columns;
+        /// The statement SQLite keeps for it in a file of the current schema.
+        std::string sql;
     };
 
     SchemaFit() = delete;
