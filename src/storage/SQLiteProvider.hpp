@@ -43,9 +43,17 @@ namespace mvk {
 /// rollback mode is switched when it is opened, unless it is of a later
 /// schema, whose journal mode is that version's choice.
 ///
-/// A file SQLite calls corrupt or not a database, when it is opened or checked,
-/// is moved aside (`DamagedDatabase`) and a fresh one made in its place, with
-/// an error line naming both paths.
+/// A file SQLite calls corrupt or not a database when it is opened, and a
+/// file whose library tables do not fit once the known upgrades ran
+/// (`SchemaFit`), is moved aside (`DamagedDatabase`) and a fresh one made in
+/// its place, with an error line naming both paths. Damage met later (the
+/// newest rows read at start, any statement afterwards) replaces the file as
+/// soon as the outermost operation ends: the rows that can still be read go
+/// into a fresh file with their ids (`DatabaseSalvage`), the open group's
+/// writes included, the damaged file goes aside, and a single write or a
+/// query that handed over no row runs once more on the new file. Where that
+/// fails, or the provider is closed first, a marker beside the file has the
+/// next start do it.
 class SQLiteProvider final : public DatabaseProtocol {
   public:
     static constexpr std::string_view folderName = "morvanix";
@@ -58,7 +66,7 @@ class SQLiteProvider final : public DatabaseProtocol {
     /// throws fails the construction.
     using FolderClaim = std::function<void(const std::filesystem::path& folder)>;
 
-    /// Throws `SQLiteError` ("SQLite error", code 1) when there is no
+    /// Throws `SQLiteError` (code SQLITE_CANTOPEN) when there is no
     /// application-support directory, `std::filesystem::filesystem_error` when
     /// the folder cannot be created or a damaged file cannot be moved aside,
     /// and the `SQLiteError` of a failed open or schema statement (a file that
