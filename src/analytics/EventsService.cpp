@@ -1,11 +1,74 @@
 #include "analytics/EventsService.hpp"
 
+#include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <utility>
 
+#include "events/EventCode.hpp"
 #include "foundation/Logger.hpp"
 
 namespace mvk {
+
+namespace {
+
+/// The host's call that records each kind of event; the library's own events
+/// (session, timers, device) have none.
+std::string_view callOf(std::string_view code) {
+    using C = EventCode;
+    static constexpr std::array<std::pair<std::string_view, std::string_view>, 19> calls = {{
+        {C::trackingStatus, "setTrackingAvailability"},
+        {C::tutorial, "tutorial"},
+        {C::realCurrencyPayment, "realCurrencyPayment"},
+        {C::virtualCurrencyPayment, "virtualCurrencyPayment"},
+        {C::currencyAccrual, "currencyAccrual"},
+        {C::currentBalance, "currentBalance"},
+        {C::levelUp, "levelUp"},
+        {C::customEvent, "customEvent"},
+        {C::progressionEvent, "startProgressionEvent or finishProgressionEvent"},
+        {C::socialNetworkConnect, "socialNetworkConnect"},
+        {C::socialNetworkPost, "socialNetworkPost"},
+        {C::referral, "referrer"},
+        {C::adImpression, "adImpression"},
+        {C::peopleEvent, "the user card"},
+        {C::cheaterMark, "the user card's cheater mark"},
+        {C::testerMark, "the user card's tester mark"},
+        {C::pushToken, "the push token"},
+        {C::subscriptionPayment, "subscriptionPayment"},
+        {C::restoredTransactionsEvent, "subscriptionHistory"},
+    }};
+    for (const auto& [known, call] : calls) {
+        if (known == code) {
+            return call;
+        }
+    }
+    return "the library itself";
+}
+
+/// The record's description on one line, cut short: enough to tell which
+/// call of the game it was.
+std::string oneLine(const std::string& description) {
+    constexpr std::size_t limit = 300;
+    std::string line;
+    for (std::size_t at = 0; at < description.size() && line.size() < limit; ++at) {
+        const char c = description[at];
+        if (c == '\n') {
+            line += "; ";
+        } else if (c != '\t') {
+            line += c;
+        }
+    }
+    while (!line.empty() && (line.front() == ' ')) {
+        line.erase(line.begin());
+    }
+    if (line.size() >= 2 && line.compare(line.size() - 2, 2, "; ") == 0) {
+        line.resize(line.size() - 2);
+    }
+    return line.size() > limit ? line.substr(0, limit) + "..." : line;
+}
+
+}  // namespace
 
 EventsService::EventsService(std::shared_ptr<StateManagerProtocol> stateManager,
                              std::shared_ptr<EventControllerProtocol> eventController,
@@ -48,7 +111,13 @@ bool EventsService::createEventForUser(const Storable& event, const User& user,
     // A row that is not in the table must not become a freeze point of the
     // A/B search: every later event would be held behind it. Nor is it
     // logged as created: the failed write has said so.
-    if (stored) {
+    if (!stored) {
+        // The failed write has said why; this says what the game loses by it.
+        Logger::writeLog(MVKLogLevel::error, "Event [" + event.code() + "] of " +
+                                                 std::string(callOf(event.code())) +
+                                                 " was not stored and will not be sent (" +
+                                                 oneLine(event.description()) + ")");
+    } else {
         // A record's description is long; most hosts log below info.
         if (Logger::isEnabled(MVKLogLevel::info)) {
             Logger::writeLog(MVKLogLevel::info, "Create a new event: \n" + event.description());

@@ -6,11 +6,14 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <exception>
+#include <optional>
 #include <system_error>
 #include <thread>
 
 #include "foundation/Logger.hpp"
 #include "platform/ProcessExit.hpp"
+#include "storage/DamagedDatabase.hpp"
 #include "storage/SQLiteError.hpp"
 
 namespace mvk {
@@ -54,59 +57,113 @@ int Connection::lockWaitMicros(int attempt) {
 }
 
 Connection::Connection(const std::string& path) : path_(path) {
+    handle_ = openHandle(path_);
+}
+
+// Throws with SQLite's words, and the system's beside them: the code alone
+// reads the same for a read-only folder, a file where the folder should be and
+// a missing one.
+sqlite3* Connection::openHandle(const std::string& path) {
     sqlite3* handle = nullptr;
     const int result =
         sqlite3_open_v2(path.c_str(), &handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    if (result != SQLITE_OK) {
-        // The code alone reads the same for a read-only folder, a file where
-        // the folder should be and a missing one: the system's word tells them apart.
-        std::string reason = handle != nullptr ? sqlite3_errmsg(handle) : sqlite3_errstr(result);
+    if (result != SQLITE_OK || handle == nullptr) {
+        std::string message = handle != nullptr ? sqlite3_errmsg(handle) : sqlite3_errstr(result);
+        std::optional<std::string> reason;
         if (const int error = handle != nullptr ? sqlite3_system_errno(handle) : 0; error != 0) {
-            reason += " (" + std::generic_category().message(error) + ")";
+            reason = std::generic_category().message(error);
         }
         sqlite3_close(handle);
-        throw SQLiteError("SQLite error", result, std::nullopt, std::move(reason));
+        throw SQLiteError(std::move(message), result != SQLITE_OK ? result : SQLITE_INTERNAL,
+                          std::nullopt, std::move(reason));
     }
-    Logger::writeLog(MVKLogLevel::debug,
-                     "[Database Module] Successfully opened connection to database at " + path);
-    if (handle == nullptr) {
-        throw SQLiteError("SQLite error", SQLITE_INTERNAL);
-    }
-    handle_ = handle;
-    sqlite3_busy_handler(handle_, waitForLock, nullptr);
+    sqlite3_busy_handler(handle, waitForLock, nullptr);
+    return handle;
 }
 
-Connection::~Connection() {
-    if (sqlite3_close_v2(handle_) != SQLITE_OK) {
+void Connection::reopen(const std::function<void()>& whileClosed) {
+    auto guard = lock();
+    closeHandle();
+    handle_ = nullptr;
+    damageSeen_ = false;
+    std::exception_ptr failure;
+    try {
+        whileClosed();
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    // Opened again whatever happened meanwhile: every later operation needs a
+    // handle, and one that fails here leaves none, which they answer as failures.
+    handle_ = openHandle(path_);
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
+}
+
+void Connection::closeHandle() {
+    if (handle_ != nullptr && sqlite3_close_v2(handle_) != SQLITE_OK) {
         Logger::writeLog(MVKLogLevel::error,
                          std::string("[Database Module] Couldn't close the database: ") +
                              sqlite3_errmsg(handle_));
     }
 }
 
+SQLiteError Connection::error(int resultCode) const {
+    SQLiteError error(errorMessage(), resultCode);
+    if (DamagedDatabase::isDamage(resultCode) && !damageSeen_) {
+        noteDamage(error.description());
+    }
+    return error;
+}
+
+void Connection::noteDamage(std::string reason) const {
+    auto guard = lock();
+    damage_ = std::move(reason);
+    damageSeen_ = true;
+}
+
+std::string Connection::damage() const {
+    auto guard = lock();
+    return damage_;
+}
+
+Connection::~Connection() {
+    closeHandle();
+}
+
 void Connection::execute(const std::string& sql) {
     auto guard = lock();
+    requireHandle();
     const int result = sqlite3_exec(handle_, sql.c_str(), nullptr, nullptr, nullptr);
     if (!SQLiteError::isSuccessCode(result)) {
-        throw SQLiteError(errorMessage(), result);
+        throw error(result);
     }
 }
 
 std::int64_t Connection::lastInsertRowId() const {
-    return sqlite3_last_insert_rowid(handle_);
+    return handle_ != nullptr ? sqlite3_last_insert_rowid(handle_) : 0;
 }
 
 std::int64_t Connection::changes() const {
-    return sqlite3_changes(handle_);
+    return handle_ != nullptr ? sqlite3_changes(handle_) : 0;
 }
 
 std::string Connection::errorMessage() const {
+    if (handle_ == nullptr) {
+        return closedMessage;
+    }
     const char* message = sqlite3_errmsg(handle_);
     return message != nullptr ? message : "";
 }
 
+void Connection::requireHandle() const {
+    if (handle_ == nullptr) {
+        throw SQLiteError(closedMessage, SQLITE_CANTOPEN);
+    }
+}
+
 bool Connection::isAutocommit() const {
-    return sqlite3_get_autocommit(handle_) != 0;
+    return handle_ == nullptr || sqlite3_get_autocommit(handle_) != 0;
 }
 
 }  // namespace mvk

@@ -1,9 +1,13 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
+
+#include "storage/SQLiteError.hpp"
 
 struct sqlite3;
 
@@ -26,8 +30,9 @@ class Connection {
     /// operation; 0 once the waits so far add up to the busy timeout.
     static int lockWaitMicros(int attempt);
 
-    /// Throws `SQLiteError` "SQLite error" with SQLite's result code when the
-    /// file cannot be opened or created.
+    /// Throws `SQLiteError` with SQLite's message and result code, and the
+    /// system's words as its reason when there are some, when the file cannot
+    /// be opened or created.
     explicit Connection(const std::string& path);
     ~Connection();
 
@@ -46,20 +51,46 @@ class Connection {
         return Lock(mutex_, deadline);
     }
 
+    /// Closes the file, runs `whileClosed` (which may move it), and opens the
+    /// path again, also when `whileClosed` throws; then rethrows that. The
+    /// caller holds `lock()` and has finalised every statement of its own.
+    /// When the open fails the connection stays closed: every later
+    /// operation fails with `closedMessage`, and this throws that error.
+    void reopen(const std::function<void()>& whileClosed);
+
     std::int64_t lastInsertRowId() const;
     std::int64_t changes() const;
     /// SQLite's message for the last failure on this connection.
     std::string errorMessage() const;
+    /// The error of a failed call that answered `resultCode`, with SQLite's
+    /// message. A code that says the file is damaged is remembered until the
+    /// file is reopened.
+    SQLiteError error(int resultCode) const;
+    /// SQLite has answered that the file is corrupt or not a database.
+    bool damageSeen() const { return damageSeen_; }
+    /// The first such answer, described; or the reason given to `noteDamage`.
+    std::string damage() const;
+    void noteDamage(std::string reason) const;
+    /// Throws when the connection has no open file (a failed `reopen`).
+    void requireHandle() const;
     /// False while a transaction is open.
     bool isAutocommit() const;
 
     sqlite3* handle() const { return handle_; }
     const std::string& path() const { return path_; }
 
+    static constexpr const char* closedMessage = "the database file is not open";
+
   private:
+    static sqlite3* openHandle(const std::string& path);
+    void closeHandle();
+
     sqlite3* handle_ = nullptr;
     std::string path_;
     mutable std::recursive_timed_mutex mutex_;
+    /// Set under the lock; read by the exit step without it.
+    mutable std::atomic<bool> damageSeen_ = false;
+    mutable std::string damage_;
 };
 
 }  // namespace mvk

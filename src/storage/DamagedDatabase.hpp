@@ -15,6 +15,11 @@ class DamagedDatabase {
   public:
     /// Appended to the file's name; only the newest file moved aside is kept.
     static constexpr std::string_view asideSuffix = ".corrupt";
+    /// A file beside the database that says it is damaged, left when it
+    /// could not be replaced at once; the next start replaces it.
+    static constexpr std::string_view markerSuffix = ".damaged";
+    /// The fresh file while it is filled with what can still be read.
+    static constexpr std::string_view freshSuffix = ".fresh";
 
     DamagedDatabase() = delete;
 
@@ -28,6 +33,14 @@ class DamagedDatabase {
     /// anything is written to it. A damaged page elsewhere shows only when it
     /// is read; checking every page would make each start read the whole file.
     static void check(Connection& connection);
+
+    /// Reads the newest row of each of the library's tables, which a torn
+    /// write damages first: a few pages per table. Throws like `check`; the
+    /// tables must be there (after the schema is applied).
+    static void checkNewestRows(Connection& connection);
+
+    static std::filesystem::path withSuffix(const std::filesystem::path& path,
+                                            std::string_view suffix);
 
     /// Moves the closed file `database` and its write-ahead log and journal to
     /// the aside name, replacing the ones moved aside before, and removes its

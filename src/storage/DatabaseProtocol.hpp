@@ -52,7 +52,8 @@ class DatabaseProtocol {
                                                       const ContentValues& content) = 0;
 
     /// How many groups of `insertGrouped` rows a failed commit has lost
-    /// since the database was opened: a count kept beside such rows is read
+    /// since the database was opened, and damaged files replaced (whose rows
+    /// on damaged pages are gone): a count kept beside such rows is read
     /// again when this changes.
     virtual std::uint64_t lostGroups() const = 0;
 

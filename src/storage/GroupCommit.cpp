@@ -117,6 +117,14 @@ std::optional<std::string> GroupCommit::finish(Access access, bool succeeded, bo
 }
 
 std::optional<std::string> GroupCommit::commit() {
+    return end(true);
+}
+
+std::optional<std::string> GroupCommit::endCopied() {
+    return end(false);
+}
+
+std::optional<std::string> GroupCommit::end(bool keep) {
     if (!open_) {
         return std::nullopt;
     }
@@ -125,7 +133,7 @@ std::optional<std::string> GroupCommit::commit() {
         failure = lose("SQLite rolled the transaction back after a failure");
     } else {
         try {
-            connection_->execute("COMMIT");
+            connection_->execute(keep ? "COMMIT" : "ROLLBACK");
         } catch (const std::exception& error) {
             // Left open, the group would hold the file's write lock and take
             // every later write down with it.
@@ -135,7 +143,9 @@ std::optional<std::string> GroupCommit::commit() {
                 }
             } catch (const std::exception&) {
             }
-            failure = lose(error.what());
+            if (keep) {
+                failure = lose(error.what());
+            }
         }
     }
     // Only now: the exit handler, which looks without the lock, must wait for

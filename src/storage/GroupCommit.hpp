@@ -79,11 +79,20 @@ class GroupCommit : public std::enable_shared_from_this<GroupCommit> {
     /// Commits the open group, if any; on failure it is rolled back.
     std::optional<std::string> commit();
 
+    /// Once the open group's writes are copied to a new file (a damaged one
+    /// replaced; a COMMIT there fails once SQLite has met the damage): ends
+    /// the group without committing it. Answers the failure text when SQLite
+    /// had already rolled it back, so that nothing was there to copy.
+    std::optional<std::string> endCopied();
+
     std::uint64_t lostGroups() const { return lost_.load(); }
 
   private:
     bool onQueue() const { return queue_.isCurrent(); }
     std::optional<std::string> begin();
+    /// Commits the open group (`keep`) or rolls it back; answers the line of
+    /// writes that are lost.
+    std::optional<std::string> end(bool keep);
     /// The queue's boundary hook; takes the lock itself and logs outside it.
     bool atBoundary(bool nextRunsNow);
     /// The exit handler's step: commits the open group unless the lock stays

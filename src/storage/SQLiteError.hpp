@@ -22,8 +22,9 @@ class SQLiteError : public std::exception {
     int code() const { return code_; }
     /// The statement's SQL text, when the error carries one.
     const std::optional<std::string>& statement() const { return statement_; }
-    /// SQLite's own words, with the system's where it had them, for an error
-    /// whose message is only "SQLite error"; not part of `description`.
+    /// The system's words where SQLite had them (a file that cannot be
+    /// opened: a folder in its place, a read-only folder); not part of
+    /// `description`.
     const std::optional<std::string>& reason() const { return reason_; }
 
     /// message + " (" + SQL + ")" when there is a statement, then " (code: " + code + ")".

@@ -2,12 +2,15 @@
 
 #include <sqlite3.h>
 
+#include <fstream>
+#include <iterator>
 #include <utility>
 
 #include "foundation/Logger.hpp"
 #include "platform/ApplicationSupportDirectory.hpp"
 #include "platform/QueueManager.hpp"
 #include "storage/DamagedDatabase.hpp"
+#include "storage/DatabaseSalvage.hpp"
 #include "storage/SQLiteError.hpp"
 #include "storage/SchemaMigration.hpp"
 #include "storage/Statement.hpp"
@@ -28,8 +31,8 @@ class LockedOperation {
         if (--depth() == 0) {
             auto lines = std::move(pending());
             pending().clear();
-            for (const auto& line : lines) {
-                Logger::writeLog(MVKLogLevel::error, line);
+            for (const auto& [level, line] : lines) {
+                Logger::writeLog(level, line);
             }
         }
     }
@@ -40,16 +43,23 @@ class LockedOperation {
         std::string line = "[Database Module] ";
         line += prefix;
         line += description;
-        pending().push_back(std::move(line));
+        log(MVKLogLevel::error, std::move(line));
     }
+
+    static void log(MVKLogLevel level, std::string line) {
+        pending().emplace_back(level, std::move(line));
+    }
+
+    /// No other operation of this thread is under way around this one.
+    static bool isOutermost() { return depth() == 1; }
 
   private:
     static int& depth() {
         thread_local int value = 0;
         return value;
     }
-    static std::vector<std::string>& pending() {
-        thread_local std::vector<std::string> lines;
+    static std::vector<std::pair<MVKLogLevel, std::string>>& pending() {
+        thread_local std::vector<std::pair<MVKLogLevel, std::string>> lines;
         return lines;
     }
 
@@ -85,13 +95,31 @@ std::string joined(const std::vector<Item>& items, std::string_view separator, F
 // `prefix`, noted for an open transaction and answered with `fallback`.
 // `access` says whether the operation may open a group, counts in it, or
 // commits it when it ends; a write whose group commit fails has failed.
+//
+// A file found damaged is replaced once the outermost operation ends, and an
+// operation that failed on it runs once more on the new file when `mayRetry`
+// says that its failure left nothing behind.
 template <typename Result, typename Operation>
 Result SQLiteProvider::guarded(std::string_view prefix, Result fallback, GroupCommit::Access access,
-                               Operation&& operation) {
+                               Operation&& operation, const std::function<bool()>& mayRetry) {
     if (group_) {
         group_->commitOtherGroupOfThisThread();
     }
     LockedOperation scope(*database_);
+    bool failed = false;
+    Result result = attempt(prefix, fallback, access, operation, failed);
+    if (database_->damageSeen() && !replaceGivenUp_ && transactionDepth_ == 0 &&
+        LockedOperation::isOutermost() && replaceDamagedFile() && failed && mayRetry &&
+        mayRetry()) {
+        result = attempt(prefix, fallback, access, operation, failed);
+    }
+    return result;
+}
+
+template <typename Result, typename Operation>
+Result SQLiteProvider::attempt(std::string_view prefix, Result fallback, GroupCommit::Access access,
+                               Operation& operation, bool& failed) {
+    failed = true;
     const auto noteGroup = [&](std::optional<std::string> failure) {
         if (failure) {
             LockedOperation::logFailure("", *failure);
@@ -111,6 +139,7 @@ Result SQLiteProvider::guarded(std::string_view prefix, Result fallback, GroupCo
                 }
             }
         }
+        failed = false;
         return result;
     } catch (const SQLiteError& error) {
         LockedOperation::logFailure(prefix, error.description());
@@ -144,7 +173,7 @@ SQLiteProvider::SQLiteProvider(std::string_view /*applicationKey*/, SerialQueue*
                                GroupCommit::Limits limits, const FolderClaim& claimFolder) {
     const auto folder = folderPath();
     if (!folder) {
-        throw SQLiteError("SQLite error", 1);
+        throw SQLiteError("there is no application-support directory", SQLITE_CANTOPEN);
     }
     std::error_code statusError;
     if (!std::filesystem::exists(*folder, statusError)) {
@@ -160,34 +189,40 @@ SQLiteProvider::SQLiteProvider(std::string_view /*applicationKey*/, SerialQueue*
         claimFolder(*folder);
     }
     const auto path = *folder / fileName;
+    finishReplacement(path);
+    std::optional<std::string> misfit;
     try {
-        open(path);
+        misfit = open(path);
     } catch (const SQLiteError& error) {
         if (!DamagedDatabase::isDamage(error.code())) {
             throw;
         }
-        database_.reset();
-        const auto head = "[Database Module] The database " + path.string() + " is damaged (" +
-                          error.description() + ")";
-        std::filesystem::path aside;
-        try {
-            aside = DamagedDatabase::moveAside(path);
-        } catch (const std::filesystem::filesystem_error& moveError) {
-            Logger::writeLog(MVKLogLevel::error,
-                             head + " and couldn't be moved aside: " + moveError.what());
-            throw;
-        }
-        Logger::writeLog(MVKLogLevel::error, head + "; it was moved to " + aside.string() +
-                                                 " and a new database is made in its place");
-        open(path);
+        // Neither its header nor its schema can be read: nothing of it can be kept.
+        startAfresh(path, "is damaged (" + error.description() + ")");
     }
+    if (misfit) {
+        startAfresh(path, "does not fit this library (" + *misfit + ")");
+    }
+    replaceIfDamagedAtStart(path);
     if (groupQueue != nullptr) {
         group_ = std::make_shared<GroupCommit>(database_, *groupQueue, limits);
     }
 }
 
-void SQLiteProvider::open(const std::filesystem::path& path) {
+std::optional<std::string> SQLiteProvider::open(const std::filesystem::path& path) {
     database_ = std::make_shared<Connection>(path.string());
+    Logger::writeLog(
+        MVKLogLevel::debug,
+        "[Database Module] Successfully opened connection to database at " + path.string());
+    Lines lines;
+    auto misfit = configure(lines);
+    for (const auto& [level, line] : lines) {
+        Logger::writeLog(level, line);
+    }
+    return misfit;
+}
+
+std::optional<std::string> SQLiteProvider::configure(Lines& lines) {
     // SQLite's default page cache grows to 2 MiB once a backlog is read; the
     // rows are read and written in order, so a small cache costs no speed and
     // keeps the memory a game pays for a long offline spell low.
@@ -197,17 +232,185 @@ void SQLiteProvider::open(const std::filesystem::path& path) {
     // version's choice. Switching before the schema is written lets a first
     // start commit it without the rollback journal's fsyncs.
     if (SchemaMigration::readVersion(*database_) <= SchemaMigration::currentVersion) {
-        useWriteAheadLog();
+        if (auto line = useWriteAheadLog()) {
+            lines.emplace_back(MVKLogLevel::debug, std::move(*line));
+        }
     }
-    SchemaMigration::apply(*database_);
+    return SchemaMigration::apply(*database_);
+}
+
+void SQLiteProvider::startAfresh(const std::filesystem::path& path, const std::string& what) {
+    database_.reset();
+    const auto head = "[Database Module] The database " + path.string() + " " + what;
+    std::filesystem::path aside;
+    try {
+        aside = DamagedDatabase::moveAside(path);
+    } catch (const std::filesystem::filesystem_error& moveError) {
+        Logger::writeLog(MVKLogLevel::error,
+                         head + " and couldn't be moved aside: " + moveError.what());
+        throw;
+    }
+    Logger::writeLog(MVKLogLevel::error, head + "; it was moved to " + aside.string() +
+                                             " and a new database is made in its place");
+    std::error_code ignored;
+    std::filesystem::remove(DamagedDatabase::withSuffix(path, DamagedDatabase::markerSuffix),
+                            ignored);
+    if (auto misfit = open(path)) {
+        throw SQLiteError("the new database does not fit: " + *misfit, SQLITE_ERROR);
+    }
+}
+
+// A start that died between moving a damaged file aside and putting the
+// fresh one in its place left the rows it saved under the fresh name.
+void SQLiteProvider::finishReplacement(const std::filesystem::path& path) {
+    const auto fresh = DamagedDatabase::withSuffix(path, DamagedDatabase::freshSuffix);
+    std::error_code error;
+    if (std::filesystem::exists(fresh, error) && !std::filesystem::exists(path, error)) {
+        std::filesystem::rename(fresh, path, error);
+    }
+}
+
+// Damage seen by an earlier start, which could not replace the file, or past
+// the pages start-up reads (the newest rows, which a torn write hits first).
+void SQLiteProvider::replaceIfDamagedAtStart(const std::filesystem::path& path) {
+    const auto marker = DamagedDatabase::withSuffix(path, DamagedDatabase::markerSuffix);
+    std::error_code error;
+    if (std::filesystem::exists(marker, error)) {
+        std::ifstream file(marker);
+        std::string reason((std::istreambuf_iterator<char>(file)), {});
+        database_->noteDamage(reason.empty() ? "seen by an earlier start" : reason);
+    } else {
+        try {
+            DamagedDatabase::checkNewestRows(*database_);
+        } catch (const SQLiteError& checkError) {
+            if (!DamagedDatabase::isDamage(checkError.code())) {
+                throw;
+            }
+        }
+    }
+    if (database_->damageSeen()) {
+        Lines lines;
+        replaceDamagedFile(lines);
+        for (const auto& [level, line] : lines) {
+            Logger::writeLog(level, line);
+        }
+    }
+}
+
+bool SQLiteProvider::replaceDamagedFile() {
+    Lines lines;
+    const bool replaced = replaceDamagedFile(lines);
+    for (auto& [level, line] : lines) {
+        LockedOperation::log(level, std::move(line));
+    }
+    return replaced;
+}
+
+// Under the connection's lock, with no transaction of ours open. The rows
+// that can still be read go into a fresh file first; the damaged file is
+// then moved aside as at start and the fresh one takes its name. Where that
+// fails, a marker makes the next start try again.
+bool SQLiteProvider::replaceDamagedFile(Lines& lines) {
+    // Tried once per open: copying the rows again on every operation would
+    // cost each of them as much; the marker left has the next start try.
+    replaceGivenUp_ = true;
+    const std::filesystem::path path = database_->path();
+    const auto head = "[Database Module] The database " + path.string() + " is damaged (" +
+                      database_->damage() + ")";
+    const auto fresh = DamagedDatabase::withSuffix(path, DamagedDatabase::freshSuffix);
+    // Their statements belong to the handle about to be closed.
+    insertStatements_.clear();
+    keptStatements_.clear();
+    DatabaseSalvage::Outcome saved;
+    try {
+        std::filesystem::remove(fresh);
+        std::filesystem::remove(DamagedDatabase::withSuffix(fresh, "-journal"));
+        Connection target(fresh.string());
+        if (auto misfit = SchemaMigration::apply(target)) {
+            throw SQLiteError("the new database does not fit: " + *misfit, SQLITE_ERROR);
+        }
+        // Read inside the open group, so that the writes answered as stored
+        // come along with the rest.
+        saved = DatabaseSalvage::copy(*database_, target);
+    } catch (const std::exception& error) {
+        lines.emplace_back(MVKLogLevel::error, head + " and its rows couldn't be saved (" +
+                                                   error.what() + ")" + leaveMarker(path));
+        return false;
+    }
+    if (group_) {
+        if (auto failure = group_->endCopied()) {
+            lines.emplace_back(MVKLogLevel::error, "[Database Module] " + *failure);
+        }
+    }
+    std::filesystem::path aside;
+    try {
+        database_->reopen([&] {
+            aside = DamagedDatabase::moveAside(path);
+            std::filesystem::rename(fresh, path);
+        });
+    } catch (const std::exception& error) {
+        const bool moved = !aside.empty();
+        lines.emplace_back(MVKLogLevel::error, head + " and couldn't be replaced (" + error.what() +
+                                                   ")" + (moved ? "" : leaveMarker(path)));
+        if (!moved) {
+            return false;
+        }
+    }
+    std::error_code ignored;
+    std::filesystem::remove(DamagedDatabase::withSuffix(path, DamagedDatabase::markerSuffix),
+                            ignored);
+    ++replacements_;
+    replaceGivenUp_ = false;
+    try {
+        if (auto misfit = configure(lines)) {
+            throw SQLiteError(*misfit, SQLITE_ERROR);
+        }
+    } catch (const std::exception& error) {
+        lines.emplace_back(MVKLogLevel::error, "[Database Module] The new database at " +
+                                                   path.string() +
+                                                   " can't be used: " + error.what());
+        return false;
+    }
+    std::string kept =
+        "; " + std::to_string(saved.rows) + " rows that could still be read are in it";
+    if (!saved.damagedTables.empty()) {
+        kept += ", the other rows of the tables";
+        for (std::size_t index = 0; index < saved.damagedTables.size(); ++index) {
+            kept += (index > 0 ? ", " : " ") + saved.damagedTables[index];
+        }
+        kept += " are lost";
+    }
+    lines.emplace_back(MVKLogLevel::error, head + "; it was moved to " + aside.string() +
+                                               " and a new database is made in its place" + kept);
+    return true;
+}
+
+std::string SQLiteProvider::leaveMarker(const std::filesystem::path& path) {
+    const auto marker = DamagedDatabase::withSuffix(path, DamagedDatabase::markerSuffix);
+    std::ofstream file(marker, std::ios::trunc);
+    file << database_->damage();
+    file.close();
+    if (!file) {
+        return "; it stays in use, and no mark for the next start could be left beside it";
+    }
+    return "; it stays in use until the next start moves it aside";
 }
 
 SQLiteProvider::~SQLiteProvider() {
     commitPending();
+    // Replacing the file would hold the exit up for as long as its rows take
+    // to copy; the next start does it.
+    auto lock = database_->lock();
+    if (database_->damageSeen() && !replaceGivenUp_) {
+        const auto line = "[Database Module] The database " + database_->path() + " is damaged (" +
+                          database_->damage() + ")" + leaveMarker(database_->path());
+        lock.unlock();
+        Logger::writeLog(MVKLogLevel::error, line);
+    }
 }
 
 std::uint64_t SQLiteProvider::lostGroups() const {
-    return group_ ? group_->lostGroups() : 0;
+    return (group_ ? group_->lostGroups() : 0) + replacements_.load();
 }
 
 bool SQLiteProvider::commitPending() {
@@ -226,23 +429,24 @@ bool SQLiteProvider::commitPending() {
 // commit is an append that survives a process kill, and a power loss can only
 // take the newest commits. Another process that keeps the file open in
 // rollback mode can prevent the switch; the file then works as before.
-void SQLiteProvider::useWriteAheadLog() {
+// Answers the line that says so, for the caller to log outside any lock.
+std::optional<std::string> SQLiteProvider::useWriteAheadLog() {
     try {
         Statement switchMode(*database_, "PRAGMA journal_mode=WAL");
         const auto row = switchMode.failableNext();
         if (row && (*row)[0] == std::optional<std::string>("wal")) {
             database_->execute("PRAGMA synchronous=NORMAL");
             keepWriteAheadLogFiles();
-            return;
+            return std::nullopt;
         }
     } catch (const SQLiteError& error) {
-        Logger::writeLog(MVKLogLevel::debug,
-                         "[Database Module] The database stays in rollback journal mode: " +
-                             error.description());
-        return;
+        if (DamagedDatabase::isDamage(error.code())) {
+            throw;
+        }
+        return "[Database Module] The database stays in rollback journal mode: " +
+               error.description();
     }
-    Logger::writeLog(MVKLogLevel::debug,
-                     "[Database Module] The database stays in rollback journal mode");
+    return "[Database Module] The database stays in rollback journal mode";
 }
 
 // The last connection to close checkpoints the log; by default it then deletes
@@ -331,18 +535,25 @@ void SQLiteProvider::withKeptStatement(std::string sql, Use&& use) {
 }
 
 bool SQLiteProvider::queryRows(const SelectQuery& query, const RowVisitor& visitor) {
-    return guarded("Error in query: ", false, GroupCommit::Access::read, [&] {
-        withKeptStatement(rawSql(query), [&](Statement& statement) {
-            if (query.selectionArgs) {
-                statement.bind(*query.selectionArgs);
-            }
-            statement.reset();
-            while (auto cursor = statement.failableNext()) {
-                visitor(*cursor);
-            }
-        });
-        return true;
-    });
+    // Asked again on a replaced file only when the visitor has seen no row of
+    // the damaged one: the caller would keep those beside the new ones.
+    bool visited = false;
+    return guarded(
+        "Error in query: ", false, GroupCommit::Access::read,
+        [&] {
+            withKeptStatement(rawSql(query), [&](Statement& statement) {
+                if (query.selectionArgs) {
+                    statement.bind(*query.selectionArgs);
+                }
+                statement.reset();
+                while (auto cursor = statement.failableNext()) {
+                    visited = true;
+                    visitor(*cursor);
+                }
+            });
+            return true;
+        },
+        [&] { return !visited; });
 }
 
 std::optional<std::int64_t> SQLiteProvider::insert(std::string_view tableName,
@@ -355,62 +566,81 @@ std::optional<std::int64_t> SQLiteProvider::insertGrouped(std::string_view table
     return insertWith(GroupCommit::Access::groupedWrite, tableName, content);
 }
 
+namespace {
+
+/// A single statement that failed has changed nothing, and may run again.
+bool always() {
+    return true;
+}
+
+}  // namespace
+
 std::optional<std::int64_t> SQLiteProvider::insertWith(GroupCommit::Access access,
                                                        std::string_view tableName,
                                                        const ContentValues& content) {
-    return guarded("Error in inserting: ", std::optional<std::int64_t>{}, access, [&] {
-        auto sql = insertSql(tableName, content);
-        auto cached = insertStatements_.find(sql);
-        if (cached == insertStatements_.end()) {
-            auto statement = std::make_unique<Statement>(*database_, sql);
-            cached = insertStatements_.emplace(std::move(sql), std::move(statement)).first;
-        }
-        auto& statement = *cached->second;
-        try {
-            // Reset on return too: an active statement would hold its table
-            // against a schema change.
-            statement.runBorrowing(valuesOf(content));
-        } catch (...) {
-            // Prepared afresh next time, so a failure never sticks to the cache.
-            insertStatements_.erase(cached);
-            throw;
-        }
-        return std::optional(database_->lastInsertRowId());
-    });
+    return guarded(
+        "Error in inserting: ", std::optional<std::int64_t>{}, access,
+        [&] {
+            auto sql = insertSql(tableName, content);
+            auto cached = insertStatements_.find(sql);
+            if (cached == insertStatements_.end()) {
+                auto statement = std::make_unique<Statement>(*database_, sql);
+                cached = insertStatements_.emplace(std::move(sql), std::move(statement)).first;
+            }
+            auto& statement = *cached->second;
+            try {
+                // Reset on return too: an active statement would hold its table
+                // against a schema change.
+                statement.runBorrowing(valuesOf(content));
+            } catch (...) {
+                // Prepared afresh next time, so a failure never sticks to the cache.
+                insertStatements_.erase(cached);
+                throw;
+            }
+            return std::optional(database_->lastInsertRowId());
+        },
+        always);
 }
 
 std::optional<std::int64_t> SQLiteProvider::update(std::string_view tableName,
                                                    const ContentValues& values,
                                                    std::string_view selection,
                                                    const std::vector<SQLiteValue>& selectionArgs) {
-    return guarded("Error in updating: ", std::optional<std::int64_t>{}, GroupCommit::Access::write,
-                   [&] {
-                       Statement statement(*database_, updateSql(tableName, values, selection));
-                       auto arguments = valuesOf(values, selectionArgs.size());
-                       for (const auto& argument : selectionArgs) {
-                           arguments.push_back(&argument);
-                       }
-                       statement.runBorrowing(arguments);
-                       return std::optional(database_->changes());
-                   });
+    return guarded(
+        "Error in updating: ", std::optional<std::int64_t>{}, GroupCommit::Access::write,
+        [&] {
+            Statement statement(*database_, updateSql(tableName, values, selection));
+            auto arguments = valuesOf(values, selectionArgs.size());
+            for (const auto& argument : selectionArgs) {
+                arguments.push_back(&argument);
+            }
+            statement.runBorrowing(arguments);
+            return std::optional(database_->changes());
+        },
+        always);
 }
 
 std::optional<std::int64_t> SQLiteProvider::deleteRows(
     std::string_view tableName, std::string_view selection,
     const std::vector<SQLiteValue>& selectionArgs) {
     return guarded(
-        "Error in delete: ", std::optional<std::int64_t>{}, GroupCommit::Access::write, [&] {
+        "Error in delete: ", std::optional<std::int64_t>{}, GroupCommit::Access::write,
+        [&] {
             withKeptStatement(deleteSql(tableName, selection),
                               [&](Statement& statement) { statement.bind(selectionArgs).run(); });
             return std::optional(database_->changes());
-        });
+        },
+        always);
 }
 
 bool SQLiteProvider::clear(std::string_view tableName) {
-    return guarded("Error in clear: ", false, GroupCommit::Access::write, [&] {
-        Statement(*database_, clearSql(tableName)).run();
-        return true;
-    });
+    return guarded(
+        "Error in clear: ", false, GroupCommit::Access::write,
+        [&] {
+            Statement(*database_, clearSql(tableName)).run();
+            return true;
+        },
+        always);
 }
 
 bool SQLiteProvider::raw(const std::string& sql) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -7,8 +8,10 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
+#include "foundation/Logger.hpp"
 #include "platform/SerialQueue.hpp"
 #include "storage/Connection.hpp"
 #include "storage/DatabaseProtocol.hpp"
@@ -40,9 +43,17 @@ namespace mvk {
 /// rollback mode is switched when it is opened, unless it is of a later
 /// schema, whose journal mode is that version's choice.
 ///
-/// A file SQLite calls corrupt or not a database, when it is opened or checked,
-/// is moved aside (`DamagedDatabase`) and a fresh one made in its place, with
-/// an error line naming both paths.
+/// A file SQLite calls corrupt or not a database when it is opened, and a
+/// file whose library tables do not fit once the known upgrades ran
+/// (`SchemaFit`), is moved aside (`DamagedDatabase`) and a fresh one made in
+/// its place, with an error line naming both paths. Damage met later (the
+/// newest rows read at start, any statement afterwards) replaces the file as
+/// soon as the outermost operation ends: the rows that can still be read go
+/// into a fresh file with their ids (`DatabaseSalvage`), the open group's
+/// writes included, the damaged file goes aside, and a single write or a
+/// query that handed over no row runs once more on the new file. Where that
+/// fails, or the provider is closed first, a marker beside the file has the
+/// next start do it.
 class SQLiteProvider final : public DatabaseProtocol {
   public:
     static constexpr std::string_view folderName = "morvanix";
@@ -55,7 +66,7 @@ class SQLiteProvider final : public DatabaseProtocol {
     /// throws fails the construction.
     using FolderClaim = std::function<void(const std::filesystem::path& folder)>;
 
-    /// Throws `SQLiteError` ("SQLite error", code 1) when there is no
+    /// Throws `SQLiteError` (code SQLITE_CANTOPEN) when there is no
     /// application-support directory, `std::filesystem::filesystem_error` when
     /// the folder cannot be created or a damaged file cannot be moved aside,
     /// and the `SQLiteError` of a failed open or schema statement (a file that
@@ -107,15 +118,34 @@ class SQLiteProvider final : public DatabaseProtocol {
   private:
     template <typename Result, typename Operation>
     Result guarded(std::string_view prefix, Result fallback, GroupCommit::Access access,
-                   Operation&& operation);
+                   Operation&& operation, const std::function<bool()>& mayRetry = {});
+    /// One run of `guarded`'s operation; `failed` says whether it failed.
+    template <typename Result, typename Operation>
+    Result attempt(std::string_view prefix, Result fallback, GroupCommit::Access access,
+                   Operation& operation, bool& failed);
     std::optional<std::int64_t> insertWith(GroupCommit::Access access, std::string_view tableName,
                                            const ContentValues& content);
     /// `transaction` under the lock; hands out what the caches must undo.
     bool runTransaction(const std::function<bool()>& body,
                         std::vector<std::function<void()>>& undos);
-    /// Opens, checks and upgrades the file at `path`.
-    void open(const std::filesystem::path& path);
-    void useWriteAheadLog();
+    using Lines = std::vector<std::pair<MVKLogLevel, std::string>>;
+
+    /// Opens, checks and upgrades the file at `path`; answers what does not fit.
+    std::optional<std::string> open(const std::filesystem::path& path);
+    /// Checks and upgrades the open file; its lines go to `lines`.
+    std::optional<std::string> configure(Lines& lines);
+    /// Moves the file at `path` aside with a line saying it `what`, and opens a new one.
+    void startAfresh(const std::filesystem::path& path, const std::string& what);
+    static void finishReplacement(const std::filesystem::path& path);
+    void replaceIfDamagedAtStart(const std::filesystem::path& path);
+    /// `replaceDamagedFile` from an operation, which logs once it is over.
+    bool replaceDamagedFile();
+    /// Puts a fresh file with what can still be read in place of the damaged
+    /// one; false when the damaged one stays in use.
+    bool replaceDamagedFile(Lines& lines);
+    /// Marks the file for the next start; answers the end of the line that says so.
+    std::string leaveMarker(const std::filesystem::path& path);
+    std::optional<std::string> useWriteAheadLog();
     void keepWriteAheadLogFiles();
     /// Runs `use` on a statement of `sql` prepared earlier when there is one,
     /// and keeps it for the next call unless `use` threw.
@@ -142,6 +172,10 @@ class SQLiteProvider final : public DatabaseProtocol {
     /// What the caches must undo if the outermost transaction does not
     /// commit; under the connection's lock.
     std::vector<std::function<void()>> rollbackUndos_;
+    /// Damaged files replaced while open: rows on their damaged pages are gone.
+    std::atomic<std::uint64_t> replacements_ = 0;
+    /// Set while a damaged file could not be replaced; under the connection's lock.
+    bool replaceGivenUp_ = false;
 };
 
 }  // namespace mvk

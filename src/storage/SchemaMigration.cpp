@@ -1,11 +1,14 @@
 #include "storage/SchemaMigration.hpp"
 
+#include <sqlite3.h>
+
 #include <string>
 
 #include "foundation/Logger.hpp"
 #include "storage/Connection.hpp"
 #include "storage/SQLiteContracts.hpp"
 #include "storage/SQLiteError.hpp"
+#include "storage/SchemaFit.hpp"
 #include "storage/Statement.hpp"
 
 namespace mvk {
@@ -56,33 +59,49 @@ bool SchemaMigration::columnExists(Connection& connection, std::string_view tabl
     return statement.failableNext().has_value();
 }
 
-void SchemaMigration::apply(Connection& connection) {
-    const std::int64_t version = upgrade(connection);
-    if (version > currentVersion) {
+std::optional<std::string> SchemaMigration::apply(Connection& connection) {
+    const auto [version, misfit] = upgrade(connection);
+    if (!misfit && version > currentVersion) {
         // Logged outside the connection's lock: the logger may call the host.
         Logger::writeLog(MVKLogLevel::warning,
                          "[Database Module] The database has schema version " +
                              std::to_string(version) + ", newer than version " +
                              std::to_string(currentVersion) + "; it is used as it is");
     }
+    return misfit;
 }
 
-std::int64_t SchemaMigration::upgrade(Connection& connection) {
+std::pair<std::int64_t, std::optional<std::string>> SchemaMigration::upgrade(
+    Connection& connection) {
     auto guard = connection.lock();
     std::int64_t version = readVersion(connection);
     if (version >= currentVersion) {
-        return version;
+        return {version, SchemaFit::misfit(connection)};
     }
     // IMMEDIATE takes the write lock at once: two processes upgrading the same
     // file then wait for each other instead of one failing half-way.
     connection.execute("BEGIN IMMEDIATE");
+    std::optional<std::string> misfit;
     try {
         // Another process may have upgraded the file since the first read.
         version = readVersion(connection);
         if (version < currentVersion) {
-            runGroups(connection, version < 0 ? 0 : version);
+            try {
+                runGroups(connection, version < 0 ? 0 : version);
+            } catch (const SQLiteError& error) {
+                // A statement of our own schema fails only on an object of
+                // that name made by someone else: the file is not ours.
+                if ((error.code() & 0xff) != SQLITE_ERROR) {
+                    throw;
+                }
+                misfit = "the upgrade can't be applied: " + error.description();
+            }
         }
-        connection.execute("COMMIT");
+        if (!misfit) {
+            misfit = SchemaFit::misfit(connection);
+        }
+        // A file that does not fit goes aside as it was found.
+        connection.execute(misfit ? "ROLLBACK" : "COMMIT");
     } catch (...) {
         try {
             connection.execute("ROLLBACK");
@@ -91,7 +110,7 @@ std::int64_t SchemaMigration::upgrade(Connection& connection) {
         }
         throw;
     }
-    return version;
+    return {version, misfit};
 }
 
 }  // namespace mvk

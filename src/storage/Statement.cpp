@@ -43,13 +43,14 @@ Statement::Statement(Connection& database, std::string_view sql,
                      const std::vector<SQLiteValue>& arguments)
     : database_(database) {
     if (sql.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
-        throw SQLiteError("SQLite error", SQLITE_TOOBIG);
+        throw SQLiteError(sqlite3_errstr(SQLITE_TOOBIG), SQLITE_TOOBIG);
     }
+    database.requireHandle();
     const int result = sqlite3_prepare_v2(database.handle(), sql.data(),
                                           static_cast<int>(sql.size()), &handle_, nullptr);
     if (result != SQLITE_OK) {
         sqlite3_finalize(handle_);
-        throw SQLiteError("SQLite error", result);
+        throw database.error(result);
     }
     if (handle_ == nullptr) {
         throw EmptyStatementError();
@@ -146,7 +147,7 @@ std::string Statement::description() const {
 bool Statement::step() {
     const int result = sqlite3_step(handle_);
     if (!SQLiteError::isSuccessCode(result)) {
-        throw SQLiteError(database_.errorMessage(), result);
+        throw database_.error(result);
     }
     return result == SQLITE_ROW;
 }

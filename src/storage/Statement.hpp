@@ -22,7 +22,7 @@ class Connection;
 class Statement {
   public:
     /// Prepares `sql` and binds `arguments` when there are any. Throws
-    /// `SQLiteError` "SQLite error" with SQLite's result code when the text does
+    /// `SQLiteError` with SQLite's message and result code when the text does
     /// not prepare, and `EmptyStatementError` when it holds no statement.
     Statement(Connection& database, std::string_view sql,
               const std::vector<SQLiteValue>& arguments = {});

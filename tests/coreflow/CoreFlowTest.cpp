@@ -353,7 +353,7 @@ TEST_F(CoreFlow, ADatabaseThatCannotBeOpenedLeavesAFailedStartWithNothingKept) {
     std::vector<Case> cases = {
         {"a folder where the file should be",
          [&] { std::filesystem::create_directories(folder / "morvanix.db"); },
-         "SQLite error (code: 14): unable to open database file (Is a directory)"},
+         "unable to open database file (code: 14): Is a directory"},
         // The folder's lock is taken first, so its line gives the reason.
         {"a file where the folder should be", [&] { std::ofstream(folder) << "x"; },
          "Couldn't lock the data folder " + folder.string() + ": Not a directory"},

@@ -39,10 +39,13 @@ class DataFolder : public LogicFlow {
     }
 };
 
-// A damaged file used to fail this start and every later one. Now the next
-// start moves it aside, names both paths, and works on a fresh file: what the
-// game records from then on is stored and sent.
-TEST_F(DataFolder, AStartOverADamagedFileMovesItAsideAndReportsAgain) {
+// A damaged file used to fail this start and every later one, and a file
+// whose tables do not fit took every event and stored nothing. Now the next
+// start (or the first query that meets the damage) moves it aside, names both
+// paths, and works on a fresh file with what could still be read: what the
+// game records from then on is stored and sent. A file the upgrades know, and
+// tables of another program beside ours, stay.
+TEST_F(DataFolder, AFileThatIsDamagedOrDoesNotFitIsMovedAsideAndReportingGoesOn) {
     std::mt19937 random(std::random_device{}());
     const auto randomBytes = [&](std::size_t count) {
         std::string bytes(count, '\0');
@@ -51,54 +54,173 @@ TEST_F(DataFolder, AStartOverADamagedFileMovesItAsideAndReportsAgain) {
         }
         return bytes;
     };
+    const auto damage = [&](std::function<std::string(const std::string&)> change) {
+        return [this, change] { writeFile(change(fileBytes())); };
+    };
+    constexpr std::size_t page = 4096;
+    constexpr std::size_t storedCount = 2000;
+    // Stored events spread over many pages, the newest last in the file.
+    const auto storeMany = [&] {
+        // Compacted first, so that the rows lie in order at the end of the file.
+        execute("VACUUM");
+        execute("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
+                std::to_string(storedCount) +
+                ") INSERT INTO events (code, userId, eventJson) SELECT 'ce', u.id, "
+                "json_object('code', 'ce', 'timestamp', 1700000000000, 'name', 'stored', 'pad', "
+                "printf('%.300c', 'x')) FROM n, (SELECT min(id) AS id FROM users) u");
+    };
+    const auto overwritePages = [&](double from, double to) {
+        return [=, this] {
+            storeMany();
+            auto file = fileBytes();
+            const auto pages = file.size() / page;
+            const auto first = static_cast<std::size_t>(static_cast<double>(pages) * from);
+            const auto last = static_cast<std::size_t>(static_cast<double>(pages) * to);
+            file.replace(first * page, (last - first) * page, randomBytes((last - first) * page));
+            writeFile(file);
+        };
+    };
     struct Case {
         const char* name;
-        std::function<std::string(const std::string&)> damage;
+        std::function<void()> spoil;
+        /// What the line says of the file; empty when it stays.
+        std::string why;
+        /// Met by a query after the start, not by the start's own reads.
+        bool foundLater = false;
+        /// How many of the stored events are still sent: none were stored,
+        /// some of them, or all.
+        enum { none, some, all } storedSent = none;
     };
     const std::vector<Case> cases = {
         {"header overwritten",
-         [&](const std::string& file) { return randomBytes(100) + file.substr(100); }},
-        {"random bytes", [&](const std::string& file) { return randomBytes(file.size()); }},
-        {"cut in half", [](const std::string& file) { return file.substr(0, file.size() / 2); }},
+         damage([&](const std::string& file) { return randomBytes(100) + file.substr(100); }),
+         "is damaged"},
+        {"random bytes", damage([&](const std::string& file) { return randomBytes(file.size()); }),
+         "is damaged"},
+        {"cut in half",
+         damage([](const std::string& file) { return file.substr(0, file.size() / 2); }),
+         "is damaged"},
+        {"events and reports of another program",
+         [&] {
+             execute(
+                 "DROP TABLE events; DROP TABLE reports; CREATE TABLE events (id INTEGER "
+                 "PRIMARY KEY, name TEXT, payload BLOB); CREATE TABLE reports (id INTEGER "
+                 "PRIMARY KEY, body TEXT NOT NULL)");
+         },
+         "does not fit this library (the table events has no column code)"},
+        {"a later version without a column we write",
+         [&] { execute("ALTER TABLE events DROP COLUMN eventJson; PRAGMA user_version = 5"); },
+         "does not fit this library (the table events has no column eventJson)"},
+        {"another program's file",
+         [&] {
+             std::filesystem::remove(h.databasePath());
+             execute(
+                 "CREATE TABLE scores (id INTEGER PRIMARY KEY, player TEXT NOT NULL); "
+                 "INSERT INTO scores (player) VALUES ('a')");
+         }},
+        {"an older version",
+         [&] {
+             execute(
+                 "DROP TABLE abTestProject; DROP TABLE abtestExperiments; DROP TABLE "
+                 "abTestExperimentsState; PRAGMA user_version = 1");
+         }},
+        {"the newest pages overwritten", overwritePages(0.97, 1.0), "is damaged", false,
+         Case::some},
+        {"pages deep inside overwritten", overwritePages(0.4, 0.5), "is damaged", true, Case::some},
+        {"damage that an earlier start could not deal with",
+         [&] {
+             storeMany();
+             std::ofstream(h.databasePath().string() + ".damaged") << "seen before";
+         },
+         "is damaged (seen before)", false, Case::all},
     };
     answerConfiguration("");
     const auto aside = h.dir.path() / "morvanix" / "morvanix.db.corrupt";
-    for (const auto& [name, damage] : cases) {
-        SCOPED_TRACE(name);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(aside);
         start();
         MVKAnalytics::customEvent("kept-before");
         settle();
         h.dropCore();
         settle();
         ASSERT_EQ(h.openDatabaseDescriptors(), 0u);
-        const auto damaged = damage(fileBytes());
-        writeFile(damaged);
+        c.spoil();
+        const auto spoiled = fileBytes();
 
         LogCapture log(MVKLogLevel::error);
         const auto sentBefore = sentNames().size();
         restart();
-        MVKAnalytics::customEvent(name);
+        MVKAnalytics::customEvent(c.name);
         MVKAnalytics::sendBufferedEvents();
         settle();
 
-        const auto names = sentNames();
-        EXPECT_EQ(std::vector<std::string>(names.begin() + sentBefore, names.end()),
-                  std::vector<std::string>{name});
-        EXPECT_TRUE(h.columnTexts("events", "eventJson").empty()) << "everything was sent";
-        std::ifstream asideFile(aside, std::ios::binary);
-        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(asideFile), {}), damaged);
-        const auto line =
-            "[Database Module] The database " + h.databasePath().string() + " is damaged";
-        bool named = false;
-        for (const auto& message : log.messages()) {
-            named = named || (message.find(line) != std::string::npos &&
-                              message.find("moved to " + aside.string()) != std::string::npos);
+        std::vector<std::string> names;
+        std::size_t storedSent = 0;
+        const auto allNames = sentNames();
+        for (auto name = allNames.begin() + static_cast<std::ptrdiff_t>(sentBefore);
+             name != allNames.end(); ++name) {
+            storedSent += *name == "stored" ? 1 : 0;
+            // The event of the process before may not have been sent yet
+            // when it ended; a file whose rows are kept sends it now.
+            if (*name != "stored" && *name != "kept-before") {
+                names.push_back(*name);
+            }
         }
-        EXPECT_TRUE(named) << "no line names both paths";
+        EXPECT_EQ(names, std::vector<std::string>{c.name});
+        if (c.storedSent == Case::some) {
+            EXPECT_GT(storedSent, 0u);
+            EXPECT_LT(storedSent, storedCount);
+        } else {
+            EXPECT_EQ(storedSent, c.storedSent == Case::all ? storedCount : 0u);
+        }
+        EXPECT_TRUE(h.columnTexts("events", "eventJson").empty()) << "everything was sent";
+        EXPECT_EQ(h.columnTexts("projects", "applicationKey"), std::vector<std::string>{key});
+        const auto head = "[Database Module] The database " + h.databasePath().string() + " ";
+        if (c.why.empty()) {
+            EXPECT_FALSE(std::filesystem::exists(aside));
+            EXPECT_FALSE(log.containsFragment(head));
+            if (std::string(c.name) == "another program's file") {
+                EXPECT_EQ(h.columnTexts("scores", "player"), std::vector<std::string>{"a"});
+            }
+        } else {
+            std::ifstream asideFile(aside, std::ios::binary);
+            const std::string asideBytes(std::istreambuf_iterator<char>(asideFile), {});
+            // Met later, the file has taken this start's first writes by then.
+            EXPECT_TRUE(c.foundLater ? asideBytes.size() >= spoiled.size() : asideBytes == spoiled);
+            bool named = false;
+            for (const auto& message : log.messages()) {
+                named = named || (message.find(head + c.why) != std::string::npos &&
+                                  message.find("moved to " + aside.string()) != std::string::npos);
+            }
+            EXPECT_TRUE(named) << "no line names both paths";
+        }
+        EXPECT_EQ(log.containsFragment("Error in query: database disk image is malformed"),
+                  c.foundLater);
         EXPECT_FALSE(log.containsFragment("Can't init submodules"));
         h.dropCore();
         settle();
     }
+}
+
+// Another program that holds the write lock past the busy wait makes the
+// write fail; the line says which call of the game was not stored.
+TEST_F(DataFolder, AWriteDroppedOnALockedFileNamesTheCall) {
+    answerConfiguration("");
+    start();
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(h.databasePath().c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    LogCapture log(MVKLogLevel::error);
+
+    MVKAnalytics::customEvent("blocked");
+    settle();
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+
+    EXPECT_TRUE(log.containsFragment("database is locked (code: 5)"));
+    EXPECT_TRUE(log.containsFragment("Event [ce] of customEvent was not stored"));
+    EXPECT_TRUE(log.containsFragment("name: blocked"));
 }
 
 // The kernel would grant this process a second lock on a file it already

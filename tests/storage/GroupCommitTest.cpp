@@ -3,6 +3,7 @@
 // process kill at that moment would leave on disk.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <future>
 #include <thread>
 
@@ -403,6 +404,53 @@ TEST_F(GroupCommitTest, AFileInRollbackModeOpensWithItsRowsAndTurnsToWal) {
     EXPECT_EQ(visible(), 2);
     test::RawDatabase raw(databasePath());
     EXPECT_EQ(raw.single("PRAGMA journal_mode"), "wal");
+    EXPECT_EQ(raw.single("PRAGMA integrity_check"), "ok");
+}
+
+// The writes of an open group were answered as stored: damage met by a read
+// inside that group must not take them away. The group is committed, the
+// rows that can still be read go to the new file with it, and the read is
+// answered from there.
+TEST_F(GroupCommitTest, DamageMetInsideAGroupKeepsTheGroupsWritesInTheNewFile) {
+    constexpr int stored = 2000;
+    { SQLiteProvider schema("app-key", nullptr); }
+    {
+        test::RawDatabase raw(databasePath());
+        raw.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
+                 std::to_string(stored) +
+                 ") INSERT INTO events (code, userId, eventJson) SELECT 'ce', 1, "
+                 "printf('%.300c', 'x') FROM n");
+    }
+    auto file = test::fileBytes(databasePath());
+    const std::size_t page = 4096;
+    const auto pages = file.size() / page;
+    file.replace(pages * 4 / 10 * page, pages / 10 * page, std::string(pages / 10 * page, '\xff'));
+    std::ofstream(databasePath(), std::ios::binary | std::ios::trunc) << file;
+    open();
+    test::LogCapture log(MVKLogLevel::error);
+
+    std::optional<std::int64_t> first;
+    std::optional<std::int64_t> second;
+    std::optional<std::int64_t> count;
+    runQueued({[&] { first = insert(7); }, [&] { second = insert(7); },
+               [&] {
+                   EXPECT_TRUE(provider_->queryRows(
+                       {.tableName = "events", .projection = std::vector<std::string>{"count(*)"}},
+                       [&](const Cursor& cursor) { count = cursor.integer(0); }));
+               }});
+
+    ASSERT_TRUE(first && second);
+    EXPECT_TRUE(log.containsFragment("is damaged (database disk image is malformed (code: 11))"));
+    EXPECT_TRUE(log.containsFragment("moved to " + databasePath().string() + ".corrupt"));
+    EXPECT_EQ(provider_->lostGroups(), 1u) << "counts kept beside the rows are read again";
+    test::RawDatabase raw(databasePath());
+    EXPECT_EQ(raw.single("SELECT count(*) FROM events WHERE userId = 7 AND id IN (" +
+                         std::to_string(*first) + ", " + std::to_string(*second) + ")"),
+              "2");
+    ASSERT_TRUE(count);
+    EXPECT_GT(*count, 2);
+    EXPECT_LT(*count, stored);
+    EXPECT_EQ(raw.single("SELECT count(*) FROM events"), std::to_string(*count));
     EXPECT_EQ(raw.single("PRAGMA integrity_check"), "ok");
 }
 

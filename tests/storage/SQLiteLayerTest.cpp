@@ -35,7 +35,7 @@ TEST(ConnectionTest, OpeningInAMissingFolderFailsWithSQLitesCode) {
         Connection connection((dir.path() / "missing" / "x.db").string());
         FAIL() << "open should fail";
     } catch (const SQLiteError& error) {
-        EXPECT_EQ(error.description(), "SQLite error (code: 14)");
+        EXPECT_EQ(error.description(), "unable to open database file (code: 14)");
     }
 }
 
@@ -71,9 +71,8 @@ TEST_F(SQLiteLayerTest, FailuresDescribeThemselves) {
     const Case cases[] = {
         {"exec of a missing table", [&] { connection_.execute("DELETE FROM nowhere"); },
          "no such table: nowhere (code: 1)"},
-        // SQLite's own message is not taken at prepare time.
         {"prepare of bad SQL", [&] { Statement(connection_, "SELEC 1"); },
-         "SQLite error (code: 1)"},
+         "near \"SELEC\": syntax error (code: 1)"},
         {"step breaking a constraint",
          [&] { Statement(connection_, "INSERT INTO t (a, b) VALUES (1, NULL)").run(); },
          "NOT NULL constraint failed: t.b (code: 19)"},

@@ -144,15 +144,16 @@ TEST_F(SQLiteProviderTest, FailuresAreLoggedAndAnsweredAsFailures) {
 
     EXPECT_EQ(log.messages(),
               (std::vector<std::string>{
-                  "ERROR [Database Module] Error in query: SQLite error (code: 1)",
-                  "ERROR [Database Module] Error in inserting: SQLite error (code: 1)",
+                  "ERROR [Database Module] Error in query: no such table: nowhere (code: 1)",
+                  "ERROR [Database Module] Error in inserting: near \")\": syntax error (code: 1)",
                   "ERROR [Database Module] Error in inserting: UNIQUE constraint failed: "
                   "projects.applicationKey (code: 19)",
-                  "ERROR [Database Module] Error in updating: SQLite error (code: 1)",
+                  "ERROR [Database Module] Error in updating: near \"WHERE\": syntax error (code: "
+                  "1)",
                   "ERROR [Database Module] Error in updating: 3 values expected, 2 passed (UPDATE "
                   "events SET code=? WHERE id=? AND userId=?) (code: 25)",
-                  "ERROR [Database Module] Error in delete: SQLite error (code: 1)",
-                  "ERROR [Database Module] Error in clear: SQLite error (code: 1)",
+                  "ERROR [Database Module] Error in delete: no such table: nowhere (code: 1)",
+                  "ERROR [Database Module] Error in clear: no such table: nowhere (code: 1)",
                   "ERROR [Database Module] Error in raw: no such table: nowhere (code: 1)",
               }));
     EXPECT_EQ(events().size(), 1u);
