@@ -88,8 +88,9 @@ std::optional<std::vector<EventObject>> EventRepository::eventsOfUser(std::int64
          .sortOrder = std::string(Entry::id),
          .limit = limit},
         [&events, userId](const Cursor& cursor) {
-            // A row with a NULL code or text still goes out (as {}) and is
-            // deleted with its neighbours; skipping it here would leave it
+            // A row with a NULL code or text is handed on all the same: the
+            // packing names it in a line, leaves it out of the report and
+            // deletes it with its neighbours; skipping it here would leave it
             // behind every packing for good.
             if (auto idKey = cursor.integer(0)) {
                 events.emplace_back(cursor.text(1).value_or(""), *idKey, userId,
