@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <type_traits>
@@ -38,6 +39,10 @@ class MVK_EXPORT MVKAnalyticsConfiguration {
     template <typename Fraction>
     requires std::is_floating_point_v<Fraction>
     void setCurrentLevel(std::optional<Fraction>) = delete;
+    /// `{2.5}` would otherwise build the optional from the fraction, cut.
+    template <typename Fraction>
+    requires std::is_floating_point_v<Fraction>
+    void setCurrentLevel(std::initializer_list<Fraction>) = delete;
 
     /// Whether tracking is allowed; `unknown` leaves the stored choice.
     MVKTrackingStatus trackingAvailability() const noexcept { return trackingAvailability_; }

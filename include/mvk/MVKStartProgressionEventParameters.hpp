@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <type_traits>
 
 #include "mvk/Export.hpp"
 #include "mvk/MVKOptionalText.hpp"
@@ -18,6 +19,10 @@ class MVK_EXPORT MVKStartProgressionEventParameters {
 
     /// Write-only: the difficulty is read back only through the copy.
     void setDifficulty(std::int64_t difficulty) noexcept { difficulty_ = difficulty; }
+    /// A fraction would be cut silently.
+    template <typename Fraction>
+    requires std::is_floating_point_v<Fraction>
+    void setDifficulty(Fraction) = delete;
 
     const std::optional<std::string>& source() const noexcept { return source_; }
     /// An invalid UTF-8 sequence becomes U+FFFD; absent clears it.

@@ -46,6 +46,19 @@ template <typename T>
 concept ConfiguresLevel = requires(T v, MVKAnalyticsConfiguration configuration) {
     configuration.setCurrentLevel(v);
 };
+// Braces pick no template, so `{2.5}` would reach a conversion that cuts it.
+template <typename T>
+concept ConfiguresLevelInBraces = requires(T v, MVKAnalyticsConfiguration configuration) {
+    configuration.setCurrentLevel({v});
+};
+template <typename T>
+concept SetsLevelInBraces = requires(T v) {
+    MVKAnalytics::setCurrentLevel({v});
+};
+template <typename T>
+concept SetsDifficulty = requires(T v, MVKStartProgressionEventParameters parameters) {
+    parameters.setDifficulty(v);
+};
 template <typename T>
 concept StepsTutorial = requires(T v) {
     MVKAnalytics::tutorial(v);
@@ -68,6 +81,15 @@ static_assert(LevelsUp<int> && !LevelsUp<double>);
 static_assert(LevelsUpWithBalances<int> && !LevelsUpWithBalances<double>);
 static_assert(ConfiguresLevel<int> && ConfiguresLevel<std::optional<std::int64_t>> &&
               !ConfiguresLevel<double> && !ConfiguresLevel<std::optional<double>>);
+static_assert(ConfiguresLevelInBraces<int> && ConfiguresLevelInBraces<std::int64_t> &&
+              !ConfiguresLevelInBraces<double> && !ConfiguresLevelInBraces<float> &&
+              !ConfiguresLevelInBraces<long double>);
+static_assert(requires(MVKAnalyticsConfiguration configuration) {
+    configuration.setCurrentLevel({});
+    configuration.setCurrentLevel(std::nullopt);
+});
+static_assert(SetsLevelInBraces<int> && !SetsLevelInBraces<double>);
+static_assert(SetsDifficulty<int> && SetsDifficulty<std::int64_t> && !SetsDifficulty<double>);
 static_assert(StepsTutorial<int> && !StepsTutorial<double> && !StepsTutorial<float>);
 static_assert(Accrues<int> && !Accrues<double>);
 static_assert(AddsInt<int> && AddsInt<std::int64_t> && !AddsInt<double>);
