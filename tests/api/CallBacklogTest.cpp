@@ -429,7 +429,8 @@ const std::vector<ToldCase> toldCases = {
              }));
      },
      RefusalsTold::refused, refusalLine, 2,
-     "[Backlog] 100000 calls not stored: still queued when the process exited"},
+     "[Backlog] " + std::to_string(BacklogBound::mostCalls) +
+         " calls not stored: still queued when the process exited"},
     // Calls held back before start-up and dropped by a destroy: a few lines
     // name their method, one counts the rest.
     {"NotInitializedBurstThenDestroySDK",
