@@ -10,6 +10,7 @@
 #include "coreflow/LogicFlowFixture.hpp"
 #include "mvk/MVKAnalytics.hpp"
 #include "support/LogCapture.hpp"
+#include "support/Patience.hpp"
 
 namespace mvk::test {
 namespace {
@@ -103,14 +104,7 @@ TEST_F(AnalyticsReportFlow, AnAcceptedReportLeavesTheFileWhileTheIncomeQueueIsBu
     QueueManager::incomeQueue().queue().addOperation([released] { released.wait(); });
 
     ASSERT_TRUE(h.gateway().waitForRequests("/v2/analytics/report", reportsBefore + 1, 10s));
-    bool gone = false;
-    for (const auto deadline = std::chrono::steady_clock::now() + 10s;
-         !gone && std::chrono::steady_clock::now() < deadline;) {
-        gone = h.columnTexts("reports", "uuid").empty();
-        if (!gone) {
-            std::this_thread::yield();
-        }
-    }
+    const bool gone = pollUntil([&] { return h.columnTexts("reports", "uuid").empty(); }, 10s);
     release.set_value();
     settle();
     EXPECT_TRUE(gone) << "the accepted report waited for the income queue";

@@ -267,11 +267,7 @@ TEST_P(GettersPastTheBound, AnswerOnceInOrderOffTheCallersThread) {
         }
         *returned = true;
     });
-    const auto deadline = std::chrono::steady_clock::now() + patience(std::chrono::seconds(5));
-    while (!*returned && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    if (!*returned) {
+    if (!pollUntil([&] { return returned->load(); }, patience(std::chrono::seconds(5)))) {
         game.detach();  // it waits on its own lock for good
         QueueManager::incomeQueue().resume();
         FAIL() << "a handler ran on the caller's thread, under the caller's lock";
@@ -287,18 +283,13 @@ TEST_P(GettersPastTheBound, AnswerOnceInOrderOffTheCallersThread) {
 
     QueueManager::incomeQueue().resume();
     ASSERT_TRUE(h.drainIncome());
-    const auto answeredDeadline =
-        std::chrono::steady_clock::now() + patience(std::chrono::seconds(10));
     // A receipt's answer comes from the gateway, after the queue.
-    while (std::chrono::steady_clock::now() < answeredDeadline) {
-        {
+    pollUntil(
+        [&] {
             std::lock_guard lock(answers->mutex);
-            if (answers->order.size() >= static_cast<std::size_t>(asks)) {
-                break;
-            }
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+            return answers->order.size() >= static_cast<std::size_t>(asks);
+        },
+        patience(std::chrono::seconds(10)));
     ASSERT_TRUE(h.drainIncome());
     std::lock_guard lock(answers->mutex);
     EXPECT_EQ(answers->order, (std::vector<int>{0, 1, 2})) << "once each, in call order";
@@ -346,17 +337,12 @@ class RefusalsTold : public ::testing::TestWithParam<ToldCase> {
 
     /// Waits, within the build's patience, until the refusal lines count `calls`.
     bool awaitRefusalsCounted(int calls) const {
-        const auto giveUp = std::chrono::steady_clock::now() + patience(std::chrono::seconds(10));
-        for (;;) {
-            const auto counts = refusalCounts(log);
-            if (std::accumulate(counts.begin(), counts.end(), 0) >= calls) {
-                return true;
-            }
-            if (std::chrono::steady_clock::now() > giveUp) {
-                return false;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
+        return pollUntil(
+            [&] {
+                const auto counts = refusalCounts(log);
+                return std::accumulate(counts.begin(), counts.end(), 0) >= calls;
+            },
+            patience(std::chrono::seconds(10)), std::chrono::milliseconds(5));
     }
 
     void start() {

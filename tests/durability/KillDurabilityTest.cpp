@@ -254,14 +254,17 @@ class KillDurabilityTest : public ::testing::Test {
 
     /// Waits for `done`, giving up after `timeout` or when the child has ended.
     static bool waitUntil(ChildProcess& child, Millis timeout, const std::function<bool()>& done) {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (!done()) {
-            if (std::chrono::steady_clock::now() >= deadline || child.waitFor(0ms)) {
-                return false;
-            }
-            std::this_thread::sleep_for(2ms);
-        }
-        return true;
+        bool ended = false;
+        const bool stopped = pollUntil(
+            [&] {
+                if (done()) {
+                    return true;
+                }
+                ended = child.waitFor(0ms).has_value();
+                return ended;
+            },
+            timeout, 2ms);
+        return stopped && !ended;
     }
 
     TempDir dir_;

@@ -12,6 +12,8 @@
 #include <sstream>
 #include <thread>
 
+#include "support/Patience.hpp"
+
 extern char** environ;
 
 namespace mvk::test {
@@ -75,22 +77,18 @@ std::optional<int> ChildProcess::waitFor(std::chrono::milliseconds timeout) {
     if (!spawned_) {
         return -1;
     }
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!status_) {
+    const auto ended = [&] {
         int status = -1;
-        const pid_t ended = waitpid(pid_, &status, WNOHANG);
-        if (ended == pid_) {
+        const pid_t waited = waitpid(pid_, &status, WNOHANG);
+        if (waited == pid_) {
             status_ = status;
-            break;
-        }
-        if (ended < 0 && errno != EINTR) {
+        } else if (waited < 0 && errno != EINTR) {
             status_ = -1;
-            break;
         }
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return std::nullopt;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return status_.has_value();
+    };
+    if (!pollUntil(ended, timeout, std::chrono::milliseconds(5))) {
+        return std::nullopt;
     }
     return status_;
 }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <thread>
 
 #include "support/SanitizedBuild.hpp"
 
@@ -31,6 +33,29 @@ inline double timeScale() {
 template <class Rep, class Period>
 std::chrono::milliseconds patience(std::chrono::duration<Rep, Period> onAFastMachine) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(onAFastMachine * timeScale());
+}
+
+/// Polls `done` every `interval` until it holds; false once `limit` has been
+/// spent. Each poll is charged at most `longestPoll`, however long it really
+/// took: a machine paused in between (a suspended virtual machine) wakes with
+/// every clock moved on, and the other side must get its turn to run before
+/// the wait may give up.
+template <class Done>
+bool pollUntil(Done&& done, std::chrono::milliseconds limit,
+               std::chrono::milliseconds interval = std::chrono::milliseconds(1)) {
+    constexpr auto longestPoll = std::chrono::milliseconds(100);
+    std::chrono::steady_clock::duration spent{};
+    auto last = std::chrono::steady_clock::now();
+    while (!done()) {
+        if (spent >= limit) {
+            return false;
+        }
+        std::this_thread::sleep_for(interval);
+        const auto now = std::chrono::steady_clock::now();
+        spent += std::min<std::chrono::steady_clock::duration>(now - last, longestPoll);
+        last = now;
+    }
+    return true;
 }
 
 /// How long a test waits for a queue to run dry before it fails.
