@@ -1,6 +1,7 @@
 #include "storage/DataFolderLock.hpp"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -31,6 +32,8 @@ class HeldFiles {
     void remove(dev_t device, ino_t inode) {
         std::erase_if(entries_, Mine{device, inode, ::getpid()});
     }
+    /// In a child forked without exec: it holds none of its parent's locks.
+    void forget() { entries_.clear(); }
 
   private:
     struct Entry {
@@ -52,7 +55,19 @@ class HeldFiles {
 
 HeldFiles& heldFiles() {
     // Never destroyed: a core may let its folder go while the process exits.
-    static auto* value = new HeldFiles();
+    static HeldFiles* files = nullptr;
+    static auto* value = [] {
+        files = new HeldFiles();
+        // A fork while another thread holds the list's lock would leave it
+        // locked for good in the child: the fork waits for the list instead.
+        // The handlers read the plain pointer, never this initialisation.
+        ::pthread_atfork([] { files->mutex.lock(); }, [] { files->mutex.unlock(); },
+                         [] {
+                             files->forget();
+                             files->mutex.unlock();
+                         });
+        return files;
+    }();
     return *value;
 }
 

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <atomic>
 #include <chrono>
 #include <fstream>
 #include <functional>
@@ -435,11 +436,8 @@ TEST(ProcessBoundaryTest, OfProcessesRacingOneFreshFolderExactlyOneStarts) {
 
         // The owner holds the folder until told to go on.
         std::vector<std::optional<int>> ended(processes);
-        const auto deadline = std::chrono::steady_clock::now() + patience(std::chrono::seconds(60));
-        for (std::size_t settled = 0; settled < processes;) {
-            ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "a child never settled";
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            settled = 0;
+        const auto allSettled = [&] {
+            std::size_t settled = 0;
             for (std::size_t index = 0; index < processes; ++index) {
                 if (!ended[index]) {
                     ended[index] = children[index]->waitFor(std::chrono::milliseconds(0));
@@ -448,7 +446,10 @@ TEST(ProcessBoundaryTest, OfProcessesRacingOneFreshFolderExactlyOneStarts) {
                     children[index]->stderrText().find("claim: started\n") != std::string::npos;
                 settled += ended[index] || started ? 1 : 0;
             }
-        }
+            return settled == processes;
+        };
+        ASSERT_TRUE(pollUntil(allSettled, patience(std::chrono::seconds(60))))
+            << "a child never settled";
         std::ofstream(dir.path() / "release").flush();
 
         std::size_t owners = 0;
@@ -477,14 +478,7 @@ TEST(ProcessBoundaryTest, OfProcessesRacingOneFreshFolderExactlyOneStarts) {
 
 /// Until `done` holds; false at the limit.
 bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
+    return pollUntil(done, limit);
 }
 
 // A host forks a child without exec while its core owns the folder. The
@@ -496,7 +490,9 @@ TEST(ProcessBoundaryTest, AChildForkedWithoutExecLeavesTheFolderToTheNextRun) {
         SCOPED_TRACE(how);
         TempDir dir;
         Child holder({"fork-holder", dir.path().string(), how}, dir.path() / "stderr-holder");
-        const int status = holder.wait();
+        const auto ended = holder.waitFor(patience(std::chrono::seconds(60)));
+        ASSERT_TRUE(ended) << "the holder never ended:\n" << holder.stderrText();
+        const int status = *ended;
         const auto text = holder.stderrText();
         ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << describe(status) << "\n"
                                                                    << text;
@@ -527,6 +523,47 @@ TEST(ProcessBoundaryTest, AChildForkedWithoutExecLeavesTheFolderToTheNextRun) {
             ::kill(forked, SIGKILL);
         }
     }
+}
+
+// A host forks while another of its threads takes and lets go a data folder:
+// however the fork falls, the child can take a folder of its own.
+TEST(ProcessBoundaryTest, AForkWhileAFolderIsTakenLeavesTheChildFreeToTakeOne) {
+    TempDir dir;
+    std::filesystem::create_directories(dir.path() / "parent");
+    std::filesystem::create_directories(dir.path() / "child");
+    std::atomic<bool> stop{false};
+    std::thread taker([&] {
+        while (!stop.load()) {
+            DataFolderLock held(dir.path() / "parent");
+        }
+    });
+    int hung = 0;
+    int refused = 0;
+    for (int round = 0; round < 100 && hung == 0; ++round) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            try {
+                DataFolderLock own(dir.path() / "child");
+                ::_exit(0);
+            } catch (...) {
+                ::_exit(1);
+            }
+        }
+        int status = -1;
+        if (!pollUntil([&] { return ::waitpid(child, &status, WNOHANG) == child; },
+                       patience(std::chrono::seconds(10)))) {
+            ++hung;
+            ::kill(child, SIGKILL);
+            ::waitpid(child, &status, 0);
+        } else if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            ++refused;
+        }
+    }
+    stop = true;
+    taker.join();
+    EXPECT_EQ(hung, 0);
+    EXPECT_EQ(refused, 0);
 }
 
 // destroySDK while the gateway holds the answer to a report, and the next run
