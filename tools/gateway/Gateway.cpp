@@ -176,14 +176,30 @@ class Gateway::Impl {
 
     bool waitForRequests(const std::string& path, std::size_t count,
                          std::chrono::milliseconds timeout) const {
-        std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, timeout, [&] {
+        const auto arrived = [&] {
             std::size_t seen = 0;
             for (const auto& request : requests_) {
                 seen += request.path == path ? 1 : 0;
             }
             return seen >= count;
-        });
+        };
+        // Waited in slices, each charged at most its own length: a machine
+        // paused mid-wait wakes with the clock moved on, and the client must
+        // get its turn before the wait gives up.
+        constexpr auto slice = std::chrono::milliseconds(100);
+        std::unique_lock lock(mutex_);
+        std::chrono::steady_clock::duration spent{};
+        while (!arrived()) {
+            if (spent >= timeout) {
+                return false;
+            }
+            const auto before = std::chrono::steady_clock::now();
+            changed_.wait_for(
+                lock, std::min<std::chrono::steady_clock::duration>(slice, timeout - spent));
+            spent += std::min<std::chrono::steady_clock::duration>(
+                std::chrono::steady_clock::now() - before, slice);
+        }
+        return true;
     }
 
     void clearRequests() {
