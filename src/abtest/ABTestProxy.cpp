@@ -1,6 +1,6 @@
 #include "abtest/ABTestProxy.hpp"
 
-#include "foundation/Logger.hpp"
+#include "state/NotInitializedLine.hpp"
 
 namespace mvk {
 
@@ -16,7 +16,7 @@ void ABTestProxy::tryStartInvolvedExperiment() {
 MVKRemoteConfigParameters ABTestProxy::getConfig() {
     auto installed = logic();
     if (!installed) {
-        Logger::writeLog(MVKLogLevel::error, notInitializedMessage("getConfig()"));
+        NotInitializedLine::shared().dropped("getConfig()");
         return {};
     }
     return installed->getConfig();

@@ -12,6 +12,7 @@
 #include "foundation/Logger.hpp"
 #include "foundation/Utf8.hpp"
 #include "platform/BacklogBound.hpp"
+#include "state/NotInitializedLine.hpp"
 
 namespace mvk {
 
@@ -77,9 +78,7 @@ void AntiCheatLogic::queueCheck(ReceiptCompletion completion, HeldBytes held, Ch
 std::shared_ptr<AntiCheatServiceProctocol> AntiCheatLogic::serviceOrLog() const {
     auto service = antiCheatService();
     if (!service) {
-        Logger::writeLog(MVKLogLevel::error,
-                         std::string("In the ") + methodText +
-                             " method an error has occurred: The SDK is not initialized yet!");
+        NotInitializedLine::shared().dropped(methodText);
     }
     return service;
 }

@@ -21,6 +21,7 @@
 #include "mvk/MVKAntiCheat.hpp"
 #include "mvk/MVKCustomEventParameters.hpp"
 #include "mvk/MVKEngineWrapper.hpp"
+#include "mvk/MVKRemoteConfig.hpp"
 #include "mvk/MVKUserCard.hpp"
 #include "mvk/UnrealBridge.hpp"
 #include "people/PeopleLogicProtocol.hpp"
@@ -434,6 +435,21 @@ const std::vector<ToldCase> toldCases = {
      R"(initialized yet! By method: setCurrentLevel\(_:\) \1$|In the setCurrentLevel\(_:\) )"
      R"(method an error has occurred: The SDK is not initialized yet!$)",
      NotInitializedLine::namedEachSecond + 1},
+    // A game applying the remote config each frame before start-up: the
+    // config read and the experiment start it queues are counted alike.
+    {"ApplyConfigBeforeStart",
+     [](RefusalsTold& t) {
+         for (int n = 0; n < 300; ++n) {
+             MVKRemoteConfig::applyConfig();
+         }
+         MVKEngineWrapper::destroySDK();
+         EXPECT_TRUE(t.h.drainIncome());
+     },
+     600,
+     R"(In (\d+) more calls? since the last line an error has occurred: The SDK is not )"
+     R"(initialized yet! By method: |In the (getConfig|tryStartInvolvedExperiment)\(\) )"
+     R"(method an error has occurred: The SDK is not initialized yet!$)",
+     NotInitializedLine::namedEachSecond + 2},
 };
 
 // Every refused or dropped call is counted in a line within about a second,
