@@ -103,8 +103,10 @@ TEST_F(AnalyticsReportFlow, AnAcceptedReportLeavesTheFileWhileTheIncomeQueueIsBu
     // Behind the packing block: the queue is held as by a long burst of events.
     QueueManager::incomeQueue().queue().addOperation([released] { released.wait(); });
 
-    ASSERT_TRUE(h.gateway().waitForRequests("/v2/analytics/report", reportsBefore + 1, 10s));
-    const bool gone = pollUntil([&] { return h.columnTexts("reports", "uuid").empty(); }, 10s);
+    ASSERT_TRUE(h.gateway().waitForRequests("/v2/analytics/report", reportsBefore + 1,
+                                            test::patience(10s)));
+    const bool gone =
+        pollUntil([&] { return h.columnTexts("reports", "uuid").empty(); }, test::patience(10s));
     release.set_value();
     settle();
     EXPECT_TRUE(gone) << "the accepted report waited for the income queue";

@@ -126,8 +126,9 @@ TEST_P(CoreFlowRequests, StartUpSendsTheConfigurationAndIdentificationRequests) 
     configuration.setUserId("player-1");
     MVKAnalytics::initialize("coreflow-key", configuration);
 
-    ASSERT_TRUE(h.gateway().waitForRequests("/v2/analytics/config", 1, 20s));
-    ASSERT_TRUE(h.gateway().waitForRequests("/v2/analytics/identification", 1, 20s));
+    ASSERT_TRUE(h.gateway().waitForRequests("/v2/analytics/config", 1, test::patience(20s)));
+    ASSERT_TRUE(
+        h.gateway().waitForRequests("/v2/analytics/identification", 1, test::patience(20s)));
     QueueManager::configQueue().queue().drain(test::drainLimit());
     ASSERT_TRUE(h.drainIncome());
     EXPECT_EQ(startUps(), 1);
@@ -188,7 +189,8 @@ TEST_F(CoreFlow, TheIdentificationAnswerReachesTheHostsListener) {
     auto listener = std::make_shared<RecordingIdentifiersListener>();
     MVKAnalytics::setIdentifiersListener(listener);
     MVKAnalytics::initialize("coreflow-key");
-    ASSERT_TRUE(h.gateway().waitForRequests("/v2/analytics/identification", 1, 20s));
+    ASSERT_TRUE(
+        h.gateway().waitForRequests("/v2/analytics/identification", 1, test::patience(20s)));
     QueueManager::configQueue().queue().drain(test::drainLimit());
     ASSERT_TRUE(h.drainIncome());
     EXPECT_EQ(listener->received, std::vector<std::int64_t>{1});
@@ -574,7 +576,8 @@ TEST_F(CoreFlow, WithChildrensPrivacyNoIdentifierOfTheMachineLeavesAfterARunWith
         h.gateway().clearRequests();
         testing::internal::CaptureStdout();
         MVKAnalytics::initialize("coreflow-key");
-        EXPECT_TRUE(h.gateway().waitForRequests("/v2/analytics/identification", 1, 20s));
+        EXPECT_TRUE(
+            h.gateway().waitForRequests("/v2/analytics/identification", 1, test::patience(20s)));
         QueueManager::configQueue().queue().drain(test::drainLimit());
         EXPECT_TRUE(h.drainIncome());
         MVKEngineWrapper::destroySDK();

@@ -8,6 +8,7 @@
 #include "gateway/CannedAnswers.hpp"
 #include "platform/CurlURLSession.hpp"
 #include "support/GatewayFixture.hpp"
+#include "support/Patience.hpp"
 
 namespace mvk {
 namespace {
@@ -119,7 +120,7 @@ TEST(GatewayTest, WaitForRequestsAndObserver) {
         post(fixture.url("/w"));
         post(fixture.url("/w"));
     });
-    EXPECT_TRUE(fixture.gateway().waitForRequests("/w", 2, 30s));
+    EXPECT_TRUE(fixture.gateway().waitForRequests("/w", 2, test::patience(30s)));
     sender.join();
     EXPECT_EQ(observed, 2);
     EXPECT_FALSE(fixture.gateway().waitForRequests("/w", 3, 0ms));
@@ -132,7 +133,7 @@ TEST(GatewayTest, StopEndsADelayedAnswer) {
     slow.delay = 1h;
     fixture.gateway().setAnswer("/slow", slow);
     std::thread sender([&] { post(fixture.url("/slow")); });
-    ASSERT_TRUE(fixture.gateway().waitForRequests("/slow", 1, 30s));
+    ASSERT_TRUE(fixture.gateway().waitForRequests("/slow", 1, test::patience(30s)));
     fixture.gateway().stop();
     sender.join();
 }

@@ -9,6 +9,7 @@
 #include "records/Reports.hpp"
 #include "services/PipelineHarness.hpp"
 #include "support/FaultyDatabase.hpp"
+#include "support/Patience.hpp"
 
 namespace mvk::test {
 namespace {
@@ -158,7 +159,7 @@ TEST_F(ReportPassTest, RequestDuringAPassIsStoredAtOnceAndSentInOneFurtherPass) 
     storeReport(1);
     enqueue(answer(200, 500ms));
     onIncome([&] { reportService->sendBufferedEvents(); });
-    ASSERT_TRUE(gateway.gateway().waitForRequests(reportPath, 1, 5s));
+    ASSERT_TRUE(gateway.gateway().waitForRequests(reportPath, 1, test::patience(5s)));
     store(1, *state->user, R"({"n":2})");
     onIncome([&] {
         reportService->sendBufferedEvents();
@@ -175,7 +176,7 @@ TEST_F(ReportPassTest, FlashEventLeavesWhileAPassWaits) {
     storeReport(1);
     enqueue(answer(200, 2s));
     onIncome([&] { reportService->sendBufferedEvents(); });
-    ASSERT_TRUE(gateway.gateway().waitForRequests(reportPath, 1, 5s));
+    ASSERT_TRUE(gateway.gateway().waitForRequests(reportPath, 1, test::patience(5s)));
     onIncome([&] { reportService->sendFlashEvent(TestEvent("al", R"({"code":"al"})")); });
     ASSERT_TRUE(gateway.gateway().waitForRequests(reportPath, 2, 1500ms));
     EXPECT_EQ(storedNumbers(), (std::vector<int>{1})) << "the pass still waits";
@@ -189,7 +190,7 @@ TEST_F(ReportPassTest, RemovingAllReportsDuringAPassSendsNoMoreOfThem) {
     storeReport(2);
     enqueue(answer(200, 500ms));
     onIncome([&] { reportService->sendBufferedEvents(); });
-    ASSERT_TRUE(gateway.gateway().waitForRequests(reportPath, 1, 5s));
+    ASSERT_TRUE(gateway.gateway().waitForRequests(reportPath, 1, test::patience(5s)));
     onIncome([&] { reportService->removeAllReports(); });
     EXPECT_TRUE(storedReports().empty());
     settle();
@@ -226,7 +227,7 @@ TEST_F(ReportPassTest, AcceptedReportIsDeletedEvenWhenTheServiceIsReleasedMeanwh
     storeReport(1);
     enqueue(answer(200, 500ms));
     onIncome([&] { reportService->sendBufferedEvents(); });
-    ASSERT_TRUE(gateway.gateway().waitForRequests(reportPath, 1, 5s));
+    ASSERT_TRUE(gateway.gateway().waitForRequests(reportPath, 1, test::patience(5s)));
     std::weak_ptr<ReportService> weak = reportService;
     onIncome([&] { reportService.reset(); });
     settle();

@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "services/PipelineHarness.hpp"
+#include "support/Patience.hpp"
 
 namespace mvk::test {
 namespace {
@@ -17,7 +18,7 @@ TEST_F(PipelineTest, StoringWhileAPassWaitsAndFlashEventsLeave) {
     slow.delay = 300ms;
     gateway.gateway().enqueueAnswer(reportPath, slow);
     onIncome([&] { reportService->sendBufferedEvents(); });
-    ASSERT_TRUE(gateway.gateway().waitForRequests(reportPath, 1, 5s));
+    ASSERT_TRUE(gateway.gateway().waitForRequests(reportPath, 1, test::patience(5s)));
     for (int round = 0; round < 20; ++round) {
         QueueManager::incomeQueue().queue().addOperation([&] {
             eventsService->addEvent(TestEvent("ce", R"({"code":"ce"})"));
