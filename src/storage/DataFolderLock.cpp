@@ -21,19 +21,38 @@ namespace {
 /// The lock files held by objects of this process. The process id is kept
 /// with each: a child forked without exec inherits this list but not the
 /// locks, and must not take its parent's entries for its own.
+///
+/// Made with the program, with no guarded first use: a child forked while
+/// another thread was making a guarded static would wait for it for good.
+/// Never destroyed: a core may let its folder go while the process exits.
 class HeldFiles {
   public:
-    std::mutex mutex;
+    constexpr HeldFiles() = default;
+
+    void lock() { ::pthread_mutex_lock(&mutex_); }
+    void unlock() { ::pthread_mutex_unlock(&mutex_); }
 
     bool contains(dev_t device, ino_t inode) const {
-        return std::any_of(entries_.begin(), entries_.end(), Mine{device, inode, ::getpid()});
+        return entries_ != nullptr &&
+               std::any_of(entries_->begin(), entries_->end(), Mine{device, inode, ::getpid()});
     }
-    void add(dev_t device, ino_t inode) { entries_.push_back({device, inode, ::getpid()}); }
+    void add(dev_t device, ino_t inode) {
+        if (entries_ == nullptr) {
+            entries_ = new std::vector<Entry>();
+        }
+        entries_->push_back({device, inode, ::getpid()});
+    }
     void remove(dev_t device, ino_t inode) {
-        std::erase_if(entries_, Mine{device, inode, ::getpid()});
+        if (entries_ != nullptr) {
+            std::erase_if(*entries_, Mine{device, inode, ::getpid()});
+        }
     }
     /// In a child forked without exec: it holds none of its parent's locks.
-    void forget() { entries_.clear(); }
+    void forget() {
+        if (entries_ != nullptr) {
+            entries_->clear();
+        }
+    }
 
   private:
     struct Entry {
@@ -50,26 +69,21 @@ class HeldFiles {
         }
     };
 
-    std::vector<Entry> entries_;
+    pthread_mutex_t mutex_ = PTHREAD_MUTEX_INITIALIZER;
+    std::vector<Entry>* entries_ = nullptr;
 };
 
-HeldFiles& heldFiles() {
-    // Never destroyed: a core may let its folder go while the process exits.
-    static HeldFiles* files = nullptr;
-    static auto* value = [] {
-        files = new HeldFiles();
-        // A fork while another thread holds the list's lock would leave it
-        // locked for good in the child: the fork waits for the list instead.
-        // The handlers read the plain pointer, never this initialisation.
-        ::pthread_atfork([] { files->mutex.lock(); }, [] { files->mutex.unlock(); },
-                         [] {
-                             files->forget();
-                             files->mutex.unlock();
-                         });
-        return files;
-    }();
-    return *value;
-}
+constinit HeldFiles heldFolderFiles;
+
+// A fork while another thread holds the list's lock would leave it locked for
+// good in the child: the fork waits for the list instead. Registered as the
+// library loads, before a host thread can fork.
+[[maybe_unused]] const int heldFolderFilesForkSafe =
+    ::pthread_atfork([] { heldFolderFiles.lock(); }, [] { heldFolderFiles.unlock(); },
+                     [] {
+                         heldFolderFiles.forget();
+                         heldFolderFiles.unlock();
+                     });
 
 [[noreturn]] void refuse(const std::filesystem::path& folder, int error) {
     const auto reason = std::generic_category().message(error);
@@ -90,8 +104,8 @@ HeldFiles& heldFiles() {
 
 DataFolderLock::DataFolderLock(const std::filesystem::path& folder) {
     const auto path = folder / fileName;
-    auto& held = heldFiles();
-    std::lock_guard guard(held.mutex);
+    auto& held = heldFolderFiles;
+    std::lock_guard guard(held);
     // Asked by name, not by opening it: closing a second descriptor of a file
     // this process holds would let the lock go.
     struct stat named {};
@@ -134,10 +148,10 @@ DataFolderLock::DataFolderLock(const std::filesystem::path& folder) {
 }
 
 DataFolderLock::~DataFolderLock() {
-    auto& held = heldFiles();
+    auto& held = heldFolderFiles;
     // Closed before the entry goes, under the list's lock: another object of
     // this process that opened the file in between would lose its lock here.
-    std::lock_guard guard(held.mutex);
+    std::lock_guard guard(held);
     ::close(descriptor_);
     held.remove(device_, inode_);
 }
