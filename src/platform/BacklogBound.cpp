@@ -15,7 +15,15 @@ std::string calls(std::uint64_t count) {
 
 BacklogBound::Charge::~Charge() {
     if (bound_ != nullptr) {
+        started();
         bound_->giveBack(bytes_);
+    }
+}
+
+void BacklogBound::Charge::started() noexcept {
+    if (unstarted_ && bound_ != nullptr) {
+        unstarted_ = false;
+        bound_->unstarted_.fetch_sub(1, std::memory_order_relaxed);
     }
 }
 
@@ -37,7 +45,8 @@ BacklogBound::Charge BacklogBound::admit(std::size_t bytes) noexcept {
         const std::uint64_t added = oneCall + bytes;
         const std::uint64_t held = held_.fetch_add(added, std::memory_order_relaxed) + added;
         if ((held & byteMask) <= mostBytes && held >> callShift <= mostCalls) {
-            return Charge(this, bytes);
+            unstarted_.fetch_add(1, std::memory_order_relaxed);
+            return Charge(this, bytes, true);
         }
         held_.fetch_sub(added, std::memory_order_relaxed);
     }
@@ -54,7 +63,7 @@ void BacklogBound::tellRefused() noexcept {
 
 BacklogBound::Charge BacklogBound::admitPastBound(std::size_t bytes) noexcept {
     held_.fetch_add(oneCall + bytes, std::memory_order_relaxed);
-    return Charge(this, bytes);
+    return Charge(this, bytes, false);
 }
 
 void BacklogBound::giveBack(std::size_t bytes) noexcept {
@@ -80,10 +89,10 @@ void BacklogBound::writeRefusedLine() noexcept {
 
 void BacklogBound::writeNotStoredLine() const noexcept {
     try {
-        // Past the exit's drain no queued block starts again: what is still
-        // charged now waits in the queue (or runs past the bound) and is lost
-        // with the process.
-        const auto waiting = held_.load(std::memory_order_relaxed) >> callShift;
+        // Past the exit's drain no queued block starts again: the calls whose
+        // blocks never began are lost with the process. A block cut off at
+        // the bound has begun, and its writes are committed by this step.
+        const auto waiting = unstarted_.load(std::memory_order_relaxed);
         if (waiting == 0) {
             return;
         }

@@ -16,8 +16,9 @@ namespace mvk {
 /// bound a call is refused with a line, at most one a second, that says how
 /// many were refused since the one before. Every refusal is counted in such
 /// a line within about a second, also when no call follows, and at the
-/// latest at `destroySDK` and at exit; an exit that leaves charged calls
-/// queued says how many were not stored.
+/// latest at `destroySDK` and at exit; an exit that leaves calls queued says
+/// how many calls' data was not stored (getters and receipt checks left
+/// unanswered are not among them: they carry nothing to store).
 ///
 /// The life-cycle calls and barriers the host waits on are queued whatever
 /// the backlog, uncharged; getters are queued whatever the backlog, charged.
@@ -37,10 +38,13 @@ class BacklogBound {
       public:
         Charge() noexcept = default;
         Charge(Charge&& other) noexcept
-            : bound_(std::exchange(other.bound_, nullptr)), bytes_(other.bytes_) {}
+            : bound_(std::exchange(other.bound_, nullptr)),
+              bytes_(other.bytes_),
+              unstarted_(std::exchange(other.unstarted_, false)) {}
         Charge& operator=(Charge&& other) noexcept {
             std::swap(bound_, other.bound_);
             std::swap(bytes_, other.bytes_);
+            std::swap(unstarted_, other.unstarted_);
             return *this;
         }
         Charge(const Charge&) = delete;
@@ -49,12 +53,20 @@ class BacklogBound {
 
         explicit operator bool() const noexcept { return bound_ != nullptr; }
 
+        /// The call's block has begun: whatever it carries is the queue's to
+        /// store now, and no longer lost with the process if it exits. Its
+        /// bytes stay charged until the block is gone.
+        void started() noexcept;
+
       private:
         friend class BacklogBound;
-        Charge(BacklogBound* bound, std::size_t bytes) noexcept : bound_(bound), bytes_(bytes) {}
+        Charge(BacklogBound* bound, std::size_t bytes, bool unstarted) noexcept
+            : bound_(bound), bytes_(bytes), unstarted_(unstarted) {}
 
         BacklogBound* bound_ = nullptr;
         std::size_t bytes_ = 0;
+        /// A call with data to store whose block has not begun.
+        bool unstarted_ = false;
     };
 
     BacklogBound(const BacklogBound&) = delete;
@@ -88,6 +100,8 @@ class BacklogBound {
     static constexpr std::uint64_t byteMask = oneCall - 1;
 
     std::atomic<std::uint64_t> held_{0};
+    /// Calls admitted with data to store whose blocks have not begun.
+    std::atomic<std::uint64_t> unstarted_{0};
     std::atomic<std::uint64_t> refusedSinceLine_{0};
     PacedLine refusedLine_;
 };

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <mutex>
 #include <utility>
+#include <vector>
 
 #include "foundation/Clock.hpp"
 #include "platform/ProcessExit.hpp"
@@ -10,8 +12,56 @@
 
 namespace mvk {
 
+namespace {
+
+/// The scheduler every paced line uses and the lines themselves, which live
+/// as long as the process; made once, never destroyed.
+struct Pacing {
+    std::mutex mutex;
+    std::shared_ptr<DelayedSchedulerProtocol> scheduler;
+    std::vector<PacedLine*> lines;
+};
+
+Pacing& pacing() {
+    static auto* shared = new Pacing();
+    return *shared;
+}
+
+std::shared_ptr<DelayedSchedulerProtocol> currentScheduler() {
+    {
+        auto& p = pacing();
+        std::lock_guard lock(p.mutex);
+        if (p.scheduler) {
+            return p.scheduler;
+        }
+    }
+    return RunLoop::delayedScheduler();
+}
+
+}  // namespace
+
+void PacedLine::useScheduler(std::shared_ptr<DelayedSchedulerProtocol> scheduler) {
+    auto& p = pacing();
+    std::vector<PacedLine*> lines;
+    {
+        std::lock_guard lock(p.mutex);
+        p.scheduler.swap(scheduler);
+        lines = p.lines;
+    }
+    for (auto* line : lines) {
+        line->forgetFlush();
+    }
+    // The scheduler replaced, and the flushes it still holds, go here,
+    // outside the lock.
+}
+
 PacedLine::PacedLine(std::function<bool()> pending, std::function<void()> tell)
     : pending_(std::move(pending)), tell_(std::move(tell)) {
+    {
+        auto& p = pacing();
+        std::lock_guard lock(p.mutex);
+        p.lines.push_back(this);
+    }
     // The delayed scheduler starts nothing once the exit has begun.
     ProcessExit::install();
     ProcessExit::addStep(ProcessExit::Stage::commit, [this](ProcessExit::Deadline) { tellNow(); });
@@ -74,13 +124,17 @@ void PacedLine::scheduleFlush(std::int64_t now) noexcept {
         }
     } while (!flushDue_.compare_exchange_weak(scheduled, due));
     try {
-        RunLoop::delayedScheduler()->schedule(
+        currentScheduler()->schedule(
             std::chrono::milliseconds(std::max<std::int64_t>(due - now, 0)),
             [this, due] { flush(due); });
     } catch (...) {
         auto expected = due;
         flushDue_.compare_exchange_strong(expected, never);
     }
+}
+
+void PacedLine::forgetFlush() noexcept {
+    flushDue_.store(never);
 }
 
 void PacedLine::flush(std::int64_t due) noexcept {

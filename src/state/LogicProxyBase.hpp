@@ -133,6 +133,7 @@ class LogicProxyBase {
                              lasting = lasting_ ? slot_.get() : nullptr, method = std::move(method),
                              call = std::move(call), dropped = std::move(dropped),
                              charge = std::move(charge)]() mutable {
+            charge.started();
             const auto held = lasting != nullptr ? nullptr : weak.lock();
             Slot* const slot = lasting != nullptr ? lasting : held.get();
             if (slot == nullptr) {

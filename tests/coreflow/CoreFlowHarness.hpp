@@ -25,6 +25,7 @@
 #include "platform/ManualRunLoop.hpp"
 #include "platform/MemorySecureStore.hpp"
 #include "platform/NotificationCenter.hpp"
+#include "platform/PacedLine.hpp"
 #include "platform/QueueManager.hpp"
 #include "support/GatewayFixture.hpp"
 #include "support/Patience.hpp"
@@ -41,6 +42,8 @@ class CoreFlowHarness {
   public:
     CoreFlowHarness() {
         Clock::install(clock);
+        // The refusal lines' flushes wait for the test's clock on its loop.
+        PacedLine::useScheduler(loop);
         ApplicationSupportDirectory::setOverride(dir.path());
         for (auto& [path, answer] : gateway::cannedAnswers()) {
             gateway().setAnswer(path, std::move(answer));
@@ -63,6 +66,7 @@ class CoreFlowHarness {
         BackendConfigUrl::setTestProxyUrl("");
         BackendConfigUrl::setTestCustomUrl("");
         ApplicationSupportDirectory::setOverride(std::nullopt);
+        PacedLine::useScheduler(nullptr);
         Clock::install(nullptr);
     }
 
