@@ -1,8 +1,13 @@
 #include "backend/BackendConfigUrl.hpp"
 
+#include <cctype>
 #include <mutex>
+#include <string_view>
 
 namespace mvk {
+
+/// The build's gateway, made by CMake in a file of its own.
+extern const char defaultGatewayUrlText[];
 
 namespace {
 
@@ -21,7 +26,7 @@ TestAddresses& testAddresses() {
 }  // namespace
 
 std::string BackendConfigUrl::defaultGatewayUrl() {
-    std::string url = MVK_DEFAULT_GATEWAY_URL;
+    std::string url = defaultGatewayUrlText;
     while (!url.empty() && url.back() == '/') {
         url.pop_back();
     }
@@ -63,6 +68,34 @@ std::string BackendConfigUrl::baseApiUrl() {
         custom = addresses.custom;
     }
     return (proxy.empty() ? defaultGatewayUrl() : proxy) + custom;
+}
+
+bool BackendConfigUrl::isUnset() {
+    return testProxyUrl().empty() && isPlaceholder(defaultGatewayUrl());
+}
+
+bool BackendConfigUrl::isPlaceholder(std::string_view url) {
+    if (const auto scheme = url.find("://"); scheme != std::string_view::npos) {
+        url.remove_prefix(scheme + 3);
+    }
+    auto host = url.substr(0, url.find_first_of("/?#"));
+    if (const auto user = host.rfind('@'); user != std::string_view::npos) {
+        host.remove_prefix(user + 1);
+    }
+    if (!host.empty() && host.front() != '[') {
+        host = host.substr(0, host.find(':'));
+    }
+    if (!host.empty() && host.back() == '.') {
+        host.remove_suffix(1);
+    }
+    // Names are told apart without regard to case.
+    std::string name(host);
+    for (auto& c : name) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    constexpr std::string_view reserved = ".invalid";
+    return name.empty() || name == reserved.substr(1) ||
+           (name.size() > reserved.size() && name.ends_with(reserved));
 }
 
 }  // namespace mvk

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace mvk {
 
@@ -28,6 +29,13 @@ class BackendConfigUrl {
 
     /// The default gateway or the proxy address, then the custom suffix.
     static std::string baseApiUrl();
+
+    /// No gateway a request could reach: no proxy address, and the build's
+    /// gateway is missing or a placeholder under ".invalid", a name that never
+    /// resolves (the build's own default).
+    static bool isUnset();
+    /// A URL without a host, or whose host is under ".invalid".
+    static bool isPlaceholder(std::string_view url);
 };
 
 }  // namespace mvk

@@ -13,6 +13,7 @@
 #include "analytics/AnalyticsLogic.hpp"
 #include "analytics/ValidatorRules.hpp"
 #include "backend/Backend.hpp"
+#include "backend/BackendConfigUrl.hpp"
 #include "core/CoreFactory.hpp"
 #include "core/ServiceFactory.hpp"
 #include "device/Platform.hpp"
@@ -471,6 +472,17 @@ void Core::runStartUp(const std::string& applicationKey,
         return;
     }
     const auto validConfiguration = ValidatorRules::validateInitialize(configuration);
+    if (BackendConfigUrl::isUnset()) {
+        // The core still starts and stores; its reports wait for a build
+        // with a gateway.
+        Logger::writeLog(MVKLogLevel::error,
+                         "[Backend] No gateway address is set: this library was built with the "
+                         "placeholder " +
+                             BackendConfigUrl::defaultGatewayUrl() +
+                             ", so nothing is sent. Build it with "
+                             "-DMVK_DEFAULT_GATEWAY_URL=https://<your gateway>, or call "
+                             "MVKAnalytics::setTestProxyUrl before initialize.");
+    }
 
     // Read once, so the platform layer and the state agree on it.
     const bool childrensPrivacy = isCoppaControlEnabled();

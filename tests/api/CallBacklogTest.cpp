@@ -383,6 +383,25 @@ class RefusalsTold : public ::testing::TestWithParam<ToldCase> {
 
 const std::string refusalLine = R"(\[Backlog\] (\d+) calls? refused since the last line)";
 
+/// Starts the library, then runs `play` in a process of its own that exits
+/// at its end; keeps the lines that process wrote.
+void playUntilExit(RefusalsTold& t, void (*play)()) {
+    t.start();
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            Logger::setEngineLoggerMessageClosure([](MVKLogLevel, const std::string& line) {
+                std::fprintf(stderr, "%s\n", line.c_str());
+            });
+            play();
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), ::testing::Truly([&t](const std::string& err) {
+            t.childLines = err;
+            return true;
+        }));
+}
+
 const std::vector<ToldCase> toldCases = {
     // The queue moves again and nothing else is called: the second passes.
     {"BurstRefusedThenIdle",
@@ -406,22 +425,7 @@ const std::vector<ToldCase> toldCases = {
     // The process's end, in a process of its own, with the queue still held:
     // what it holds is not stored, and says so.
     {"BurstRefusedThenExit",
-     [](RefusalsTold& t) {
-         t.start();
-         GTEST_FLAG_SET(death_test_style, "threadsafe");
-         EXPECT_EXIT(
-             {
-                 Logger::setEngineLoggerMessageClosure([](MVKLogLevel, const std::string& line) {
-                     std::fprintf(stderr, "%s\n", line.c_str());
-                 });
-                 RefusalsTold::refuseBeyondTheBound();
-                 std::exit(0);
-             },
-             ::testing::ExitedWithCode(0), ::testing::Truly([&t](const std::string& err) {
-                 t.childLines = err;
-                 return true;
-             }));
-     },
+     [](RefusalsTold& t) { playUntilExit(t, &RefusalsTold::refuseBeyondTheBound); },
      RefusalsTold::refused, refusalLine, 2,
      "[Backlog] " + std::to_string(BacklogBound::mostCalls) +
          " calls not stored: still queued when the process exited"},
@@ -430,33 +434,21 @@ const std::vector<ToldCase> toldCases = {
     // the calls not stored are the three custom events that never began.
     {"HeldCallsOfEachKindThenExit",
      [](RefusalsTold& t) {
-         t.start();
-         GTEST_FLAG_SET(death_test_style, "threadsafe");
-         EXPECT_EXIT(
-             {
-                 Logger::setEngineLoggerMessageClosure([](MVKLogLevel, const std::string& line) {
-                     std::fprintf(stderr, "%s\n", line.c_str());
-                 });
-                 QueueManager::incomeQueue().pause();
-                 MVKAnalytics::customEvent(holdingEvent);
-                 for (int n = 0; n < 3; ++n) {
-                     MVKAnalytics::customEvent("level_complete");
-                 }
-                 for (int n = 0; n < 5; ++n) {
-                     MVKAnalytics::getCurrentLevel([](std::int64_t) {});
-                 }
-                 for (int n = 0; n < 2; ++n) {
-                     MVKAntiCheat::verifyPayment("receipt", [](const MVKVerifyResponse&) {});
-                 }
-                 QueueManager::incomeQueue().resume();
-                 pollUntil([] { return holdingTheQueue.load(); },
-                           patience(std::chrono::seconds(10)));
-                 std::exit(0);
-             },
-             ::testing::ExitedWithCode(0), ::testing::Truly([&t](const std::string& err) {
-                 t.childLines = err;
-                 return true;
-             }));
+         playUntilExit(t, [] {
+             QueueManager::incomeQueue().pause();
+             MVKAnalytics::customEvent(holdingEvent);
+             for (int n = 0; n < 3; ++n) {
+                 MVKAnalytics::customEvent("level_complete");
+             }
+             for (int n = 0; n < 5; ++n) {
+                 MVKAnalytics::getCurrentLevel([](std::int64_t) {});
+             }
+             for (int n = 0; n < 2; ++n) {
+                 MVKAntiCheat::verifyPayment("receipt", [](const MVKVerifyResponse&) {});
+             }
+             QueueManager::incomeQueue().resume();
+             pollUntil([] { return holdingTheQueue.load(); }, patience(std::chrono::seconds(10)));
+         });
      },
      3, R"(\[Backlog\] (\d+) calls? not stored: still queued when the process exited)", 1},
     // Calls held back before start-up and dropped by a destroy: a few lines

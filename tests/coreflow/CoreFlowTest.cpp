@@ -240,6 +240,29 @@ TEST_F(CoreFlow, ASecondInitializeIsRefusedAndStartUpRunsOnce) {
               std::vector<std::string>{"coreflow-key"});
 }
 
+// A game built against the placeholder gateway hears why nothing is sent, in
+// one line at start, and only then.
+TEST_F(CoreFlow, AStartWithNoGatewaySaysSoOnce) {
+    const std::string noGateway = "No gateway address is set";
+    test::LogCapture log(MVKLogLevel::error);
+    MVKAnalytics::initialize("coreflow-key");
+    ASSERT_TRUE(h.drainIncome());
+    EXPECT_FALSE(log.containsFragment(noGateway));
+    h.dropCore();
+
+    BackendConfigUrl::setTestProxyUrl("");
+    MVKAnalytics::initialize("coreflow-key");
+    ASSERT_TRUE(h.drainIncome());
+    h.dropCore();
+    const auto lines = log.lines();
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [&](const std::string& line) {
+                                return line.find(noGateway) != std::string::npos &&
+                                       line.find("-DMVK_DEFAULT_GATEWAY_URL=") != std::string::npos;
+                            }),
+              1);
+}
+
 TEST_F(CoreFlow, InTheBackgroundNothingRunsUntilTheApplicationBecomesActive) {
     h.application->didEnterBackground();
     const auto core = Core::shared();

@@ -210,18 +210,22 @@ TEST(BackendRequestTest, BaseAddressFollowsTheTestAddresses) {
         const char* proxy;
         const char* custom;
         std::string expected;
+        /// The build's placeholder gateway is in force.
+        bool unset;
     };
     const std::string fallback = MVK_DEFAULT_GATEWAY_URL;
+    const bool placeholder = fallback.ends_with(".invalid");
     const Case cases[] = {
-        {"", "", fallback},
-        {"https://proxy.test:8443", "", "https://proxy.test:8443"},
-        {"", "/staging", fallback + "/staging"},
-        {"https://proxy.test", "/staging", "https://proxy.test/staging"},
+        {"", "", fallback, placeholder},
+        {"https://proxy.test:8443", "", "https://proxy.test:8443", false},
+        {"", "/staging", fallback + "/staging", placeholder},
+        {"https://proxy.test", "/staging", "https://proxy.test/staging", false},
     };
     for (const auto& c : cases) {
         BackendConfigUrl::setTestProxyUrl(c.proxy);
         BackendConfigUrl::setTestCustomUrl(c.custom);
         EXPECT_EQ(BackendConfigUrl::baseApiUrl(), c.expected) << c.proxy << " " << c.custom;
+        EXPECT_EQ(BackendConfigUrl::isUnset(), c.unset) << c.proxy;
         EXPECT_EQ(BackendConfigUrl::testProxyUrl(), c.proxy);
         EXPECT_EQ(BackendConfigUrl::testCustomUrl(), c.custom);
     }
@@ -229,6 +233,22 @@ TEST(BackendRequestTest, BaseAddressFollowsTheTestAddresses) {
     BackendConfigUrl::setTestCustomUrl("");
     EXPECT_EQ(fallback.rfind("https://", 0), 0u);
     EXPECT_NE(fallback.back(), '/');
+}
+
+TEST(BackendRequestTest, AGatewayUnderInvalidIsAPlaceholder) {
+    const std::pair<const char*, bool> cases[] = {
+        {"https://gateway.morvanix.invalid", true},
+        {"https://user@gateway.INVALID.:8443/v1", true},
+        {"https://invalid", true},
+        {"", true},
+        {"https://", true},
+        {"https://127.0.0.1:39457", false},
+        {"https://invalid.example.com/x.invalid", false},
+        {"https://[::1]:8443", false},
+    };
+    for (const auto& [url, placeholder] : cases) {
+        EXPECT_EQ(BackendConfigUrl::isPlaceholder(url), placeholder) << url;
+    }
 }
 
 TEST(BackendRequestTest, SendLogShowsHeadersBeforeAndAfterEncoding) {
