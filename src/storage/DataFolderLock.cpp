@@ -1,13 +1,15 @@
 #include "storage/DataFolderLock.hpp"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <pthread.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <mutex>
+#include <new>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -18,72 +20,141 @@ namespace mvk {
 
 namespace {
 
-/// The lock files held by objects of this process. The process id is kept
-/// with each: a child forked without exec inherits this list but not the
-/// locks, and must not take its parent's entries for its own.
+/// The descriptors of the lock files held by objects of this process. A
+/// child forked without exec inherits them, and with them the locks, which
+/// belong to the open file and not to the process: the child closes them as
+/// it starts, and the fork returns to the parent once it has, so that the
+/// folder is free whenever this process lets it go or ends, even while the
+/// child lives.
 ///
 /// Made with the program, with no guarded first use: a child forked while
 /// another thread was making a guarded static would wait for it for good.
 /// Never destroyed: a core may let its folder go while the process exits.
-class HeldFiles {
+class HeldDescriptors {
   public:
-    constexpr HeldFiles() = default;
+    constexpr HeldDescriptors() = default;
 
     void lock() { ::pthread_mutex_lock(&mutex_); }
     void unlock() { ::pthread_mutex_unlock(&mutex_); }
 
-    bool contains(dev_t device, ino_t inode) const {
-        return entries_ != nullptr &&
-               std::any_of(entries_->begin(), entries_->end(), Mine{device, inode, ::getpid()});
-    }
-    void add(dev_t device, ino_t inode) {
+    void add(int descriptor) {
         if (entries_ == nullptr) {
             entries_ = new std::vector<Entry>();
         }
-        entries_->push_back({device, inode, ::getpid()});
+        entries_->push_back({descriptor, ::getpid()});
     }
-    void remove(dev_t device, ino_t inode) {
-        if (entries_ != nullptr) {
-            std::erase_if(*entries_, Mine{device, inode, ::getpid()});
+    /// Whether `descriptor` was this process's own, from an object made in
+    /// it: an object a child inherited must not close the number, which the
+    /// child may have opened again for something else.
+    bool remove(int descriptor) {
+        return entries_ != nullptr && std::erase_if(*entries_, [&](const Entry& entry) {
+                                          return entry.descriptor == descriptor &&
+                                                 entry.process == ::getpid();
+                                      }) != 0;
+    }
+
+    // A fork while another thread holds the list's lock would leave it locked
+    // for good in the child, and a fork between a lock's open and its entry
+    // would leave the lock with the child: the fork waits for the list.
+    void beforeFork() {
+        lock();
+        childDone_[0] = childDone_[1] = -1;
+        if (entries_ != nullptr && !entries_->empty() && ::pipe2(childDone_, O_CLOEXEC) != 0) {
+            childDone_[0] = childDone_[1] = -1;
         }
     }
-    /// In a child forked without exec: it holds none of its parent's locks.
-    void forget() {
+    /// Until the child has closed its copies: a start right after the fork,
+    /// on a folder this process lets go at once, would find it still held.
+    void afterForkInParent() {
+        if (childDone_[1] >= 0) {
+            ::close(childDone_[1]);
+            pollfd done{.fd = childDone_[0], .events = POLLIN, .revents = 0};
+            const auto end = std::chrono::steady_clock::now() + childBound;
+            for (auto left = childBound; left.count() > 0;
+                 left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                     end - std::chrono::steady_clock::now())) {
+                if (::poll(&done, 1, static_cast<int>(left.count())) >= 0 || errno != EINTR) {
+                    break;
+                }
+            }
+            ::close(childDone_[0]);
+        }
+        unlock();
+    }
+    void afterForkInChild() {
         if (entries_ != nullptr) {
+            for (const auto& entry : *entries_) {
+                ::close(entry.descriptor);
+            }
             entries_->clear();
         }
+        if (childDone_[1] >= 0) {
+            ::close(childDone_[0]);
+            ::close(childDone_[1]);
+        }
+        unlock();
     }
 
   private:
     struct Entry {
-        dev_t device;
-        ino_t inode;
+        int descriptor;
         pid_t process;
     };
-    struct Mine {
-        dev_t device;
-        ino_t inode;
-        pid_t process;
-        bool operator()(const Entry& entry) const {
-            return entry.device == device && entry.inode == inode && entry.process == process;
-        }
-    };
+    /// A child stopped before it could run is not waited for past this.
+    static constexpr std::chrono::milliseconds childBound{1000};
 
     pthread_mutex_t mutex_ = PTHREAD_MUTEX_INITIALIZER;
     std::vector<Entry>* entries_ = nullptr;
+    int childDone_[2] = {-1, -1};
 };
 
-constinit HeldFiles heldFolderFiles;
+constinit HeldDescriptors heldFolderDescriptors;
 
-// A fork while another thread holds the list's lock would leave it locked for
-// good in the child: the fork waits for the list instead. Registered as the
-// library loads, before a host thread can fork.
-[[maybe_unused]] const int heldFolderFilesForkSafe =
-    ::pthread_atfork([] { heldFolderFiles.lock(); }, [] { heldFolderFiles.unlock(); },
-                     [] {
-                         heldFolderFiles.forget();
-                         heldFolderFiles.unlock();
-                     });
+// Registered as the library loads, before a host thread can fork.
+[[maybe_unused]] const int heldFolderDescriptorsForkSafe = ::pthread_atfork(
+    [] { heldFolderDescriptors.beforeFork(); }, [] { heldFolderDescriptors.afterForkInParent(); },
+    [] { heldFolderDescriptors.afterForkInChild(); });
+
+/// The lock of the file at `path` on a descriptor of its own, or the error.
+/// Under the list's lock, since a fork must see the descriptor listed as soon
+/// as it holds the lock. Writes no line: a log closure that forks would wait
+/// for the list's lock it is called under.
+int takeLock(const std::filesystem::path& path, int& descriptor) {
+    std::lock_guard guard(heldFolderDescriptors);
+    do {
+        descriptor = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    } while (descriptor < 0 && errno == EINTR);
+    if (descriptor < 0) {
+        return errno;
+    }
+    // An open-file lock, not a process's record lock: the kernel would let a
+    // record lock go when any descriptor of the file in this process closes
+    // (the game's backup of its data folder), and would grant this process a
+    // second one on the same file.
+    struct flock whole {};
+    whole.l_type = F_WRLCK;
+    whole.l_whence = SEEK_SET;
+    int result = 0;
+    do {
+        result = ::fcntl(descriptor, F_OFD_SETLK, &whole);
+    } while (result != 0 && errno == EINTR);
+    int error = 0;
+    if (result != 0) {
+        // Either code means another open file holds a lock on it.
+        error = errno == EACCES || errno == EAGAIN ? EWOULDBLOCK : errno;
+    } else {
+        try {
+            heldFolderDescriptors.add(descriptor);
+        } catch (const std::bad_alloc&) {
+            error = ENOMEM;
+        }
+    }
+    if (error != 0) {
+        ::close(descriptor);
+        descriptor = -1;
+    }
+    return error;
+}
 
 [[noreturn]] void refuse(const std::filesystem::path& folder, int error) {
     const auto reason = std::generic_category().message(error);
@@ -103,57 +174,18 @@ constinit HeldFiles heldFolderFiles;
 }  // namespace
 
 DataFolderLock::DataFolderLock(const std::filesystem::path& folder) {
-    const auto path = folder / fileName;
-    auto& held = heldFolderFiles;
-    std::lock_guard guard(held);
-    // Asked by name, not by opening it: closing a second descriptor of a file
-    // this process holds would let the lock go.
-    struct stat named {};
-    if (::lstat(path.c_str(), &named) == 0 && held.contains(named.st_dev, named.st_ino)) {
-        refuse(folder, EWOULDBLOCK);
-    }
-    do {
-        descriptor_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    } while (descriptor_ < 0 && errno == EINTR);
-    if (descriptor_ < 0) {
-        refuse(folder, errno);
-    }
-    struct stat opened {};
-    if (::fstat(descriptor_, &opened) != 0) {
-        const int error = errno;
-        ::close(descriptor_);
+    if (const int error = takeLock(folder / fileName, descriptor_); error != 0) {
         refuse(folder, error);
     }
-    if (held.contains(opened.st_dev, opened.st_ino)) {
-        // Renamed into place since it was asked for: the descriptor stays
-        // open, since closing it would let this process's own lock go.
-        refuse(folder, EWOULDBLOCK);
-    }
-    struct flock whole {};
-    whole.l_type = F_WRLCK;
-    whole.l_whence = SEEK_SET;
-    int result = 0;
-    do {
-        result = ::fcntl(descriptor_, F_SETLK, &whole);
-    } while (result != 0 && errno == EINTR);
-    if (result != 0) {
-        // Either code means another process holds a lock on the file.
-        const int error = errno == EACCES || errno == EAGAIN ? EWOULDBLOCK : errno;
-        ::close(descriptor_);
-        refuse(folder, error);
-    }
-    device_ = opened.st_dev;
-    inode_ = opened.st_ino;
-    held.add(device_, inode_);
 }
 
 DataFolderLock::~DataFolderLock() {
-    auto& held = heldFolderFiles;
-    // Closed before the entry goes, under the list's lock: another object of
-    // this process that opened the file in between would lose its lock here.
-    std::lock_guard guard(held);
-    ::close(descriptor_);
-    held.remove(device_, inode_);
+    // Under the list's lock: a child forked in between would close whatever
+    // this process had opened under the same number by then.
+    std::lock_guard guard(heldFolderDescriptors);
+    if (heldFolderDescriptors.remove(descriptor_)) {
+        ::close(descriptor_);
+    }
 }
 
 }  // namespace mvk

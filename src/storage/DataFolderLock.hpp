@@ -1,7 +1,5 @@
 #pragma once
 
-#include <sys/types.h>
-
 #include <filesystem>
 #include <string_view>
 
@@ -12,14 +10,13 @@ namespace mvk {
 /// both send its stored reports, and their first starts would race on the
 /// same rows.
 ///
-/// A POSIX record lock (`fcntl`) on the whole file "morvanix.lock" in the
-/// folder. Such a lock belongs to the process that took it: a child the host
-/// forks without exec does not get it, so the folder is free once this
-/// process lets it go or ends, however it ends, even while the child lives.
-/// Because the kernel lets the lock go when any descriptor of the file in the
-/// process closes, and a second lock from the same process would succeed,
-/// the objects of this process keep a list of the files they hold, and a
-/// second one is refused from that list without ever opening the file. The
+/// An open-file lock (`fcntl` F_OFD_SETLK) on the whole file
+/// "morvanix.lock" in the folder, on a descriptor the object opens for
+/// itself: another object of this process, with a descriptor of its own, is
+/// refused like another process, and the game opening and closing the file
+/// leaves the lock alone. A child the host forks without exec closes its
+/// copy of the descriptor at once, so the folder is free once this process
+/// lets it go or ends, however it ends, even while the child lives. The
 /// descriptor is closed on exec. The file itself stays: removing it could
 /// let two owners lock two different files of the same name.
 class DataFolderLock {
@@ -37,8 +34,6 @@ class DataFolderLock {
 
   private:
     int descriptor_ = -1;
-    dev_t device_ = 0;
-    ino_t inode_ = 0;
 };
 
 }  // namespace mvk

@@ -18,6 +18,10 @@ struct ColumnInfo {
     std::string type;
     bool required = false;
     bool key = false;
+    /// A key SQLite keeps in an index of its own, which it does for every key
+    /// but the row id: a column's INTEGER PRIMARY KEY DESC, an INT key, a
+    /// key of several columns, any key of a table WITHOUT ROWID.
+    bool keyIndexed = false;
 };
 
 // SQLite compares names without regard to ASCII case.
@@ -36,14 +40,17 @@ using Columns = std::vector<std::pair<std::string, ColumnInfo>>;
 std::unordered_map<std::string, Columns> columnsOfTables(Connection& connection) {
     Statement statement(connection,
                         "SELECT m.name, p.name, p.type, p.\"notnull\" != 0 AND p.dflt_value IS "
-                        "NULL, p.pk != 0 FROM main.sqlite_master AS m, pragma_table_info(m.name, "
-                        "'main') AS p WHERE m.type = 'table' ORDER BY m.rowid, p.cid");
+                        "NULL, p.pk != 0, p.pk != 0 AND EXISTS (SELECT 1 FROM "
+                        "pragma_index_list(m.name, 'main') WHERE origin = 'pk') FROM "
+                        "main.sqlite_master AS m, pragma_table_info(m.name, 'main') AS p WHERE "
+                        "m.type = 'table' ORDER BY m.rowid, p.cid");
     std::unordered_map<std::string, Columns> tables;
     while (auto row = statement.failableNext()) {
         tables[folded(row->text(0).value_or(""))].emplace_back(
             row->text(1).value_or(""), ColumnInfo{.type = folded(row->text(2).value_or("")),
                                                   .required = row->integer(3).value_or(0) != 0,
-                                                  .key = row->integer(4).value_or(0) != 0});
+                                                  .key = row->integer(4).value_or(0) != 0,
+                                                  .keyIndexed = row->integer(5).value_or(0) != 0});
     }
     return tables;
 }
@@ -63,10 +70,23 @@ std::optional<std::string> misfitOf(const Columns& columns, const SchemaFit::Tab
         }
         known.insert(folded(column));
     }
+    // Rows are read by position: a column of ours elsewhere would be read as
+    // another, and its rows skipped as unreadable for good.
+    for (std::size_t index = 0; index < table.columns.size(); ++index) {
+        if (folded(columns[index].first) != folded(table.columns[index])) {
+            return head + " has the column " + table.columns[index] + " out of its place";
+        }
+    }
     // Only an INTEGER PRIMARY KEY is the row id that an insert answers.
-    const auto& id = found.at(folded(SQLiteContracts::BaseEntry::id));
+    const auto idName = std::string(SQLiteContracts::BaseEntry::id);
+    const auto& id = found.at(folded(idName));
     if (!id.key || keys != 1 || id.type != "integer") {
-        return head + " has no integer key " + std::string(SQLiteContracts::BaseEntry::id);
+        return head + " has no integer key " + idName;
+    }
+    // Spelt so and still kept apart from the row id, the key stays NULL in
+    // every row an insert makes: no row could ever be named to send or delete.
+    if (id.keyIndexed) {
+        return head + " has a key " + idName + " that is not its row id";
     }
     for (const auto& [name, info] : found) {
         if (info.required && known.count(name) == 0) {

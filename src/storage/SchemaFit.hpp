@@ -31,9 +31,10 @@ class SchemaFit {
     static const std::vector<Table>& tables();
 
     /// Absent when every table of `tables` is in the file with all its
-    /// columns, "id" as its integer key, and no other column that refuses a
-    /// row without a value; otherwise what does not fit, for the log. Reads
-    /// only the schema. Throws the `SQLiteError` met while reading it.
+    /// columns first and in their order, "id" as its row id, and no other
+    /// column that refuses a row without a value; otherwise what does not
+    /// fit, for the log. Reads only the schema. Throws the `SQLiteError` met
+    /// while reading it.
     static std::optional<std::string> misfit(Connection& connection);
 };
 

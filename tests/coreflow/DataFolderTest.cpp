@@ -80,6 +80,16 @@ TEST_F(DataFolder, AFileThatIsDamagedOrDoesNotFitIsMovedAsideAndReportingGoesOn)
             writeFile(file);
         };
     };
+    const std::string eventColumns = "code TEXT, userId INTEGER, eventJson TEXT";
+    const auto rekeyEvents = [&](const std::string& columns, const std::string& options = "") {
+        return [=, this] {
+            execute("DROP TABLE events; CREATE TABLE events (" + columns + ")" + options);
+        };
+    };
+    const std::string idApart =
+        "does not fit this library (the table events has a key id that is not its row id)";
+    const std::string noIntegerKey =
+        "does not fit this library (the table events has no integer key id)";
     struct Case {
         const char* name;
         std::function<void()> spoil;
@@ -111,6 +121,23 @@ TEST_F(DataFolder, AFileThatIsDamagedOrDoesNotFitIsMovedAsideAndReportingGoesOn)
         {"a later version without a column we write",
          [&] { execute("ALTER TABLE events DROP COLUMN eventJson; PRAGMA user_version = 5"); },
          "does not fit this library (the table events has no column eventJson)"},
+        // Only a key SQLite takes for the row id is what an insert answers:
+        // rows of any other key would be stored with no id and never sent.
+        {"a descending column key", rekeyEvents("id INTEGER PRIMARY KEY DESC, " + eventColumns),
+         idApart},
+        {"a table without row ids",
+         rekeyEvents("id INTEGER PRIMARY KEY, " + eventColumns, "  wItHoUt\n  RoWiD"), idApart},
+        {"an INT key", rekeyEvents("id INT PRIMARY KEY, " + eventColumns), noIntegerKey},
+        {"a unique id and no key", rekeyEvents("id INTEGER UNIQUE, " + eventColumns), noIntegerKey},
+        {"a key of two columns",
+         rekeyEvents("id INTEGER, " + eventColumns + ", PRIMARY KEY(id, code)"), noIntegerKey},
+        // Unlike the column's own DESC, a table's key of one integer column
+        // stays the row id in either order.
+        {"a descending table key",
+         rekeyEvents("id INTEGER, " + eventColumns + ", PRIMARY KEY(id DESC)"), ""},
+        // Rows are read by position.
+        {"the key after the other columns", rekeyEvents(eventColumns + ", id INTEGER PRIMARY KEY"),
+         "does not fit this library (the table events has the column id out of its place)"},
         {"another program's file",
          [&] {
              std::filesystem::remove(h.databasePath());

@@ -575,6 +575,36 @@ TEST(ProcessBoundaryTest, AForkWhileAFolderIsTakenLeavesTheChildFreeToTakeOne) {
     EXPECT_EQ(refused, 0);
 }
 
+// The game's own backup of its data folder opens and closes the lock file
+// while the folder is held: a second process is refused all the same.
+TEST(ProcessBoundaryTest, TheGameClosingTheLockFileLeavesTheFolderHeld) {
+    TempDir dir;
+    const auto folder = dir.path() / "morvanix";
+    std::filesystem::create_directories(folder);
+    DataFolderLock held(folder);
+    ::close(::open((folder / std::string(DataFolderLock::fileName)).c_str(), O_RDONLY | O_CLOEXEC));
+    std::ofstream(dir.path() / "go").flush();
+    std::ofstream(dir.path() / "release").flush();
+    Child second({"claim-folder", dir.path().string()}, dir.path() / "stderr-second");
+    const int status = second.wait();
+    const auto text = second.stderrText();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 3) << describe(status) << "\n" << text;
+    EXPECT_NE(text.find("The data folder " + folder.string() + " is in use"), std::string::npos)
+        << text;
+}
+
+// A log closure that forks on the refusal's line must find the library's
+// locks free, and the library must go on: the next start completes.
+TEST(ProcessBoundaryTest, ALogClosureThatForksOnARefusalLeavesTheLibraryGoing) {
+    TempDir dir;
+    Child child({"fork-on-refusal", dir.path().string()}, dir.path() / "stderr");
+    const auto ended = child.waitFor(patience(std::chrono::seconds(10)));
+    ASSERT_TRUE(ended) << "the library stalled:\n" << child.stderrText();
+    EXPECT_TRUE(WIFEXITED(*ended) && WEXITSTATUS(*ended) == 0) << describe(*ended) << "\n"
+                                                               << child.stderrText();
+    EXPECT_NE(child.stderrText().find("refusal: forked"), std::string::npos) << child.stderrText();
+}
+
 // destroySDK while the gateway holds the answer to a report, and the next run
 // on the folder starts as soon as the stop has run. An answer within the
 // stop's bound deletes the report before the folder is let go, so its events

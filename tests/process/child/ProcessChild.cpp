@@ -2,6 +2,7 @@
 // each mode plays one way a game uses the library around its own exit.
 #include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/wait.h>
 #include <syslog.h>
 #include <unistd.h>
 
@@ -16,6 +17,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -484,7 +486,6 @@ int forkWhileHolding(const char* directory, const std::string& how) {
     if (::pipe(checked) != 0) {
         return 2;
     }
-    const pid_t parent = ::getpid();
     const pid_t child = ::fork();
     if (child < 0) {
         return 2;
@@ -494,8 +495,9 @@ int forkWhileHolding(const char* directory, const std::string& how) {
         struct flock probe {};
         probe.l_type = F_WRLCK;
         probe.l_whence = SEEK_SET;
-        if (descriptor >= 0 && ::fcntl(descriptor, F_GETLK, &probe) == 0 &&
-            probe.l_type == F_WRLCK && probe.l_pid == parent) {
+        // The lock belongs to an open file, which names no process.
+        if (descriptor >= 0 && ::fcntl(descriptor, F_OFD_GETLK, &probe) == 0 &&
+            probe.l_type == F_WRLCK) {
             say("child: the folder is its parent's\n");
         }
         ::close(descriptor);
@@ -531,6 +533,36 @@ int forkWhileHolding(const char* directory, const std::string& how) {
 }
 
 }  // namespace
+
+// A log closure that forks on the line refusing a folder (a crash or log
+// uploader), and then a start on another folder.
+int forkOnRefusal(const char* directory) {
+    const std::filesystem::path base(directory);
+    std::filesystem::create_directories(base / "held");
+    std::filesystem::create_directories(base / "other");
+    try {
+        DataFolderLock held(base / "held");
+        Logger::setEngineLoggerMessageClosure([](MVKLogLevel, const std::string& line) {
+            if (line.find(" is in use ") != std::string::npos) {
+                const pid_t uploader = ::fork();
+                if (uploader == 0) {
+                    ::_exit(0);
+                }
+                ::waitpid(uploader, nullptr, 0);
+                say("refusal: forked\n");
+            }
+        });
+        try {
+            DataFolderLock second(base / "held");
+            return 4;
+        } catch (const std::system_error&) {
+        }
+        DataFolderLock other(base / "other");
+        return 0;
+    } catch (...) {
+        return 3;
+    }
+}
 
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
@@ -576,6 +608,9 @@ int main(int argc, char** argv) {
     if (mode == "fork-holder" && argc == 4) {
         return forkWhileHolding(argv[2], argv[3]);
     }
+    if (mode == "fork-on-refusal" && argc == 3) {
+        return forkOnRefusal(argv[2]);
+    }
     if (mode == "move-currency" && argc == 4) {
         return moveCurrency(argv[2], argv[3]);
     }
@@ -590,6 +625,7 @@ int main(int argc, char** argv) {
         "call-from-ending-threads DIRECTORY THREADS | "
         "claim-folder DIRECTORY | report-under-way DIRECTORY URL CA_FILE | "
         "send-stored DIRECTORY URL CA_FILE | fork-holder DIRECTORY destroy|exit | "
+        "fork-on-refusal DIRECTORY | "
         "move-currency DIRECTORY accrue|pay\n",
         argv[0]);
     return 2;
