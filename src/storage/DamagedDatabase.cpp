@@ -59,6 +59,13 @@ std::filesystem::path DamagedDatabase::withSuffix(const std::filesystem::path& p
     return named;
 }
 
+void DamagedDatabase::remove(const std::filesystem::path& database) {
+    removeIfThere(database);
+    for (const auto suffix : companionSuffixes) {
+        removeIfThere(withSuffix(database, suffix));
+    }
+}
+
 std::filesystem::path DamagedDatabase::moveAside(const std::filesystem::path& database) {
     const auto aside = withSuffix(database, asideSuffix);
     // The older file's log would otherwise be read as the log of this one.

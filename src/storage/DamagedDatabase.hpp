@@ -42,6 +42,12 @@ class DamagedDatabase {
     static std::filesystem::path withSuffix(const std::filesystem::path& path,
                                             std::string_view suffix);
 
+    /// Removes the closed file `database`, then its write-ahead log, journal
+    /// and shared-memory index: a journal left alone is deleted with the next
+    /// one, a file left without its journal could pass for a whole one.
+    /// Throws `std::filesystem::filesystem_error` when one stays.
+    static void remove(const std::filesystem::path& database);
+
     /// Moves the closed file `database` and its write-ahead log and journal to
     /// the aside name, replacing the ones moved aside before, and removes its
     /// shared-memory index; answers the aside path. Throws

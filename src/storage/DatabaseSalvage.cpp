@@ -53,7 +53,68 @@ std::unique_ptr<Statement> reading(Connection& damaged, const std::string& sql,
     }
 }
 
-/// Copies the rows of `table`; false when some could not be read.
+constexpr auto lowestId = std::numeric_limits<std::int64_t>::min();
+constexpr auto highestId = std::numeric_limits<std::int64_t>::max();
+
+/// How far `to` lies past `from`, which is not after it.
+std::uint64_t distance(std::int64_t from, std::int64_t to) {
+    return static_cast<std::uint64_t>(to) - static_cast<std::uint64_t>(from);
+}
+
+/// `from` moved on by `steps`, at most to the highest id.
+std::int64_t advanced(std::int64_t from, std::uint64_t steps) {
+    return distance(from, highestId) <= steps
+               ? highestId
+               : static_cast<std::int64_t>(static_cast<std::uint64_t>(from) + steps);
+}
+
+/// What a seek for the first row at or after an id meets: `seek` finds it,
+/// which takes the pages down to that row.
+struct Seek {
+    bool reached = false;
+    /// That row's id; none past the last row.
+    std::optional<std::int64_t> id;
+};
+
+Seek seekFrom(Statement& seek, std::int64_t from) {
+    Seek result;
+    try {
+        if (auto row = seek.bind({SQLiteValue(from)}).failableNext()) {
+            result.id = row->integer(0);
+        }
+        result.reached = true;
+    } catch (const SQLiteError&) {
+    }
+    seek.reset();
+    return result;
+}
+
+/// The first id after `unreachable` from which a read gets past the damage,
+/// or none up to the highest id. The ids after it are probed at doubling
+/// distances, so a damaged stretch of any length, or ids spread far apart,
+/// cost a few dozen seeks at most; the id found is then narrowed back
+/// towards the damage by halving.
+std::optional<std::int64_t> nextReachable(Statement& seek, std::int64_t unreachable) {
+    std::int64_t failed = unreachable;
+    for (std::uint64_t skip = 1;; skip = skip > highestId ? skip : skip * 2) {
+        const auto probe = advanced(failed, skip);
+        if (probe == failed) {
+            return std::nullopt;
+        }
+        if (!seekFrom(seek, probe).reached) {
+            failed = probe;
+            continue;
+        }
+        auto reached = probe;
+        while (distance(failed, reached) > 1) {
+            const auto middle = advanced(failed, distance(failed, reached) / 2);
+            (seekFrom(seek, middle).reached ? reached : failed) = middle;
+        }
+        return reached;
+    }
+}
+
+/// Copies the rows of `table` in id order; false when some could not be read.
 bool copyTable(Connection& damaged, Connection& fresh, const SchemaFit::Table& table,
                std::int64_t& rows) {
     const auto& id = table.columns.front();
@@ -63,24 +124,47 @@ bool copyTable(Connection& damaged, Connection& fresh, const SchemaFit::Table& t
         fresh, "INSERT OR IGNORE INTO " + table.name + " (" + columns + ") VALUES (" +
                    joined(table.columns, [](const std::string&) { return std::string("?"); }) +
                    ")");
-    std::optional<std::int64_t> lastId;
+    const auto after = " FROM " + table.name + " WHERE " + id + " >= ? ORDER BY " + id;
+    auto read = reading(damaged, "SELECT " + columns + after);
+    auto seek = reading(damaged, "SELECT " + id + after + " LIMIT 1");
+    if (!read || !seek) {
+        return false;
+    }
+    // Not an optional: gcc warns that one set in the lambda may be read unset.
+    bool anyRead = false;
+    std::int64_t lastId = 0;
     const auto write = [&](const std::vector<SQLiteValue>& values) {
         insert.bind(values).run();
         rows += fresh.changes();
         if (const auto* value = std::get_if<std::int64_t>(&values.front().storage())) {
             lastId = *value;
+            anyRead = true;
         }
     };
-    const auto select = "SELECT " + columns + " FROM " + table.name;
-    if (auto forward = reading(damaged, select + " ORDER BY " + id);
-        forward && readEach(*forward, write)) {
-        return true;
+    bool whole = true;
+    for (std::optional<std::int64_t> from = lowestId; from;) {
+        anyRead = false;
+        read->bind({SQLiteValue(*from)});
+        if (readEach(*read, write)) {
+            break;
+        }
+        read->reset();
+        whole = false;
+        if (anyRead && lastId == highestId) {
+            break;
+        }
+        // The row after the last one read could not be read: where the seek
+        // still finds its id, the search starts past it, so that a row whose
+        // own cells are damaged is passed at once however far its id lies.
+        auto unreachable = anyRead ? lastId + 1 : *from;
+        const auto next = seekFrom(*seek, unreachable);
+        if (next.reached && !next.id) {
+            break;
+        }
+        unreachable = next.id.value_or(unreachable);
+        from = nextReachable(*seek, unreachable);
     }
-    if (auto backward = reading(damaged, select + " WHERE " + id + " > ? ORDER BY " + id + " DESC",
-                                {lastId.value_or(std::numeric_limits<std::int64_t>::min())})) {
-        readEach(*backward, write);
-    }
-    return false;
+    return whole;
 }
 
 /// Keeps each table's id sequence where it was, so that no id of a row lost

@@ -13,9 +13,13 @@ class Connection;
 /// the caches hold and the ids kept as references stay valid, and the events
 /// and reports not yet sent are still sent.
 ///
-/// Each table is read from its first row up to the damage, then from its last
-/// row back down to it: only the rows on the damaged pages are lost. Tables
-/// the library does not use stay in the damaged file.
+/// Each table is read in id order. Where a read fails on a damaged page, the
+/// ids after it are probed at doubling distances until a seek gets past the
+/// damage, and the read goes on from the first id found that way: the rows on
+/// damaged pages are lost, and rows on a sound page that lies between two
+/// damaged stretches nearer together (in ids) than the first one is long may
+/// be lost with them; every other row is kept. Tables the library does not
+/// use stay in the damaged file.
 class DatabaseSalvage {
   public:
     struct Outcome {
@@ -28,7 +32,7 @@ class DatabaseSalvage {
 
     /// Both connections' locks are taken. Throws the `SQLiteError` of a
     /// failed write to `fresh`, which is then rolled back; failures to read
-    /// `damaged` only end the reading of their table.
+    /// `damaged` are passed over as above.
     static Outcome copy(Connection& damaged, Connection& fresh);
 };
 

@@ -308,8 +308,12 @@ bool SQLiteProvider::replaceDamagedFile() {
 
 // Under the connection's lock, with no transaction of ours open. The rows
 // that can still be read go into a fresh file first; the damaged file is
-// then moved aside as at start and the fresh one takes its name. Where that
-// fails, a marker makes the next start try again.
+// then moved aside as at start and the fresh one takes its name. A copy that
+// cannot finish (a full disk) is removed, and the damaged file goes aside
+// whole for an empty one: kept in use, it would fail the game's writes (a
+// transaction that has met the damage fails every later write in it), and
+// the copy would take the room they need. Where moving fails, a marker makes
+// the next start try again.
 bool SQLiteProvider::replaceDamagedFile(Lines& lines) {
     // Tried once per open: copying the rows again on every operation would
     // cost each of them as much; the marker left has the next start try.
@@ -322,9 +326,9 @@ bool SQLiteProvider::replaceDamagedFile(Lines& lines) {
     insertStatements_.clear();
     keptStatements_.clear();
     DatabaseSalvage::Outcome saved;
+    std::optional<std::string> copyFailure;
     try {
-        std::filesystem::remove(fresh);
-        std::filesystem::remove(DamagedDatabase::withSuffix(fresh, "-journal"));
+        DamagedDatabase::remove(fresh);
         Connection target(fresh.string());
         if (auto misfit = SchemaMigration::apply(target)) {
             throw SQLiteError("the new database does not fit: " + *misfit, SQLITE_ERROR);
@@ -333,12 +337,23 @@ bool SQLiteProvider::replaceDamagedFile(Lines& lines) {
         // come along with the rest.
         saved = DatabaseSalvage::copy(*database_, target);
     } catch (const std::exception& error) {
-        lines.emplace_back(MVKLogLevel::error, head + " and its rows couldn't be saved (" +
-                                                   error.what() + ")" + leaveMarker(path));
-        return false;
+        copyFailure = error.what();
+    }
+    if (copyFailure) {
+        try {
+            // Never left to pass for a finished copy at the next start.
+            DamagedDatabase::remove(fresh);
+        } catch (const std::exception& error) {
+            lines.emplace_back(MVKLogLevel::error, head + " and its rows couldn't be saved (" +
+                                                       *copyFailure + "; " + error.what() + ")" +
+                                                       leaveMarker(path));
+            return false;
+        }
     }
     if (group_) {
-        if (auto failure = group_->endCopied()) {
+        // Without a copy, the group's writes go aside with the file, if
+        // SQLite still commits them there.
+        if (auto failure = copyFailure ? group_->commit() : group_->endCopied()) {
             lines.emplace_back(MVKLogLevel::error, "[Database Module] " + *failure);
         }
     }
@@ -346,12 +361,17 @@ bool SQLiteProvider::replaceDamagedFile(Lines& lines) {
     try {
         database_->reopen([&] {
             aside = DamagedDatabase::moveAside(path);
-            std::filesystem::rename(fresh, path);
+            if (!copyFailure) {
+                std::filesystem::rename(fresh, path);
+            }
         });
     } catch (const std::exception& error) {
         const bool moved = !aside.empty();
-        lines.emplace_back(MVKLogLevel::error, head + " and couldn't be replaced (" + error.what() +
-                                                   ")" + (moved ? "" : leaveMarker(path)));
+        const auto what = copyFailure ? " and its rows couldn't be saved (" + *copyFailure +
+                                            ") nor the file moved aside ("
+                                      : std::string(" and couldn't be replaced (");
+        lines.emplace_back(MVKLogLevel::error,
+                           head + what + error.what() + ")" + (moved ? "" : leaveMarker(path)));
         if (!moved) {
             return false;
         }
@@ -370,6 +390,13 @@ bool SQLiteProvider::replaceDamagedFile(Lines& lines) {
                                                    path.string() +
                                                    " can't be used: " + error.what());
         return false;
+    }
+    if (copyFailure) {
+        lines.emplace_back(MVKLogLevel::error,
+                           head + " and its rows couldn't be saved (" + *copyFailure +
+                               "); it was moved to " + aside.string() +
+                               " with all of them and a new, empty database is made in its place");
+        return true;
     }
     std::string kept =
         "; " + std::to_string(saved.rows) + " rows that could still be read are in it";

@@ -141,7 +141,8 @@ class SQLiteProvider final : public DatabaseProtocol {
     /// `replaceDamagedFile` from an operation, which logs once it is over.
     bool replaceDamagedFile();
     /// Puts a fresh file with what can still be read in place of the damaged
-    /// one; false when the damaged one stays in use.
+    /// one, or an empty one when that copy fails; false when the damaged one
+    /// stays in use.
     bool replaceDamagedFile(Lines& lines);
     /// Marks the file for the next start; answers the end of the line that says so.
     std::string leaveMarker(const std::filesystem::path& path);

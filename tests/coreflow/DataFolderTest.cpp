@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <random>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -29,6 +31,45 @@ class DataFolder : public LogicFlow {
         std::ofstream(h.databasePath(), std::ios::binary | std::ios::trunc) << bytes;
     }
 
+    std::string randomBytes(std::size_t count) {
+        std::string bytes(count, '\0');
+        for (auto& byte : bytes) {
+            byte = static_cast<char>(random_());
+        }
+        return bytes;
+    }
+
+    static constexpr std::size_t page = 4096;
+    static constexpr std::size_t storedCount = 2000;
+
+    /// Stored events spread over many pages, the newest last in the file.
+    void storeMany() const {
+        // Compacted first, so that the rows lie in order at the end of the file.
+        execute("VACUUM");
+        execute("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
+                std::to_string(storedCount) +
+                ") INSERT INTO events (code, userId, eventJson) SELECT 'ce', u.id, "
+                "json_object('code', 'ce', 'timestamp', 1700000000000, 'name', 'stored', "
+                "'pad', printf('%.300c', 'x')) FROM n, (SELECT min(id) AS id FROM users) u");
+    }
+
+    /// Stores many events and overwrites the pages between each pair of
+    /// fractions of the file; answers how many pages.
+    std::size_t overwritePages(const std::vector<std::pair<double, double>>& places) {
+        storeMany();
+        auto file = fileBytes();
+        const auto pages = file.size() / page;
+        std::size_t overwritten = 0;
+        for (const auto& [from, to] : places) {
+            const auto first = static_cast<std::size_t>(static_cast<double>(pages) * from);
+            const auto last = static_cast<std::size_t>(static_cast<double>(pages) * to);
+            file.replace(first * page, (last - first) * page, randomBytes((last - first) * page));
+            overwritten += last - first;
+        }
+        writeFile(file);
+        return overwritten;
+    }
+
     /// The names of the custom events the gateway received.
     std::vector<std::string> sentNames() const {
         std::vector<std::string> names;
@@ -37,6 +78,9 @@ class DataFolder : public LogicFlow {
         }
         return names;
     }
+
+  private:
+    std::mt19937 random_{std::random_device{}()};
 };
 
 // A damaged file used to fail this start and every later one, and a file
@@ -46,39 +90,14 @@ class DataFolder : public LogicFlow {
 // game records from then on is stored and sent. A file the upgrades know, and
 // tables of another program beside ours, stay.
 TEST_F(DataFolder, AFileThatIsDamagedOrDoesNotFitIsMovedAsideAndReportingGoesOn) {
-    std::mt19937 random(std::random_device{}());
-    const auto randomBytes = [&](std::size_t count) {
-        std::string bytes(count, '\0');
-        for (auto& byte : bytes) {
-            byte = static_cast<char>(random());
-        }
-        return bytes;
-    };
     const auto damage = [&](std::function<std::string(const std::string&)> change) {
         return [this, change] { writeFile(change(fileBytes())); };
     };
-    constexpr std::size_t page = 4096;
-    constexpr std::size_t storedCount = 2000;
-    // Stored events spread over many pages, the newest last in the file.
-    const auto storeMany = [&] {
-        // Compacted first, so that the rows lie in order at the end of the file.
-        execute("VACUUM");
-        execute("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
-                std::to_string(storedCount) +
-                ") INSERT INTO events (code, userId, eventJson) SELECT 'ce', u.id, "
-                "json_object('code', 'ce', 'timestamp', 1700000000000, 'name', 'stored', 'pad', "
-                "printf('%.300c', 'x')) FROM n, (SELECT min(id) AS id FROM users) u");
-    };
-    const auto overwritePages = [&](double from, double to) {
-        return [=, this] {
-            storeMany();
-            auto file = fileBytes();
-            const auto pages = file.size() / page;
-            const auto first = static_cast<std::size_t>(static_cast<double>(pages) * from);
-            const auto last = static_cast<std::size_t>(static_cast<double>(pages) * to);
-            file.replace(first * page, (last - first) * page, randomBytes((last - first) * page));
-            writeFile(file);
-        };
+    // Each row takes more than 300 bytes, so a page holds at most this many.
+    constexpr std::size_t rowsPerPage = page / 300;
+    std::size_t overwrittenPages = 0;
+    const auto overwrite = [&](std::vector<std::pair<double, double>> places) {
+        return [=, &overwrittenPages, this] { overwrittenPages = overwritePages(places); };
     };
     const std::string eventColumns = "code TEXT, userId INTEGER, eventJson TEXT";
     const auto rekeyEvents = [&](const std::string& columns, const std::string& options = "") {
@@ -151,9 +170,10 @@ TEST_F(DataFolder, AFileThatIsDamagedOrDoesNotFitIsMovedAsideAndReportingGoesOn)
                  "DROP TABLE abTestProject; DROP TABLE abtestExperiments; DROP TABLE "
                  "abTestExperimentsState; PRAGMA user_version = 1");
          }},
-        {"the newest pages overwritten", overwritePages(0.97, 1.0), "is damaged", false,
-         Case::some},
-        {"pages deep inside overwritten", overwritePages(0.4, 0.5), "is damaged", true, Case::some},
+        {"the newest pages overwritten", overwrite({{0.97, 1.0}}), "is damaged", false, Case::some},
+        {"pages deep inside overwritten", overwrite({{0.4, 0.5}}), "is damaged", true, Case::some},
+        {"pages in two places overwritten", overwrite({{0.3, 0.33}, {0.6, 0.63}}), "is damaged",
+         true, Case::some},
         {"damage that an earlier start could not deal with",
          [&] {
              storeMany();
@@ -184,19 +204,23 @@ TEST_F(DataFolder, AFileThatIsDamagedOrDoesNotFitIsMovedAsideAndReportingGoesOn)
 
         std::vector<std::string> names;
         std::size_t storedSent = 0;
-        const auto allNames = sentNames();
-        for (auto name = allNames.begin() + static_cast<std::ptrdiff_t>(sentBefore);
-             name != allNames.end(); ++name) {
-            storedSent += *name == "stored" ? 1 : 0;
+        const auto all = sent("ce");
+        for (auto event = all.begin() + static_cast<std::ptrdiff_t>(sentBefore); event != all.end();
+             ++event) {
+            const auto name = event->value("name", "");
+            storedSent += name == "stored" ? 1 : 0;
             // The event of the process before may not have been sent yet
             // when it ended; a file whose rows are kept sends it now.
-            if (*name != "stored" && *name != "kept-before") {
-                names.push_back(*name);
+            if (name != "stored" && name != "kept-before") {
+                names.push_back(name);
             }
         }
         EXPECT_EQ(names, std::vector<std::string>{c.name});
         if (c.storedSent == Case::some) {
-            EXPECT_GT(storedSent, 0u);
+            // Only the rows on the overwritten pages are lost, however many
+            // places they lie in (the events' tree has a single interior
+            // page, near the start of the file).
+            EXPECT_GT(storedSent, storedCount - overwrittenPages * rowsPerPage);
             EXPECT_LT(storedSent, storedCount);
         } else {
             EXPECT_EQ(storedSent, c.storedSent == Case::all ? storedCount : 0u);
@@ -225,6 +249,102 @@ TEST_F(DataFolder, AFileThatIsDamagedOrDoesNotFitIsMovedAsideAndReportingGoesOn)
         EXPECT_EQ(log.containsFragment("Error in query: database disk image is malformed"),
                   c.foundLater);
         EXPECT_FALSE(log.containsFragment("Can't init submodules"));
+        h.dropCore();
+        settle();
+    }
+}
+
+// A copy of the rows that could not finish (here SQLite may not let the fresh
+// file grow past a few pages, as on a full disk) stayed behind with its
+// journal and took the room the game's events needed, and the damaged file
+// stayed in use, failing the game's writes; every later start copied again.
+// Now the copy is removed, the damaged file goes aside whole with one line,
+// and the game's events are stored and sent, in this run and the next.
+TEST_F(DataFolder, ASalvageThatCannotFinishLeavesNoCopyAndTheGamesEventsAreStored) {
+    static std::atomic<int> freshPageLimit = 0;
+    const auto limitFresh = [](sqlite3* db, const char**, const sqlite3_api_routines*) {
+        const char* name = sqlite3_db_filename(db, "main");
+        if (name != nullptr && std::string_view(name).ends_with(".fresh")) {
+            const auto pragma = "PRAGMA max_page_count=" + std::to_string(freshPageLimit.load());
+            sqlite3_exec(db, pragma.c_str(), nullptr, nullptr, nullptr);
+        }
+        return SQLITE_OK;
+    };
+    using EntryPoint = int (*)(sqlite3*, const char**, const sqlite3_api_routines*);
+    const auto entry = reinterpret_cast<void (*)()>(static_cast<EntryPoint>(limitFresh));
+    ASSERT_EQ(sqlite3_auto_extension(entry), SQLITE_OK);
+    struct Cancel {
+        void (*entry)();
+        ~Cancel() { sqlite3_cancel_auto_extension(entry); }
+    } cancel{entry};
+
+    const std::vector<std::pair<const char*, std::function<void()>>> cases = {
+        {"damage that an earlier start could not deal with",
+         [&] {
+             storeMany();
+             std::ofstream(h.databasePath().string() + ".damaged") << "seen before";
+         }},
+        {"pages deep inside overwritten",
+         [&] {
+             overwritePages({{0.4, 0.5}});
+         }},
+    };
+    answerConfiguration("");
+    const auto folder = h.dir.path() / "morvanix";
+    const auto head = "[Database Module] The database " + h.databasePath().string() + " is damaged";
+    const auto leftCopies = [&] {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            const auto name = entry.path().filename().string();
+            if (name.starts_with("morvanix.db.fresh")) {
+                names.push_back(name);
+            }
+        }
+        return names;
+    };
+    for (const auto& [name, spoil] : cases) {
+        SCOPED_TRACE(name);
+        start();
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(h.databasePath().c_str(), &db), SQLITE_OK);
+        sqlite3_stmt* pages = nullptr;
+        sqlite3_prepare_v2(db, "PRAGMA page_count", -1, &pages, nullptr);
+        sqlite3_step(pages);
+        // Room for the tables, not for the stored events.
+        freshPageLimit = sqlite3_column_int(pages, 0) + 8;
+        sqlite3_finalize(pages);
+        sqlite3_close(db);
+        h.dropCore();
+        settle();
+        spoil();
+
+        for (const auto* run : {"this run", "the next run"}) {
+            LogCapture log(MVKLogLevel::error);
+            const auto sentBefore = sentNames().size();
+            restart();
+            MVKAnalytics::customEvent(run);
+            MVKAnalytics::sendBufferedEvents();
+            settle();
+            const auto names = sentNames();
+            EXPECT_EQ(std::vector<std::string>(
+                          names.begin() + static_cast<std::ptrdiff_t>(sentBefore), names.end()),
+                      std::vector<std::string>{run});
+            EXPECT_EQ(leftCopies(), std::vector<std::string>{});
+            std::size_t lines = 0;
+            for (const auto& message : log.messages()) {
+                lines += message.find(head) != std::string::npos ? 1 : 0;
+            }
+            if (std::string(run) == "this run") {
+                EXPECT_EQ(lines, 1u);
+                EXPECT_TRUE(
+                    log.containsFragment("its rows couldn't be saved (database or disk is full "
+                                         "(code: 13)); it was moved "
+                                         "to " +
+                                         h.databasePath().string() + ".corrupt with all of them"));
+            } else {
+                EXPECT_EQ(lines, 0u);
+            }
+        }
         h.dropCore();
         settle();
     }
