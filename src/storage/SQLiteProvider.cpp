@@ -204,8 +204,37 @@ SQLiteProvider::SQLiteProvider(std::string_view /*applicationKey*/, SerialQueue*
         startAfresh(path, "does not fit this library (" + *misfit + ")");
     }
     replaceIfDamagedAtStart(path);
+    requireWritable();
     if (groupQueue != nullptr) {
         group_ = std::make_shared<GroupCommit>(database_, *groupQueue, limits);
+    }
+}
+
+// A file that can be read but not written would have its stored reports sent
+// at every start and never deleted after the gateway took them: a mode
+// without write bits, an immutable file or a read-only mount make SQLite open
+// it for reading only, and a folder that cannot be written keeps a file in
+// rollback journal mode from making its journal. A write that is rolled back
+// finds both (the journal is made at the first changed page) and leaves
+// nothing on disk. A full disk or a busy file is passing trouble, and the
+// start goes on as before.
+void SQLiteProvider::requireWritable() {
+    try {
+        database_->execute("BEGIN IMMEDIATE; CREATE TABLE main.morvanix_write_check(x); ROLLBACK");
+        return;
+    } catch (const SQLiteError& error) {
+        if (!database_->isAutocommit()) {
+            database_->execute("ROLLBACK");
+        }
+        const int primary = error.code() & 0xff;
+        if (primary != SQLITE_READONLY && primary != SQLITE_CANTOPEN && primary != SQLITE_PERM) {
+            Logger::writeLog(MVKLogLevel::debug,
+                             "[Database Module] Couldn't check that the database can be written: " +
+                                 error.description());
+            return;
+        }
+        throw SQLiteError(error.message(), error.code(), std::nullopt,
+                          "it can't be written; nothing is stored or sent until it can be");
     }
 }
 
