@@ -210,6 +210,11 @@ SQLiteProvider::SQLiteProvider(std::string_view /*applicationKey*/, SerialQueue*
     }
 }
 
+SQLiteError SQLiteProvider::unwritable(const SQLiteError& error) {
+    return SQLiteError(error.message(), error.code(), std::nullopt,
+                       "it can't be written; nothing is stored or sent until it can be");
+}
+
 // A file that can be read but not written would have its stored reports sent
 // at every start and never deleted after the gateway took them: a mode
 // without write bits, an immutable file or a read-only mount make SQLite open
@@ -233,13 +238,18 @@ void SQLiteProvider::requireWritable() {
                                  error.description());
             return;
         }
-        throw SQLiteError(error.message(), error.code(), std::nullopt,
-                          "it can't be written; nothing is stored or sent until it can be");
+        throw unwritable(error);
     }
 }
 
 std::optional<std::string> SQLiteProvider::open(const std::filesystem::path& path) {
     database_ = std::make_shared<Connection>(path.string());
+    // Before the first read: reading a file in WAL mode makes its missing log
+    // with the file's mode, and a log made without write bits failed the next
+    // start too, once the file's own mode was put right.
+    if (sqlite3_db_readonly(database_->handle(), "main") == 1) {
+        throw unwritable(SQLiteError(sqlite3_errstr(SQLITE_READONLY), SQLITE_READONLY));
+    }
     Logger::writeLog(
         MVKLogLevel::debug,
         "[Database Module] Successfully opened connection to database at " + path.string());

@@ -135,6 +135,8 @@ class SQLiteProvider final : public DatabaseProtocol {
     std::optional<std::string> open(const std::filesystem::path& path);
     /// Throws `SQLiteError` when the open file can't be written.
     void requireWritable();
+    /// The error that fails the start on a file that can't be written.
+    static SQLiteError unwritable(const SQLiteError& error);
     /// Checks and upgrades the open file; its lines go to `lines`.
     std::optional<std::string> configure(Lines& lines);
     /// Moves the file at `path` aside with a line saying it `what`, and opens a new one.
