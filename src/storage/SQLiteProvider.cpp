@@ -204,13 +204,52 @@ SQLiteProvider::SQLiteProvider(std::string_view /*applicationKey*/, SerialQueue*
         startAfresh(path, "does not fit this library (" + *misfit + ")");
     }
     replaceIfDamagedAtStart(path);
+    requireWritable();
     if (groupQueue != nullptr) {
         group_ = std::make_shared<GroupCommit>(database_, *groupQueue, limits);
     }
 }
 
+SQLiteError SQLiteProvider::unwritable(const SQLiteError& error) {
+    return SQLiteError(error.message(), error.code(), std::nullopt,
+                       "it can't be written; nothing is stored or sent until it can be");
+}
+
+// A file that can be read but not written would have its stored reports sent
+// at every start and never deleted after the gateway took them: a mode
+// without write bits, an immutable file or a read-only mount make SQLite open
+// it for reading only, and a folder that cannot be written keeps a file in
+// rollback journal mode from making its journal. A write that is rolled back
+// finds both (the journal is made at the first changed page) and leaves
+// nothing on disk. A full disk or a busy file is passing trouble, and the
+// start goes on as before.
+void SQLiteProvider::requireWritable() {
+    try {
+        database_->execute("BEGIN IMMEDIATE; CREATE TABLE main.morvanix_write_check(x); ROLLBACK");
+        return;
+    } catch (const SQLiteError& error) {
+        if (!database_->isAutocommit()) {
+            database_->execute("ROLLBACK");
+        }
+        const int primary = error.code() & 0xff;
+        if (primary != SQLITE_READONLY && primary != SQLITE_CANTOPEN && primary != SQLITE_PERM) {
+            Logger::writeLog(MVKLogLevel::debug,
+                             "[Database Module] Couldn't check that the database can be written: " +
+                                 error.description());
+            return;
+        }
+        throw unwritable(error);
+    }
+}
+
 std::optional<std::string> SQLiteProvider::open(const std::filesystem::path& path) {
     database_ = std::make_shared<Connection>(path.string());
+    // Before the first read: reading a file in WAL mode makes its missing log
+    // with the file's mode, and a log made without write bits failed the next
+    // start too, once the file's own mode was put right.
+    if (sqlite3_db_readonly(database_->handle(), "main") == 1) {
+        throw unwritable(SQLiteError(sqlite3_errstr(SQLITE_READONLY), SQLITE_READONLY));
+    }
     Logger::writeLog(
         MVKLogLevel::debug,
         "[Database Module] Successfully opened connection to database at " + path.string());

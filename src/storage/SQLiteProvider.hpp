@@ -70,7 +70,8 @@ class SQLiteProvider final : public DatabaseProtocol {
     /// application-support directory, `std::filesystem::filesystem_error` when
     /// the folder cannot be created or a damaged file cannot be moved aside,
     /// and the `SQLiteError` of a failed open or schema statement (a file that
-    /// is not damaged is then left as it was).
+    /// is not damaged is then left as it was) or of a file that can be read
+    /// but not written, whose reports could be sent but never deleted.
     explicit SQLiteProvider(std::string_view applicationKey);
     /// Grouped on the income queue, with `claimFolder` run first.
     SQLiteProvider(std::string_view applicationKey, const FolderClaim& claimFolder);
@@ -132,6 +133,10 @@ class SQLiteProvider final : public DatabaseProtocol {
 
     /// Opens, checks and upgrades the file at `path`; answers what does not fit.
     std::optional<std::string> open(const std::filesystem::path& path);
+    /// Throws `SQLiteError` when the open file can't be written.
+    void requireWritable();
+    /// The error that fails the start on a file that can't be written.
+    static SQLiteError unwritable(const SQLiteError& error);
     /// Checks and upgrades the open file; its lines go to `lines`.
     std::optional<std::string> configure(Lines& lines);
     /// Moves the file at `path` aside with a line saying it `what`, and opens a new one.

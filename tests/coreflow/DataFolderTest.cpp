@@ -1,5 +1,10 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <filesystem>
@@ -19,6 +24,58 @@
 
 namespace mvk::test {
 namespace {
+
+/// Makes a file or folder unwritable for this process as it is for a player
+/// whose file lost its write bits: by its mode, or for the superuser, whom
+/// modes do not stop, by the immutable attribute. Undone when it goes.
+class Unwritable {
+  public:
+    explicit Unwritable(std::filesystem::path path) : path_(std::move(path)) {
+        if (::geteuid() != 0) {
+            std::error_code error;
+            std::filesystem::permissions(path_, writeBits, std::filesystem::perm_options::remove,
+                                         error);
+            made_ = !error;
+        } else {
+            made_ = setImmutable(true);
+        }
+    }
+    ~Unwritable() {
+        if (made_ && ::geteuid() != 0) {
+            std::error_code ignored;
+            std::filesystem::permissions(path_, std::filesystem::perms::owner_write,
+                                         std::filesystem::perm_options::add, ignored);
+        } else if (made_) {
+            setImmutable(false);
+        }
+    }
+    Unwritable(const Unwritable&) = delete;
+    Unwritable& operator=(const Unwritable&) = delete;
+
+    /// False where the file system or the process's rights do not allow it.
+    bool made() const { return made_; }
+
+  private:
+    static constexpr auto writeBits = std::filesystem::perms::owner_write |
+                                      std::filesystem::perms::group_write |
+                                      std::filesystem::perms::others_write;
+
+    bool setImmutable(bool on) const {
+        const int descriptor = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        if (descriptor < 0) {
+            return false;
+        }
+        int flags = 0;
+        bool done = ::ioctl(descriptor, FS_IOC_GETFLAGS, &flags) == 0;
+        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+        done = done && ::ioctl(descriptor, FS_IOC_SETFLAGS, &flags) == 0;
+        ::close(descriptor);
+        return done;
+    }
+
+    std::filesystem::path path_;
+    bool made_ = false;
+};
 
 class DataFolder : public LogicFlow {
   protected:
@@ -345,6 +402,97 @@ TEST_F(DataFolder, ASalvageThatCannotFinishLeavesNoCopyAndTheGamesEventsAreStore
                 EXPECT_EQ(lines, 0u);
             }
         }
+        h.dropCore();
+        settle();
+    }
+}
+
+// A file the library could read but not write sent its stored reports at
+// every start, the deletion after the gateway's 200 failing each time. Such a
+// start now fails with a line naming the file, and once it can be written
+// again the reports are sent once. A folder it cannot write does no harm
+// while the file and its log can be written.
+TEST_F(DataFolder, AFileThatCannotBeWrittenSendsNothingUntilItCan) {
+    const auto folder = h.dir.path() / "morvanix";
+    constexpr std::size_t heldCount = 25;
+    struct Case {
+        const char* name;
+        std::function<void()> arrange;
+        std::filesystem::path unwritable;
+        bool refused;
+    };
+    const std::vector<Case> cases = {
+        {"a read-only file", {}, h.databasePath(), true},
+        {"a read-only folder, the file in rollback journal mode",
+         [&] {
+             execute("PRAGMA journal_mode=DELETE");
+             std::filesystem::remove(h.databasePath().string() + "-wal");
+             std::filesystem::remove(h.databasePath().string() + "-shm");
+         },
+         folder, true},
+        {"a read-only folder, the file with its write-ahead log", {}, folder, false},
+    };
+    answerConfiguration("");
+    const std::string reportPath = "/v2/analytics/report";
+    const auto heldSent = [&] {
+        const auto names = sentNames();
+        return static_cast<std::size_t>(std::count(names.begin(), names.end(), "held"));
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        h.gateway().setAnswer(reportPath, gateway::ScriptedAnswer::json(500, "{}"));
+        restart();
+        for (std::size_t index = 0; index < heldCount; ++index) {
+            MVKAnalytics::customEvent("held");
+        }
+        MVKAnalytics::sendBufferedEvents();
+        settle();
+        h.dropCore();
+        settle();
+        ASSERT_FALSE(h.columnTexts("reports", "uuid").empty()) << "a report waits to be sent";
+        if (c.arrange) {
+            c.arrange();
+        }
+        h.gateway().setAnswer(reportPath, gateway::ScriptedAnswer::json(200, "{}"));
+        h.gateway().clearRequests();
+        {
+            const Unwritable unwritable(c.unwritable);
+            if (!unwritable.made()) {
+                GTEST_SKIP() << "this file system does not let " << c.unwritable
+                             << " be made unwritable";
+            }
+            for (int run = 0; run < 2; ++run) {
+                LogCapture log(MVKLogLevel::error);
+                restart();
+                MVKAnalytics::sendBufferedEvents();
+                settle();
+                if (c.refused) {
+                    EXPECT_EQ(requestCount(reportPath), 0u) << "run " << run;
+                    const auto head =
+                        "ERROR In the Initialize method an error has occurred: The database at " +
+                        h.databasePath().string() + " can't be used: ";
+                    const auto messages = log.messages();
+                    EXPECT_EQ(std::count_if(messages.begin(), messages.end(),
+                                            [&](const std::string& message) {
+                                                return message.starts_with(head) &&
+                                                       message.ends_with(
+                                                           "; nothing is stored or sent until "
+                                                           "it can be");
+                                            }),
+                              1)
+                        << ::testing::PrintToString(messages);
+                } else {
+                    EXPECT_EQ(heldSent(), heldCount) << "run " << run;
+                    EXPECT_FALSE(log.containsFragment("Can't init submodules"));
+                }
+            }
+        }
+        restart();
+        MVKAnalytics::sendBufferedEvents();
+        settle();
+        EXPECT_EQ(heldSent(), heldCount);
+        EXPECT_TRUE(h.columnTexts("reports", "uuid").empty());
+        EXPECT_FALSE(std::filesystem::exists(h.databasePath().string() + ".corrupt"));
         h.dropCore();
         settle();
     }
