@@ -1,7 +1,7 @@
 // The event pipeline at large backlogs: storing one custom event while the
 // controller holds sending (so the full-stack check and its action run at
-// every event), and packing a 250k-event backlog into report rows, then
-// sending them to the local gateway. And a burst of events arriving while
+// every event), and packing a 250k-event backlog into report rows, alone and
+// then sending them to the local gateway. And a burst of events arriving while
 // the full-stack action packs and sends them.
 // Run in Release: cmake --preset bench && cmake --build --preset bench &&
 // build/bench/bench/PipelineBench
@@ -162,6 +162,32 @@ void BM_PackAndSendBacklog(benchmark::State& state) {
     URLSessionSettings::reset();
 }
 BENCHMARK(BM_PackAndSendBacklog)->Arg(1)->Arg(4)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+/// Packing alone: a 250k-event backlog of one user into report rows. The pass
+/// that would send them waits on the paused network queue and finds the
+/// service gone.
+void BM_PackBacklog(benchmark::State& state) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        BenchDirectory directory;
+        auto database = std::make_shared<SQLiteProvider>("bench");
+        fill(*database, 250'000, 1);
+        auto reports = std::make_shared<ReportService>(
+            std::make_shared<BenchState>(1), std::make_shared<EventController>(),
+            std::make_shared<EventRepository>(database),
+            std::make_shared<ReportsRepository>(database), Backend::make());
+        QueueManager::networkSerialQueue().pause();
+        state.ResumeTiming();
+        QueueManager::incomeQueue().queue().addOperationAndWait(
+            [&] { reports->sendBufferedEvents(); });
+        state.PauseTiming();
+        reports.reset();
+        QueueManager::networkSerialQueue().resume();
+        QueueManager::networkSerialQueue().queue().drain();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_PackBacklog)->Iterations(1)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
 
 /// A game that records 5,000 custom events at once, one call each, with the
 /// default count per request: the full-stack action packs and sends while

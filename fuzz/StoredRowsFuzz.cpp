@@ -51,8 +51,10 @@ void eventRow(std::string_view text) {
     Package package;
     package.events = std::vector<std::string>{std::string(text)};
     const auto packed = package.toJson()["events"];
-    if (!Package::eventTextFault(text)) {
+    std::string written;
+    if (!Package::packEvent(text, written)) {
         fuzz::require(packed.size() == 1, "one element per readable packed event");
+        fuzz::require(dumpJson(packed[0]) == written, "a packed event is written as it reads");
     }
     for (const auto& element : packed) {
         fuzz::require(element.is_object(), "a packed event is an object");

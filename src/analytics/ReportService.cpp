@@ -117,6 +117,7 @@ std::vector<Package> ReportService::createPackages(std::vector<std::string> text
     for (std::size_t first = 0; first < texts.size(); first += size) {
         const auto last = std::min(texts.size(), first + size);
         Package package = facts;
+        package.eventsPacked = true;
         package.events.emplace(
             std::make_move_iterator(texts.begin() + static_cast<std::ptrdiff_t>(first)),
             std::make_move_iterator(texts.begin() + static_cast<std::ptrdiff_t>(last)));
@@ -181,12 +182,15 @@ void ReportService::packUser(const User& user) {
             // Sent as {}, it would reach the gateway without code or time and
             // be deleted as sent; kept, it would be read again at every send.
             // It goes with the rows of the report it would have joined.
-            if (const auto fault = Package::eventTextFault(event.json)) {
+            std::string packed;
+            if (const auto fault = Package::packEvent(event.json, packed)) {
                 logUnreadable(event, *fault);
                 lastId = event.idKey;
                 ++rows;
                 continue;
             }
+            // The bound counts the stored texts, as it did before they were
+            // packed here, so a report takes the same rows.
             if (!texts.empty() && bytes + event.json.size() > maxReportEventBytes) {
                 if (!storeReport(user, std::exchange(texts, {}), lastId, rows)) {
                     return;
@@ -197,7 +201,7 @@ void ReportService::packUser(const User& user) {
             bytes += event.json.size();
             lastId = event.idKey;
             ++rows;
-            texts.push_back(std::move(event.json));
+            texts.push_back(std::move(packed));
         }
         // Events at and after a freeze point stay stored, and every later
         // one of this user is after it.
@@ -463,8 +467,8 @@ void ReportService::sendFlashEvent(const Storable& event) {
     const auto user = stateManager_->getActiveUser();
     const auto identifiers =
         identifiersFor(*user, true, *stateManager_->getActiveDeviceIdentifiers());
-    auto text = event.getJson();
-    if (const auto fault = Package::eventTextFault(text)) {
+    std::string text;
+    if (const auto fault = Package::packEvent(event.getJson(), text)) {
         // A report without its one event would tell the gateway nothing.
         Logger::writeLog(
             MVKLogLevel::error,

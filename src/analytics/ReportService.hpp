@@ -67,7 +67,8 @@ class ReportService final : public ReportServiceProtocol,
 
     /// The facts every package carries; its `events` are left empty.
     Package packageTemplate() const;
-    /// The texts cut into packages of `countForRequest` (one each below 1);
+    /// The packed event texts (as `Package::packEvent` writes them) cut into
+    /// packages of `countForRequest` (one each below 1);
     /// taken by value so that a megabyte of them is moved, not copied.
     std::vector<Package> createPackages(std::vector<std::string> texts) const;
 

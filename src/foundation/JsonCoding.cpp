@@ -1,5 +1,6 @@
 #include "foundation/JsonCoding.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <unordered_map>
 
@@ -57,27 +58,31 @@ class DepthLimitedParser : public JsonSaxBounds {
 };
 
 // Builds an ordered value straight from parser events under the same bounds
-// as `DepthLimitedParser`. A repeated key keeps its first place and takes the
-// last value, found through an index once an object grows, so a hostile text
-// with many keys costs no quadratic search.
+// as `DepthLimitedParser`, or a tighter nesting bound. A repeated key keeps
+// its first place and takes the last value, found through an index once an
+// object grows, so a hostile text with many keys costs no quadratic search.
 class OrderedBuilder : public JsonSaxBounds {
   public:
     using Ordered = nlohmann::ordered_json;
 
-    bool null() { return counted() && add(Ordered(nullptr)); }
-    bool boolean(bool value) { return counted() && add(Ordered(value)); }
-    bool number_integer(Json::number_integer_t value) { return counted() && add(Ordered(value)); }
-    bool number_unsigned(Json::number_unsigned_t value) { return counted() && add(Ordered(value)); }
+    /// With `objectOnly`, anything but an object at the top stops the reading.
+    explicit OrderedBuilder(std::size_t maxDepth = AnyCodable::maxDepth, bool objectOnly = false)
+        : maxDepth_(maxDepth), objectOnly_(objectOnly) {}
+
+    bool null() { return scalar() && add(Ordered(nullptr)); }
+    bool boolean(bool value) { return scalar() && add(Ordered(value)); }
+    bool number_integer(Json::number_integer_t value) { return scalar() && add(Ordered(value)); }
+    bool number_unsigned(Json::number_unsigned_t value) { return scalar() && add(Ordered(value)); }
     bool number_float(Json::number_float_t value, const Json::string_t&) {
         if (!std::isfinite(value)) {
             fail("a number out of the range of a double");
             return false;
         }
-        return counted() && add(Ordered(value));
+        return scalar() && add(Ordered(value));
     }
-    bool string(Json::string_t& value) { return counted() && add(Ordered(std::move(value))); }
+    bool string(Json::string_t& value) { return scalar() && add(Ordered(std::move(value))); }
     bool start_object(std::size_t) { return counted() && open(true); }
-    bool start_array(std::size_t) { return counted() && open(false); }
+    bool start_array(std::size_t) { return scalar() && open(false); }
     bool key(Json::string_t& key) {
         stack_.back().key = std::move(key);
         return true;
@@ -115,8 +120,17 @@ class OrderedBuilder : public JsonSaxBounds {
         std::unordered_map<std::string, std::size_t> keyIndex;
     };
 
+    /// Counts a value that is not an object.
+    bool scalar() {
+        if (objectOnly_ && stack_.empty()) {
+            fail("not a JSON object");
+            return false;
+        }
+        return counted();
+    }
+
     bool open(bool isObject) {
-        if (!canOpen(stack_.size())) {
+        if (!canOpen(stack_.size(), maxDepth_)) {
             return false;
         }
         stack_.emplace_back().isObject = isObject;
@@ -162,6 +176,8 @@ class OrderedBuilder : public JsonSaxBounds {
         return nullptr;
     }
 
+    const std::size_t maxDepth_;
+    const bool objectOnly_;
     std::vector<Frame> stack_;
     Ordered result_;
 };
@@ -194,6 +210,20 @@ std::optional<nlohmann::ordered_json> parseOrderedJson(std::string_view text) {
         }
     } catch (const std::exception&) {
         // Only allocation failure lands here; the parser reports through the builder.
+    }
+    return std::nullopt;
+}
+
+std::optional<nlohmann::ordered_json> parseOrderedObject(std::string_view text,
+                                                         std::size_t maxDepth, std::string& error) {
+    try {
+        OrderedBuilder builder(std::min(maxDepth, AnyCodable::maxDepth), true);
+        if (Json::sax_parse(text.begin(), text.end(), &builder, Json::input_format_t::json, true)) {
+            return builder.take();
+        }
+        error = builder.error().empty() ? std::string("not JSON") : builder.error();
+    } catch (const std::exception&) {
+        error = "no memory to read it";
     }
     return std::nullopt;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <map>
 #include <optional>
 #include <string>
@@ -23,6 +24,12 @@ std::optional<nlohmann::json> parseJson(std::string_view text, std::string* erro
 /// first place and takes its last value. A number beyond the range of a
 /// double is refused as well, since no writer could put it back.
 std::optional<nlohmann::ordered_json> parseOrderedJson(std::string_view text);
+
+/// As `parseOrderedJson`, for a text that must hold one object nested at
+/// most `maxDepth` levels deep (at most `AnyCodable::maxDepth`). The reading
+/// stops at the first thing that is not; `error` then receives why.
+std::optional<nlohmann::ordered_json> parseOrderedObject(std::string_view text,
+                                                         std::size_t maxDepth, std::string& error);
 
 /// Compact JSON text; invalid UTF-8 in texts is written as U+FFFD. Throws
 /// nothing but std::bad_alloc.

@@ -24,8 +24,12 @@ bool JsonSaxBounds::counted() {
 }
 
 bool JsonSaxBounds::canOpen(std::size_t depth) {
-    if (depth >= AnyCodable::maxDepth) {
-        fail("nesting deeper than " + std::to_string(AnyCodable::maxDepth) + " levels");
+    return canOpen(depth, AnyCodable::maxDepth);
+}
+
+bool JsonSaxBounds::canOpen(std::size_t depth, std::size_t maxDepth) {
+    if (depth >= maxDepth) {
+        fail("nesting deeper than " + std::to_string(maxDepth) + " levels");
         return false;
     }
     return true;

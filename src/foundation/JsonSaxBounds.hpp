@@ -25,6 +25,8 @@ class JsonSaxBounds {
     bool counted();
     /// False (with the failure kept) when `depth` containers are open already.
     bool canOpen(std::size_t depth);
+    /// As `canOpen`, under a tighter bound than the readers' own.
+    bool canOpen(std::size_t depth, std::size_t maxDepth);
     void fail(std::string error) { error_ = std::move(error); }
 
   private:

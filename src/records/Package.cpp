@@ -1,64 +1,14 @@
 #include "records/Package.hpp"
 
-#include <cmath>
 #include <exception>
 
 #include "foundation/AnyCodable.hpp"
 #include "foundation/JsonCoding.hpp"
 #include "foundation/JsonObjectReader.hpp"
-#include "foundation/JsonSaxBounds.hpp"
 
 namespace mvk {
 
 namespace {
-
-/// Follows a stored event text under the bounds of the reader that takes a
-/// stored report back, keeping no values.
-class EventTextCheck : public JsonSaxBounds {
-  public:
-    using Json = nlohmann::json;
-
-    bool null() { return scalar(); }
-    bool boolean(bool) { return scalar(); }
-    bool number_integer(Json::number_integer_t) { return scalar(); }
-    bool number_unsigned(Json::number_unsigned_t) { return scalar(); }
-    bool number_float(Json::number_float_t value, const Json::string_t&) {
-        if (!std::isfinite(value)) {
-            fail("a number out of the range of a double");
-            return false;
-        }
-        return scalar();
-    }
-    bool string(Json::string_t&) { return scalar(); }
-    bool key(Json::string_t&) { return true; }
-    bool start_object(std::size_t) { return counted() && open(); }
-    bool start_array(std::size_t) { return depth_ > 0 ? counted() && open() : notObject(); }
-    bool end_object() { return close(); }
-    bool end_array() { return close(); }
-
-  private:
-    static constexpr std::size_t maxDepth = AnyCodable::maxDepth - Package::reportNesting;
-
-    bool notObject() {
-        fail("not a JSON object");
-        return false;
-    }
-    bool scalar() { return depth_ > 0 ? counted() : notObject(); }
-    bool open() {
-        if (depth_ >= maxDepth) {
-            fail("nesting deeper than " + std::to_string(maxDepth) + " levels");
-            return false;
-        }
-        ++depth_;
-        return true;
-    }
-    bool close() {
-        --depth_;
-        return true;
-    }
-
-    std::size_t depth_ = 0;
-};
 
 nlohmann::ordered_json optionalText(const std::optional<std::string>& text) {
     return text ? nlohmann::ordered_json(*text) : nlohmann::ordered_json(nullptr);
@@ -76,17 +26,19 @@ std::optional<nlohmann::ordered_json> eventObject(const std::string& text) {
 
 }  // namespace
 
-std::optional<std::string> Package::eventTextFault(std::string_view text) {
-    EventTextCheck check;
+std::optional<std::string> Package::packEvent(std::string_view text, std::string& packed) {
+    // The report's own containers count towards the depth its reader allows.
+    constexpr std::size_t maxDepth = AnyCodable::maxDepth - reportNesting;
+    std::string fault;
     try {
-        if (nlohmann::json::sax_parse(text.begin(), text.end(), &check,
-                                      nlohmann::json::input_format_t::json, true)) {
+        if (auto object = parseOrderedObject(text, maxDepth, fault)) {
+            packed = dumpJson(*object);
             return std::nullopt;
         }
     } catch (const std::exception&) {
-        return "no memory to read it";
+        fault = "no memory to write it";
     }
-    return check.error().empty() ? std::string("not JSON") : check.error();
+    return fault;
 }
 
 nlohmann::ordered_json Package::factsJson() const {
@@ -124,16 +76,19 @@ void Package::appendJson(std::string& out) const {
     out += R"(,"events":[)";
     if (events) {
         bool first = true;
-        for (const auto& text : *events) {
-            auto object = eventObject(text);
-            if (!object) {
-                continue;
-            }
+        const auto append = [&](const std::string& event) {
             if (!first) {
                 out += ',';
             }
             first = false;
-            out += dumpJson(*object);
+            out += event;
+        };
+        for (const auto& text : *events) {
+            if (eventsPacked) {
+                append(text);
+            } else if (auto object = eventObject(text)) {
+                append(dumpJson(*object));
+            }
         }
     }
     out += "]}";

@@ -25,27 +25,33 @@ struct Package {
     std::string engine = "Unreal";
     /// The events' JSON texts, in row order.
     std::optional<std::vector<std::string>> events{};
+    /// Whether every event text is already as `packEvent` writes it: then it
+    /// goes into `appendJson`'s text as it is, without being read again.
+    bool eventsPacked = false;
 
     /// Containers a stored report puts around each event: the packages
     /// array, the package object and its events array.
     static constexpr std::size_t reportNesting = 3;
 
     /// Why a stored event text cannot go into a package as the object it
-    /// holds; none when it can. It must be one JSON object that the reader of
-    /// a stored report takes back whole: within that reader's value count,
-    /// and nested shallowly enough to stay within its depth inside the
-    /// report. Checked without building the value.
-    static std::optional<std::string> eventTextFault(std::string_view text);
+    /// holds; none when it can, and then `packed` holds the object's compact
+    /// text, as `appendJson` writes it. It must be one JSON object that the
+    /// reader of a stored report takes back whole: within that reader's value
+    /// count, and nested shallowly enough to stay within its depth inside the
+    /// report. Checked and written in one reading: packing reads every stored
+    /// event of a backlog, and a second reading cost a quarter more.
+    static std::optional<std::string> packEvent(std::string_view text, std::string& packed);
 
     /// The four optional texts are written as null when absent, never left
     /// out; each event text is written as the object it holds. A text that
     /// is not a JSON object is left out rather than sent as {}, an event
-    /// without code or time; the caller checks `eventTextFault` first so
+    /// without code or time; the caller checks `packEvent` first so
     /// that none is left out without a line.
     nlohmann::ordered_json toJson() const;
 
     /// Appends the compact text of `toJson()` to `out`, building one event's
-    /// value at a time instead of the whole package.
+    /// value at a time instead of the whole package, or none when the events
+    /// are packed.
     void appendJson(std::string& out) const;
 
     /// Reads this library's own package form: the four optional texts must be
