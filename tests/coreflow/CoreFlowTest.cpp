@@ -254,13 +254,8 @@ TEST_F(CoreFlow, AStartWithNoGatewaySaysSoOnce) {
     MVKAnalytics::initialize("coreflow-key");
     ASSERT_TRUE(h.drainIncome());
     h.dropCore();
-    const auto lines = log.lines();
-    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
-                            [&](const std::string& line) {
-                                return line.find(noGateway) != std::string::npos &&
-                                       line.find("-DMVK_DEFAULT_GATEWAY_URL=") != std::string::npos;
-                            }),
-              1);
+    EXPECT_EQ(log.countContaining(noGateway), 1u);
+    EXPECT_EQ(log.countContaining("-DMVK_DEFAULT_GATEWAY_URL="), 1u);
 }
 
 TEST_F(CoreFlow, InTheBackgroundNothingRunsUntilTheApplicationBecomesActive) {

@@ -387,10 +387,7 @@ TEST_F(DataFolder, ASalvageThatCannotFinishLeavesNoCopyAndTheGamesEventsAreStore
                           names.begin() + static_cast<std::ptrdiff_t>(sentBefore), names.end()),
                       std::vector<std::string>{run});
             EXPECT_EQ(leftCopies(), std::vector<std::string>{});
-            std::size_t lines = 0;
-            for (const auto& message : log.messages()) {
-                lines += message.find(head) != std::string::npos ? 1 : 0;
-            }
+            const auto lines = log.countContaining(head);
             if (std::string(run) == "this run") {
                 EXPECT_EQ(lines, 1u);
                 EXPECT_TRUE(

@@ -223,13 +223,7 @@ TEST_F(SubscriptionServiceTest, AtMostOneRetryWaitsAndANewRequestCancelsIt) {
     store->deliver(0);
     store->deliver(0);
     settle();
-    const auto messages = log.messages();
-    EXPECT_EQ(std::count_if(messages.begin(), messages.end(),
-                            [](const std::string& line) {
-                                return line.find("Retry request products after") !=
-                                       std::string::npos;
-                            }),
-              1);
+    EXPECT_EQ(log.countContaining("Retry request products after"), 1u);
     EXPECT_EQ(scheduler->pendingWorkCount(), 1u);
 
     request();

@@ -64,12 +64,14 @@ std::size_t LogCapture::count(MVKLogLevel level, const std::string& text) const 
 }
 
 bool LogCapture::containsFragment(const std::string& fragment) const {
-    for (const auto& line : lines()) {
-        if (line.find(fragment) != std::string::npos) {
-            return true;
-        }
-    }
-    return false;
+    return countContaining(fragment) != 0;
+}
+
+std::size_t LogCapture::countContaining(const std::string& fragment) const {
+    auto all = lines();
+    return static_cast<std::size_t>(std::count_if(all.begin(), all.end(), [&](const auto& line) {
+        return line.find(fragment) != std::string::npos;
+    }));
 }
 
 void LogCapture::clear() {

@@ -30,6 +30,8 @@ class LogCapture {
     bool contains(MVKLogLevel level, const std::string& text) const;
     /// True when some line holds `fragment`.
     bool containsFragment(const std::string& fragment) const;
+    /// How many lines hold `fragment`.
+    std::size_t countContaining(const std::string& fragment) const;
     std::size_t count(MVKLogLevel level, const std::string& text) const;
     void clear();
 
