@@ -155,6 +155,48 @@ TEST_F(ReportPassTest, ASettledReportWhoseDeletionFailedIsNotSentAgainInTheSameR
     }
 }
 
+// Sending never outruns deleting: once a settled report stays in the file
+// (a full disk, a file turned read-only), the next start sends it again, and
+// every report sent after it would go twice as well. So nothing more leaves,
+// in that pass or a later one, until its deletion succeeds; then the rest
+// goes, each report once.
+TEST_F(ReportPassTest, ASettledReportThatCannotBeDeletedHoldsBackEveryLaterReport) {
+    const struct Case {
+        int status;
+        int passesToSettle;
+    } cases[] = {{200, 1}, {400, ReportService::maxRefusedPasses}};
+    for (const auto& entry : cases) {
+        SCOPED_TRACE(entry.status);
+        gateway.gateway().clearRequests();
+        auto faulty = std::make_shared<FaultyDatabase>(database);
+        reportsRepository = std::make_shared<ReportsRepository>(faulty);
+        reportService = std::make_shared<ReportService>(state, controller, eventRepository,
+                                                        reportsRepository, gateway.sharedBackend());
+        for (int n = 1; n <= 3; ++n) {
+            storeReport(n);
+        }
+        gateway.gateway().setAnswer(reportPath, answer(entry.status));
+        faulty->fail(FaultyDatabase::Operation::deleteRows, "reports", 0);
+        for (int pass = 1; pass <= entry.passesToSettle + 2; ++pass) {
+            send();
+        }
+        EXPECT_EQ(sentNumbers(),
+                  std::vector<int>(static_cast<std::size_t>(entry.passesToSettle), 1));
+        EXPECT_EQ(storedNumbers(), (std::vector<int>{1, 2, 3}));
+        EXPECT_TRUE(
+            log.contains(MVKLogLevel::error,
+                         "A sent report still can't be deleted; no report is sent until it is"));
+
+        faulty->heal();
+        gateway.gateway().setAnswer(reportPath, answer(200));
+        send();
+        auto expected = std::vector<int>(static_cast<std::size_t>(entry.passesToSettle), 1);
+        expected.insert(expected.end(), {2, 3});
+        EXPECT_EQ(sentNumbers(), expected);
+        EXPECT_TRUE(storedReports().empty());
+    }
+}
+
 TEST_F(ReportPassTest, RequestDuringAPassIsStoredAtOnceAndSentInOneFurtherPass) {
     storeReport(1);
     enqueue(answer(200, 500ms));
