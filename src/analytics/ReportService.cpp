@@ -321,6 +321,13 @@ void ReportService::sendSavedReports() {
 }
 
 bool ReportService::sendReports(const std::vector<PassItem>& items) {
+    // A settled report still in the file is sent again by the next start;
+    // sending more meanwhile would only add to what goes twice.
+    if (!reportsRepository_->deleteSettledLeft()) {
+        Logger::writeLog(MVKLogLevel::error,
+                         "A sent report still can't be deleted; no report is sent until it is");
+        return false;
+    }
     for (const auto& item : items) {
         if (!beginReport()) {
             return false;
@@ -377,11 +384,11 @@ ReportService::Verdict ReportService::responseHandler(std::int64_t idKey, const 
         }
         refusals_.erase(idKey);
         Logger::writeLog(MVKLogLevel::info, "The report [" + uuid + "] has been sent successfully");
-        removeReports(idKey);
+        const bool deleted = removeReports(idKey);
         if (const auto action = onReportSendAction()) {
             action();
         }
-        return Verdict::goOn;
+        return deleted ? Verdict::goOn : Verdict::stop;
     }
     const auto* error = result.error();
     Logger::writeLog(MVKLogLevel::error, "Report [" + uuid + "] submission failed: " +
@@ -393,24 +400,26 @@ ReportService::Verdict ReportService::responseHandler(std::int64_t idKey, const 
         Logger::writeLog(MVKLogLevel::error,
                          "The Report [" + uuid + "] is refused by the gateway with status " +
                              std::to_string(*result.statusCode()) + " and has been deleted");
-        removeReports(idKey);
-        return Verdict::goOn;
+        return removeReports(idKey) ? Verdict::goOn : Verdict::stop;
     }
     Logger::writeLog(MVKLogLevel::debug, "The network queue is stopped");
     return Verdict::stop;
 }
 
-void ReportService::removeReports(std::int64_t idKey) {
+bool ReportService::removeReports(std::int64_t idKey) {
     // At once, on the sending thread: queued on the income queue, the deletion
     // of an accepted report waited behind every event the game had queued, and
     // a kill in that time sent the whole report again at the next start.
     // A report that stays in the file is still never sent again by this
     // process: after a 200, a second copy would count its events twice.
-    if (!reportsRepository_->deleteSettled(idKey)) {
-        Logger::writeLog(MVKLogLevel::error,
-                         "The sent report [" + std::to_string(idKey) +
-                             "] can't be deleted; this run does not send it again");
+    if (reportsRepository_->deleteSettled(idKey)) {
+        return true;
     }
+    Logger::writeLog(MVKLogLevel::error,
+                     "The sent report [" + std::to_string(idKey) +
+                         "] can't be deleted; this run does not send it again, nor any "
+                         "other report until it is deleted");
+    return false;
 }
 
 bool ReportService::beginReport() {
@@ -432,12 +441,20 @@ void ReportService::stop() {
     // At exit the transfer is being cut off anyway; the commits keep their share.
     const auto deadline = std::min(std::chrono::steady_clock::now() + bound,
                                    ProcessExit::deadline() - ProcessExit::commitReserve);
+    bool settled = false;
     {
         std::unique_lock lock(passMutex_);
         stopped_ = true;
-        if (passChanged_.wait_until(lock, deadline, [this] { return !reportUnderWay_; })) {
-            return;
+        settled = passChanged_.wait_until(lock, deadline, [this] { return !reportUnderWay_; });
+    }
+    if (settled) {
+        // The next owner of the folder knows nothing of the reports this run
+        // kept back as sent: a last try spares it sending them again.
+        if (!reportsRepository_->deleteSettledLeft()) {
+            Logger::writeLog(MVKLogLevel::error,
+                             "A sent report can't be deleted; the next start may send it again");
         }
+        return;
     }
     // Its answer is still applied when it comes: a report the gateway took
     // is deleted whenever that is known. Until then the folder's next owner

@@ -21,6 +21,8 @@ namespace mvk {
 
 /// One pass at a time sends the stored reports, one request each, on the
 /// network queue; a report is deleted only after the gateway accepted it.
+/// While a settled report can't be deleted, no further report is sent: what
+/// stays in the file goes again at the next start, and must stay little.
 /// `isSending` and `resendWhenFinish` are touched on the income queue only.
 class ReportService final : public ReportServiceProtocol,
                             public std::enable_shared_from_this<ReportService> {
@@ -86,7 +88,8 @@ class ReportService final : public ReportServiceProtocol,
     bool sendReports(const std::vector<PassItem>& items);
     Verdict responseHandler(std::int64_t idKey, const std::string& uuid,
                             const SendAnalyticsResult& result);
-    void removeReports(std::int64_t idKey);
+    /// False when the report stays in the table.
+    bool removeReports(std::int64_t idKey);
     /// Posts the closing block of a pass to the income queue.
     void finishPass(bool succeeded);
     /// Network queue: marks a report under way, unless the service stopped.

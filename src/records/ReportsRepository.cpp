@@ -123,10 +123,20 @@ bool ReportsRepository::deleteItems(const std::vector<std::int64_t>& idKeys) {
 }
 
 bool ReportsRepository::deleteSettled(std::int64_t idKey) {
-    std::vector<std::int64_t> idKeys;
     {
         std::lock_guard lock(keysMutex_);
         settled_.insert(idKey);
+    }
+    return deleteSettledLeft();
+}
+
+bool ReportsRepository::deleteSettledLeft() {
+    std::vector<std::int64_t> idKeys;
+    {
+        std::lock_guard lock(keysMutex_);
+        if (settled_.empty()) {
+            return true;
+        }
         idKeys.assign(settled_.begin(), settled_.end());
     }
     if (!deleteWhereIn(Entry::id, idKeys)) {

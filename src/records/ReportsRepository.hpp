@@ -26,6 +26,7 @@ class ReportsRepository final : public ReportsRepositoryProtocol {
     ReportLookup read(std::int64_t idKey) const override;
     bool deleteItems(const std::vector<std::int64_t>& idKeys) override;
     bool deleteSettled(std::int64_t idKey) override;
+    bool deleteSettledLeft() override;
     bool deleteForDataForUsers(const std::vector<std::int64_t>& userIds) override;
     bool clear() override;
 

@@ -44,6 +44,9 @@ class ReportsRepositoryProtocol {
     /// sends it again; each later call tries its deletion again. False while
     /// a settled report is still in the table. Safe on the sending thread.
     virtual bool deleteSettled(std::int64_t idKey) = 0;
+    /// Tries again to delete the settled reports still in the table; true
+    /// when none is left. Safe on the sending thread.
+    virtual bool deleteSettledLeft() = 0;
     virtual bool deleteForDataForUsers(const std::vector<std::int64_t>& userIds) = 0;
     virtual bool clear() = 0;
 };

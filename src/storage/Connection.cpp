@@ -109,6 +109,8 @@ void Connection::closeHandle() {
 }
 
 SQLiteError Connection::error(int resultCode) const {
+    const int extended = handle_ != nullptr ? sqlite3_extended_errcode(handle_) : resultCode;
+    lastFailure_ = (extended & 0xff) == (resultCode & 0xff) ? extended : resultCode;
     SQLiteError error(errorMessage(), resultCode);
     if (DamagedDatabase::isDamage(resultCode) && !damageSeen_) {
         noteDamage(error.description());
@@ -160,6 +162,14 @@ void Connection::requireHandle() const {
     if (handle_ == nullptr) {
         throw SQLiteError(closedMessage, SQLITE_CANTOPEN);
     }
+}
+
+bool Connection::foldLogBack() {
+    if (handle_ == nullptr) {
+        return false;
+    }
+    return sqlite3_wal_checkpoint_v2(handle_, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr,
+                                     nullptr) == SQLITE_OK;
 }
 
 bool Connection::isAutocommit() const {

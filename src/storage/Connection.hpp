@@ -6,6 +6,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <utility>
 
 #include "storage/SQLiteError.hpp"
 
@@ -71,6 +72,14 @@ class Connection {
     /// The first such answer, described; or the reason given to `noteDamage`.
     std::string damage() const;
     void noteDamage(std::string reason) const;
+    /// Answers and forgets the extended code of the last failure `error`
+    /// made (SQLITE_OK when none since the last call).
+    int takeLastFailure() const { return std::exchange(lastFailure_, 0); }
+    /// Copies the write-ahead log back into the file and cuts the log to
+    /// nothing, which gives back the room the log took. False when that
+    /// could not be done (a reader holds it, the file can't grow). The caller
+    /// holds `lock()` and has no transaction open.
+    bool foldLogBack();
     /// Throws when the connection has no open file (a failed `reopen`).
     void requireHandle() const;
     /// False while a transaction is open.
@@ -91,6 +100,8 @@ class Connection {
     /// Set under the lock; read by the exit step without it.
     mutable std::atomic<bool> damageSeen_ = false;
     mutable std::string damage_;
+    /// Under the lock.
+    mutable int lastFailure_ = 0;
 };
 
 }  // namespace mvk

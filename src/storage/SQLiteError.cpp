@@ -1,11 +1,18 @@
 #include "storage/SQLiteError.hpp"
 
+#include <sqlite3.h>
+
 #include <algorithm>
 
 namespace mvk {
 
 bool SQLiteError::isSuccessCode(int code) {
     return std::find(successCodes.begin(), successCodes.end(), code) != successCodes.end();
+}
+
+bool SQLiteError::isOutOfRoom(int extendedCode) {
+    return (extendedCode & 0xff) == SQLITE_FULL || extendedCode == SQLITE_IOERR_WRITE ||
+           extendedCode == SQLITE_IOERR_SHMSIZE;
 }
 
 SQLiteError::SQLiteError(std::string message, int code, std::optional<std::string> statement,

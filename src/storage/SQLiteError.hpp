@@ -14,6 +14,9 @@ class SQLiteError : public std::exception {
     /// SQLITE_OK, SQLITE_ROW and SQLITE_DONE; every other result of exec and step is a failure.
     static constexpr std::array<int, 3> successCodes = {0, 100, 101};
     static bool isSuccessCode(int code);
+    /// The disk had no room for a write (full, or over a quota, which SQLite
+    /// answers as a failed write): passing trouble, never damage.
+    static bool isOutOfRoom(int extendedCode);
 
     SQLiteError(std::string message, int code, std::optional<std::string> statement = std::nullopt,
                 std::optional<std::string> reason = std::nullopt);

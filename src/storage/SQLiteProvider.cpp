@@ -98,7 +98,8 @@ std::string joined(const std::vector<Item>& items, std::string_view separator, F
 //
 // A file found damaged is replaced once the outermost operation ends, and an
 // operation that failed on it runs once more on the new file when `mayRetry`
-// says that its failure left nothing behind.
+// says that its failure left nothing behind; so does one that found no room
+// on the disk, once the log is folded back.
 template <typename Result, typename Operation>
 Result SQLiteProvider::guarded(std::string_view prefix, Result fallback, GroupCommit::Access access,
                                Operation&& operation, const std::function<bool()>& mayRetry) {
@@ -106,14 +107,39 @@ Result SQLiteProvider::guarded(std::string_view prefix, Result fallback, GroupCo
         group_->commitOtherGroupOfThisThread();
     }
     LockedOperation scope(*database_);
+    const bool alone = LockedOperation::isOutermost();
+    if (alone) {
+        database_->takeLastFailure();
+    }
     bool failed = false;
     Result result = attempt(prefix, fallback, access, operation, failed);
-    if (database_->damageSeen() && !replaceGivenUp_ && transactionDepth_ == 0 &&
-        LockedOperation::isOutermost() && replaceDamagedFile() && failed && mayRetry &&
-        mayRetry()) {
+    if (transactionDepth_ != 0 || !alone) {
+        return result;
+    }
+    if (database_->damageSeen() && !replaceGivenUp_) {
+        if (replaceDamagedFile() && failed && mayRetry && mayRetry()) {
+            result = attempt(prefix, fallback, access, operation, failed);
+        }
+    } else if (failed && SQLiteError::isOutOfRoom(database_->takeLastFailure()) && makeRoom() &&
+               mayRetry && mayRetry()) {
         result = attempt(prefix, fallback, access, operation, failed);
     }
     return result;
+}
+
+// The log grows with every write until a checkpoint, which runs only after a
+// commit that succeeded: on a nearly full disk the log stayed as large as
+// it was and every later write failed, the deletion of a sent report too.
+// Folded back into the file, the log gives its room to the next writes.
+bool SQLiteProvider::makeRoom() {
+    // A transaction or group still open holds the log.
+    if (!database_->isAutocommit() || !database_->foldLogBack()) {
+        return false;
+    }
+    LockedOperation::log(MVKLogLevel::info,
+                         "[Database Module] The disk had no room for a write; the write-ahead "
+                         "log was folded back into the file to make some");
+    return true;
 }
 
 template <typename Result, typename Operation>

@@ -124,6 +124,8 @@ class SQLiteProvider final : public DatabaseProtocol {
     template <typename Result, typename Operation>
     Result attempt(std::string_view prefix, Result fallback, GroupCommit::Access access,
                    Operation& operation, bool& failed);
+    /// Under the lock, outside any transaction: after a write found no room.
+    bool makeRoom();
     std::optional<std::int64_t> insertWith(GroupCommit::Access access, std::string_view tableName,
                                            const ContentValues& content);
     /// `transaction` under the lock; hands out what the caches must undo.

@@ -56,7 +56,24 @@ class ReportPassTest : public PipelineTest {
     void enqueue(gateway::ScriptedAnswer scripted) {
         gateway.gateway().enqueueAnswer(reportPath, std::move(scripted));
     }
+    /// A fresh report service whose reports lie in a database the test can
+    /// fail, with no request recorded yet.
+    std::shared_ptr<FaultyDatabase> withFaultyReports() {
+        gateway.gateway().clearRequests();
+        auto faulty = std::make_shared<FaultyDatabase>(database);
+        reportsRepository = std::make_shared<ReportsRepository>(faulty);
+        reportService = std::make_shared<ReportService>(state, controller, eventRepository,
+                                                        reportsRepository, gateway.sharedBackend());
+        return faulty;
+    }
 };
+
+/// The answers that settle a report, and the passes each takes to do it.
+struct Settling {
+    int status;
+    int passesToSettle;
+};
+constexpr Settling settlings[] = {{200, 1}, {400, ReportService::maxRefusedPasses}};
 
 TEST_F(ReportPassTest, FailureEndsThePassAndKeepsTheRest) {
     for (int n = 1; n <= 3; ++n) {
@@ -123,17 +140,9 @@ INSTANTIATE_TEST_SUITE_P(Statuses, RefusalTest,
 // the row stays, yet this process must not send it again (its events would
 // count twice), and the next settled report takes its deletion along.
 TEST_F(ReportPassTest, ASettledReportWhoseDeletionFailedIsNotSentAgainInTheSameRun) {
-    const struct Case {
-        int status;
-        int passesToSettle;
-    } cases[] = {{200, 1}, {400, ReportService::maxRefusedPasses}};
-    for (const auto& entry : cases) {
+    for (const auto& entry : settlings) {
         SCOPED_TRACE(entry.status);
-        gateway.gateway().clearRequests();
-        auto faulty = std::make_shared<FaultyDatabase>(database);
-        reportsRepository = std::make_shared<ReportsRepository>(faulty);
-        reportService = std::make_shared<ReportService>(state, controller, eventRepository,
-                                                        reportsRepository, gateway.sharedBackend());
+        const auto faulty = withFaultyReports();
         storeReport(1);
         gateway.gateway().setAnswer(reportPath, answer(entry.status));
         for (int pass = 1; pass < entry.passesToSettle; ++pass) {
@@ -151,6 +160,40 @@ TEST_F(ReportPassTest, ASettledReportWhoseDeletionFailedIsNotSentAgainInTheSameR
         send();
         EXPECT_EQ(sentNumbers().back(), 2);
         EXPECT_EQ(sent().size(), static_cast<std::size_t>(entry.passesToSettle + 1));
+        EXPECT_TRUE(storedReports().empty());
+    }
+}
+
+// Sending never outruns deleting: once a settled report stays in the file
+// (a full disk, a file turned read-only), the next start sends it again, and
+// every report sent after it would go twice as well. So nothing more leaves,
+// in that pass or a later one, until its deletion succeeds; then the rest
+// goes, each report once.
+TEST_F(ReportPassTest, ASettledReportThatCannotBeDeletedHoldsBackEveryLaterReport) {
+    for (const auto& entry : settlings) {
+        SCOPED_TRACE(entry.status);
+        const auto faulty = withFaultyReports();
+        for (int n = 1; n <= 3; ++n) {
+            storeReport(n);
+        }
+        gateway.gateway().setAnswer(reportPath, answer(entry.status));
+        faulty->fail(FaultyDatabase::Operation::deleteRows, "reports", 0);
+        for (int pass = 1; pass <= entry.passesToSettle + 2; ++pass) {
+            send();
+        }
+        EXPECT_EQ(sentNumbers(),
+                  std::vector<int>(static_cast<std::size_t>(entry.passesToSettle), 1));
+        EXPECT_EQ(storedNumbers(), (std::vector<int>{1, 2, 3}));
+        EXPECT_TRUE(
+            log.contains(MVKLogLevel::error,
+                         "A sent report still can't be deleted; no report is sent until it is"));
+
+        faulty->heal();
+        gateway.gateway().setAnswer(reportPath, answer(200));
+        send();
+        auto expected = std::vector<int>(static_cast<std::size_t>(entry.passesToSettle), 1);
+        expected.insert(expected.end(), {2, 3});
+        EXPECT_EQ(sentNumbers(), expected);
         EXPECT_TRUE(storedReports().empty());
     }
 }

@@ -286,10 +286,13 @@ TEST_F(GroupCommitTest, AUnitAnsweredAsStoredIsCommittedWhenItAnswers) {
                                }
                            },
                            [&] {
+                               // A disk that stays full: the write tried
+                               // again once the log is folded back fails too.
                                if (commitFails) {
-                                   vfs.failLogWrites();
+                                   vfs.limitLog(1);
                                }
                                answered = unit.store();
+                               vfs.limitLog(0);
                                committedAtAnswer =
                                    test::RawDatabase(databasePath()).single(unit.committedRows);
                            },

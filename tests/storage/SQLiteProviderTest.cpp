@@ -8,6 +8,7 @@
 #include "storage/SQLiteContracts.hpp"
 #include "storage/SQLiteConvertible.hpp"
 #include "storage/SQLiteProvider.hpp"
+#include "support/FailingVfs.hpp"
 #include "support/LogCapture.hpp"
 
 namespace mvk {
@@ -35,6 +36,52 @@ class SQLiteProviderTest : public test::StorageTest {
 
     SQLiteProvider provider_{"app-key"};
 };
+
+/// A provider whose write-ahead log lies on a nearly full disk.
+class SQLiteProviderRoomTest : public test::StorageTest {
+  protected:
+    test::FailingVfs vfs_;
+    SQLiteProvider provider_{"app-key"};
+};
+
+// The log grows with each commit until a checkpoint, which SQLite runs only
+// after a commit that succeeded and once the log is long. On a nearly full
+// disk it could not grow and nothing cut it back, so every later write failed
+// (a sent report was never deleted and went again at each start). A write
+// that finds no room now folds the log back into the file and runs once more.
+TEST_F(SQLiteProviderRoomTest, AWriteThatFindsNoRoomForTheLogSucceedsOnceTheLogIsFoldedBack) {
+    LogCapture log(MVKLogLevel::info);
+    constexpr long long pagesOfRoom = 16;
+    vfs_.limitLog(pagesOfRoom * 4096);
+    // Each commit adds at least a page to the log: many more than it holds.
+    constexpr std::int64_t rounds = 4 * pagesOfRoom;
+    const std::string text(1000, 'x');
+    const std::vector<std::pair<const char*, std::function<bool(std::int64_t)>>> writes = {
+        {"an insert",
+         [&](std::int64_t n) {
+             return provider_.insert("events", {{"code", "ce"}, {"userId", n}, {"eventJson", text}})
+                 .has_value();
+         }},
+        {"an update",
+         [&](std::int64_t n) {
+             return provider_.update("events", {{"code", "ss"}}, "userId = ?", {n}) == 1;
+         }},
+        {"a deletion",
+         [&](std::int64_t n) { return provider_.deleteRows("events", "userId = ?", {n}) == 1; }},
+    };
+    for (const auto& [name, write] : writes) {
+        SCOPED_TRACE(name);
+        const auto failedBefore = vfs_.failed();
+        for (std::int64_t n = 0; n < rounds; ++n) {
+            ASSERT_TRUE(write(n)) << "write " << n;
+        }
+        EXPECT_GT(vfs_.failed(), failedBefore);
+    }
+    EXPECT_EQ(test::RawDatabase(databasePath()).single("SELECT COUNT(*) FROM events"), "0");
+    EXPECT_TRUE(log.contains(MVKLogLevel::info,
+                             "[Database Module] The disk had no room for a write; the write-ahead "
+                             "log was folded back into the file to make some"));
+}
 
 TEST(SQLiteProviderSqlTest, TextShapes) {
     struct Case {

@@ -28,7 +28,7 @@ int forward(sqlite3_file* file, Args... args) {
 }
 
 int writeOrFail(sqlite3_file* file, const void* data, int amount, sqlite3_int64 offset) {
-    if (reinterpret_cast<WrappedFile*>(file)->isLog && FailingVfs::failsLogWrite()) {
+    if (reinterpret_cast<WrappedFile*>(file)->isLog && FailingVfs::failsLogWrite(offset + amount)) {
         return SQLITE_FULL;
     }
     return forward<&sqlite3_io_methods::xWrite>(file, data, amount, offset);
@@ -116,10 +116,14 @@ FailingVfs::~FailingVfs() {
     sqlite3_vfs_register(previous_, 1);
 }
 
-bool FailingVfs::failsLogWrite() {
+bool FailingVfs::failsLogWrite(long long end) {
     FailingVfs* active = gActive.load();
     if (active == nullptr) {
         return false;
+    }
+    if (const auto room = active->logRoom_.load(); room > 0 && end > room) {
+        ++active->failed_;
+        return true;
     }
     int pending = active->pending_.load();
     while (pending > 0) {

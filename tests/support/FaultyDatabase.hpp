@@ -25,6 +25,8 @@ class FaultyDatabase final : public DatabaseProtocol {
     /// Fails the `nth` call (1 is the next one) of `operation` on `table`
     /// from now on, or every such call with `nth` 0.
     void fail(Operation operation, std::string_view table, int nth = 1);
+    /// Fails no call from now on.
+    void heal() { rules_.clear(); }
 
     /// How many calls were failed so far.
     int failures() const { return failures_; }
