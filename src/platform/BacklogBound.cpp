@@ -15,15 +15,15 @@ std::string calls(std::uint64_t count) {
 
 BacklogBound::Charge::~Charge() {
     if (bound_ != nullptr) {
-        started();
+        finished();
         bound_->giveBack(bytes_);
     }
 }
 
-void BacklogBound::Charge::started() noexcept {
-    if (unstarted_ && bound_ != nullptr) {
-        unstarted_ = false;
-        bound_->unstarted_.fetch_sub(1, std::memory_order_relaxed);
+void BacklogBound::Charge::finished() noexcept {
+    if (unfinished_ && bound_ != nullptr) {
+        unfinished_ = false;
+        bound_->unfinished_.fetch_sub(1, std::memory_order_relaxed);
     }
 }
 
@@ -40,13 +40,16 @@ BacklogBound& BacklogBound::incomeQueue() {
     return *bound;
 }
 
-BacklogBound::Charge BacklogBound::admit(std::size_t bytes) noexcept {
+BacklogBound::Charge BacklogBound::admit(std::size_t bytes, Carries carries) noexcept {
     if (bytes <= mostBytes) {
         const std::uint64_t added = oneCall + bytes;
         const std::uint64_t held = held_.fetch_add(added, std::memory_order_relaxed) + added;
         if ((held & byteMask) <= mostBytes && held >> callShift <= mostCalls) {
-            unstarted_.fetch_add(1, std::memory_order_relaxed);
-            return Charge(this, bytes, true);
+            const bool data = carries == Carries::data;
+            if (data) {
+                unfinished_.fetch_add(1, std::memory_order_relaxed);
+            }
+            return Charge(this, bytes, data);
         }
         held_.fetch_sub(added, std::memory_order_relaxed);
     }
@@ -89,10 +92,15 @@ void BacklogBound::writeRefusedLine() noexcept {
 
 void BacklogBound::writeNotStoredLine() const noexcept {
     try {
-        // Past the exit's drain no queued block starts again: the calls whose
-        // blocks never began are lost with the process. A block cut off at
-        // the bound has begun, and its writes are committed by this step.
-        const auto waiting = unstarted_.load(std::memory_order_relaxed);
+        // Past the exit's drain no queued block starts again, and this step
+        // runs before the commit steps. A block that finished before this
+        // read has its writes in the group they commit (a relaxed read cannot
+        // see a finish that comes after the commit locks the connection). The
+        // one block that may still run, cut off at the bound, is counted: its
+        // writes may come after the commit, or not at all. Should it finish
+        // between this read and the commit, it is counted and yet stored;
+        // the other way round a call would be lost and not told.
+        const auto waiting = unfinished_.load(std::memory_order_relaxed);
         if (waiting == 0) {
             return;
         }
