@@ -1,6 +1,9 @@
 #include "platform/BacklogBound.hpp"
 
+#include <algorithm>
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "foundation/Logger.hpp"
 #include "platform/ProcessExit.hpp"
@@ -20,10 +23,22 @@ BacklogBound::Charge::~Charge() {
     }
 }
 
+void BacklogBound::Charge::started() noexcept {
+    if (unfinished_ && !running_ && bound_ != nullptr) {
+        running_ = true;
+        bound_->running_.fetch_add(1, std::memory_order_relaxed);
+    }
+}
+
 void BacklogBound::Charge::finished() noexcept {
     if (unfinished_ && bound_ != nullptr) {
         unfinished_ = false;
         bound_->unfinished_.fetch_sub(1, std::memory_order_relaxed);
+        if (std::exchange(running_, false)) {
+            // Released after the count above: the exit that sees no block
+            // running sees this one finished.
+            bound_->running_.fetch_sub(1, std::memory_order_release);
+        }
     }
 }
 
@@ -32,7 +47,7 @@ BacklogBound::BacklogBound()
                    [this] { writeRefusedLine(); }) {
     // After the refusal line's own exit step: the calls refused come first.
     ProcessExit::addStep(ProcessExit::Stage::commit,
-                         [this](ProcessExit::Deadline) { writeNotStoredLine(); });
+                         [this](ProcessExit::Deadline deadline) { writeNotStoredLine(deadline); });
 }
 
 BacklogBound& BacklogBound::incomeQueue() {
@@ -90,16 +105,22 @@ void BacklogBound::writeRefusedLine() noexcept {
     }
 }
 
-void BacklogBound::writeNotStoredLine() const noexcept {
+void BacklogBound::writeNotStoredLine(ProcessExit::Deadline deadline) const noexcept {
     try {
         // Past the exit's drain no queued block starts again, and this step
-        // runs before the commit steps. A block that finished before this
-        // read has its writes in the group they commit (a relaxed read cannot
-        // see a finish that comes after the commit locks the connection). The
-        // one block that may still run, cut off at the bound, is counted: its
-        // writes may come after the commit, or not at all. Should it finish
-        // between this read and the commit, it is counted and yet stored;
-        // the other way round a call would be lost and not told.
+        // runs before the commit steps. The one block that may still run,
+        // cut off at the bound, mostly just lost the processor: given a
+        // moment it finishes, with its writes in the group they commit. One
+        // that does not finish by then is counted, since its writes may come
+        // after the commit or never; should it finish right after this read,
+        // it is counted and yet stored. The other way round a call would be
+        // lost and not told.
+        const auto waitUntil =
+            std::min(deadline, std::chrono::steady_clock::now() + runningBlockWait);
+        while (running_.load(std::memory_order_acquire) != 0 &&
+               std::chrono::steady_clock::now() < waitUntil) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
         const auto waiting = unfinished_.load(std::memory_order_relaxed);
         if (waiting == 0) {
             return;

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <utility>
 
 #include "platform/PacedLine.hpp"
+#include "platform/ProcessExit.hpp"
 
 namespace mvk {
 
@@ -34,6 +36,9 @@ class BacklogBound {
     // is reached before the bytes by calls of up to 167 bytes.
     static constexpr std::size_t mostBytes = 8 * 1024 * 1024;
     static constexpr std::size_t mostCalls = 50'000;
+    /// How long the exit's count waits for a block still running: a part of
+    /// the exit's commit reserve.
+    static constexpr std::chrono::milliseconds runningBlockWait{50};
 
     /// Whether a call's block stores something of the host's.
     enum class Carries { data, nothing };
@@ -46,11 +51,13 @@ class BacklogBound {
         Charge(Charge&& other) noexcept
             : bound_(std::exchange(other.bound_, nullptr)),
               bytes_(other.bytes_),
-              unfinished_(std::exchange(other.unfinished_, false)) {}
+              unfinished_(std::exchange(other.unfinished_, false)),
+              running_(std::exchange(other.running_, false)) {}
         Charge& operator=(Charge&& other) noexcept {
             std::swap(bound_, other.bound_);
             std::swap(bytes_, other.bytes_);
             std::swap(unfinished_, other.unfinished_);
+            std::swap(running_, other.running_);
             return *this;
         }
         Charge(const Charge&) = delete;
@@ -59,6 +66,8 @@ class BacklogBound {
 
         explicit operator bool() const noexcept { return bound_ != nullptr; }
 
+        /// The call's block begins, on the queue's thread.
+        void started() noexcept;
         /// The call's block has run to its end: what it wrote is in the
         /// group the exit's commit step commits, and no longer lost with the
         /// process. Its bytes stay charged until the block is gone.
@@ -73,6 +82,8 @@ class BacklogBound {
         std::size_t bytes_ = 0;
         /// A call with data to store whose block has not finished.
         bool unfinished_ = false;
+        /// Such a call whose block has begun.
+        bool running_ = false;
     };
 
     BacklogBound(const BacklogBound&) = delete;
@@ -98,7 +109,7 @@ class BacklogBound {
 
     void giveBack(std::size_t bytes) noexcept;
     void writeRefusedLine() noexcept;
-    void writeNotStoredLine() const noexcept;
+    void writeNotStoredLine(ProcessExit::Deadline deadline) const noexcept;
 
     // Calls in the high bits, bytes in the low ones: admitting a call is one
     // atomic add on the host's thread.
@@ -109,6 +120,9 @@ class BacklogBound {
     std::atomic<std::uint64_t> held_{0};
     /// Calls admitted with data to store whose blocks have not finished.
     std::atomic<std::uint64_t> unfinished_{0};
+    /// Of those, the ones whose blocks have begun: at most one, on a serial
+    /// queue.
+    std::atomic<std::uint64_t> running_{0};
     std::atomic<std::uint64_t> refusedSinceLine_{0};
     PacedLine refusedLine_;
 };

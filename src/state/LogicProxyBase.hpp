@@ -150,6 +150,7 @@ class LogicProxyBase {
                              lasting = lasting_ ? slot_.get() : nullptr, method = std::move(method),
                              call = std::move(call), dropped = std::move(dropped),
                              charge = std::move(charge)]() mutable {
+            charge.started();
             run(weak, lasting, method, call, dropped);
             // Not when the block begins: one cut off at the exit's bound may
             // write after the exit's commit, or never.
