@@ -33,12 +33,14 @@ namespace mvk {
 /// and for what its captures hold (`HeldBytes`); one refused there is dropped
 /// with the bound's line. A call that carries data to store counts as not
 /// stored until its block has finished; one that stores nothing (a send, a
-/// getter) is queued with `enqueueStoringNothing` or `enqueueGetter`. A getter is never refused:
-/// its handler must be answered once, on the queue, after the calls queued before it, and a refusal
-/// could only answer it out of order or on the caller's thread, where a game holding a lock its
-/// handler takes would hang. It is charged all the same, so getters count against the calls after
-/// them; what it holds past the bound is its handler, which the host gave it to keep until
-/// answered.
+/// getter) is queued with `enqueueStoringNothing` or `enqueueGetter`.
+///
+/// A getter is never refused: its handler must be answered once, on the
+/// queue, after the calls queued before it, and a refusal could only answer
+/// it out of order or on the caller's thread, where a game holding a lock its
+/// handler takes would hang. It is charged all the same, so getters count
+/// against the calls after them; what it holds past the bound is its handler,
+/// which the host gave it to keep until answered.
 template <typename Logic>
 class LogicProxyBase {
     struct NothingDropped {
@@ -152,8 +154,8 @@ class LogicProxyBase {
                              charge = std::move(charge)]() mutable {
             charge.started();
             run(weak, lasting, method, call, dropped);
-            // Not when the block begins: one cut off at the exit's bound may
-            // write after the exit's commit, or never.
+            // Only now, not when it begins: a block cut off at the exit's
+            // bound may write after the exit's commit, or never.
             charge.finished();
         });
     }
