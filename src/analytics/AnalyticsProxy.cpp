@@ -498,8 +498,10 @@ void AnalyticsProxy::referrer(ReferralData data) {
 }
 
 void AnalyticsProxy::sendBufferedEvents() {
-    enqueue("sendBufferedEvents()", heldBytes(),
-            [](AnalyticsProtocol& logic) { logic.sendBufferedEvents(); });
+    // It packs and sends what earlier calls stored (the card's changes
+    // among them): nothing of its own is lost with the process.
+    enqueueStoringNothing("sendBufferedEvents()", heldBytes(),
+                          [](AnalyticsProtocol& logic) { logic.sendBufferedEvents(); });
 }
 
 void AnalyticsProxy::adImpression(std::string network, double revenue,

@@ -1,6 +1,9 @@
 #include "platform/BacklogBound.hpp"
 
+#include <algorithm>
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "foundation/Logger.hpp"
 #include "platform/ProcessExit.hpp"
@@ -15,15 +18,27 @@ std::string calls(std::uint64_t count) {
 
 BacklogBound::Charge::~Charge() {
     if (bound_ != nullptr) {
-        started();
+        finished();
         bound_->giveBack(bytes_);
     }
 }
 
 void BacklogBound::Charge::started() noexcept {
-    if (unstarted_ && bound_ != nullptr) {
-        unstarted_ = false;
-        bound_->unstarted_.fetch_sub(1, std::memory_order_relaxed);
+    if (unfinished_ && !running_ && bound_ != nullptr) {
+        running_ = true;
+        bound_->running_.fetch_add(1, std::memory_order_relaxed);
+    }
+}
+
+void BacklogBound::Charge::finished() noexcept {
+    if (unfinished_ && bound_ != nullptr) {
+        unfinished_ = false;
+        bound_->unfinished_.fetch_sub(1, std::memory_order_relaxed);
+        if (std::exchange(running_, false)) {
+            // Released after the count above: the exit that sees no block
+            // running sees this one finished.
+            bound_->running_.fetch_sub(1, std::memory_order_release);
+        }
     }
 }
 
@@ -32,7 +47,7 @@ BacklogBound::BacklogBound()
                    [this] { writeRefusedLine(); }) {
     // After the refusal line's own exit step: the calls refused come first.
     ProcessExit::addStep(ProcessExit::Stage::commit,
-                         [this](ProcessExit::Deadline) { writeNotStoredLine(); });
+                         [this](ProcessExit::Deadline deadline) { writeNotStoredLine(deadline); });
 }
 
 BacklogBound& BacklogBound::incomeQueue() {
@@ -40,13 +55,16 @@ BacklogBound& BacklogBound::incomeQueue() {
     return *bound;
 }
 
-BacklogBound::Charge BacklogBound::admit(std::size_t bytes) noexcept {
+BacklogBound::Charge BacklogBound::admit(std::size_t bytes, Carries carries) noexcept {
     if (bytes <= mostBytes) {
         const std::uint64_t added = oneCall + bytes;
         const std::uint64_t held = held_.fetch_add(added, std::memory_order_relaxed) + added;
         if ((held & byteMask) <= mostBytes && held >> callShift <= mostCalls) {
-            unstarted_.fetch_add(1, std::memory_order_relaxed);
-            return Charge(this, bytes, true);
+            const bool data = carries == Carries::data;
+            if (data) {
+                unfinished_.fetch_add(1, std::memory_order_relaxed);
+            }
+            return Charge(this, bytes, data);
         }
         held_.fetch_sub(added, std::memory_order_relaxed);
     }
@@ -87,12 +105,23 @@ void BacklogBound::writeRefusedLine() noexcept {
     }
 }
 
-void BacklogBound::writeNotStoredLine() const noexcept {
+void BacklogBound::writeNotStoredLine(ProcessExit::Deadline deadline) const noexcept {
     try {
-        // Past the exit's drain no queued block starts again: the calls whose
-        // blocks never began are lost with the process. A block cut off at
-        // the bound has begun, and its writes are committed by this step.
-        const auto waiting = unstarted_.load(std::memory_order_relaxed);
+        // Past the exit's drain no queued block starts again, and this step
+        // runs before the commit steps. The one block that may still run,
+        // cut off at the bound, mostly just lost the processor: given a
+        // moment it finishes, with its writes in the group they commit. One
+        // that does not finish by then is counted, since its writes may come
+        // after the commit or never; should it finish right after this read,
+        // it is counted and yet stored. The other way round a call would be
+        // lost and not told.
+        const auto waitUntil =
+            std::min(deadline, std::chrono::steady_clock::now() + runningBlockWait);
+        while (running_.load(std::memory_order_acquire) != 0 &&
+               std::chrono::steady_clock::now() < waitUntil) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        const auto waiting = unfinished_.load(std::memory_order_relaxed);
         if (waiting == 0) {
             return;
         }

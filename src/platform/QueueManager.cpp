@@ -1,5 +1,7 @@
 #include "platform/QueueManager.hpp"
 
+#include "platform/BacklogBound.hpp"
+
 namespace mvk {
 
 QueueManager::QueueManager(std::string name, int /*maxConcurrentOperationCount*/,
@@ -9,7 +11,13 @@ QueueManager::QueueManager(std::string name, int /*maxConcurrentOperationCount*/
 // Each queue is leaked on purpose: a joinable thread in a static destructor
 // would end the host process at exit.
 QueueManager& QueueManager::incomeQueue() {
-    static auto* q = new QueueManager("com.morvanix.incomeQueue");
+    static auto* q = [] {
+        // Made first, its exit step comes before any group commit's, which
+        // only a queue's block can open: the calls it counts as not stored
+        // are read before the last writes are committed, never after.
+        BacklogBound::incomeQueue();
+        return new QueueManager("com.morvanix.incomeQueue");
+    }();
     return *q;
 }
 

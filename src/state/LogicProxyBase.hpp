@@ -31,17 +31,22 @@ namespace mvk {
 ///
 /// Every call is charged to the income queue's backlog bound for its block
 /// and for what its captures hold (`HeldBytes`); one refused there is dropped
-/// with the bound's line. A getter is never refused: its handler must be
-/// answered once, on the queue, after the calls queued before it, and a
-/// refusal could only answer it out of order or on the caller's thread, where
-/// a game holding a lock its handler takes would hang. It is charged all the
-/// same, so getters count against the calls after them; what it holds past
-/// the bound is its handler, which the host gave it to keep until answered.
+/// with the bound's line. A call that carries data to store counts as not
+/// stored until its block has finished; one that stores nothing (a send, a
+/// getter) is queued with `enqueueStoringNothing` or `enqueueGetter`.
+///
+/// A getter is never refused: its handler must be answered once, on the
+/// queue, after the calls queued before it, and a refusal could only answer
+/// it out of order or on the caller's thread, where a game holding a lock its
+/// handler takes would hang. It is charged all the same, so getters count
+/// against the calls after them; what it holds past the bound is its handler,
+/// which the host gave it to keep until answered.
 template <typename Logic>
 class LogicProxyBase {
     struct NothingDropped {
         void operator()() const {}
     };
+    struct Slot;
 
   public:
     explicit LogicProxyBase(SerialQueue& queue = QueueManager::incomeQueue().queue())
@@ -99,7 +104,15 @@ class LogicProxyBase {
     /// the proxy gone silently. Past the bound it is refused.
     template <typename Call>
     void enqueue(MethodText method, HeldBytes held, Call call) {
-        queueCharged(false, std::move(method), held, std::move(call), NothingDropped{});
+        queueCharged(Kind::storing, std::move(method), held, std::move(call), NothingDropped{});
+    }
+
+    /// The same for a call that stores nothing of the host's, which an exit
+    /// that leaves it queued does not count as lost.
+    template <typename Call>
+    void enqueueStoringNothing(MethodText method, HeldBytes held, Call call) {
+        queueCharged(Kind::storingNothing, std::move(method), held, std::move(call),
+                     NothingDropped{});
     }
 
     /// The same for a getter, never refused at the bound. `dropped` answers in
@@ -107,7 +120,7 @@ class LogicProxyBase {
     /// completion still gets its empty answer, on the queue.
     template <typename Call, typename Dropped>
     void enqueueGetter(MethodText method, HeldBytes held, Call call, Dropped dropped) {
-        queueCharged(true, std::move(method), held, std::move(call), std::move(dropped));
+        queueCharged(Kind::getter, std::move(method), held, std::move(call), std::move(dropped));
     }
 
   protected:
@@ -118,14 +131,20 @@ class LogicProxyBase {
     /// captures cannot be seen from here.
     static constexpr std::size_t answerBytes = 128;
 
+    enum class Kind { storing, storingNothing, getter };
+
     template <typename Call, typename Dropped>
-    void queueCharged(bool getter, MethodText method, HeldBytes held, Call call, Dropped dropped) {
+    void queueCharged(Kind kind, MethodText method, HeldBytes held, Call call, Dropped dropped) {
         // The block, its captures and the allocator's own words for it.
         constexpr std::size_t blockBytes =
             sizeof(MethodText) + sizeof(Call) + sizeof(Dropped) + 8 * sizeof(void*);
+        const bool getter = kind == Kind::getter;
         const std::size_t bytes =
             blockBytes + method.heldBytes() + held.bytes() + (getter ? answerBytes : 0);
-        auto charge = getter ? bound_.admitPastBound(bytes) : bound_.admit(bytes);
+        auto charge =
+            getter ? bound_.admitPastBound(bytes)
+                   : bound_.admit(bytes, kind == Kind::storing ? BacklogBound::Carries::data
+                                                               : BacklogBound::Carries::nothing);
         if (!charge) {
             return;
         }
@@ -134,24 +153,33 @@ class LogicProxyBase {
                              call = std::move(call), dropped = std::move(dropped),
                              charge = std::move(charge)]() mutable {
             charge.started();
-            const auto held = lasting != nullptr ? nullptr : weak.lock();
-            Slot* const slot = lasting != nullptr ? lasting : held.get();
-            if (slot == nullptr) {
-                runDropped(dropped);
-                return;
-            }
-            std::shared_ptr<Logic> logic;
-            {
-                std::lock_guard lock(slot->mutex);
-                logic = slot->logic;
-            }
-            if (!logic) {
-                NotInitializedLine::shared().dropped(method.view());
-                runDropped(dropped);
-                return;
-            }
-            call(*logic);
+            run(weak, lasting, method, call, dropped);
+            // Only now, not when it begins: a block cut off at the exit's
+            // bound may write after the exit's commit, or never.
+            charge.finished();
         });
+    }
+
+    template <typename Call, typename Dropped>
+    static void run(const std::weak_ptr<Slot>& weak, Slot* lasting, const MethodText& method,
+                    Call& call, Dropped& dropped) {
+        const auto held = lasting != nullptr ? nullptr : weak.lock();
+        Slot* const slot = lasting != nullptr ? lasting : held.get();
+        if (slot == nullptr) {
+            runDropped(dropped);
+            return;
+        }
+        std::shared_ptr<Logic> logic;
+        {
+            std::lock_guard lock(slot->mutex);
+            logic = slot->logic;
+        }
+        if (!logic) {
+            NotInitializedLine::shared().dropped(method.view());
+            runDropped(dropped);
+            return;
+        }
+        call(*logic);
     }
 
     template <typename Dropped>
