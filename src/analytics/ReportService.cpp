@@ -149,7 +149,8 @@ void ReportService::packUser(const User& user) {
     // The rows up to `lastId` the next report takes from the table: its
     // events and the unreadable ones left out among them.
     std::int64_t rows = 0;
-    std::int64_t afterId = 0;
+    // Not 0: rows at or below it are stored ones too (see `eventsOfUser`).
+    std::optional<std::int64_t> afterId;
     // The experiment marker is the active user's involvement. Events another
     // user played (held while an offer waited, or left from earlier runs)
     // leave without it, never under someone else's experiment.
