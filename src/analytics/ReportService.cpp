@@ -127,7 +127,9 @@ std::vector<Package> ReportService::createPackages(std::vector<std::string> text
 }
 
 void ReportService::sendBufferedEvents() {
-    if (!eventController_->isReportSendingEnable()) {
+    // Without a gateway the events stay as they are, unpacked: a later build
+    // with one packs them as it packs its own.
+    if (!eventController_->isReportSendingEnable() || !backend_->hasGateway()) {
         return;
     }
     // Users that cannot be read are packed at the next send; what is already
@@ -464,6 +466,9 @@ void ReportService::finishPass(bool succeeded) {
 }
 
 void ReportService::sendFlashEvent(const Storable& event) {
+    if (!backend_->hasGateway()) {
+        return;
+    }
     const auto project = stateManager_->getActiveProject();
     const auto user = stateManager_->getActiveUser();
     const auto identifiers =
