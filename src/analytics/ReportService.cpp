@@ -127,7 +127,9 @@ std::vector<Package> ReportService::createPackages(std::vector<std::string> text
 }
 
 void ReportService::sendBufferedEvents() {
-    if (!eventController_->isReportSendingEnable()) {
+    // Without a gateway the events stay as they are, unpacked: a later build
+    // with one packs them as it packs its own.
+    if (!eventController_->isReportSendingEnable() || !backend_->hasGateway()) {
         return;
     }
     // Users that cannot be read are packed at the next send; what is already
@@ -149,7 +151,8 @@ void ReportService::packUser(const User& user) {
     // The rows up to `lastId` the next report takes from the table: its
     // events and the unreadable ones left out among them.
     std::int64_t rows = 0;
-    std::int64_t afterId = 0;
+    // Not 0: rows at or below it are stored ones too (see `eventsOfUser`).
+    std::optional<std::int64_t> afterId;
     // The experiment marker is the active user's involvement. Events another
     // user played (held while an offer waited, or left from earlier runs)
     // leave without it, never under someone else's experiment.
@@ -480,6 +483,9 @@ void ReportService::finishPass(bool succeeded) {
 }
 
 void ReportService::sendFlashEvent(const Storable& event) {
+    if (!backend_->hasGateway()) {
+        return;
+    }
     const auto project = stateManager_->getActiveProject();
     const auto user = stateManager_->getActiveUser();
     const auto identifiers =

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "backend/BackendConfigUrl.hpp"
 #include "backend/BackendRepository.hpp"
 #include "backend/ContentFactory.hpp"
 #include "backend/Network.hpp"
@@ -13,9 +14,15 @@ namespace mvk {
 Backend::Backend(std::shared_ptr<BackendRepositoryProtocol> repository)
     : repository_(std::move(repository)) {}
 
-std::shared_ptr<Backend> Backend::make() {
+std::shared_ptr<Backend> Backend::make(std::shared_ptr<URLSessionProtocol> session) {
+    auto network =
+        session ? std::make_shared<Network>(std::move(session)) : std::make_shared<Network>();
     return std::make_shared<Backend>(std::make_shared<BackendRepository>(
-        std::make_shared<Network>(), std::make_shared<ContentFactory>()));
+        std::move(network), std::make_shared<ContentFactory>()));
+}
+
+bool Backend::hasGateway() const {
+    return !BackendConfigUrl::isUnset();
 }
 
 ConfigRequestResult Backend::requestConfig(const std::string& appID, const Identifiers& identifiers,

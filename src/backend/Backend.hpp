@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "backend/BackendProtocol.hpp"
+#include "platform/URLSessionProtocol.hpp"
 
 namespace mvk {
 
@@ -12,11 +13,13 @@ class Backend : public BackendProtocol {
   public:
     explicit Backend(std::shared_ptr<BackendRepositoryProtocol> repository);
 
-    /// A backend over a `BackendRepository` on a `Network` of the platform's
-    /// shared URL session, with a `ContentFactory`: what start-up makes once.
-    static std::shared_ptr<Backend> make();
+    /// A backend over a `BackendRepository` on a `Network` of `session` (none:
+    /// the platform's shared URL session), with a `ContentFactory`: what
+    /// start-up makes once.
+    static std::shared_ptr<Backend> make(std::shared_ptr<URLSessionProtocol> session = nullptr);
 
     std::shared_ptr<BackendRepositoryProtocol> repository() const override { return repository_; }
+    bool hasGateway() const override;
 
     ConfigRequestResult requestConfig(const std::string& appID, const Identifiers& identifiers,
                                       const Versions& versions) override;

@@ -32,6 +32,12 @@ class BackendProtocol {
     /// The repository the calls go through.
     virtual std::shared_ptr<BackendRepositoryProtocol> repository() const = 0;
 
+    /// False while no gateway address is known (a build with the placeholder
+    /// address and no test address): no call then makes a request. Callers
+    /// ask first and skip their requests, retries and failure lines, since
+    /// the start has already said in one line that nothing is sent.
+    virtual bool hasGateway() const = 0;
+
     virtual ConfigRequestResult requestConfig(const std::string& appID,
                                               const Identifiers& identifiers,
                                               const Versions& versions) = 0;

@@ -72,6 +72,12 @@ std::optional<Response> BackendRepository::perform(
     std::string_view path, std::size_t maxAnswerBytes, const std::string& appId,
     const BackendMessage& message, const std::optional<std::string>& requestIdentifier,
     std::string& failure) const {
+    // A placeholder host never resolves: asking for it would only cost a
+    // lookup and a failure line per request.
+    if (BackendConfigUrl::isUnset()) {
+        failure = "No gateway address is set";
+        return std::nullopt;
+    }
     try {
         auto builder = network_->post(BackendConfigUrl::baseApiUrl() + "/v2" + std::string(path));
         // Escaped so that a key holding "&", "#" or a blank cannot change the target.

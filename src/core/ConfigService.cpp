@@ -101,7 +101,8 @@ bool ConfigService::isTrackingAvailable() const {
 // MARK: analytics configuration
 
 void ConfigService::receiveAnalyticsConfig() {
-    if (stopped_->load()) {
+    // Without a gateway the default configuration stays; nothing is retried.
+    if (stopped_->load() || !backend_->hasGateway()) {
         return;
     }
     replacePendingRetry(configurationRetry, nullptr);
@@ -135,7 +136,7 @@ void ConfigService::processResultAnalyticsConfig(const Config& config, bool isDe
 // MARK: backend identifiers
 
 void ConfigService::receiveUserBackendIds() {
-    if (stopped_->load()) {
+    if (stopped_->load() || !backend_->hasGateway()) {
         return;
     }
     const auto user = stateManager_->getActiveUser();
@@ -272,7 +273,7 @@ void ConfigService::processResultBackendIdentifiers(const SummaryBackendData& su
 // MARK: A/B configuration
 
 void ConfigService::receiveABConfig() {
-    if (stopped_->load()) {
+    if (stopped_->load() || !backend_->hasGateway()) {
         return;
     }
     const auto user = stateManager_->getActiveUser();
@@ -327,6 +328,13 @@ void ConfigService::processResultABConfig(const std::optional<RemoteConfig>& con
 
 void ConfigService::receiveAbBackendOffers(OfferGeneration generation) {
     if (stopped_->load()) {
+        return;
+    }
+    if (!backend_->hasGateway()) {
+        // The offer's caller waits for an outcome: it hears "unanswered" at
+        // the pace of a lost connection until its own wait ends, with no
+        // request and no line.
+        handBackUnansweredOffer(generation);
         return;
     }
     const auto project = stateManager_->getActiveProject();

@@ -616,7 +616,7 @@ std::shared_ptr<CoreFactoryProtocol> Core::initSubModules(const std::string& app
                                                environment_.platformServices());
     auto lifeCycle = std::make_shared<LifeCycleRepository>(environment_.notificationCenter,
                                                            environment_.application);
-    auto backend = Backend::make();
+    auto backend = Backend::make(environment_.urlSession);
     // One core of one process owns the data folder, or two would send the same
     // stored reports; it is claimed before the file is read, so only its owner
     // may replace a damaged file.

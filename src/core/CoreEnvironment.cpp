@@ -25,7 +25,7 @@ Installed& installed() {
 CoreEnvironment CoreEnvironment::system() {
     return CoreEnvironment{
         Application::shared(),       NotificationCenter::defaultCenter(),       RunLoop::main(),
-        RunLoop::delayedScheduler(), [] { return PlatformServices::system(); },
+        RunLoop::delayedScheduler(), [] { return PlatformServices::system(); }, nullptr,
     };
 }
 

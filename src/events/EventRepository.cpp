@@ -77,26 +77,28 @@ std::optional<std::int64_t> EventRepository::count(std::int64_t userId) {
     return found != counts_->end() ? found->second : 0;
 }
 
-std::optional<std::vector<EventObject>> EventRepository::eventsOfUser(std::int64_t userId,
-                                                                      std::int64_t afterId,
-                                                                      std::int64_t limit) {
+std::optional<std::vector<EventObject>> EventRepository::eventsOfUser(
+    std::int64_t userId, std::optional<std::int64_t> afterId, std::int64_t limit) {
+    SelectQuery query{.tableName = std::string(Entry::tableName),
+                      .selection = std::string(Entry::userId) + " = ?",
+                      .selectionArgs = std::vector<SQLiteValue>{userId},
+                      .sortOrder = std::string(Entry::id),
+                      .limit = limit};
+    if (afterId) {
+        *query.selection += " AND " + std::string(Entry::id) + " > ?";
+        query.selectionArgs->emplace_back(*afterId);
+    }
     std::vector<EventObject> events;
-    const bool complete = database_->queryRows(
-        {.tableName = std::string(Entry::tableName),
-         .selection = std::string(Entry::userId) + " = ? AND " + std::string(Entry::id) + " > ?",
-         .selectionArgs = std::vector<SQLiteValue>{userId, afterId},
-         .sortOrder = std::string(Entry::id),
-         .limit = limit},
-        [&events, userId](const Cursor& cursor) {
-            // A row with a NULL code or text is handed on all the same: the
-            // packing names it in a line, leaves it out of the report and
-            // deletes it with its neighbours; skipping it here would leave it
-            // behind every packing for good.
-            if (auto idKey = cursor.integer(0)) {
-                events.emplace_back(cursor.text(1).value_or(""), *idKey, userId,
-                                    cursor.text(3).value_or(""));
-            }
-        });
+    const bool complete = database_->queryRows(query, [&events, userId](const Cursor& cursor) {
+        // A row with a NULL code or text is handed on all the same: the
+        // packing names it in a line, leaves it out of the report and
+        // deletes it with its neighbours; skipping it here would leave it
+        // behind every packing for good.
+        if (auto idKey = cursor.integer(0)) {
+            events.emplace_back(cursor.text(1).value_or(""), *idKey, userId,
+                                cursor.text(3).value_or(""));
+        }
+    });
     if (!complete) {
         return std::nullopt;
     }

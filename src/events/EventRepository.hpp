@@ -23,7 +23,8 @@ class EventRepository final : public EventRepositoryProtocol {
     std::optional<std::int64_t> insert(EventObject& event,
                                        const std::function<bool()>& alongside) override;
     std::optional<std::int64_t> count(std::int64_t userId) override;
-    std::optional<std::vector<EventObject>> eventsOfUser(std::int64_t userId, std::int64_t afterId,
+    std::optional<std::vector<EventObject>> eventsOfUser(std::int64_t userId,
+                                                         std::optional<std::int64_t> afterId,
                                                          std::int64_t limit) override;
     bool deleteUpTo(std::int64_t userId, std::int64_t lastId, std::int64_t expected) override;
     bool deleteForDataForUsers(const std::vector<std::int64_t>& userIds) override;

@@ -35,10 +35,11 @@ class EventRepositoryProtocol {
     virtual std::optional<std::int64_t> count(std::int64_t userId) = 0;
 
     /// Up to `limit` of the user's events whose row id is above `afterId`,
-    /// in storing order.
-    virtual std::optional<std::vector<EventObject>> eventsOfUser(std::int64_t userId,
-                                                                 std::int64_t afterId,
-                                                                 std::int64_t limit) = 0;
+    /// in storing order; from the user's first row when `afterId` is absent.
+    /// Row ids are SQLite's signed rowids: a file another program wrote may
+    /// hold rows at zero or below, so no id can stand for "before the first".
+    virtual std::optional<std::vector<EventObject>> eventsOfUser(
+        std::int64_t userId, std::optional<std::int64_t> afterId, std::int64_t limit) = 0;
 
     /// Deletes every event of the user up to and including row id `lastId`.
     /// False unless exactly `expected` rows went.

@@ -67,7 +67,7 @@ void MessagingService::getPushCategories(MessagingProtocol::CategoriesCompletion
          stored = std::move(*stored), request = std::move(request),
          identifiers = std::move(identifiers), completion = std::move(completion)] {
             auto service = weak.lock();
-            if (!service || service->stopped_) {
+            if (!service || service->stopped_ || !service->backend_->hasGateway()) {
                 completion(stored);
                 return;
             }

@@ -20,6 +20,10 @@ ReceiptRequestContext AntiCheatService::requestContext() {
 
 MVKVerifyResponse AntiCheatService::receiveReceiptStatus(const Receipt& receipt,
                                                          const ReceiptRequestContext& context) {
+    if (!backend_->hasGateway()) {
+        // The check fails as one that got no answer would.
+        return MVKVerifyResponse(MVKReceiptStatus::internalError);
+    }
     return backend_->sendVerifyReceipt(context.applicationKey, receipt, context.identifiers);
 }
 

@@ -211,7 +211,8 @@ class ABLogicHarness : public ABStoreTest {
     }
     /// The ids of the stored events that may leave now, with their JSON.
     std::vector<EventObject> leaving() {
-        return controller->richEventObjects(eventRepository->eventsOfUser(me(), 0, 1000).value());
+        return controller->richEventObjects(
+            eventRepository->eventsOfUser(me(), std::nullopt, 1000).value());
     }
 
     ABTestInitalData initialData;

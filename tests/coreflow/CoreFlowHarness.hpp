@@ -73,13 +73,18 @@ class CoreFlowHarness {
     CoreFlowHarness(const CoreFlowHarness&) = delete;
     CoreFlowHarness& operator=(const CoreFlowHarness&) = delete;
 
-    /// Cores created from now on read the application state from `state`.
-    void install(std::shared_ptr<ApplicationStateProtocol> state) {
+    /// Cores created from now on read the application state from `state` and
+    /// send their requests on `session` (none: the platform's own, which
+    /// reaches the local gateway).
+    void install(std::shared_ptr<ApplicationStateProtocol> state,
+                 std::shared_ptr<URLSessionProtocol> session = nullptr) {
         CoreEnvironment::install(CoreEnvironment{
-            std::move(state), center, loop, loop, [store = secureStore, ids = identifiers] {
+            std::move(state), center, loop, loop,
+            [store = secureStore, ids = identifiers] {
                 return PlatformServices{std::make_shared<FakeApplicationInfo>(),
                                         std::make_shared<FakeDeviceInfo>(), ids, store};
-            }});
+            },
+            std::move(session)});
     }
 
     gateway::Gateway& gateway() { return gatewayFixture.gateway(); }

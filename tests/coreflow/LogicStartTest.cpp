@@ -1,12 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "coreflow/LogicFlowFixture.hpp"
+#include "mvk/MVKAntiCheat.hpp"
+#include "mvk/UnrealBridge.hpp"
+#include "platform/URLSessionProtocol.hpp"
 #include "support/LogCapture.hpp"
 
 namespace mvk::test {
@@ -152,6 +157,70 @@ TEST_F(LogicFlow, TheFirstReportCarriesTheIdentityHeadersAndTheSessionStart) {
     EXPECT_EQ(sessionStarts.front()["sessionId"].get<std::int64_t>(), h.clock->nowMillis());
     EXPECT_EQ(h.columnTexts("users", "sessionId"),
               std::vector<std::string>{std::to_string(h.clock->nowMillis())});
+}
+
+/// Counts the requests handed to it and fails each without a transfer.
+class CountingSession final : public URLSessionProtocol {
+  public:
+    std::unique_ptr<URLSessionDataTaskProtocol> dataTaskWithRequest(
+        URLRequest request, Completion completion) override {
+        requests_.fetch_add(1);
+        return std::make_unique<Failing>(std::move(completion));
+    }
+    std::size_t requests() const { return requests_.load(); }
+
+  private:
+    class Failing final : public URLSessionDataTaskProtocol {
+      public:
+        explicit Failing(Completion completion) : completion_(std::move(completion)) {}
+        void resume() override {
+            completion_(std::nullopt, std::nullopt, MVKError("Could not resolve host"));
+        }
+
+      private:
+        Completion completion_;
+    };
+
+    std::atomic<std::size_t> requests_{0};
+};
+
+// A build without a gateway keeps what the game reports and asks no one:
+// no lookup of a host that never resolves, no retry, no failed report. The
+// start says why in its one line.
+TEST_F(LogicFlow, WithoutAGatewayNothingIsRequestedAndTheEventsStayStored) {
+    const auto session = std::make_shared<CountingSession>();
+    h.install(h.application, session);
+    BackendConfigUrl::setTestProxyUrl("");
+    LogCapture log(MVKLogLevel::error);
+    start();
+    onLogic([](AnalyticsProtocol& logic) { logic.customEvent("kept", std::nullopt); });
+    UnrealBridge::sendPushToken("token", true);
+    std::atomic<int> categoryAnswers{0};
+    UnrealBridge::getMessagingCategories(
+        [&](const std::vector<std::string>&) { categoryAnswers.fetch_add(1); });
+    std::mutex receiptMutex;
+    std::vector<MVKVerifyResponse> receipts;
+    MVKAntiCheat::verifyPayment("receipt", [&](const MVKVerifyResponse& response) {
+        std::lock_guard lock(receiptMutex);
+        receipts.push_back(response);
+    });
+    h.application->didEnterBackground();
+    settle();
+    // Every retry and timer a failed request would have started is due.
+    h.loop->advance(std::chrono::hours(1));
+    settle();
+    h.application->didBecomeActive();
+    settle();
+
+    EXPECT_EQ(session->requests(), 0u);
+    EXPECT_EQ(log.messages().size(), 1u) << testing::PrintToString(log.messages());
+    EXPECT_EQ(log.countContaining("No gateway address is set"), 1u);
+    const auto stored = h.columnTexts("events", "code");
+    EXPECT_TRUE(has(stored, "ce")) << testing::PrintToString(stored);
+    EXPECT_TRUE(has(stored, "ss")) << testing::PrintToString(stored);
+    EXPECT_EQ(categoryAnswers.load(), 1);
+    std::lock_guard lock(receiptMutex);
+    EXPECT_EQ(receipts, std::vector{MVKVerifyResponse(MVKReceiptStatus::internalError)});
 }
 
 }  // namespace

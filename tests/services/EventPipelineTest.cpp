@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <limits>
+#include <map>
 #include <numeric>
 
 #include "records/ExcludeEvents.hpp"
@@ -293,6 +295,72 @@ TEST_F(PipelineTest, NothingIsPackedWhileSendingIsHeldOrTheReportCannotBeStored)
     ASSERT_EQ(storedReports().size(), 1u);
     EXPECT_EQ(storedReports()[0].packages()[0].events->size(), 4u);
 }
+
+struct RowIdCase {
+    std::string name;
+    std::vector<std::int64_t> ids;  // rows another program wrote with these ids
+    int before = 0;                 // events stored before them
+    int after = 0;                  // and after them
+};
+
+class RowIdTest : public PipelineTest, public ::testing::WithParamInterface<RowIdCase> {};
+
+// The row id is SQLite's signed rowid: a file another program wrote, or a
+// salvage of one, may hold rows at or below zero, and each must still be
+// packed and sent once.
+TEST_P(RowIdTest, EveryRowIsSentOnceWhateverItsId) {
+    const auto& c = GetParam();
+    std::map<std::string, int> expected;
+    const auto storeNamed = [&](int count, const std::string& prefix) {
+        for (int n = 0; n < count; ++n) {
+            const auto name = prefix + std::to_string(n);
+            store(1, *state->user, R"({"code":"ce","n":")" + name + R"("})");
+            ++expected[name];
+        }
+    };
+    storeNamed(c.before, "before");
+    for (const auto id : c.ids) {
+        const auto name = "id" + std::to_string(id);
+        ASSERT_TRUE(database->raw("INSERT INTO events (id, code, userId, eventJson) VALUES (" +
+                                  std::to_string(id) + ", 'ce', " +
+                                  std::to_string(state->user->idKey) + R"(, '{"code":"ce","n":")" +
+                                  name + R"("}'))"));
+        ++expected[name];
+    }
+    storeNamed(c.after, "after");
+
+    onIncome([&] { reportService->sendBufferedEvents(); });
+    settle();
+
+    std::map<std::string, int> sentNames;
+    for (const auto& request : sent()) {
+        for (const auto& package : packagesOf(request)) {
+            for (const auto& event : package.at("events")) {
+                ++sentNames[event.value("n", "")];
+            }
+        }
+    }
+    EXPECT_EQ(sentNames, expected);
+    EXPECT_TRUE(storedEvents().empty());
+    EXPECT_TRUE(storedReports().empty());
+    EXPECT_FALSE(log.containsFragment("can't be stored"));
+}
+
+constexpr auto lowestRowId = std::numeric_limits<std::int64_t>::min();
+
+INSTANTIATE_TEST_SUITE_P(
+    Events, RowIdTest,
+    ::testing::Values(RowIdCase{.name = "zero", .ids = {0}, .after = 3},
+                      RowIdCase{.name = "negative", .ids = {-5}, .before = 2, .after = 2},
+                      RowIdCase{.name = "lowest", .ids = {lowestRowId}, .before = 3},
+                      RowIdCase{.name = "onlyBelowOne", .ids = {lowestRowId, -5, 0}},
+                      // The first chunk of packing ends among the ordinary rows
+                      // and the next one must go on from there.
+                      RowIdCase{.name = "mixedOverTwoChunks",
+                                .ids = {lowestRowId, -5, 0},
+                                .before = 2,
+                                .after = static_cast<int>(ReportService::packingChunk)}),
+    [](const auto& info) { return info.param.name; });
 
 /// The failing file layer is in place before the fixture opens its database.
 struct WithFailingVfs {

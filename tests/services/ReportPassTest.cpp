@@ -286,6 +286,7 @@ class ThrowingOnceBackend final : public BackendProtocol {
     std::shared_ptr<BackendRepositoryProtocol> repository() const override {
         return inner_->repository();
     }
+    bool hasGateway() const override { return inner_->hasGateway(); }
     ConfigRequestResult requestConfig(const std::string& a, const Identifiers& i,
                                       const Versions& v) override {
         return inner_->requestConfig(a, i, v);

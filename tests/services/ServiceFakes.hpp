@@ -134,6 +134,7 @@ class FakeBackend final : public BackendProtocol {
     }
 
     std::shared_ptr<BackendRepositoryProtocol> repository() const override { return nullptr; }
+    bool hasGateway() const override { return true; }
     /// Runs on the requesting thread before each configuration answer, so a
     /// test can hold a request under way.
     void setBeforeConfigAnswer(std::function<void()> hook) {
