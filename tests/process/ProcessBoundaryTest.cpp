@@ -615,6 +615,20 @@ void answerConfig(gateway::Gateway& gateway) {
                                            R"("serverTime":1700000000000})"));
 }
 
+/// Makes `gateway` answer as a live one, reports only after `answerDelay`;
+/// answers the file in `dir` that trusts its certificate.
+std::filesystem::path answerReportsAfter(gateway::Gateway& gateway,
+                                         std::chrono::milliseconds answerDelay,
+                                         const std::filesystem::path& dir) {
+    answerConfig(gateway);
+    auto held = gateway::ScriptedAnswer::json(200, "{}");
+    held.delay = answerDelay;
+    gateway.setAnswer("/v2/analytics/report", held);
+    const auto caFile = dir / "ca.pem";
+    std::ofstream(caFile) << gateway.caPem();
+    return caFile;
+}
+
 /// How often the gateway received each custom event `name`, by its parameter "n".
 std::map<std::int64_t, int> arrivalsOf(gateway::Gateway& gateway, const std::string& name) {
     std::map<std::int64_t, int> arrivals;
@@ -650,12 +664,7 @@ TEST(ProcessBoundaryTest, AReportAnsweredWhileDestroySDKRunsIsNotSentByTheNextRu
         SCOPED_TRACE(std::to_string(answerDelay.count()) + " ms");
         TempDir dir;
         gateway::Gateway gateway;
-        answerConfig(gateway);
-        auto held = gateway::ScriptedAnswer::json(200, "{}");
-        held.delay = answerDelay;
-        gateway.setAnswer("/v2/analytics/report", held);
-        const auto caFile = dir.path() / "ca.pem";
-        std::ofstream(caFile) << gateway.caPem();
+        const auto caFile = answerReportsAfter(gateway, answerDelay, dir.path());
         const std::vector<std::string> args = {dir.path().string(), gateway.baseUrl(),
                                                caFile.string()};
 
@@ -716,12 +725,7 @@ TEST(ProcessBoundaryTest, AQuitWhileAReportIsUnderWaySettlesItWithinTheBound) {
         SCOPED_TRACE(std::to_string(answerDelay.count()) + " ms");
         TempDir dir;
         gateway::Gateway gateway;
-        answerConfig(gateway);
-        auto held = gateway::ScriptedAnswer::json(200, "{}");
-        held.delay = answerDelay;
-        gateway.setAnswer("/v2/analytics/report", held);
-        const auto caFile = dir.path() / "ca.pem";
-        std::ofstream(caFile) << gateway.caPem();
+        const auto caFile = answerReportsAfter(gateway, answerDelay, dir.path());
         const auto arrived = dir.path() / "report-arrived";
         // Unanswered, the first report (the start's) holds the pass, and is
         // the one under way at the quit.
