@@ -427,7 +427,9 @@ bool ReportService::removeReports(std::int64_t idKey) {
 
 bool ReportService::beginReport() {
     std::lock_guard lock(passMutex_);
-    reportUnderWay_ = !stopped_;
+    // At the exit the report under way is settled and no other begins: the
+    // next start sends them.
+    reportUnderWay_ = !stopped_ && !ProcessExit::isExiting();
     return reportUnderWay_;
 }
 
@@ -441,7 +443,8 @@ void ReportService::endReport() {
 
 void ReportService::stop() {
     const auto bound = ProcessExit::longestExitWait;
-    // At exit the transfer is being cut off anyway; the commits keep their share.
+    // At exit the transfer is given up before this anyway; the commits keep
+    // their share.
     const auto deadline = std::min(std::chrono::steady_clock::now() + bound,
                                    ProcessExit::deadline() - ProcessExit::commitReserve);
     bool settled = false;

@@ -27,6 +27,9 @@ constexpr std::string_view errorPrefix = "[Network Module] ";
 struct EasyDeleter {
     void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
 };
+struct MultiDeleter {
+    void operator()(CURLM* handle) const { curl_multi_cleanup(handle); }
+};
 struct SlistDeleter {
     void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };
@@ -128,17 +131,27 @@ bool answerTooSlow(Transfer& transfer, SteadyClock::time_point now, curl_off_t d
     return false;
 }
 
+/// A process on its way out gives the exchange under way what is left of
+/// its bound to be answered (a report the gateway took is then deleted, not
+/// sent again), and no more: its OpenSSL and statics must not be torn down
+/// under a running transfer.
+bool cutByExit(Transfer& transfer, SteadyClock::time_point now) {
+    if (now < ProcessExit::cutOffTime()) {
+        return false;
+    }
+    transfer.processExiting = true;
+    return true;
+}
+
 /// Every way an exchange is given up while it runs: silence, the total
-/// deadline, an answer that trickles, and a process on its way out (whose
-/// OpenSSL and statics must not be torn down under a running transfer).
+/// deadline, an answer that trickles, and the exit's cut-off time.
 int watchTransfer(void* context, curl_off_t, curl_off_t downloaded, curl_off_t,
                   curl_off_t uploaded) {
     auto& transfer = *static_cast<Transfer*>(context);
-    if (ProcessExit::isExiting()) {
-        transfer.processExiting = true;
+    const auto now = SteadyClock::now();
+    if (cutByExit(transfer, now)) {
         return 1;  // makes curl abort the exchange
     }
-    const auto now = SteadyClock::now();
     if (now - transfer.started >= transfer.totalTimeout) {
         transfer.deadlinePassed = true;
         return 1;
@@ -248,9 +261,11 @@ void trustFromEnvironment(CURL* curl) {
     }
 }
 
-/// The thread's kept handle: its connection cache lets the next exchange with
-/// the same server skip the TCP and TLS set-up.
+/// The thread's kept handles: the multi handle's connection cache lets the
+/// next exchange with the same server skip the TCP and TLS set-up.
 struct ThreadHandle {
+    // Declared first, cleaned up last: the easy handle was used in it.
+    std::unique_ptr<CURLM, MultiDeleter> multi;
     std::unique_ptr<CURL, EasyDeleter> handle;
     bool busy = false;
 };
@@ -262,17 +277,23 @@ class HandleLease {
     explicit HandleLease(bool reuse) {
         static thread_local ThreadHandle kept;
         if (reuse && !kept.busy) {
+            if (!kept.multi) {
+                kept.multi.reset(curl_multi_init());
+            }
             if (!kept.handle) {
                 kept.handle.reset(curl_easy_init());
             }
-            if (kept.handle) {
+            if (kept.multi && kept.handle) {
                 kept_ = &kept;
                 kept.busy = true;
+                multi_ = kept.multi.get();
                 handle_ = kept.handle.get();
                 return;
             }
         }
+        ownedMulti_.reset(curl_multi_init());
         owned_.reset(curl_easy_init());
+        multi_ = ownedMulti_.get();
         handle_ = owned_.get();
     }
     ~HandleLease() {
@@ -286,13 +307,66 @@ class HandleLease {
     HandleLease(const HandleLease&) = delete;
     HandleLease& operator=(const HandleLease&) = delete;
 
-    CURL* get() const { return handle_; }
+    /// Null when either handle could not be made.
+    CURL* get() const { return multi_ != nullptr ? handle_ : nullptr; }
+    CURLM* multi() const { return multi_; }
 
   private:
     ThreadHandle* kept_ = nullptr;
+    std::unique_ptr<CURLM, MultiDeleter> ownedMulti_;
     std::unique_ptr<CURL, EasyDeleter> owned_;
+    CURLM* multi_ = nullptr;
     CURL* handle_ = nullptr;
 };
+
+/// The longest wait on the exchange's sockets between two looks at the exit's
+/// cut-off time. Left to itself, curl calls the progress callback about once
+/// a second while a server is silent: a cut that late could fall after the
+/// exit handler returned, under the teardown of OpenSSL.
+constexpr std::chrono::milliseconds longestPollStep{25};
+
+/// Runs the exchange on `multi` to its end; answers curl's result for it.
+CURLcode exchange(CURLM* multi, CURL* curl, Transfer& transfer) {
+    if (curl_multi_add_handle(multi, curl) != CURLM_OK) {
+        return CURLE_FAILED_INIT;
+    }
+    std::optional<CURLcode> result;
+    while (!result) {
+        int running = 0;
+        if (curl_multi_perform(multi, &running) != CURLM_OK) {
+            result = CURLE_FAILED_INIT;
+            break;
+        }
+        int left = 0;
+        while (const CURLMsg* message = curl_multi_info_read(multi, &left)) {
+            if (message->msg == CURLMSG_DONE && message->easy_handle == curl) {
+                result = message->data.result;
+            }
+        }
+        if (result) {
+            break;
+        }
+        if (running == 0) {
+            result = CURLE_FAILED_INIT;  // ended without telling how: never expected
+            break;
+        }
+        const auto now = SteadyClock::now();
+        if (cutByExit(transfer, now)) {
+            result = CURLE_ABORTED_BY_CALLBACK;
+            break;
+        }
+        const auto step = std::chrono::ceil<std::chrono::milliseconds>(
+            std::min<SteadyClock::duration>(longestPollStep, ProcessExit::cutOffTime() - now));
+        if (curl_multi_poll(multi, nullptr, 0, static_cast<int>(step.count()), nullptr) !=
+            CURLM_OK) {
+            result = CURLE_FAILED_INIT;
+        }
+    }
+    // Mid-exchange, this closes the connection: an exchange given up is never
+    // taken up again.
+    curl_multi_remove_handle(multi, curl);
+    return *result;
+}
 
 Outcome perform(const URLRequest& request) {
     CurlGlobal::ensureInitialized();
@@ -308,6 +382,12 @@ Outcome perform(const URLRequest& request) {
     }
     if (auto problem = headerProblem(request)) {
         return failure(*problem);
+    }
+
+    // A request that work under way at the exit makes still gets the rest of
+    // the exit's bound; past it, nothing is set going.
+    if (SteadyClock::now() >= ProcessExit::cutOffTime()) {
+        return failure("The request was not sent: the process is exiting");
     }
 
     const auto settings = URLSessionSettings::current();
@@ -394,14 +474,14 @@ Outcome perform(const URLRequest& request) {
     curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, watchTransfer);
     curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &transfer);
     // A backstop for the deadline should the callback not be reached in time;
-    // later than the callback's own check, which curl makes at least every
-    // second, so that the callback tells which limit ended the exchange.
+    // later than the callback's own check, which runs at least every second,
+    // so that the callback tells which limit ended the exchange.
     curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS,
                      static_cast<long>(transfer.totalTimeout.count() + 2'000));
 
     transfer.started = SteadyClock::now();
     transfer.lastActivity = transfer.started;
-    const CURLcode code = curl_easy_perform(curl);
+    const CURLcode code = exchange(handle.multi(), curl, transfer);
 
     // Partial bytes of a failed exchange are dropped: a caller that decodes
     // whatever body came must never see a truncated one.

@@ -144,6 +144,11 @@ ProcessExit::Deadline ProcessExit::deadline() noexcept {
     return Deadline(Deadline::duration(exitState().deadline.load(std::memory_order_relaxed)));
 }
 
+ProcessExit::Deadline ProcessExit::cutOffTime() noexcept {
+    const auto end = deadline();
+    return end == Deadline::max() ? end : end - commitReserve - windDownReserve;
+}
+
 std::uint64_t ProcessExit::addStep(Stage stage, Step step) {
     auto& s = exitState();
     std::lock_guard lock(s.stepsMutex);
@@ -158,8 +163,9 @@ void ProcessExit::removeStep(std::uint64_t id) {
     std::erase_if(s.steps, [id](const RegisteredStep& registered) { return registered.id == id; });
 }
 
-void ProcessExit::markExitingForTesting() noexcept {
+void ProcessExit::markExitingForTesting(Deadline deadline) noexcept {
     auto& s = exitState();
+    s.deadline.store(deadline.time_since_epoch().count());
     std::lock_guard lock(s.mutex);
     s.draining = false;
     s.exiting.store(true, std::memory_order_release);

@@ -7,9 +7,10 @@
 namespace mvk {
 
 /// The process is on its way out (`exit()` or a return from `main` has begun
-/// running the atexit handlers). Library threads check this flag to abort
-/// transfers and stop starting queued blocks, so that nothing of ours is still
-/// running while the C runtime and OpenSSL tear themselves down.
+/// running the atexit handlers). Library threads check this flag to start no
+/// more queued blocks or transfers, and give up the transfers under way at
+/// `cutOffTime`, so that nothing of ours is still running while the C runtime
+/// and OpenSSL tear themselves down.
 ///
 /// The exit handler, on whichever thread exits, takes at most
 /// `longestExitWait` in all:
@@ -29,6 +30,10 @@ class ProcessExit {
     static constexpr std::chrono::milliseconds longestExitWait{2000};
     /// The part of `longestExitWait` kept for the commit steps.
     static constexpr std::chrono::milliseconds commitReserve{200};
+    /// The part of the wait for work (stage 2) that work given up at its end
+    /// keeps to wind down: a transfer cut then still closes its connection
+    /// and hands its failure back before the handler stops waiting for it.
+    static constexpr std::chrono::milliseconds windDownReserve{100};
 
     using Deadline = std::chrono::steady_clock::time_point;
     using Step = std::function<void(Deadline)>;
@@ -63,6 +68,11 @@ class ProcessExit {
     /// When the exit handler ends, whatever is still under way; the far
     /// future before the exit begins.
     static Deadline deadline() noexcept;
+    /// When work still under way at the exit (a request waiting for its
+    /// answer) is given up: until then it may end and settle what it did;
+    /// `windDownReserve` before the handler stops waiting for work. The far
+    /// future before the exit begins.
+    static Deadline cutOffTime() noexcept;
 
     /// Whether a block of a queue may start now; see `InFlight::Start`.
     static bool mayStart(InFlight::Start start);
@@ -74,9 +84,9 @@ class ProcessExit {
     static std::uint64_t addStep(Stage stage, Step step);
     static void removeStep(std::uint64_t id);
 
-    /// Raises the flag as the atexit handler would, without draining or
-    /// waiting (tests only).
-    static void markExitingForTesting() noexcept;
+    /// Raises the flag as the atexit handler would, with the handler's end at
+    /// `deadline`, without draining or waiting (tests only).
+    static void markExitingForTesting(Deadline deadline = Deadline::max()) noexcept;
     static void resetForTesting() noexcept;
 };
 

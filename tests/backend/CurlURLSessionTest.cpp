@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
 #include <optional>
+#include <vector>
 
 #include "backend/Network.hpp"
 #include "backend/PercentEncoding.hpp"
@@ -205,17 +207,40 @@ TEST(CurlURLSessionTest, AnswerThatDripsIsCutOff) {
     }
 }
 
-TEST(CurlURLSessionTest, ExitingProcessAbortsTheExchange) {
-    GatewayFixture fixture;
-    ScriptedAnswer slow = ScriptedAnswer::json(200, "{}");
-    slow.delay = 60s;
-    fixture.gateway().setAnswer("/v2/slow", slow);
-    ProcessExit::markExitingForTesting();
-    const auto started = std::chrono::steady_clock::now();
-    const Response response = post(fixture.url("/v2/slow"));
-    ProcessExit::resetForTesting();
-    expectTransportFailure(response, "the process is exiting");
-    EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
+// An exchange under way when the process begins to exit gets until the exit's
+// cut-off time to be answered (a report the gateway took is then deleted, not
+// sent again); a silent one is given up there, and past it none starts.
+TEST(CurlURLSessionTest, AnExchangeAtExitRunsUntilTheCutOffTime) {
+    struct Case {
+        const char* name;
+        std::chrono::milliseconds answerDelay;
+        std::chrono::milliseconds untilCutOff;
+        bool answered;
+    };
+    const std::vector<Case> cases = {
+        {"answered before the cut-off", 200ms, 60s, true},
+        {"silent past the cut-off", 60s, 300ms, false},
+        {"begun past the cut-off", 0ms, -1ms, false},
+    };
+    for (const auto& [name, answerDelay, untilCutOff, answered] : cases) {
+        SCOPED_TRACE(name);
+        GatewayFixture fixture;
+        ScriptedAnswer held = ScriptedAnswer::json(200, "{}");
+        held.delay = answerDelay;
+        fixture.gateway().setAnswer("/v2/held", held);
+        const auto started = std::chrono::steady_clock::now();
+        ProcessExit::markExitingForTesting(started + untilCutOff + ProcessExit::commitReserve +
+                                           ProcessExit::windDownReserve);
+        const Response response = post(fixture.url("/v2/held"));
+        ProcessExit::resetForTesting();
+        if (answered) {
+            EXPECT_EQ(response.statusCode, 200) << errorText(response);
+            EXPECT_EQ(response.data, "{}");
+        } else {
+            expectTransportFailure(response, "the process is exiting");
+            EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
+        }
+    }
 }
 
 TEST(CurlURLSessionTest, ConnectionClosedWithoutAnswer) {

@@ -605,6 +605,48 @@ TEST(ProcessBoundaryTest, ALogClosureThatForksOnARefusalLeavesTheLibraryGoing) {
     EXPECT_NE(child.stderrText().find("refusal: forked"), std::string::npos) << child.stderrText();
 }
 
+/// Answers the configuration request as a live gateway would.
+void answerConfig(gateway::Gateway& gateway) {
+    gateway.setAnswer(
+        "/v2/analytics/config",
+        gateway::ScriptedAnswer::json(200, R"({"timeForRequest":120000,"countForRequest":10,)"
+                                           R"("eventParamsCount":20,"sessionTimeout":600000,)"
+                                           R"("aliveTimeout":300000,"userCounting":true,)"
+                                           R"("serverTime":1700000000000})"));
+}
+
+/// Makes `gateway` answer as a live one, reports only after `answerDelay`;
+/// answers the file in `dir` that trusts its certificate.
+std::filesystem::path answerReportsAfter(gateway::Gateway& gateway,
+                                         std::chrono::milliseconds answerDelay,
+                                         const std::filesystem::path& dir) {
+    answerConfig(gateway);
+    auto held = gateway::ScriptedAnswer::json(200, "{}");
+    held.delay = answerDelay;
+    gateway.setAnswer("/v2/analytics/report", held);
+    const auto caFile = dir / "ca.pem";
+    std::ofstream(caFile) << gateway.caPem();
+    return caFile;
+}
+
+/// How often the gateway received each custom event `name`, by its parameter "n".
+std::map<std::int64_t, int> arrivalsOf(gateway::Gateway& gateway, const std::string& name) {
+    std::map<std::int64_t, int> arrivals;
+    for (const auto& request : gateway.requests("/v2/analytics/report")) {
+        const auto body = nlohmann::json::parse(request.body, nullptr, false);
+        for (const auto& report : body.value("reports", nlohmann::json::array())) {
+            for (const auto& package : report.value("packages", nlohmann::json::array())) {
+                for (const auto& event : package.value("events", nlohmann::json::array())) {
+                    if (event.value("name", "") == name) {
+                        ++arrivals[event["parameters"].value("n", std::int64_t{-1})];
+                    }
+                }
+            }
+        }
+    }
+    return arrivals;
+}
+
 // destroySDK while the gateway holds the answer to a report, and the next run
 // on the folder starts as soon as the stop has run. An answer within the
 // stop's bound deletes the report before the folder is let go, so its events
@@ -622,20 +664,7 @@ TEST(ProcessBoundaryTest, AReportAnsweredWhileDestroySDKRunsIsNotSentByTheNextRu
         SCOPED_TRACE(std::to_string(answerDelay.count()) + " ms");
         TempDir dir;
         gateway::Gateway gateway;
-        const auto configure = [&] {
-            gateway.setAnswer("/v2/analytics/config",
-                              gateway::ScriptedAnswer::json(
-                                  200, R"({"timeForRequest":120000,"countForRequest":10,)"
-                                       R"("eventParamsCount":20,"sessionTimeout":600000,)"
-                                       R"("aliveTimeout":300000,"userCounting":true,)"
-                                       R"("serverTime":1700000000000})"));
-        };
-        configure();
-        auto held = gateway::ScriptedAnswer::json(200, "{}");
-        held.delay = answerDelay;
-        gateway.setAnswer("/v2/analytics/report", held);
-        const auto caFile = dir.path() / "ca.pem";
-        std::ofstream(caFile) << gateway.caPem();
+        const auto caFile = answerReportsAfter(gateway, answerDelay, dir.path());
         const std::vector<std::string> args = {dir.path().string(), gateway.baseUrl(),
                                                caFile.string()};
 
@@ -657,7 +686,7 @@ TEST(ProcessBoundaryTest, AReportAnsweredWhileDestroySDKRunsIsNotSentByTheNextRu
         EXPECT_LT(markOf(first, "stopped") - markOf(first, "destroy begins"), exitAllowance());
 
         gateway.clearAnswers();
-        configure();
+        answerConfig(gateway);
         Child next({"send-stored", args[0], args[1], args[2]}, dir.path() / "stderr-next");
         const int status = next.wait();
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << describe(status) << "\n"
@@ -665,19 +694,7 @@ TEST(ProcessBoundaryTest, AReportAnsweredWhileDestroySDKRunsIsNotSentByTheNextRu
         std::ofstream(dir.path() / "quit").flush();
         EXPECT_EQ(first.wait(), 0) << first.stderrText();
 
-        std::map<std::int64_t, int> arrivals;
-        for (const auto& request : gateway.requests("/v2/analytics/report")) {
-            const auto body = nlohmann::json::parse(request.body, nullptr, false);
-            for (const auto& report : body.value("reports", nlohmann::json::array())) {
-                for (const auto& package : report.value("packages", nlohmann::json::array())) {
-                    for (const auto& event : package.value("events", nlohmann::json::array())) {
-                        if (event.value("name", "") == "handed-over") {
-                            ++arrivals[event["parameters"].value("n", std::int64_t{-1})];
-                        }
-                    }
-                }
-            }
-        }
+        const auto arrivals = arrivalsOf(gateway, "handed-over");
         EXPECT_EQ(arrivals.size(), 5u);
         const bool warned = first.stderrText().find("was not settled within") != std::string::npos;
         EXPECT_EQ(warned, !withinBound) << first.stderrText();
@@ -685,6 +702,72 @@ TEST(ProcessBoundaryTest, AReportAnsweredWhileDestroySDKRunsIsNotSentByTheNextRu
         for (const auto& [n, times] : arrivals) {
             EXPECT_TRUE(times == 1 || (!withinBound && times == 2))
                 << "event " << n << ": " << times;
+        }
+    }
+}
+
+// A game quits the ordinary way (willTerminate, destroySDK, a return from
+// main at once) while the report willTerminate started waits for its answer.
+// An answer within the exit's bound deletes the report: quit after quit on
+// one folder, then a start that sends what is left, the gateway gets each
+// event once, and no quit writes an error line. A gateway that never answers
+// holds no quit past the bound.
+TEST(ProcessBoundaryTest, AQuitWhileAReportIsUnderWaySettlesItWithinTheBound) {
+    struct Case {
+        std::chrono::milliseconds answerDelay;
+        int quits;
+        bool answered;
+    };
+    const std::vector<Case> cases = {{std::chrono::milliseconds(150), 4, true},
+                                     {std::chrono::milliseconds(500), 2, true},
+                                     {std::chrono::minutes(10), 1, false}};
+    for (const auto& [answerDelay, quits, answered] : cases) {
+        SCOPED_TRACE(std::to_string(answerDelay.count()) + " ms");
+        TempDir dir;
+        gateway::Gateway gateway;
+        const auto caFile = answerReportsAfter(gateway, answerDelay, dir.path());
+        const auto arrived = dir.path() / "report-arrived";
+        // Unanswered, the first report (the start's) holds the pass, and is
+        // the one under way at the quit.
+        gateway.setRequestObserver(
+            [arrived, answered = answered](const gateway::RecordedRequest& request) {
+                if (request.path == "/v2/analytics/report" &&
+                    (!answered || request.body.find("quitting") != std::string::npos)) {
+                    std::ofstream(arrived).flush();
+                }
+            });
+
+        for (int run = 0; run < quits; ++run) {
+            SCOPED_TRACE("quit " + std::to_string(run));
+            std::filesystem::remove(arrived);
+            Child child({"quit-sending", dir.path().string(), gateway.baseUrl(), caFile.string(),
+                         std::to_string(run)},
+                        dir.path() / "stderr");
+            const int status = child.wait();
+            const auto text = child.stderrText();
+            ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << describe(status) << "\n"
+                                                                       << text;
+            EXPECT_LT(exitDuration(child), exitAllowance());
+            if (answered) {
+                // The child logs errors alone; its marks are the only other lines.
+                EXPECT_EQ(std::regex_replace(text, std::regex(".* at \\d+\n"), ""), "") << text;
+            }
+        }
+        if (!answered) {
+            // What the gateway never took stays for the next start.
+            EXPECT_EQ(storedOccurrences(dir.path() / "morvanix" / "morvanix.db", "quitting"), 10u);
+            continue;
+        }
+        gateway.setAnswer("/v2/analytics/report", gateway::ScriptedAnswer::json(200, "{}"));
+        Child next({"send-stored", dir.path().string(), gateway.baseUrl(), caFile.string()},
+                   dir.path() / "stderr-next");
+        const int status = next.wait();
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << describe(status) << "\n"
+                                                                   << next.stderrText();
+        const auto arrivals = arrivalsOf(gateway, "quitting");
+        EXPECT_EQ(arrivals.size(), static_cast<std::size_t>(quits) * 10);
+        for (const auto& [n, times] : arrivals) {
+            EXPECT_EQ(times, 1) << "event " << n;
         }
     }
 }

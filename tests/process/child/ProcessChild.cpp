@@ -458,6 +458,29 @@ int sendStored(const char* directory, const char* baseUrl, const char* caFile) {
     return 0;
 }
 
+// A game's ordinary quit while the report that willTerminate starts waits
+// for its answer: willTerminate, destroySDK and a return from main at once.
+// Each run's ten events are numbered on from the ones before.
+int quitWhileSending(const char* directory, const char* baseUrl, const char* caFile, int run) {
+    if (!startOnGateway(directory, baseUrl, caFile)) {
+        return 3;
+    }
+    for (int n = 0; n < 10; ++n) {
+        MVKCustomEventParameters parameters;
+        parameters.addInt("n", run * 10 + n);
+        MVKAnalytics::customEvent("quitting", parameters);
+    }
+    MVKApplication::willTerminate();
+    // Until the gateway has a report of these events (the test makes the
+    // file then): the report pass does not always win its race with the
+    // exit, and the quit must find such a report under way.
+    const auto arrived = std::filesystem::path(directory) / "report-arrived";
+    waitUntil([&] { return std::filesystem::exists(arrived); }, 60'000);
+    MVKEngineWrapper::destroySDK();
+    markExitBegins();
+    return 0;
+}
+
 void say(const char* line) {
     const auto written = ::write(STDERR_FILENO, line, std::strlen(line));
     (void)written;
@@ -602,6 +625,9 @@ int main(int argc, char** argv) {
     if (mode == "report-under-way" && argc == 5) {
         return destroyWithAReportUnderWay(argv[2], argv[3], argv[4]);
     }
+    if (mode == "quit-sending" && argc == 6) {
+        return quitWhileSending(argv[2], argv[3], argv[4], std::atoi(argv[5]));
+    }
     if (mode == "send-stored" && argc == 5) {
         return sendStored(argv[2], argv[3], argv[4]);
     }
@@ -624,6 +650,7 @@ int main(int argc, char** argv) {
         "call-at-teardown DIRECTORY started|never | "
         "call-from-ending-threads DIRECTORY THREADS | "
         "claim-folder DIRECTORY | report-under-way DIRECTORY URL CA_FILE | "
+        "quit-sending DIRECTORY URL CA_FILE RUN | "
         "send-stored DIRECTORY URL CA_FILE | fork-holder DIRECTORY destroy|exit | "
         "fork-on-refusal DIRECTORY | "
         "move-currency DIRECTORY accrue|pay\n",
